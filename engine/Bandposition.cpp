@@ -11,8 +11,12 @@ namespace {
 
 constexpr std::int64_t kCountLimit = 2147483647; // counts stay within +-(2^31 - 1)
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isTimeChar(char c) { return isDigit(c) || c == ' ' || c == '-' || c == '.' || c == ':'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool isTimeChar(char c) {
+    return isDigit(c) || c == ' ' || c == '-' || c == '.' || c == ':';
+}
 
 // The n-th maximal run of characters of the class, or nothing.
 template <class Pred>
@@ -20,10 +24,12 @@ bool nthRun(std::string_view text, std::int32_t n, Pred inClass, std::string_vie
     if (n < 1) return false;
     std::size_t pos = 0;
     for (std::int32_t i = 0; i < n; ++i) {
-        while (pos < text.size() && !inClass(text[pos])) ++pos;
+        while (pos < text.size() && !inClass(text[pos]))
+            ++pos;
         if (pos >= text.size()) return false;
         const std::size_t start = pos;
-        while (pos < text.size() && inClass(text[pos])) ++pos;
+        while (pos < text.size() && inClass(text[pos]))
+            ++pos;
         run = text.substr(start, pos - start);
     }
     return true;
@@ -37,8 +43,8 @@ std::int64_t clampWide(std::int64_t v) {
 }
 std::int64_t mulClamped(std::int64_t a, std::int64_t b) {
     std::int64_t r;
-    if (__builtin_mul_overflow(a, b, &r)) return ((a < 0) != (b < 0)) ? -(std::int64_t{1} << 62)
-                                                                       : (std::int64_t{1} << 62);
+    if (__builtin_mul_overflow(a, b, &r))
+        return ((a < 0) != (b < 0)) ? -(std::int64_t{1} << 62) : (std::int64_t{1} << 62);
     return clampWide(r);
 }
 std::int32_t toCount(std::int64_t v) {
@@ -54,14 +60,18 @@ std::int32_t units() {
 
 std::string trimmed(std::string_view s) {
     auto blankOrControl = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    while (!s.empty() && blankOrControl(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blankOrControl(s.back())) s.remove_suffix(1);
+    while (!s.empty() && blankOrControl(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && blankOrControl(s.back()))
+        s.remove_suffix(1);
     return std::string(s);
 }
 
 } // namespace
 
-void Zeit_Leeren(Bandposition& p) { p = Bandposition{}; }
+void Zeit_Leeren(Bandposition& p) {
+    p = Bandposition{};
+}
 
 std::int32_t Zahl_Nr(std::string_view text, std::int32_t n) {
     std::string_view run;
@@ -128,7 +138,9 @@ std::int32_t Zeitwort_nach_Zaehler(std::string_view text, std::int32_t n) {
     return Position_nach_Zaehler(p);
 }
 
-std::string Zweistellig(std::int32_t n) { return (n < 10 ? "0" : "") + std::to_string(n); }
+std::string Zweistellig(std::int32_t n) {
+    return (n < 10 ? "0" : "") + std::to_string(n);
+}
 
 std::string Position_nach_Text_kurz(const Bandposition& p) {
     std::string s(1, p.Vorzeichen);

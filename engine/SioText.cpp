@@ -36,15 +36,18 @@ std::string Hex_nach_Bin(std::string_view text) {
             v = c - 'a' + 10;
         else
             continue;
-        for (int bit = 3; bit >= 0; --bit) bits += ((v >> bit) & 1) ? '1' : '0';
+        for (int bit = 3; bit >= 0; --bit)
+            bits += ((v >> bit) & 1) ? '1' : '0';
     }
     return bits;
 }
 
 std::string Bin_nach_Hex(std::string_view bits) {
     std::string t(bits);
-    while (t.size() % 8 != 0) t += '0';
-    while (t.size() > 8 && t.compare(t.size() - 8, 8, "00000000") == 0) t.resize(t.size() - 8);
+    while (t.size() % 8 != 0)
+        t += '0';
+    while (t.size() > 8 && t.compare(t.size() - 8, 8, "00000000") == 0)
+        t.resize(t.size() - 8);
     std::string hex;
     hex.reserve(t.size() / 4);
     for (std::size_t g = 0; g + 4 <= t.size(); g += 4) {
@@ -86,7 +89,9 @@ std::string Byte_nach_Hex(std::uint8_t b) {
     return {kHexDigits[b >> 4], kHexDigits[b & 0x0F]};
 }
 
-std::string Zahl_Text(std::int32_t n) { return " " + std::to_string(n) + "  "; }
+std::string Zahl_Text(std::int32_t n) {
+    return " " + std::to_string(n) + "  ";
+}
 
 std::int32_t Mittelwert_ueber(std::span<const std::int32_t> table, std::int32_t high,
                               std::int32_t floor) {

@@ -29,8 +29,12 @@ std::string Byte_nach_Hex(std::uint8_t b);
 // " " + number + "  ": the cell of a trace line.
 std::string Zahl_Text(std::int32_t n);
 
-inline std::int32_t Maximum(std::int32_t a, std::int32_t b) { return b > a ? b : a; }
-inline std::int32_t Minimum(std::int32_t a, std::int32_t b) { return b < a ? b : a; }
+inline std::int32_t Maximum(std::int32_t a, std::int32_t b) {
+    return b > a ? b : a;
+}
+inline std::int32_t Minimum(std::int32_t a, std::int32_t b) {
+    return b < a ? b : a;
+}
 
 // The tables below hold entries 0..high and end at their first negative
 // entry; a table without one there throws ERangeError.

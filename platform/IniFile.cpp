@@ -16,11 +16,15 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -50,20 +54,22 @@ bool sameName(std::string_view a, std::string_view b) {
     return true;
 }
 
-std::string errnoText(int err) { return std::strerror(err); }
+std::string errnoText(int err) {
+    return std::strerror(err);
+}
 
 // ---- the file as lines ----
 
 enum class Kind { Other, Section, Key };
 
 struct Line {
-    std::size_t begin = 0;    // offset of the first byte
-    std::size_t end = 0;      // offset of the line end (CR LF or LF) or of the file end
-    std::size_t next = 0;     // offset of the next line
+    std::size_t begin = 0; // offset of the first byte
+    std::size_t end = 0;   // offset of the line end (CR LF or LF) or of the file end
+    std::size_t next = 0;  // offset of the next line
     Kind kind = Kind::Other;
-    std::string_view name;    // section or key name, trimmed
-    std::size_t valueAt = 0;  // key: offset of the value's first non-blank byte
-    std::string_view value;   // key: trimmed raw value
+    std::string_view name;   // section or key name, trimmed
+    std::size_t valueAt = 0; // key: offset of the value's first non-blank byte
+    std::string_view value;  // key: trimmed raw value
 };
 
 struct Document {
@@ -107,7 +113,8 @@ void parse(Document& d) {
                 l.kind = Kind::Key;
                 l.name = key;
                 std::size_t v = eq + 1;
-                while (v < text.size() && isBlank(text[v])) ++v;
+                while (v < text.size() && isBlank(text[v]))
+                    ++v;
                 l.valueAt = l.begin + v;
                 l.value = trim(text.substr(v));
             }
@@ -151,8 +158,8 @@ Document load(const std::filesystem::path& path) {
 Document loadForWrite(const std::filesystem::path& path) {
     Document d = load(path);
     if (!d.readable)
-        throw EInOutError("Die Datei " + path.string() + " kann nicht gelesen werden: " +
-                          errnoText(d.error));
+        throw EInOutError("Die Datei " + path.string() +
+                          " kann nicht gelesen werden: " + errnoText(d.error));
     return d;
 }
 
@@ -165,7 +172,8 @@ struct Range {
 
 std::size_t sectionEnd(const Document& d, std::size_t header) {
     std::size_t i = header + 1;
-    while (i < d.lines.size() && d.lines[i].kind != Kind::Section) ++i;
+    while (i < d.lines.size() && d.lines[i].kind != Kind::Section)
+        ++i;
     return i;
 }
 
@@ -192,14 +200,16 @@ std::string_view unquote(std::string_view v) {
     return v;
 }
 
-bool hasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+bool hasLineBreak(std::string_view s) {
+    return s.find_first_of("\r\n") != std::string_view::npos;
+}
 
 void checkNames(std::string_view section, std::string_view key) {
     const std::string_view k = trim(key);
     if (hasLineBreak(section) || section.find(']') != std::string_view::npos)
         throw ERangeError("Ungueltiger Abschnittsname: " + std::string(section));
-    if (k.empty() || hasLineBreak(k) || k.find('=') != std::string_view::npos ||
-        k.front() == ';' || k.front() == '[')
+    if (k.empty() || hasLineBreak(k) || k.find('=') != std::string_view::npos || k.front() == ';' ||
+        k.front() == '[')
         throw ERangeError("Ungueltiger Schluesselname: " + std::string(key));
 }
 
@@ -233,7 +243,8 @@ std::optional<std::int32_t> parseInteger(std::string_view s) {
         v = v * base + digit;
         if (v > limit) return std::nullopt;
     }
-    const auto signedValue = negative ? -static_cast<std::int64_t>(v) : static_cast<std::int64_t>(v);
+    const auto signedValue =
+        negative ? -static_cast<std::int64_t>(v) : static_cast<std::int64_t>(v);
     return static_cast<std::int32_t>(signedValue);
 }
 
@@ -243,10 +254,6 @@ std::string keyLine(std::string_view key, std::string_view value) {
     s += value;
     s += kCrLf;
     return s;
-}
-
-void save(const std::filesystem::path& path, const std::string& bytes) {
-    saveFileAtomically(path, bytes);
 }
 
 std::atomic<unsigned> tempCounter{0};
@@ -274,11 +281,9 @@ bool IniFile::readBool(std::string_view section, std::string_view key, bool def)
     return readInteger(section, key, def ? 1 : 0) != 0;
 }
 
-void IniFile::writeString(std::string_view section, std::string_view key,
-                          std::string_view value) {
+void IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
     checkNames(section, key);
-    if (hasLineBreak(value))
-        throw ERangeError("Wert mit Zeilenumbruch fuer " + std::string(key));
+    if (hasLineBreak(value)) throw ERangeError("Wert mit Zeilenumbruch fuer " + std::string(key));
     const Document d = loadForWrite(path_);
     const std::string_view all = d.bytes;
     std::string out;
@@ -312,7 +317,7 @@ void IniFile::writeString(std::string_view section, std::string_view key,
         out.append(kCrLf);
         out.append(keyLine(key, value));
     }
-    save(path_, out);
+    saveFileAtomically(path_, out);
 }
 
 void IniFile::writeInteger(std::string_view section, std::string_view key, std::int32_t value) {
@@ -339,7 +344,8 @@ std::vector<std::string> IniFile::readSection(std::string_view section) const {
     for (std::size_t i = r->header + 1; i < r->end; ++i) {
         if (d.lines[i].kind != Kind::Key) continue;
         bool seen = false;
-        for (const auto& k : keys) seen = seen || sameName(k, d.lines[i].name);
+        for (const auto& k : keys)
+            seen = seen || sameName(k, d.lines[i].name);
         if (!seen) keys.emplace_back(d.lines[i].name);
     }
     return keys;
@@ -351,7 +357,8 @@ std::vector<std::string> IniFile::readSections() const {
     for (const auto& l : d.lines) {
         if (l.kind != Kind::Section) continue;
         bool seen = false;
-        for (const auto& n : names) seen = seen || sameName(n, l.name);
+        for (const auto& n : names)
+            seen = seen || sameName(n, l.name);
         if (!seen) names.emplace_back(l.name);
     }
     return names;
@@ -372,7 +379,7 @@ void IniFile::eraseSection(std::string_view section) {
         out.append(d.bytes, l.begin, l.next - l.begin);
         ++i;
     }
-    if (changed) save(path_, out);
+    if (changed) saveFileAtomically(path_, out);
 }
 
 void IniFile::deleteKey(std::string_view section, std::string_view key) {
@@ -390,7 +397,7 @@ void IniFile::deleteKey(std::string_view section, std::string_view key) {
         }
         out.append(d.bytes, l.begin, l.next - l.begin);
     }
-    if (changed) save(path_, out);
+    if (changed) saveFileAtomically(path_, out);
 }
 
 void saveFileAtomically(const std::filesystem::path& path, std::string_view bytes) {

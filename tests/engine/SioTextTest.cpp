@@ -1,5 +1,5 @@
-#include "engine/Sio.h"
 #include "engine/SioText.h"
+#include "engine/Sio.h"
 
 #include <gtest/gtest.h>
 
