@@ -1,5 +1,8 @@
 #include "sim/IrDetector.h"
 
+#include "sim/IrRemote.h"
+#include "sim/SimAdapter.h"
+
 #include <algorithm>
 #include <cmath>
 #include <iterator>
@@ -7,7 +10,6 @@
 namespace sim {
 
 namespace {
-constexpr std::int64_t kPsPerUs = 1000000;
 // Flicker is generated this far ahead of the latest query.
 constexpr std::int64_t kFlickerChunkPs = 50LL * 1000000000LL; // 50 ms
 } // namespace
@@ -33,6 +35,8 @@ void IrDetector::addBurst(std::int64_t startPs, std::int64_t endPs, double carri
         }
     }
     dirty_ = true;
+    if (onChange_)
+        onChange_();
 }
 
 void IrDetector::addLinePulse(std::int64_t startPs, std::int64_t endPs) {
@@ -40,6 +44,8 @@ void IrDetector::addLinePulse(std::int64_t startPs, std::int64_t endPs) {
         return;
     raw_.push_back({startPs, endPs});
     dirty_ = true;
+    if (onChange_)
+        onChange_();
 }
 
 void IrDetector::setFlicker(std::int64_t startPs, std::int64_t periodPs, std::int64_t highPs,
@@ -50,6 +56,8 @@ void IrDetector::setFlicker(std::int64_t startPs, std::int64_t periodPs, std::in
     flickerHigh_ = highPs;
     flickerEnd_ = endPs;
     flickerGenerated_ = startPs;
+    if (onChange_)
+        onChange_();
 }
 
 void IrDetector::clear() {
@@ -149,9 +157,76 @@ std::uint8_t IrDetector::readMsr(std::int64_t ps) {
     return v;
 }
 
+std::int64_t IrDetector::nextEdgeAfter(std::int64_t ps) {
+    seek(ps);
+    if (cursor_ >= merged_.size()) {
+        if (!flicker_)
+            return -1;
+        extendFlicker(flickerGenerated_);
+        seek(ps);
+        if (cursor_ >= merged_.size())
+            return -1;
+    }
+    const Interval& iv = merged_[cursor_];
+    return iv.start > ps ? iv.start : iv.end;
+}
+
 std::size_t IrDetector::intervalCount() {
     normalise();
     return merged_.size();
+}
+
+// ---- the detector on the adapter ----
+
+IrDetectorDevice::IrDetectorDevice(IrDetector::Config config, std::uint64_t seed)
+    : detector_(config), remote_(std::make_unique<IrRemote>(detector_, seed)) {
+    detector_.setOnChange([this] {
+        if (attached())
+            reschedule();
+    });
+}
+
+IrDetectorDevice::~IrDetectorDevice() = default;
+
+void IrDetectorDevice::onAttached() {
+    driveDsr(detector_.dsr(now()));
+    reschedule();
+}
+
+void IrDetectorDevice::onConnected(Ps t, int channel) { remote_->onChannelSelected(channel, t); }
+
+void IrDetectorDevice::onDisconnected(Ps t) { remote_->onChannelSelected(-1, t); }
+
+void IrDetectorDevice::onModemStatusRead(Ps t) { remote_->onMsrRead(t); }
+
+// One event is pending at a time: the next change of the line.
+void IrDetectorDevice::reschedule() {
+    const Ps t = now();
+    const Ps next = detector_.nextEdgeAfter(t);
+    if (hasPending_ && pendingAt_ == next)
+        return;
+    if (hasPending_)
+        cancel(pending_);
+    hasPending_ = next >= 0;
+    pendingAt_ = next;
+    if (hasPending_)
+        pending_ = schedule(next, [this] { edge(); });
+    driveDsr(detector_.dsr(t));
+}
+
+void IrDetectorDevice::edge() {
+    hasPending_ = false;
+    pendingAt_ = -1;
+    reschedule();
+}
+
+std::shared_ptr<IrDetectorDevice> attachIrDetector(SimAdapter& sim, IrDetector::Config config,
+                                                   bool defaultRemote) {
+    auto d = std::make_shared<IrDetectorDevice>(config);
+    sim.adapter.attach(d, 3);
+    if (defaultRemote)
+        d->remote().setDefaultKey(remotes::nec(0x04, 0x08, 3));
+    return d;
 }
 
 } // namespace sim

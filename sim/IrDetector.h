@@ -6,7 +6,11 @@
 // every carrier cycle. Either polarity. Bursts, glitches and flicker can be
 // added at any time; reads must come in time order to be O(1) amortised.
 
+#include "sim/Adapter.h"
+
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,6 +51,11 @@ public:
     // counted), or -1.
     std::int64_t lastActivityPs();
 
+    // The first change of the line after t, or -1 when none is due.
+    std::int64_t nextEdgeAfter(std::int64_t ps);
+    // Called whenever bursts, pulses or flicker were added.
+    void setOnChange(std::function<void()> fn) { onChange_ = std::move(fn); }
+
     // For register fakes: the modem-status bits of the line at t: 0x20 DSR
     // level, 0x02 when the line changed since the previous call.
     std::uint8_t readMsr(std::int64_t ps);
@@ -77,6 +86,48 @@ private:
 
     std::uint64_t lastMsrEdges_ = 0;
     bool msrRead_ = false;
+    std::function<void()> onChange_;
 };
+
+class IrRemote;
+struct IrEmission;
+
+// The detector as a device of the simulated adapter, hung on the detector's
+// channel (3), with its scripted remote. It drives DSR at every change of the
+// detector line, and tells the remote of channel selections and of each read
+// of the modem-status register (for the default remote).
+class IrDetectorDevice final : public Device {
+public:
+    explicit IrDetectorDevice(IrDetector::Config config = {}, std::uint64_t seed = 1);
+    ~IrDetectorDevice() override;
+    std::string name() const override { return "IR detector"; }
+
+    IrDetector& detector() { return detector_; }
+    IrRemote& remote() { return *remote_; }
+    // Carries the detector to the time of the simulated adapter's clock.
+    Ps nowPs() const { return now(); }
+
+    void onAttached() override;
+    void onConnected(Ps t, int channel) override;
+    void onDisconnected(Ps t) override;
+    void onModemStatusRead(Ps t) override;
+
+private:
+    void reschedule();
+    void edge();
+
+    IrDetector detector_;
+    std::unique_ptr<IrRemote> remote_;
+    EventQueue::EventId pending_{};
+    bool hasPending_ = false;
+    Ps pendingAt_ = -1;
+};
+
+struct SimAdapter;
+// Hangs a detector on channel 3 of the adapter. With a default key, the
+// remote presses it whenever the program starts a capture (tight polling of
+// the modem-status register), so that learning works without hardware.
+std::shared_ptr<IrDetectorDevice> attachIrDetector(SimAdapter& sim, IrDetector::Config config = {},
+                                                   bool defaultRemote = true);
 
 } // namespace sim

@@ -6,7 +6,6 @@
 namespace sim {
 
 namespace {
-constexpr std::int64_t kPsPerUs = 1000000;
 // Reads closer than this count as tight polling; a gap longer than the quiet
 // time re-arms the default remote.
 constexpr std::int64_t kTightGapPs = 100 * kPsPerUs;

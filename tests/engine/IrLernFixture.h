@@ -60,3 +60,38 @@ protected:
     sim::IrDetector detector;
     sim::IrRemote remote{detector, 7};
 };
+
+#include "support/SimFixture.h"
+
+// The engine on the simulated adapter (virtual clock) with the detector on
+// channel 3 and a scripted remote: the whole road a learnt command takes.
+class IrSimFixture : public SimFixture {
+protected:
+    static constexpr std::int64_t kMs = 1000000000LL; // ps
+
+    IrSimFixture() {
+        Dbg_disp::Debug_An = false;
+        Sio::IR_Fehlertext.clear();
+        Sio::WAV_Dateiname.clear();
+        device = sim::attachIrDetector(sim, {}, false);
+    }
+
+    void useDetector(sim::IrDetector::Mode mode, std::int64_t decayUs, bool activeHigh = true) {
+        device->detector().setConfig({mode, decayUs, activeHigh});
+        Sio::Abfallzeit_IR_Detektor = static_cast<std::int32_t>(decayUs);
+    }
+    sim::IrRemote& remote() { return device->remote(); }
+
+    struct Ergebnis {
+        bool ok = false;
+        Sio::TBefehl befehl{};
+        std::string code, fehler, kommentar;
+    };
+    Ergebnis learn(bool optimieren = true, const std::string& wav = "") {
+        Ergebnis e;
+        e.ok = Sio::IR_Befehl_Lernen(e.befehl, e.code, e.fehler, e.kommentar, optimieren, wav);
+        return e;
+    }
+
+    std::shared_ptr<sim::IrDetectorDevice> device;
+};
