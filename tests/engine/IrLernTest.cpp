@@ -279,3 +279,23 @@ TEST(IrHexcode, CodeTextOfQuantisedCommand) {
     b = {};
     EXPECT_EQ(Sio::Messwerte_nach_Hexcode(b), "");
 }
+
+TEST_F(IrLernen, DefaultRemoteLearnsWithoutHardware) {
+    // The remote of the running simulator presses its key once the capture
+    // polls the detector; both resolutions learn it.
+    device->remote().setDefaultKey(sim::remotes::nec(0x04, 0x08, 3));
+    const auto want = frameAndGap(sim::remotes::nec(0x04, 0x08, 3));
+    for (int aufl : {0, 1}) {
+        Sio::IR_Aufloesung = aufl;
+        // The learn dialog's lamp: a slow poll of the detector line.
+        for (int i = 0; i < 5; ++i) {
+            Sio::Lies_DSR();
+            advanceUs(100000);
+        }
+        const Ergebnis e = learn();
+        EXPECT_TRUE(e.ok) << e.fehler;
+        EXPECT_EQ(e.befehl[0], 3);
+        EXPECT_EQ(e.code, codeOf(want, 560));
+    }
+    EXPECT_EQ(device->remote().pressCount(), 2);
+}
