@@ -22,8 +22,8 @@ platform::VirtualClock::Costs pc(std::int64_t turnsPerMs, std::int64_t readsPerS
 ::testing::AssertionResult within(std::int64_t value, std::int64_t target, double fraction) {
     if (std::llabs(value - target) <= static_cast<std::int64_t>(target * fraction))
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << value << " is not within " << fraction * 100
-                                         << " % of " << target;
+    return ::testing::AssertionFailure()
+           << value << " is not within " << fraction * 100 << " % of " << target;
 }
 
 bool hasLine(const std::vector<std::string>& lines, const std::string& line) {
@@ -68,8 +68,8 @@ TEST_F(TimingPass, EveryCharacterTimeHeld500Polls) {
     for (int i = 0; i < 26; ++i)
         cells += " 500  ";
     EXPECT_TRUE(hasLine(memo.lines, cells));
-    EXPECT_TRUE(hasLine(memo.lines,
-                        "Zaehler pro ms maximal  501    Bandbreite  51    R_schwelle  450  "));
+    EXPECT_TRUE(
+        hasLine(memo.lines, "Zaehler pro ms maximal  501    Bandbreite  51    R_schwelle  450  "));
     EXPECT_TRUE(hasLine(memo.lines,
                         "Ml_Verzoegerungswert, Giga_Summe, Giga_Zaehler   0   501000   1000  "));
     EXPECT_TRUE(hasLine(memo.lines, "1000 Zeichen entspr 1.042 s :  501000  "));
@@ -106,7 +106,9 @@ TEST_F(Calibration, RecoversTheDefaultPcWithItsProtocol) {
     ASSERT_NE(header, l.end());
     ASSERT_GE(l.end() - header, 37);
     // Row 0 carries pass 1's rate and hit count; uSek of row 0 is 1000.
-    EXPECT_EQ(header[1].rfind(" 0   " + std::to_string(Sio::Anfragen_Sec) + "   1000   0   1000  ", 0), 0u)
+    EXPECT_EQ(
+        header[1].rfind(" 0   " + std::to_string(Sio::Anfragen_Sec) + "   1000   0   1000  ", 0),
+        0u)
         << header[1];
     EXPECT_EQ(header[31].rfind(" 30  ", 0), 0u);
     EXPECT_EQ(header[32].rfind("Vorgabe 1 : ", 0), 0u);
@@ -114,7 +116,8 @@ TEST_F(Calibration, RecoversTheDefaultPcWithItsProtocol) {
                               std::to_string(Sio::Drehg_mSec) + "  ");
     EXPECT_EQ(header[34], "Mittlere Abweichung :  " + std::to_string(deviation) + "  ");
     EXPECT_EQ(header[35], "Mittlere Quote :  1000  ");
-    EXPECT_EQ(header[36], "Anfragen / sec (Anfragen_Sec)  " + std::to_string(Sio::Anfragen_Sec) + "  ");
+    EXPECT_EQ(header[36],
+              "Anfragen / sec (Anfragen_Sec)  " + std::to_string(Sio::Anfragen_Sec) + "  ");
 }
 
 TEST_F(Calibration, TransmitterNotEmptyOrAbsent) {
@@ -133,8 +136,8 @@ TEST_F(Calibration, TransmitterNotEmptyOrAbsent) {
     sim.setFault(sim::Fault::AbsentUart);
     EXPECT_THROW(Sio::Bestimme_Drehzahl(passes, deviation, quota, error), Sio::ECalibrationError);
     EXPECT_EQ(memo.lines[memo.lines.size() - 2], "Benutze/Use Option Infrarot/Allocate");
-    EXPECT_TRUE(hasLine(memo.lines,
-                        "Ml_Verzoegerungswert, Giga_Summe, Giga_Zaehler   0   0   0  "));
+    EXPECT_TRUE(
+        hasLine(memo.lines, "Ml_Verzoegerungswert, Giga_Summe, Giga_Zaehler   0   0   0  "));
     EXPECT_EQ(Sio::Drehg_mSec, 1234);
     EXPECT_EQ(Sio::Anfragen_Sec, 5678);
     EXPECT_EQ(passes, 0);

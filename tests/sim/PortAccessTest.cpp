@@ -9,8 +9,8 @@
 
 TEST(PortAccess, SimulatedAdapterFollowsTheComBase) {
     std::vector<std::string> said;
-    auto opener =
-        sim::installPortAccess(platform::PortMode::Sim, [&](const std::string& s) { said.push_back(s); });
+    auto opener = sim::installPortAccess(platform::PortMode::Sim,
+                                         [&](const std::string& s) { said.push_back(s); });
     opener(0x3F8);
     ASSERT_NE(sim::currentSimAdapter(), nullptr);
     EXPECT_EQ(&platform::ports(), &sim::currentSimAdapter()->bus);
