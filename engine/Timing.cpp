@@ -1,5 +1,7 @@
 #include "engine/Timing.h"
 
+#include "engine/SioText.h"
+
 #include <array>
 #include <cmath>
 #include <limits>
@@ -8,7 +10,8 @@ namespace Sio {
 
 namespace {
 
-// Cell of a trace table: one blank, the number, two blanks.
+// Zahl_Text for the 64-bit intermediates of a pass (poll sums, rates before
+// they are stored), which outgrow 32 bits on a fast machine.
 std::string zelle(std::int64_t v) {
     return " " + std::to_string(v) + "  ";
 }
@@ -23,33 +26,6 @@ std::int32_t alsInt32(std::int64_t v, const char* name) {
 }
 
 using Tabelle32 = std::array<std::int32_t, 32>;
-
-// Mean of the entries above floor, up to the first negative entry.
-std::int32_t mittelwert(const Tabelle32& t, std::int32_t floor) {
-    std::int64_t sum = 0, n = 0;
-    for (long long i = 0; tabelle(t, i, "Mittelwert") >= 0; ++i)
-        if (t[static_cast<std::size_t>(i)] > floor) {
-            sum += t[static_cast<std::size_t>(i)];
-            ++n;
-        }
-    return n == 0 ? 0 : static_cast<std::int32_t>(sum / n);
-}
-
-// Sample standard deviation around the mean of the positive entries; every
-// entry before the end mark counts in the sum.
-std::int32_t abweichung(const Tabelle32& t) {
-    const std::int32_t m = mittelwert(t, 0);
-    double s = 0.0;
-    long long k = 0;
-    for (;;) {
-        const double d = static_cast<double>(t[static_cast<std::size_t>(k)]) - m;
-        s += d * d;
-        if (tabelle(t, k + 1, "Abweichung") < 0) break;
-        ++k;
-    }
-    if (k == 0) return 0;
-    return alsInt32(Runden(std::sqrt(s / static_cast<double>(k))), "Abweichung");
-}
 
 } // namespace
 
@@ -91,8 +67,8 @@ void Zeichenzeit_messen(std::int32_t delay, std::int32_t& readsPerSecond, std::i
             sum += m[i];
             ++n;
         }
-    Debug_WriteLn("Ml_Verzoegerungswert, Giga_Summe, Giga_Zaehler  " + zelle(delay) + zelle(sum) +
-                  zelle(n));
+    Debug_WriteLn("Ml_Verzoegerungswert, Giga_Summe, Giga_Zaehler  " + Zahl_Text(delay) +
+                  zelle(sum) + zelle(n));
     if (n == 0) {
         Debug_WriteLn("Benutze/Use Option Infrarot/Allocate");
         throw ECalibrationError("Zeitmessung fehlgeschlagen: keine Zeichenzeit messbar "
@@ -116,7 +92,7 @@ std::int32_t Drehzahl_aus_Messung(std::int32_t a, std::int32_t b, std::int32_t c
 
 std::int32_t Bestimme_Drehzahl(std::int32_t& passes, std::int32_t& deviation, std::int32_t& quota,
                                std::string& error) {
-    Debug_WriteLn("*** Bestimme_Drehzahl ***, Port Basis : " + zelle(Port_Basis()));
+    Debug_WriteLn("*** Bestimme_Drehzahl ***, Port Basis : " + Zahl_Text(Port_Basis()));
     Debug_WriteLn("Unit Sio vom 09-Apr-02");
     error.clear();
     passes = deviation = quota = 0;
@@ -138,7 +114,7 @@ std::int32_t Bestimme_Drehzahl(std::int32_t& passes, std::int32_t& deviation, st
         ++j;
     }
     const std::size_t i = j;
-    Debug_WriteLn("Anzahl Iterationen : " + zelle(static_cast<std::int64_t>(i)));
+    Debug_WriteLn("Anzahl Iterationen : " + Zahl_Text(static_cast<std::int32_t>(i)));
 
     Drehzahl[0] = Drehzahl[1];
     Drehzahl[i + 1] = -1;
@@ -152,20 +128,20 @@ std::int32_t Bestimme_Drehzahl(std::int32_t& passes, std::int32_t& deviation, st
 
     Debug_WriteLn("Nr.  Ergebn.  uSek   Vorg  Quote  Drehg. ");
     for (std::size_t k = 0; k <= i; ++k)
-        Debug_WriteLn(zelle(static_cast<std::int64_t>(k)) + zelle(Ergebnis[k]) +
+        Debug_WriteLn(Zahl_Text(static_cast<std::int32_t>(k)) + Zahl_Text(Ergebnis[k]) +
                       zelle(static_cast<std::int64_t>(Ergebnis[k]) * 1000 / Ergebnis[0]) +
-                      zelle(Vorgabe[k]) + zelle(Quote[k]) + zelle(Drehzahl[k]));
-    Debug_WriteLn("Vorgabe 1 : " + zelle(Vorgabe[1]) + " rel. Ergebnis (0-1000) : " +
+                      Zahl_Text(Vorgabe[k]) + Zahl_Text(Quote[k]) + Zahl_Text(Drehzahl[k]));
+    Debug_WriteLn("Vorgabe 1 : " + Zahl_Text(Vorgabe[1]) + " rel. Ergebnis (0-1000) : " +
                   zelle(static_cast<std::int64_t>(Ergebnis[1]) * 1000 / Ergebnis[0]));
 
-    Drehg_mSec = mittelwert(Drehzahl, 0);
-    Debug_WriteLn("Soviel Umdrhg in Raw pro ms, im Mittel (=Drehg_msec): " + zelle(Drehg_mSec));
-    deviation = abweichung(Drehzahl);
-    Debug_WriteLn("Mittlere Abweichung : " + zelle(deviation));
-    quota = mittelwert(Quote, 0);
-    Debug_WriteLn("Mittlere Quote : " + zelle(quota));
+    Drehg_mSec = Mittelwert_ueber(Drehzahl, 31, 0);
+    Debug_WriteLn("Soviel Umdrhg in Raw pro ms, im Mittel (=Drehg_msec): " + Zahl_Text(Drehg_mSec));
+    deviation = Standardabweichung(Drehzahl, 31);
+    Debug_WriteLn("Mittlere Abweichung : " + Zahl_Text(deviation));
+    quota = Mittelwert_ueber(Quote, 31, 0);
+    Debug_WriteLn("Mittlere Quote : " + Zahl_Text(quota));
     Anfragen_Sec = Ergebnis[0];
-    Debug_WriteLn("Anfragen / sec (Anfragen_Sec) " + zelle(Anfragen_Sec));
+    Debug_WriteLn("Anfragen / sec (Anfragen_Sec) " + Zahl_Text(Anfragen_Sec));
     return error.empty() ? static_cast<std::int32_t>(i) : 0;
 }
 
