@@ -118,6 +118,14 @@ TEST_F(IrLernen, LearnsCommonProtocolsUnderJitter) {
                         const double tol = std::max(0.05 * want[i], 90.0);
                         EXPECT_NEAR(e.befehl[i + 1], want[i], tol) << "entry " << i + 1;
                     }
+                    // Sent again, the first frame and its gap to the next.
+                    const auto sent = resend(e.befehl);
+                    ASSERT_GE(sent.size(), n);
+                    for (std::size_t i = 0; i < n; ++i) {
+                        const double tol = std::max(0.05 * want[i], 90.0);
+                        EXPECT_NEAR(sent[i], want[i], tol) << "sent entry " << i + 1;
+                    }
+                    EXPECT_EQ(sent.size(), static_cast<std::size_t>(fall.emission.frames()) * n - 1);
                     if (methode == 2) {
                         EXPECT_EQ(Sio::Single_Laenge, static_cast<std::int32_t>(want.size()));
                     }
