@@ -22,7 +22,9 @@ std::int32_t alsInt32(std::int64_t v) {
 
 constexpr std::int32_t Befehl_letzter = 800;
 
-// The sum C and count S of the short pairs (pulse + pause) give the unit.
+// The bit unit is half the mean of the short pairs (pulse + pause): those
+// below 1.25 times the shortest pair. Their count tells how steady the
+// signal is.
 struct Paare {
     std::int64_t anzahl = 0;
 };

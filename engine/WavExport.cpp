@@ -1,6 +1,7 @@
 #include "engine/WavExport.h"
 
 #include "engine/Sio.h"
+#include "platform/Codepage.h"
 #include "platform/Errors.h"
 
 #include <array>
@@ -35,8 +36,9 @@ void setzeLe32(std::array<std::uint8_t, 44>& kopf, std::size_t pos, std::uint32_
 } // namespace
 
 std::string WAV_Dateipfad() {
-    // The name comes from a key caption; a "/" or a control character in it
-    // must not turn into a folder or an invalid name.
+    // The name comes from a key caption: a "/" or a control character in it
+    // must not turn into a folder or an unusable name, and the file system
+    // expects UTF-8.
     std::string name = WAV_Dateiname;
     for (char& ch : name) {
         const auto u = static_cast<unsigned char>(ch);
@@ -45,9 +47,14 @@ std::string WAV_Dateipfad() {
     }
     if (name == "." || name == "..")
         name.assign(name.size(), '_');
-    // Stay within the usual limit of 255 bytes per name.
-    if (name.size() > 250)
-        name.resize(250);
+    name = platform::cp1252ToUtf8(name);
+    // Stay within the usual limit of 255 bytes per name, whole characters only.
+    if (name.size() > 250) {
+        std::size_t n = 250;
+        while (n > 0 && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80)
+            --n;
+        name.resize(n);
+    }
     return name + ".wav";
 }
 

@@ -199,6 +199,8 @@ void IrDetectorDevice::onDisconnected(Ps t) { remote_->onChannelSelected(-1, t);
 
 void IrDetectorDevice::onModemStatusRead(Ps t) { remote_->onMsrRead(t); }
 
+void IrDetectorDevice::onTxd(Ps, bool, bool) { remote_->onTxdActivity(); }
+
 // One event is pending at a time: the next change of the line.
 void IrDetectorDevice::reschedule() {
     const Ps t = now();

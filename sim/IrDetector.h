@@ -111,6 +111,7 @@ public:
     void onConnected(Ps t, int channel) override;
     void onDisconnected(Ps t) override;
     void onModemStatusRead(Ps t) override;
+    void onTxd(Ps t, bool mark, bool breakOn) override;
 
 private:
     void reschedule();

@@ -94,7 +94,9 @@ TEST_F(WavExport, NameFromCaptionAndFailures) {
     Sio::WAV_Dateiname = "..";
     EXPECT_EQ(Sio::WAV_Dateipfad(), "__.wav");
     Sio::WAV_Dateiname = "Lautst\xE4rke";
-    EXPECT_EQ(Sio::WAV_Dateipfad(), "Lautst\xE4rke.wav");
+    EXPECT_EQ(Sio::WAV_Dateipfad(), "Lautst\xC3\xA4rke.wav");
+    Sio::WAV_Dateiname = std::string(249, 'a') + "\xE4\xE4";
+    EXPECT_EQ(Sio::WAV_Dateipfad(), std::string(249, 'a') + ".wav") << "no half character";
 
     // A name that cannot be written raises an I/O error and leaves what was
     // there.
