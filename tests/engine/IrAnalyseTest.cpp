@@ -161,17 +161,3 @@ TEST_F(IrAnalyse, BitMeansAndHexText) {
     t.fill(5);
     EXPECT_THROW(Sio::Bytes_nach_Hextext(t), ERangeError);
 }
-
-TEST_F(IrAnalyse, BaseCommandsOfEachFrame) {
-    setCapture(frames(3));
-    Sio::Bestimme_Min_Max();
-    Sio::Suche_Wiederholung_und_Korrigiere_Messwerte();
-    Sio::Bestimme_Basisbefehle();
-    EXPECT_EQ(Sio::Single_Laenge, 67);
-    EXPECT_TRUE(traced("Wiederholungs_zaehler :  3  "));
-    EXPECT_TRUE(traced("Pausen Laenge  40000  "));
-    const std::string first = Sio::Bytes_nach_Hextext(Sio::Basisbefehle[1]);
-    EXPECT_EQ(first.substr(0, 9), "FF FF 00 ");
-    EXPECT_EQ(Sio::Bytes_nach_Hextext(Sio::Basisbefehle[2]), first);
-    EXPECT_EQ(Sio::Bytes_nach_Hextext(Sio::Basisbefehle[3]), first);
-}
