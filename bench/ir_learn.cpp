@@ -40,8 +40,7 @@ sim::IrEmission raw100(std::uint32_t seed) {
 
 sim::IrEmission emission(const std::string& proto, int press) {
     const auto p = static_cast<std::uint8_t>(press);
-    if (proto == "nec")
-        return sim::remotes::nec(0x04, p, 3);
+    if (proto == "nec") return sim::remotes::nec(0x04, p, 3);
     if (proto == "sony12")
         return sim::remotes::sony12(0x01, static_cast<std::uint8_t>(p & 0x7F), 3);
     if (proto == "rc5")
@@ -70,13 +69,13 @@ int main() {
             for (int aufl : {0, 1})
                 for (bool carrier : {false, true})
                     for (int jitter : {0, 30, 60, 100}) {
-                        const std::string name = "ir_learn." + proto + ".m" + std::to_string(methode) +
-                                                 (aufl == 1 ? ".hires" : ".std") +
-                                                 (carrier ? ".carrier" : ".envelope") + ".j" +
-                                                 std::to_string(jitter);
-                        device->detector().setConfig(
-                            {carrier ? sim::IrDetector::Mode::Carrier : sim::IrDetector::Mode::Envelope,
-                             carrier ? 0 : 80, true});
+                        const std::string name =
+                            "ir_learn." + proto + ".m" + std::to_string(methode) +
+                            (aufl == 1 ? ".hires" : ".std") + (carrier ? ".carrier" : ".envelope") +
+                            ".j" + std::to_string(jitter);
+                        device->detector().setConfig({carrier ? sim::IrDetector::Mode::Carrier
+                                                              : sim::IrDetector::Mode::Envelope,
+                                                      carrier ? 0 : 80, true});
                         Sio::Abfallzeit_IR_Detektor = carrier ? 0 : 80;
                         Sio::IR_Methode = methode;
                         Sio::IR_Aufloesung = aufl;
@@ -103,10 +102,10 @@ int main() {
                             std::size_t n = 0;
                             while (n + 1 < b.size() && b[n + 1] != 0)
                                 ++n;
-                            if (!ok || n != want.size())
-                                continue;
+                            if (!ok || n != want.size()) continue;
                             for (std::size_t i = 0; i < n; ++i) {
-                                const double err = std::abs(static_cast<double>(b[i + 1] - want[i]));
+                                const double err =
+                                    std::abs(static_cast<double>(b[i + 1] - want[i]));
                                 sum += err;
                                 largest = std::max(largest, err);
                                 ++count;
@@ -121,7 +120,8 @@ int main() {
                             for (std::size_t i = 0; i < bursts.size(); ++i) {
                                 sent.push_back(static_cast<double>(bursts[i].lengthPs()) / 1e6);
                                 if (i + 1 < bursts.size())
-                                    sent.push_back(static_cast<double>(bursts[i + 1].start - bursts[i].start -
+                                    sent.push_back(static_cast<double>(bursts[i + 1].start -
+                                                                       bursts[i].start -
                                                                        bursts[i].lengthPs()) /
                                                    1e6);
                             }
@@ -129,13 +129,14 @@ int main() {
                             const std::size_t check = b[0] >= 2 ? n : n - 1;
                             bool within = sent.size() >= check;
                             for (std::size_t i = 0; within && i < check; ++i)
-                                within = std::abs(sent[i] - want[i]) <= std::max(0.05 * want[i], 90.0);
-                            if (within)
-                                ++good;
+                                within =
+                                    std::abs(sent[i] - want[i]) <= std::max(0.05 * want[i], 90.0);
+                            if (within) ++good;
                         }
                         std::printf("%s.success: %.0f %%\n", name.c_str(), 100.0 * good / kPresses);
                         if (count > 0) {
-                            std::printf("%s.mean_error: %.1f us\n", name.c_str(), sum / static_cast<double>(count));
+                            std::printf("%s.mean_error: %.1f us\n", name.c_str(),
+                                        sum / static_cast<double>(count));
                             std::printf("%s.max_error: %.0f us\n", name.c_str(), largest);
                         } else {
                             std::printf("%s.mean_error: n/a us\n", name.c_str());

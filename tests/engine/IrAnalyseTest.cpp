@@ -24,8 +24,7 @@ std::vector<std::int64_t> frames(int n, std::int64_t jitterEvery = 0) {
             d.push_back(b % 3 == 0 ? 1690 : 560);
         }
         d.push_back(560);
-        if (f + 1 < n)
-            d.push_back(40000);
+        if (f + 1 < n) d.push_back(40000);
     }
     return d;
 }

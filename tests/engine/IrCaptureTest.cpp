@@ -169,7 +169,8 @@ TEST_F(IrCapture, NeverQuietLineEndsWithOverflow) {
         highRes ? Sio::IR_high_res_einlesen() : Sio::IR_einlesen();
         const int reads = ports.reads(kMsr) - before;
         EXPECT_LE(reads, 2 * 300000 + 10);
-        EXPECT_NE(Sio::IR_Fehlertext.find(" *Ueberlauf* "), std::string::npos) << Sio::IR_Fehlertext;
+        EXPECT_NE(Sio::IR_Fehlertext.find(" *Ueberlauf* "), std::string::npos)
+            << Sio::IR_Fehlertext;
         if (!highRes) {
             EXPECT_NE(Sio::IR_Fehlertext.find(" * IR Befehl zu lang *"), std::string::npos);
         }
@@ -185,7 +186,8 @@ TEST_F(IrCapture, StampCapStopsInsideTheArray) {
         remote.flicker(clock.nowPs() + 5 * kMs, 6, 3);
         Sio::IR_Fehlertext.clear();
         highRes ? Sio::IR_high_res_einlesen() : Sio::IR_einlesen();
-        EXPECT_NE(Sio::IR_Fehlertext.find(" *Ueberlauf* "), std::string::npos) << Sio::IR_Fehlertext;
+        EXPECT_NE(Sio::IR_Fehlertext.find(" *Ueberlauf* "), std::string::npos)
+            << Sio::IR_Fehlertext;
         EXPECT_LE(Sio::IR_Burstende, 99996);
         EXPECT_GT(Sio::IR_Burstende, 0);
         EXPECT_EQ(Sio::IR_Messwerte[99997], 0);

@@ -51,8 +51,7 @@ protected:
     void linePulses(std::int64_t t0Ps, const std::vector<std::int64_t>& d) {
         std::int64_t t = t0Ps;
         for (std::size_t i = 0; i < d.size(); ++i) {
-            if (i % 2 == 0)
-                detector.addLinePulse(t, t + d[i] * 1000000);
+            if (i % 2 == 0) detector.addLinePulse(t, t + d[i] * 1000000);
             t += d[i] * 1000000;
         }
     }
@@ -105,7 +104,8 @@ protected:
         for (std::size_t i = 0; i < b.size(); ++i) {
             d.push_back(static_cast<double>(b[i].lengthPs()) / 1e6);
             if (i + 1 < b.size())
-                d.push_back(static_cast<double>(b[i + 1].start - b[i].start - b[i].lengthPs()) / 1e6);
+                d.push_back(static_cast<double>(b[i + 1].start - b[i].start - b[i].lengthPs()) /
+                            1e6);
         }
         return d;
     }

@@ -42,8 +42,7 @@ std::string ausgabe(const std::string& cmd, bool& ok) {
     std::string out;
     FILE* p = popen(cmd.c_str(), "r");
     ok = p != nullptr;
-    if (!p)
-        return out;
+    if (!p) return out;
     char buf[256];
     while (fgets(buf, sizeof buf, p))
         out += buf;
@@ -71,8 +70,9 @@ TEST_F(WavExport, GoldenBytes) {
     Sio::WAV_Schreiben();
     EXPECT_EQ(lies("kurz.wav"), lies(TAVIX_TEST_DATA "/wav/pulse_pause_560.wav"));
     EXPECT_EQ(lies("kurz.wav").size(), 2164u);
-    EXPECT_NE(std::find(memo.lines.begin(), memo.lines.end(), "Gesamtlaenge des Befehls in us 2120"),
-              memo.lines.end());
+    EXPECT_NE(
+        std::find(memo.lines.begin(), memo.lines.end(), "Gesamtlaenge des Befehls in us 2120"),
+        memo.lines.end());
 
     setCapture({});
     Sio::WAV_Dateiname = "leer";
@@ -109,8 +109,7 @@ TEST_F(WavExport, NameFromCaptionAndFailures) {
 }
 
 TEST_F(WavExport, CaptureReadBackBySox) {
-    if (!haveSoxi())
-        GTEST_SKIP() << "soxi is not installed";
+    if (!haveSoxi()) GTEST_SKIP() << "soxi is not installed";
     InTempDir tmp;
     useDetector(sim::IrDetector::Mode::Envelope, 80);
     remote.press(sim::remotes::sony12(1, 0x15, 3), clock.nowPs() + 20 * kMs);

@@ -26,7 +26,9 @@ std::vector<std::pair<double, bool>> kanten(IrDetector& d, Ps t0, Ps t1) {
     return k;
 }
 
-std::vector<std::int32_t> durationsOf(const sim::IrEmission& e) { return e.frame(); }
+std::vector<std::int32_t> durationsOf(const sim::IrEmission& e) {
+    return e.frame();
+}
 
 } // namespace
 
@@ -136,7 +138,9 @@ TEST(IrRemote, ProtocolsAndJitter) {
 namespace {
 
 struct AdapterRig {
-    AdapterRig() : clock(costs()), sim(clock, 0x3F8) { det = sim::attachIrDetector(sim, {}, false); }
+    AdapterRig() : clock(costs()), sim(clock, 0x3F8) {
+        det = sim::attachIrDetector(sim, {}, false);
+    }
     static platform::VirtualClock::Costs costs() {
         platform::VirtualClock::Costs c;
         c.portAccessesPerSecond = 700000;
