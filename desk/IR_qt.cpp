@@ -1,8 +1,8 @@
 #include "desk/IR_qt.h"
 
-#include "desk/AtomicFile.h"
 #include "desk/IrSendLink.h"
 #include "desk/KeyFile.h"
+#include "engine/SioText.h"
 #include "platform/Codepage_qt.h"
 #include "platform/Errors.h"
 #include "platform/Guard_qt.h"
@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -49,24 +50,6 @@ void colour(QWidget* w, bool on) {
     p.setColor(QPalette::Window, on ? QColor(0, 255, 0) : QColor(255, 0, 0));
     w->setPalette(p);
     w->setAutoFillBackground(true);
-}
-
-std::string hexNachBin(std::string_view text) {
-    std::string bits;
-    for (char ch : text) {
-        int v = -1;
-        if (ch >= '0' && ch <= '9')
-            v = ch - '0';
-        else if (ch >= 'a' && ch <= 'f')
-            v = ch - 'a' + 10;
-        else if (ch >= 'A' && ch <= 'F')
-            v = ch - 'A' + 10;
-        if (v < 0)
-            continue;
-        for (int b = 3; b >= 0; --b)
-            bits.push_back((v >> b) & 1 ? '1' : '0');
-    }
-    return bits;
 }
 
 std::string readWholeFile(const std::string& name) {
@@ -723,7 +706,7 @@ void TIRForm::Schreibe_Fernsteuerdatei(const std::string& name) {
             keys.push_back(KeyFileKey{k->Knopfnummer, k->Tasten_typ, k->Beschriftung, k->IR_Code,
                                       &k->Befehl});
         }
-    writeFileAtomically(name, formatKeyFile(head, keys));
+    platform::saveFileAtomically(name, formatKeyFile(head, keys));
     Setze_Dateiname(name);
 }
 
@@ -871,7 +854,7 @@ void TIRForm::Befehl_aussenden(std::int32_t Befehlstyp, Sio::TBefehl Befehl,
     if (Befehlstyp == 0) {
         Befehlspuffer = Befehl;
     } else if (Befehlstyp == 2) {
-        const std::string bits = hexNachBin(code + "0");
+        const std::string bits = Sio::Hex_nach_Bin(code + "0");
         char current = '1';
         long long slot = 1;
         for (const char ch : bits) {
@@ -1006,7 +989,20 @@ void TIRForm::Kamera1Click() {
         KameraDialog->showVideoWindow();
 }
 
-void TIRForm::Debug1Click() {}
+void TIRForm::Debug1Click() {
+    Debug1->setChecked(!Debug1->isChecked());
+    const bool an = Debug1->isChecked();
+    Dbg_disp::Debug_An = an;
+    if (DebugFenster)
+        DebugFenster->setVisible(an);
+    Sio::Debug_Statistik = an;
+    if (KameraDialog)
+        KameraDialog->setDebugModus(an);
+    const QDateTime now = QDateTime::currentDateTime();
+    Debug_WriteLn("Tavix Version 1.17, 11-Juni-2002, aktuelle Zeit : " +
+                  now.toString(QStringLiteral("dd.MM.yyyy")).toStdString() + ", " +
+                  now.toString(QStringLiteral("hh:mm:ss")).toStdString());
+}
 
 void TIRForm::COMClick(QAction* sender) {
     const QString name = sender->objectName();

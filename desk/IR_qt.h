@@ -75,7 +75,7 @@ public:
     bool Datei_geaendert = false;
     bool Videomaske_aktiv = false;
     std::int32_t IR_Einheit = 0;
-    std::int32_t Sprache = 1;
+    std::int32_t Sprache = 0;
     std::int32_t BatchDelay_ms = 2000;
     bool Gezeichnet = false;
     Fensterlage Datei_Fensterlage;
@@ -152,6 +152,8 @@ public:
     // ---- seams ----
     // Lets pending messages run during macro pauses and batch waits.
     std::function<void()> ProcessMessages;
+    // The debug window (shown exactly while "&Debug" is ticked).
+    QWidget* DebugFenster = nullptr;
     // The video window, when the program has one.
     VideoWindowLink* KameraDialog = nullptr;
     // Edits a key in learn mode (the learn dialog); none: learn clicks only

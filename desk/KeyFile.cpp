@@ -70,7 +70,7 @@ public:
             if (!firstInteger(l, v))
                 throw EInOutError("Fernsteuerdatei >" + name_ + "<, Zeile " +
                                   std::to_string(r_.lineNo()) +
-                                  ": keine gültige Zahl / no valid number");
+                                  ": keine g\xFC" "ltige Zahl / no valid number");
             return v;
         }
     }
@@ -96,13 +96,13 @@ KeyFileContent parseKeyFile(std::string_view bytes, const std::string& name) {
         const std::string_view l = r.eof() ? std::string_view() : r.line();
         if (!firstInteger(l, head[i]))
             throw EInOutError("Fernsteuerdatei >" + name +
-                              "< ist beschädigt (Kopf unvollständig)\rDamaged key file "
+                              "< ist besch\xE4" "digt (Kopf unvollst\xE4" "ndig)\rDamaged key file "
                               "(incomplete head)");
         r.count();
     }
     if (head[4] < 1 || head[5] < 1)
         throw EInOutError("Fernsteuerdatei >" + name +
-                          "< ist beschädigt (Knopfgröße)\rDamaged key file (key size)");
+                          "< ist besch\xE4" "digt (Knopfgr\xF6\xDF" "e)\rDamaged key file (key size)");
     c.head = KeyFileHead{head[0], head[1], head[2], head[3], head[4], head[5]};
 
     NumberReader n(r, name);

@@ -1,6 +1,7 @@
 // Tavix: the forms in their order, then the message loop until the main
 // window closes.
 #include "desk/IR_qt.h"
+#include "engine/Dbg_disp_qt.h"
 #include "platform/Platform.h"
 #include "platform/System_qt.h"
 #include "platform/WindowTracker_qt.h"
@@ -25,8 +26,16 @@ int main(int argc, char** argv) {
     QObject::connect(&mainWindow, &desk::TIRForm::closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
 
+    TDebug_Display debugDisplay;
+    Dbg_disp::setDebugSink(&debugDisplay);
+    mainWindow.DebugFenster = &debugDisplay;
+    // The learn dialog, the recorder editor, the video window and its
+    // parameters come next in this order.
+
     mainWindow.show();
     // The application activates its main window when the loop starts.
     platform::WindowTracker::instance().activate(static_cast<QWidget*>(&mainWindow));
-    return app.exec();
+    const int rc = app.exec();
+    Dbg_disp::setDebugSink(nullptr);
+    return rc;
 }
