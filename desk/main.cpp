@@ -6,8 +6,35 @@
 #include "platform/System_qt.h"
 #include "platform/WindowTracker_qt.h"
 
+#if __has_include("sim/PortAccess.h")
+#include "sim/PortAccess.h"
+#define TAVIX_HAVE_PORT_ACCESS 1
+#endif
+
 #include <QApplication>
 #include <QFile>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace {
+
+// TAVIX_SIM_IR_LOG names a file that receives what the simulated adapter's
+// IR sender emitted, when the program ends: the trace of a run without
+// hardware.
+void writeSimIrLog() {
+#ifdef TAVIX_HAVE_PORT_ACCESS
+    const char* path = std::getenv("TAVIX_SIM_IR_LOG");
+    sim::SimAdapter* s = sim::currentSimAdapter();
+    if (path == nullptr || s == nullptr)
+        return;
+    s->sync();
+    std::ofstream out(path, std::ios::binary);
+    out << s->irSender->text() << '\n';
+#endif
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -17,6 +44,11 @@ int main(int argc, char** argv) {
     platform::QtSystem system;
     platform::setOs(&system);
     platform::WindowTracker::instance().setFollowFocus(true);
+#ifdef TAVIX_HAVE_PORT_ACCESS
+    platform::setPortAccessOpener(
+        sim::installPortAccess(platform::portModeFromEnvironment(),
+                               [](const std::string& line) { Dbg_disp::Debug_WriteLn(line); }));
+#endif
 
     desk::TIRFormOptions options;
     options.programFile = QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
@@ -25,7 +57,6 @@ int main(int argc, char** argv) {
     desk::TIRForm mainWindow(std::move(options));
     QObject::connect(&mainWindow, &desk::TIRForm::closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
-
     TDebug_Display debugDisplay;
     Dbg_disp::setDebugSink(&debugDisplay);
     mainWindow.DebugFenster = &debugDisplay;
@@ -37,5 +68,6 @@ int main(int argc, char** argv) {
     platform::WindowTracker::instance().activate(static_cast<QWidget*>(&mainWindow));
     const int rc = app.exec();
     Dbg_disp::setDebugSink(nullptr);
+    writeSimIrLog();
     return rc;
 }

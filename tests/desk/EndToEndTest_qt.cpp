@@ -1,0 +1,97 @@
+// The program as a user starts it: batch mode from the command line on the
+// simulated adapter, in real time, ending by itself.
+#include "desk/KeyFile.h"
+#include "platform/IniFile.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace {
+
+[[maybe_unused]] std::string readFile(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+TEST(EndToEnd, BatchModeSendsTheNamedKeysAndExits) {
+#if !__has_include("sim/PortAccess.h")
+    GTEST_SKIP() << "this build has no simulated port access";
+#else
+    QTemporaryDir dir;
+    const std::filesystem::path folder = dir.path().toStdString();
+    // The settings file lives beside the program.
+    const std::filesystem::path program = folder / "Tavix";
+    std::filesystem::copy_file(std::filesystem::path(TAVIX_BUILD_DIR) / "bin" / "Tavix", program);
+    {
+        platform::IniFile ini(folder / "Tavix.ini");
+        ini.writeInteger("Einstellungen", "Sprache", 2);
+        ini.writeInteger("Einstellungen", "IR_Einheit", 0);
+        ini.writeInteger("Einstellungen", "BatchDelay_ms", 100);
+        ini.writeInteger("Schnittstelle", "Com_Nr", 1);
+        ini.writeInteger("Timing", "Anfragen_Sec", 700000);
+        ini.writeBool("Verschiedenes", "RealTimeModus1", false);
+    }
+    Sio::TBefehl raw{};
+    raw[0] = 1;
+    raw[1] = 1200;
+    raw[2] = 800;
+    raw[3] = 600;
+    Sio::TBefehl ana{};
+    ana[0] = 1;
+    ana[1] = 600;
+    ana[2] = 5000;
+    Sio::TBefehl leer{};
+    const std::string keys = desk::formatKeyFile(
+        {77, 320, 230, 434, 43, 35},
+        {{101, 0, "TV +", "", &raw}, {102, 2, "Mute", "A", &ana}, {103, 0, "Aus", "", &leer}});
+    std::ofstream(folder / "keys.cdx", std::ios::binary) << keys;
+
+    QProcess p;
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("TAVIX_PORTS", "sim");
+    env.insert("TAVIX_SIM_IR_LOG", QString::fromStdString((folder / "ir.log").string()));
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(dir.path());
+    p.start(QString::fromStdString(program.string()), {"keys.cdx", "TV +", "Mute"});
+    ASSERT_TRUE(p.waitForStarted(10000));
+    const bool ended = p.waitForFinished(60000);
+    if (!ended)
+        p.kill();
+    ASSERT_TRUE(ended) << "the program waited for something (a prompt?)";
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+
+    // Two bursts of the raw key, then the analytic one: 1010 gives two
+    // bursts of one pulse length with one pulse length between them.
+    const std::string log = readFile(folder / "ir.log");
+    std::vector<long> on, off;
+    const std::regex burst("m([0-9]+)(s([0-9]+))?");
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), burst); it != std::sregex_iterator();
+         ++it) {
+        on.push_back(std::stol((*it)[1]));
+        off.push_back((*it)[3].matched ? std::stol((*it)[3]) : -1);
+    }
+    ASSERT_EQ(on.size(), 4u) << log;
+    EXPECT_NEAR(on[0], 1200, 60) << log;
+    EXPECT_NEAR(off[0], 800, 60) << log;
+    EXPECT_NEAR(on[1], 600, 60) << log;
+    EXPECT_GT(off[1], 50000) << "the two keys lie a batch delay apart: " << log;
+    EXPECT_NEAR(on[2], 600, 60) << log;
+    EXPECT_NEAR(off[2], 600, 60) << log;
+    EXPECT_NEAR(on[3], 600, 60) << log;
+    EXPECT_EQ(off[3], -1) << log;
+#endif
+}
