@@ -15,8 +15,7 @@ IrSender& current() {
 } // namespace
 
 std::int32_t sendIr(const Sio::TBefehl& befehl) {
-    if (current())
-        return current()(befehl);
+    if (current()) return current()(befehl);
 #ifdef TAVIX_HAVE_IR_SEND
     return Sio::IR_Senden(befehl);
 #else
@@ -25,6 +24,8 @@ std::int32_t sendIr(const Sio::TBefehl& befehl) {
 #endif
 }
 
-void setIrSender(IrSender sender) { current() = std::move(sender); }
+void setIrSender(IrSender sender) {
+    current() = std::move(sender);
+}
 
 } // namespace desk

@@ -26,8 +26,7 @@ void writeSimIrLog() {
 #ifdef TAVIX_HAVE_PORT_ACCESS
     const char* path = std::getenv("TAVIX_SIM_IR_LOG");
     sim::SimAdapter* s = sim::currentSimAdapter();
-    if (path == nullptr || s == nullptr)
-        return;
+    if (path == nullptr || s == nullptr) return;
     s->sync();
     std::ofstream out(path, std::ios::binary);
     out << s->irSender->text() << '\n';

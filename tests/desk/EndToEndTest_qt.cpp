@@ -68,8 +68,7 @@ TEST(EndToEnd, BatchModeSendsTheNamedKeysAndExits) {
     p.start(QString::fromStdString(program.string()), {"keys.cdx", "TV +", "Mute"});
     ASSERT_TRUE(p.waitForStarted(10000));
     const bool ended = p.waitForFinished(60000);
-    if (!ended)
-        p.kill();
+    if (!ended) p.kill();
     ASSERT_TRUE(ended) << "the program waited for something (a prompt?)";
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
@@ -79,8 +78,8 @@ TEST(EndToEnd, BatchModeSendsTheNamedKeysAndExits) {
     const std::string log = readFile(folder / "ir.log");
     std::vector<long> on, off;
     const std::regex burst("m([0-9]+)(s([0-9]+))?");
-    for (auto it = std::sregex_iterator(log.begin(), log.end(), burst); it != std::sregex_iterator();
-         ++it) {
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), burst);
+         it != std::sregex_iterator(); ++it) {
         on.push_back(std::stol((*it)[1]));
         off.push_back((*it)[3].matched ? std::stol((*it)[3]) : -1);
     }

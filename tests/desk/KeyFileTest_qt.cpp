@@ -111,10 +111,11 @@ TEST_F(KeyFile, RoundTripKeepsBoundsKeysUmlautsAndTrailingBlanks) {
     f.Schreibe_Fernsteuerdatei(name);
     EXPECT_EQ(f.windowTitle(), "rund");
     const std::string bytes = readFile(name);
-    EXPECT_NE(bytes.find("203 Knopfnummer\r\n2 Tasten_typ\r\nLautst\xE4rke \xD6l \xDF\r\nA5 0F  \r\n"
-                         "       3  203    0\r\n     560  203    1\r\n   40000  203    2\r\n"
-                         "       0  203    3\r\n"),
-              std::string::npos)
+    EXPECT_NE(
+        bytes.find("203 Knopfnummer\r\n2 Tasten_typ\r\nLautst\xE4rke \xD6l \xDF\r\nA5 0F  \r\n"
+                   "       3  203    0\r\n     560  203    1\r\n   40000  203    2\r\n"
+                   "       0  203    3\r\n"),
+        std::string::npos)
         << "captions are stored in Windows-1252, code texts whole";
 
     // Change everything, then read back.
@@ -151,11 +152,11 @@ TEST_F(KeyFile, RoundTripKeepsBoundsKeysUmlautsAndTrailingBlanks) {
 TEST_F(KeyFile, LongCaptionsOutOfGridEntriesAndCutFiles) {
     auto& f = *form;
     const std::string name = file("k.cdx").string();
-    writeFile(name, head(77, 320, 230, 434, 43, 35) +
-                        entry(3115, 0, "weit weg", "", {1, 2, 3, 0}) +
-                        entry(101, 0, "Eine sehr lange Beschriftung", "", {1, 560, 0}) +
-                        "102 Knopfnummer\r\n0 Tasten_typ\r\nabgeschnitten\r\nFF\r\n       2  102    0\r\n"
-                        "     700  102    1\r\n");
+    writeFile(name,
+              head(77, 320, 230, 434, 43, 35) + entry(3115, 0, "weit weg", "", {1, 2, 3, 0}) +
+                  entry(101, 0, "Eine sehr lange Beschriftung", "", {1, 560, 0}) +
+                  "102 Knopfnummer\r\n0 Tasten_typ\r\nabgeschnitten\r\nFF\r\n       2  102    0\r\n"
+                  "     700  102    1\r\n");
     f.Lies_Fernsteuerdatei(name);
     desk::TButtonx* k = f.Taste(101);
     EXPECT_EQ(k->Beschriftung, "Eine sehr lange Besc");
@@ -181,8 +182,10 @@ TEST_F(KeyFile, DamagedFilesAreRefusedWithoutChangingAnything) {
     writeFile(file("leer.cdx"), "");
     writeFile(file("kurz.cdx"), head(77, 320, 230, 434, 43, 35).substr(0, 50));
     writeFile(file("null.cdx"), head(77, 320, 230, 434, 0, 35));
-    const QString kopf = QStringLiteral("< ist beschädigt (Kopf unvollständig)\rDamaged key file (incomplete head)");
-    const QString groesse = QStringLiteral("< ist beschädigt (Knopfgröße)\rDamaged key file (key size)");
+    const QString kopf =
+        QStringLiteral("< ist beschädigt (Kopf unvollständig)\rDamaged key file (incomplete head)");
+    const QString groesse =
+        QStringLiteral("< ist beschädigt (Knopfgröße)\rDamaged key file (key size)");
     for (const auto& [n, why] : {std::pair{"leer.cdx", kopf}, std::pair{"kurz.cdx", kopf},
                                  std::pair{"null.cdx", groesse}}) {
         const QString path = QString::fromStdString(file(n).string());
@@ -200,7 +203,8 @@ TEST_F(KeyFile, OverlongCommandKeepsItsEndMark) {
     auto& f = *form;
     std::vector<int> values(805, 100);
     values.push_back(0);
-    writeFile(file("lang.cdx"), head(77, 320, 230, 434, 43, 35) + entry(101, 0, "lang", "", values) +
+    writeFile(file("lang.cdx"), head(77, 320, 230, 434, 43, 35) +
+                                    entry(101, 0, "lang", "", values) +
                                     entry(102, 0, "danach", "", {5, 0}));
     f.Lies_Fernsteuerdatei(file("lang.cdx").string());
     desk::TButtonx* k = f.Taste(101);

@@ -158,8 +158,7 @@ TEST_F(Send, MakrostopEndsEveryRunningMacro) {
     // A single macro stopped in its second pause sends nothing more.
     const double s2 = clock.nowUs() / 1000.0;
     onProcessMessages = [&] {
-        if (clock.nowUs() / 1000.0 - s2 > 1300)
-            f.Makrostop1Click();
+        if (clock.nowUs() / 1000.0 - s2 > 1300) f.Makrostop1Click();
     };
     f.TasteClick(&outer);
     EXPECT_EQ(sent.size(), 1u);
@@ -197,7 +196,8 @@ TEST_F(Send, BatchSendsNamedKeysReportsUnknownOnesAndCloses) {
     ASSERT_TRUE(f.Timer3->isActive());
     EXPECT_FALSE(f.Taste(102)->isEnabled());
     prompts.expectMessage(QStringLiteral("In Fernsteuerdatei/in file \r") +
-                          QString::fromStdString(keys) + QStringLiteral("\rkeine Taste/no key >Nix< "));
+                          QString::fromStdString(keys) +
+                          QStringLiteral("\rkeine Taste/no key >Nix< "));
     const double start = clock.nowUs() / 1000.0;
     f.Timer3Timer();
     EXPECT_FALSE(f.Timer3->isActive());
@@ -208,5 +208,6 @@ TEST_F(Send, BatchSendsNamedKeysReportsUnknownOnesAndCloses) {
     EXPECT_NEAR(sentAtMs[1] - start, 300, 1);
     EXPECT_NEAR(clock.nowUs() / 1000.0 - start, 400, 1);
     EXPECT_EQ(closed.count(), 1);
-    EXPECT_EQ(f.windowTitle(), QStringLiteral("Befehl >Mute< aus Datei ") + QString::fromStdString(keys));
+    EXPECT_EQ(f.windowTitle(),
+              QStringLiteral("Befehl >Mute< aus Datei ") + QString::fromStdString(keys));
 }

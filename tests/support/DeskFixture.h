@@ -24,8 +24,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
-#include <QTimer>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -88,14 +88,15 @@ protected:
         form = std::make_unique<desk::TIRForm>(std::move(o));
         // Macro pauses and batch waits run no real events in tests.
         form->ProcessMessages = [this] {
-            if (onProcessMessages)
-                onProcessMessages();
+            if (onProcessMessages) onProcessMessages();
         };
         return *form;
     }
 
     // The program's first activation, as when its loop starts.
-    void activate() { platform::WindowTracker::instance().activate(static_cast<QWidget*>(form.get())); }
+    void activate() {
+        platform::WindowTracker::instance().activate(static_cast<QWidget*>(form.get()));
+    }
 
     static std::string readFile(const std::filesystem::path& p) {
         std::ifstream in(p, std::ios::binary);
