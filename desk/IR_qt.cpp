@@ -25,6 +25,8 @@
 #include <QResizeEvent>
 #include <QTimer>
 
+#include <algorithm>
+#include <climits>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -315,10 +317,16 @@ void TIRForm::setBounds(const Fensterlage& b) {
 }
 
 void TIRForm::applyBounds() {
-    const int w = std::max(1, bounds_.Width - kFrameLeft - kFrameRight);
-    const int h = std::max(1, bounds_.Height - kFrameTop - kFrameBottom);
-    applied_ = QRect(bounds_.Left + kFrameLeft, bounds_.Top + kFrameTop, w, h);
+    // Bounds from a damaged file must not make the arithmetic overflow.
+    auto fit = [](std::int64_t v, std::int64_t lo, std::int64_t hi) {
+        return static_cast<int>(std::clamp(v, lo, hi));
+    };
+    const int w = fit(std::int64_t{bounds_.Width} - kFrameLeft - kFrameRight, 1, QWIDGETSIZE_MAX);
+    const int h = fit(std::int64_t{bounds_.Height} - kFrameTop - kFrameBottom, 1, QWIDGETSIZE_MAX);
+    applied_ = QRect(fit(std::int64_t{bounds_.Left} + kFrameLeft, -1000000, 1000000),
+                     fit(std::int64_t{bounds_.Top} + kFrameTop, -1000000, 1000000), w, h);
     setGeometry(applied_);
+    applied_ = geometry();
 }
 
 // The user moved or resized the window: the model follows. Geometry changes
@@ -546,18 +554,27 @@ void TIRForm::FormPaint() {
 void TIRForm::FormResize() {
     if (!Gezeichnet) return;
     Tasten_Aufbau();
-    Debug_WriteLn("Fernsteuer Typ : " + num(Anzahl_Spalten() * 100 + Anzahl_Zeilen() - 101) +
+    Debug_WriteLn("Fernsteuer Typ : " +
+                  num(std::int64_t{Anzahl_Spalten()} * 100 + Anzahl_Zeilen() - 101) +
                   "  top, left, width, height  " + num(Top()) + "  " + num(Left()) + "  " +
                   num(Width()) + "  " + num(Height()));
 }
 
 // ---------------------------------------------------------------- key grid
 
+namespace {
+// Size div key size + 1, without overflow at the ends of the range.
+std::int32_t anzahl(std::int32_t size, std::int32_t key) {
+    const std::int64_t n = std::int64_t{size} / key + 1;
+    return static_cast<std::int32_t>(std::min<std::int64_t>(n, INT32_MAX));
+}
+} // namespace
+
 std::int32_t TIRForm::Anzahl_Spalten() const {
-    return Width() / Knopfbreite + 1;
+    return anzahl(Width(), Knopfbreite);
 }
 std::int32_t TIRForm::Anzahl_Zeilen() const {
-    return Height() / Knopfhoehe + 1;
+    return anzahl(Height(), Knopfhoehe);
 }
 
 TButtonx* TIRForm::Taste(std::int32_t n) const {
@@ -722,7 +739,9 @@ void TIRForm::Schreibe_Fernsteuerdatei(const std::string& name) {
     IniDatei->writeString("Dateien", "Fernsteuerdatei", name);
     KeyFileHead head{Top(), Left(), Width(), Height(), Knopfbreite, Knopfhoehe};
     std::vector<KeyFileKey> keys;
-    const std::int32_t sp = Anzahl_Spalten(), ze = Anzahl_Zeilen();
+    // No key lies beyond 30 columns or rows.
+    const std::int32_t sp = std::min(Anzahl_Spalten(), kMaxGrid);
+    const std::int32_t ze = std::min(Anzahl_Zeilen(), kMaxGrid);
     for (std::int32_t c = 1; c <= sp; ++c)
         for (std::int32_t r = 1; r <= ze; ++r) {
             const TButtonx* k = Taste(c * 100 + r);
@@ -942,8 +961,8 @@ void TIRForm::Makro(TButtonx& key) {
     do {
         schritt = Taste(key.Befehl[i]);
         ++i;
-        const std::int32_t n = key.Befehl[0] - 200;
-        std::int32_t j = 0;
+        const std::int64_t n = std::int64_t{key.Befehl[0]} - 200;
+        std::int64_t j = 0;
         do {
             ProcessMessages();
             Sio::Warte_ms(1);

@@ -213,6 +213,17 @@ TEST_F(KeyFile, OverlongCommandKeepsItsEndMark) {
     EXPECT_EQ(k->Befehl[800], 0);
     EXPECT_EQ(f.Taste(102)->Befehl[0], 5) << "the next entry is read correctly";
     EXPECT_EQ(f.Taste(102)->Beschriftung, "danach");
+
+    // Bounds at the ends of the range: the grid stops at 30 x 30.
+    writeFile(file("gross.cdx"), head(-2147483647 - 1, 2147483647, 2147483647, 2147483647, 1, 1) +
+                                     entry(3030, 0, "Ecke", "", {1, 5, 0}));
+    f.Lies_Fernsteuerdatei(file("gross.cdx").string());
+    EXPECT_EQ(f.Anzahl_Spalten(), 2147483647);
+    EXPECT_EQ(f.Taste(3030)->Beschriftung, "Ecke");
+    f.FormPaint();
+    f.FormResize();
+    f.Schreibe_Fernsteuerdatei(file("gross.cdx").string());
+    EXPECT_NE(readFile(file("gross.cdx")).find("3030 Knopfnummer"), std::string::npos);
 }
 
 TEST_F(KeyFile, MenuLoadsCreatesAndSavesUnderNewName) {
