@@ -2,6 +2,7 @@
 
 #include "desk/IrSendLink.h"
 #include "desk/KeyFile.h"
+#include "engine/IrSend.h"
 #include "engine/SioText.h"
 #include "platform/Codepage_qt.h"
 #include "platform/Errors.h"
@@ -554,10 +555,10 @@ void TIRForm::FormPaint() {
 void TIRForm::FormResize() {
     if (!Gezeichnet) return;
     Tasten_Aufbau();
-    Debug_WriteLn("Fernsteuer Typ : " +
-                  num(std::int64_t{Anzahl_Spalten()} * 100 + Anzahl_Zeilen() - 101) +
-                  "  top, left, width, height  " + num(Top()) + "  " + num(Left()) + "  " +
-                  num(Width()) + "  " + num(Height()));
+    Debug_WriteLn(
+        "Fernsteuer Typ : " + num(std::int64_t{Anzahl_Spalten()} * 100 + Anzahl_Zeilen() - 101) +
+        "  top, left, width, height  " + num(Top()) + "  " + num(Left()) + "  " + num(Width()) +
+        "  " + num(Height()));
 }
 
 // ---------------------------------------------------------------- key grid
@@ -888,7 +889,7 @@ void TIRForm::Default1Click() {
 
 void TIRForm::Befehl_aussenden(std::int32_t Befehlstyp, Sio::TBefehl Befehl,
                                const std::string& code) {
-    Befehlspuffer.fill(0);
+    Sio::IR_Liste_Loeschen(Befehlspuffer);
     if (Befehlstyp == 0) {
         Befehlspuffer = Befehl;
     } else if (Befehlstyp == 2) {

@@ -18,7 +18,7 @@
 
 namespace {
 
-[[maybe_unused]] std::string readFile(const std::filesystem::path& p) {
+std::string readFile(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
@@ -26,9 +26,6 @@ namespace {
 } // namespace
 
 TEST(EndToEnd, BatchModeSendsTheNamedKeysAndExits) {
-#if !__has_include("sim/PortAccess.h")
-    GTEST_SKIP() << "this build has no simulated port access";
-#else
     QTemporaryDir dir;
     const std::filesystem::path folder = dir.path().toStdString();
     // The settings file lives beside the program.
@@ -87,10 +84,9 @@ TEST(EndToEnd, BatchModeSendsTheNamedKeysAndExits) {
     EXPECT_NEAR(on[0], 1200, 60) << log;
     EXPECT_NEAR(off[0], 800, 60) << log;
     EXPECT_NEAR(on[1], 600, 60) << log;
-    EXPECT_GT(off[1], 50000) << "the two keys lie a batch delay apart: " << log;
+    EXPECT_GT(off[1], 5000) << "the two keys lie a batch delay apart: " << log;
     EXPECT_NEAR(on[2], 600, 60) << log;
     EXPECT_NEAR(off[2], 600, 60) << log;
     EXPECT_NEAR(on[3], 600, 60) << log;
     EXPECT_EQ(off[3], -1) << log;
-#endif
 }

@@ -68,6 +68,25 @@ TEST_F(Send, RawAndAnalyticCommandsBecomeTheSendBuffer) {
     EXPECT_TRUE(os.priorityCalls.empty());
 }
 
+TEST_F(Send, KeyPressGoesOutOnTheSimulatedIrSender) {
+    desk::setIrSender({}); // the engine's own send
+    key(101, 0, {2, 2400, 600, 1200, 45000});
+    key(102, 2, {1, 600, 10000}, "C");
+    const std::size_t before = sim.irSender->bursts().size();
+    form->Taste(101)->click();
+    form->Taste(102)->click();
+    sim.sync();
+    const auto& b = sim.irSender->bursts();
+    // Twice 2400 on, 600 off, 1200 on; then "C" = 1100: 1200 on.
+    ASSERT_EQ(b.size() - before, 5u) << sim.irSender->text();
+    auto us = [](sim::Ps ps) { return static_cast<double>(ps) / 1e6; };
+    const std::vector<double> on = {2400, 1200, 2400, 1200, 1200};
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_NEAR(us(b[before + i].lengthPs()), on[i], 30) << i << " " << sim.irSender->text();
+    EXPECT_NEAR(us(b[before + 1].start - b[before].start), 3000, 30);
+    EXPECT_EQ(os.priorityCalls.size(), 4u);
+}
+
 TEST_F(Send, ErrorsEndTheSendAndGiveBackThePriority) {
     auto& f = *form;
     // More runs than the buffer holds.
