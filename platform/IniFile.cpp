@@ -1,0 +1,462 @@
+#include "platform/IniFile.h"
+
+#include "platform/Errors.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace platform {
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+// Letter case of Windows-1252: ASCII, the Latin-1 letters and the four pairs
+// in 0x80..0x9F.
+unsigned char foldCase(unsigned char c) {
+    if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c + 0x20);
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 0x20);
+    switch (c) {
+    case 0x8A:
+    case 0x8C:
+    case 0x8E:
+        return static_cast<unsigned char>(c + 0x10);
+    case 0x9F:
+        return 0xFF;
+    default:
+        return c;
+    }
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (foldCase(static_cast<unsigned char>(a[i])) !=
+            foldCase(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+std::string errnoText(int err) {
+    return std::strerror(err);
+}
+
+// ---- the file as lines ----
+
+enum class Kind { Other, Section, Key };
+
+struct Line {
+    std::size_t begin = 0; // offset of the first byte
+    std::size_t end = 0;   // offset of the line end (CR LF or LF) or of the file end
+    std::size_t next = 0;  // offset of the next line
+    Kind kind = Kind::Other;
+    std::string_view name;   // section or key name, trimmed
+    std::size_t valueAt = 0; // key: offset of the value's first non-blank byte
+    std::string_view value;  // key: trimmed raw value
+};
+
+struct Document {
+    std::string bytes;
+    std::vector<Line> lines;
+    bool exists = false;
+    bool readable = true;
+    int error = 0;
+
+    bool hasLineEnd(const Line& l) const { return l.next > l.end; }
+};
+
+void parse(Document& d) {
+    const std::string_view all = d.bytes;
+    std::size_t pos = 0;
+    while (pos < all.size()) {
+        Line l;
+        l.begin = pos;
+        const std::size_t lf = all.find('\n', pos);
+        if (lf == std::string_view::npos) {
+            l.end = l.next = all.size();
+        } else {
+            l.end = (lf > pos && all[lf - 1] == '\r') ? lf - 1 : lf;
+            l.next = lf + 1;
+        }
+        pos = l.next;
+
+        const std::string_view text = all.substr(l.begin, l.end - l.begin);
+        const std::string_view body = trim(text);
+        if (body.empty() || body.front() == ';') {
+            // blank or comment
+        } else if (body.front() == '[') {
+            const std::size_t close = body.rfind(']');
+            if (close != std::string_view::npos) {
+                l.kind = Kind::Section;
+                l.name = trim(body.substr(1, close - 1));
+            }
+        } else if (const std::size_t eq = text.find('='); eq != std::string_view::npos) {
+            const std::string_view key = trim(text.substr(0, eq));
+            if (!key.empty()) {
+                l.kind = Kind::Key;
+                l.name = key;
+                std::size_t v = eq + 1;
+                while (v < text.size() && isBlank(text[v]))
+                    ++v;
+                l.valueAt = l.begin + v;
+                l.value = trim(text.substr(v));
+            }
+        }
+        d.lines.push_back(l);
+    }
+}
+
+Document load(const std::filesystem::path& path) {
+    Document d;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT) {
+            d.exists = true;
+            d.readable = false;
+            d.error = errno;
+        }
+        return d;
+    }
+    d.exists = true;
+    char buf[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buf, sizeof buf);
+        if (got > 0) {
+            d.bytes.append(buf, static_cast<std::size_t>(got));
+        } else if (got == 0) {
+            break;
+        } else if (errno != EINTR) {
+            d.readable = false;
+            d.error = errno;
+            d.bytes.clear();
+            break;
+        }
+    }
+    ::close(fd);
+    if (d.readable) parse(d);
+    return d;
+}
+
+// A write must never replace a file that exists but could not be read.
+Document loadForWrite(const std::filesystem::path& path) {
+    Document d = load(path);
+    if (!d.readable)
+        throw EInOutError("Die Datei " + path.string() +
+                          " kann nicht gelesen werden: " + errnoText(d.error));
+    return d;
+}
+
+// Index range [first, last) of the lines of the first section of that name:
+// the header line, then its lines up to the next header.
+struct Range {
+    std::size_t header;
+    std::size_t end;
+};
+
+std::size_t sectionEnd(const Document& d, std::size_t header) {
+    std::size_t i = header + 1;
+    while (i < d.lines.size() && d.lines[i].kind != Kind::Section)
+        ++i;
+    return i;
+}
+
+std::optional<Range> findSection(const Document& d, std::string_view section) {
+    const std::string_view name = trim(section);
+    for (std::size_t i = 0; i < d.lines.size(); ++i)
+        if (d.lines[i].kind == Kind::Section && sameName(d.lines[i].name, name))
+            return Range{i, sectionEnd(d, i)};
+    return std::nullopt;
+}
+
+const Line* findKey(const Document& d, std::string_view section, std::string_view key) {
+    const auto r = findSection(d, section);
+    if (!r) return nullptr;
+    const std::string_view name = trim(key);
+    for (std::size_t i = r->header + 1; i < r->end; ++i)
+        if (d.lines[i].kind == Kind::Key && sameName(d.lines[i].name, name)) return &d.lines[i];
+    return nullptr;
+}
+
+std::string_view unquote(std::string_view v) {
+    if (v.size() >= 2 && v.front() == v.back() && (v.front() == '"' || v.front() == '\''))
+        return v.substr(1, v.size() - 2);
+    return v;
+}
+
+bool hasLineBreak(std::string_view s) {
+    return s.find_first_of("\r\n") != std::string_view::npos;
+}
+
+void checkNames(std::string_view section, std::string_view key) {
+    const std::string_view k = trim(key);
+    if (hasLineBreak(section) || section.find(']') != std::string_view::npos)
+        throw ERangeError("Ungueltiger Abschnittsname: " + std::string(section));
+    if (k.empty() || hasLineBreak(k) || k.find('=') != std::string_view::npos || k.front() == ';' ||
+        k.front() == '[')
+        throw ERangeError("Ungueltiger Schluesselname: " + std::string(key));
+}
+
+std::optional<std::int32_t> parseInteger(std::string_view s) {
+    bool negative = false;
+    if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
+        negative = s.front() == '-';
+        s.remove_prefix(1);
+    }
+    unsigned base = 10;
+    if (!s.empty() && s.front() == '$') {
+        base = 16;
+        s.remove_prefix(1);
+    } else if (s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        base = 16;
+        s.remove_prefix(2);
+    }
+    if (s.empty()) return std::nullopt;
+    const std::uint64_t limit = negative ? 2147483648ULL : 2147483647ULL;
+    std::uint64_t v = 0;
+    for (char c : s) {
+        unsigned digit;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<unsigned>(c - '0');
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = static_cast<unsigned>(c - 'a' + 10);
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = static_cast<unsigned>(c - 'A' + 10);
+        else
+            return std::nullopt;
+        v = v * base + digit;
+        if (v > limit) return std::nullopt;
+    }
+    const auto signedValue =
+        negative ? -static_cast<std::int64_t>(v) : static_cast<std::int64_t>(v);
+    return static_cast<std::int32_t>(signedValue);
+}
+
+std::string keyLine(std::string_view key, std::string_view value) {
+    std::string s(trim(key));
+    s += '=';
+    s += value;
+    s += kCrLf;
+    return s;
+}
+
+std::atomic<unsigned> tempCounter{0};
+
+} // namespace
+
+IniFile::IniFile(std::filesystem::path path) : path_(std::move(path)) {}
+
+std::string IniFile::readString(std::string_view section, std::string_view key,
+                                std::string_view def) const {
+    const Document d = load(path_);
+    const Line* l = findKey(d, section, key);
+    return std::string(l ? unquote(l->value) : def);
+}
+
+std::int32_t IniFile::readInteger(std::string_view section, std::string_view key,
+                                  std::int32_t def) const {
+    const Document d = load(path_);
+    const Line* l = findKey(d, section, key);
+    if (!l) return def;
+    return parseInteger(unquote(l->value)).value_or(def);
+}
+
+bool IniFile::readBool(std::string_view section, std::string_view key, bool def) const {
+    return readInteger(section, key, def ? 1 : 0) != 0;
+}
+
+void IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
+    checkNames(section, key);
+    if (hasLineBreak(value)) throw ERangeError("Wert mit Zeilenumbruch fuer " + std::string(key));
+    const Document d = loadForWrite(path_);
+    const std::string_view all = d.bytes;
+    std::string out;
+    out.reserve(all.size() + section.size() + key.size() + value.size() + 16);
+
+    if (const Line* l = findKey(d, section, key)) {
+        // Keep the line's own layout up to the value and its line end.
+        out.append(all.substr(0, l->valueAt));
+        out.append(value);
+        out.append(all.substr(l->end));
+    } else if (const auto r = findSection(d, section)) {
+        std::size_t after = r->header;
+        for (std::size_t i = r->header + 1; i < r->end; ++i)
+            if (d.lines[i].kind == Kind::Key) after = i;
+        const Line& prev = d.lines[after];
+        out.append(all.substr(0, prev.next));
+        if (!d.hasLineEnd(prev)) out.append(kCrLf);
+        out.append(keyLine(key, value));
+        out.append(all.substr(prev.next));
+    } else {
+        out.append(all);
+        if (!d.lines.empty()) {
+            const Line& last = d.lines.back();
+            if (!d.hasLineEnd(last)) out.append(kCrLf);
+            // A blank line sets the new section apart.
+            if (!trim(all.substr(last.begin, last.end - last.begin)).empty()) out.append(kCrLf);
+        }
+        out += '[';
+        out.append(trim(section));
+        out += ']';
+        out.append(kCrLf);
+        out.append(keyLine(key, value));
+    }
+    saveFileAtomically(path_, out);
+}
+
+void IniFile::writeInteger(std::string_view section, std::string_view key, std::int32_t value) {
+    writeString(section, key, std::to_string(value));
+}
+
+void IniFile::writeBool(std::string_view section, std::string_view key, bool value) {
+    writeString(section, key, value ? "1" : "0");
+}
+
+bool IniFile::sectionExists(std::string_view section) const {
+    return findSection(load(path_), section).has_value();
+}
+
+bool IniFile::valueExists(std::string_view section, std::string_view key) const {
+    return findKey(load(path_), section, key) != nullptr;
+}
+
+std::vector<std::string> IniFile::readSection(std::string_view section) const {
+    const Document d = load(path_);
+    std::vector<std::string> keys;
+    const auto r = findSection(d, section);
+    if (!r) return keys;
+    for (std::size_t i = r->header + 1; i < r->end; ++i) {
+        if (d.lines[i].kind != Kind::Key) continue;
+        bool seen = false;
+        for (const auto& k : keys)
+            seen = seen || sameName(k, d.lines[i].name);
+        if (!seen) keys.emplace_back(d.lines[i].name);
+    }
+    return keys;
+}
+
+std::vector<std::string> IniFile::readSections() const {
+    const Document d = load(path_);
+    std::vector<std::string> names;
+    for (const auto& l : d.lines) {
+        if (l.kind != Kind::Section) continue;
+        bool seen = false;
+        for (const auto& n : names)
+            seen = seen || sameName(n, l.name);
+        if (!seen) names.emplace_back(l.name);
+    }
+    return names;
+}
+
+void IniFile::eraseSection(std::string_view section) {
+    const Document d = loadForWrite(path_);
+    const std::string_view name = trim(section);
+    std::string out;
+    bool changed = false;
+    for (std::size_t i = 0; i < d.lines.size();) {
+        const Line& l = d.lines[i];
+        if (l.kind == Kind::Section && sameName(l.name, name)) {
+            i = sectionEnd(d, i);
+            changed = true;
+            continue;
+        }
+        out.append(d.bytes, l.begin, l.next - l.begin);
+        ++i;
+    }
+    if (changed) saveFileAtomically(path_, out);
+}
+
+void IniFile::deleteKey(std::string_view section, std::string_view key) {
+    const Document d = loadForWrite(path_);
+    const auto r = findSection(d, section);
+    if (!r) return;
+    const std::string_view name = trim(key);
+    std::string out;
+    bool changed = false;
+    for (std::size_t i = 0; i < d.lines.size(); ++i) {
+        const Line& l = d.lines[i];
+        if (i > r->header && i < r->end && l.kind == Kind::Key && sameName(l.name, name)) {
+            changed = true;
+            continue;
+        }
+        out.append(d.bytes, l.begin, l.next - l.begin);
+    }
+    if (changed) saveFileAtomically(path_, out);
+}
+
+void saveFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+    std::error_code ec;
+    // Write through a symbolic link to its target rather than replacing the link.
+    std::filesystem::path target = path;
+    if (std::filesystem::is_symlink(path, ec)) {
+        const auto resolved = std::filesystem::weakly_canonical(path, ec);
+        if (!ec) target = resolved;
+    }
+    std::filesystem::path dir = target.parent_path();
+    if (dir.empty()) dir = ".";
+    const std::string what = "Die Datei " + target.string() + " kann nicht gespeichert werden: ";
+
+    struct stat old {};
+    const bool hadOld = ::stat(target.c_str(), &old) == 0;
+
+    std::filesystem::path temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = dir / ("." + target.filename().string() + ".~" + std::to_string(::getpid()) + "-" +
+                      std::to_string(tempCounter.fetch_add(1)));
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) throw EInOutError(what + errnoText(errno));
+
+    auto fail = [&](int err) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        throw EInOutError(what + errnoText(err));
+    };
+    if (hadOld) (void)::fchmod(fd, old.st_mode & 07777);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            fail(errno);
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    if (::fsync(fd) != 0) fail(errno);
+    if (::close(fd) != 0) {
+        const int err = errno;
+        ::unlink(temp.c_str());
+        throw EInOutError(what + errnoText(err));
+    }
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(temp.c_str());
+        throw EInOutError(what + errnoText(err));
+    }
+    // Make the rename itself durable; a failure here leaves a valid file.
+    const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        (void)::fsync(dfd);
+        ::close(dfd);
+    }
+}
+
+} // namespace platform

@@ -1,0 +1,70 @@
+#pragma once
+// Settings files with the semantics of Windows private-profile files, so that
+// files written by either program stay readable and diffable the same way:
+//
+// - section and key names match regardless of letter case; the first match wins
+// - blanks around names and values are trimmed; one pair of surrounding quotes
+//   ('"' or '\'') is stripped when reading; there are no escapes
+// - ';' starts a comment only as the first non-blank character of a line
+// - lines before the first section or without '=' are ignored
+// - every write goes to the file at once and changes only the line concerned;
+//   a new key goes after the last key of its section, a new section to the
+//   end of the file; the file is created when missing
+//
+// The file holds Windows-1252 bytes with CRLF line ends (LF is read as well);
+// names and values are those bytes, unconverted. Reads never fail: a file that
+// is missing or cannot be read yields the defaults. A write that cannot be
+// completed throws EInOutError and leaves the file as it was.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+class IniFile {
+public:
+    explicit IniFile(std::filesystem::path path);
+
+    const std::filesystem::path& path() const { return path_; }
+
+    // Missing key: def; present with an empty value: "".
+    std::string readString(std::string_view section, std::string_view key,
+                           std::string_view def) const;
+    // Decimal with optional sign, or hex as "$1F" / "0x1F"; an empty value,
+    // anything else and anything outside int32 give def.
+    std::int32_t readInteger(std::string_view section, std::string_view key,
+                             std::int32_t def) const;
+    // Any integer other than 0 is true.
+    bool readBool(std::string_view section, std::string_view key, bool def) const;
+
+    // Throws ERangeError for a name or value that a line cannot hold (line
+    // breaks; ']' in a section name; '=' or a leading ';' or '[' in a key).
+    void writeString(std::string_view section, std::string_view key, std::string_view value);
+    void writeInteger(std::string_view section, std::string_view key, std::int32_t value);
+    // Written as "1" or "0".
+    void writeBool(std::string_view section, std::string_view key, bool value);
+
+    bool sectionExists(std::string_view section) const;
+    bool valueExists(std::string_view section, std::string_view key) const;
+    // Key names of the section, each once, in file order.
+    std::vector<std::string> readSection(std::string_view section) const;
+    // Section names, each once, in file order.
+    std::vector<std::string> readSections() const;
+    // Removes every section of that name with all its lines.
+    void eraseSection(std::string_view section);
+    // Removes the key's lines from the section.
+    void deleteKey(std::string_view section, std::string_view key);
+
+private:
+    std::filesystem::path path_;
+};
+
+// Replaces the file's content with bytes: a temporary file in the same folder
+// is written, flushed to disk and renamed over the old one, so a failure at
+// any step leaves the old file whole. Throws EInOutError.
+void saveFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+
+} // namespace platform

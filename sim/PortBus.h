@@ -1,0 +1,106 @@
+#pragma once
+// The simulated PC's I/O bus: platform::PortIo over the simulated UART.
+//
+// The configured COM base maps base+0..+7 to the UART's registers; every other
+// address reads 0xFF, swallows writes and is counted per address (so a test
+// can see that nothing strayed there). Before each access the time line is run
+// up to the clock's now, and each access is charged to the clock
+// (platform::Clock::chargePortAccess), so an in()/out() costs one clock read,
+// an O(1) check of the event queue and the register work: no allocation,
+// logging or system call on its path unless write logging is switched on.
+//
+// Named fault modes:
+//   AbsentUart              no UART at the base: reads 0xFF, writes vanish.
+//   TransmitterStuckBusy    the UART's LSR never shows THRE/TEMT.
+//   PortAccessRefused       the system refuses port I/O: every access throws
+//                           PortAccessRefused (where direct access would kill
+//                           the process, the simulation ends the operation).
+// Besides, stalls of the simulated PC: every n-th access takes extra time on
+// a virtual clock, like a machine that is interrupted by other work.
+
+#include "sim/EventQueue.h"
+#include "sim/Uart16550.h"
+
+#include "platform/Clock.h"
+#include "platform/PortIo.h"
+
+#include <cstdint>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace platform {
+class VirtualClock;
+}
+
+namespace sim {
+
+enum class Fault { AbsentUart, TransmitterStuckBusy, PortAccessRefused };
+
+class PortAccessRefused : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class PortBus final : public platform::PortIo {
+public:
+    struct Stray {
+        std::uint64_t reads = 0;
+        std::uint64_t writes = 0;
+        Ps firstPs = 0;
+        Ps lastPs = 0;
+    };
+    struct Write {
+        Ps at;
+        std::uint16_t port;
+        std::uint8_t value;
+    };
+    struct Stalls {
+        std::uint64_t every = 0; // 0: none
+        Ps duration = 0;
+        std::uint64_t startAfter = 0; // accesses before the first stall
+    };
+
+    PortBus(platform::Clock& clock, EventQueue& queue, Uart16550& uart, std::uint16_t base);
+
+    std::uint8_t in(std::uint16_t port) override;
+    void out(std::uint16_t port, std::uint8_t value) override;
+    std::string describe() const override { return "sim"; }
+
+    std::uint16_t base() const { return base_; }
+    void setBase(std::uint16_t base) { base_ = base; }
+
+    void setFault(Fault f, bool on);
+    bool fault(Fault f) const;
+    // Needs a virtual clock (ignored on the host's clock).
+    void setStalls(Stalls s) { stalls_ = s; }
+
+    const std::map<std::uint16_t, Stray>& strays() const { return strays_; }
+    std::uint64_t accesses() const { return accesses_; }
+    // Writes to the UART's registers, with their times (off by default: a
+    // long interactive run would pile them up).
+    void setLogWrites(bool on) { logWrites_ = on; }
+    const std::vector<Write>& writes() const { return writes_; }
+    void clearWrites() { writes_.clear(); }
+
+private:
+    Ps begin(std::uint16_t port);
+    void end();
+    void stray(std::uint16_t port, bool write, Ps t);
+
+    platform::Clock& clock_;
+    platform::VirtualClock* virtualClock_;
+    EventQueue& q_;
+    Uart16550& uart_;
+    std::uint16_t base_;
+    bool absent_ = false;
+    bool refused_ = false;
+    Stalls stalls_;
+    std::uint64_t accesses_ = 0;
+    std::map<std::uint16_t, Stray> strays_;
+    bool logWrites_ = false;
+    std::vector<Write> writes_;
+};
+
+} // namespace sim

@@ -1,0 +1,52 @@
+#pragma once
+// A complete simulated adapter on one COM base: time line, 16550 UART, port
+// bus, the adapter's channel switch and the IR sender on channels 0 and 3.
+// Further devices (IR detector, edit decks, line sources) are attached to
+// `adapter`.
+//
+// On a platform::VirtualClock everything is deterministic: time moves by the
+// modelled cost of each port access, loop turn and counter read. On the
+// host's clock (platform::RealClock) it runs in real time for interactive use;
+// events are still processed lazily, at port accesses or sync().
+//
+//   platform::VirtualClock clock;
+//   sim::SimAdapter sim(clock, 0x3F8);
+//   platform::ScopedBackends use(&sim.bus, &clock);
+//   ... run the engine ...
+//   sim.sync();
+//   sim.irSender->text();   // "m573s547m573…"
+
+#include "sim/Adapter.h"
+#include "sim/EventQueue.h"
+#include "sim/IrSender.h"
+#include "sim/LineSource.h"
+#include "sim/PortBus.h"
+#include "sim/Uart16550.h"
+
+#include "platform/Clock.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace sim {
+
+struct SimAdapter {
+    SimAdapter(platform::Clock& clock, std::uint16_t base = 0x3F8);
+    SimAdapter(const SimAdapter&) = delete;
+    SimAdapter& operator=(const SimAdapter&) = delete;
+
+    // Processes everything due up to the clock's now.
+    void sync() { queue.runUntil(clock.nowPs()); }
+    void setFault(Fault f, bool on = true) { bus.setFault(f, on); }
+
+    platform::Clock& clock;
+    EventQueue queue;
+    Uart16550 uart;
+    Adapter adapter;
+    PortBus bus;
+    std::shared_ptr<IrSender> irSender;
+};
+
+std::unique_ptr<SimAdapter> makeSimAdapter(platform::Clock& clock, std::uint16_t base = 0x3F8);
+
+} // namespace sim
