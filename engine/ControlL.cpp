@@ -55,8 +55,8 @@ std::int32_t Bestimme_Sony_Schwelle() {
     UART_Init_9600();
     Sony_Schwelle = 0;
     if (Sony_Empfang(50, Anfragen_Sec) > 6) {
-        const std::int32_t m1 = Mittel_ueber(Sony_Abfragen, 0);
-        const std::int32_t m2 = Mittel_ueber(Sony_Abfragen, m1);
+        const std::int32_t m1 = Mittelwert_ueber(Sony_Abfragen, static_cast<std::int32_t>(Sony_Abfragen.size()) - 1, 0);
+        const std::int32_t m2 = Mittelwert_ueber(Sony_Abfragen, static_cast<std::int32_t>(Sony_Abfragen.size()) - 1, m1);
         Sony_Schwelle = static_cast<std::int32_t>(static_cast<std::int64_t>(m2) * 3 / 5);
     }
     return Sony_Schwelle;

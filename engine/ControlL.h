@@ -5,6 +5,7 @@
 // send delays against the bus.
 
 #include "engine/Bandposition.h"
+#include "engine/Sio.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,5 @@
 #include "engine/EditLine.h"
+#include "engine/SioText.h"
 
 #include "engine/ControlL.h"
 #include "engine/Panasonic.h"
@@ -36,21 +37,6 @@ std::string Pana_Symbol(std::uint8_t nibble) {
 }
 
 std::int32_t BCD_nach_Zahl(std::uint8_t b) { return (b & 0x0F) + (b >> 4) * 10; }
-
-std::int32_t Mittel_ueber(std::span<const std::int32_t> Tabelle, std::int32_t Boden) {
-    std::int64_t summe = 0;
-    std::int64_t n = 0;
-    for (std::size_t i = 0;; ++i) {
-        const std::int32_t v = tabelle(Tabelle, static_cast<long long>(i), "Mittel_ueber");
-        if (v < 0)
-            break;
-        if (v > Boden) {
-            summe += v;
-            ++n;
-        }
-    }
-    return n == 0 ? 0 : static_cast<std::int32_t>(summe / n);
-}
 
 std::int32_t Flanken_Grenze() { return std::max<std::int32_t>(1, Anfragen_Sec / 10); }
 

@@ -4,9 +4,9 @@
 // tape position. Runs on the GUI thread and blocks it while it works.
 
 #include "engine/Bandposition.h"
+#include "engine/Sio.h"
 
 #include <cstdint>
-#include <span>
 #include <string>
 
 namespace Sio {
@@ -31,11 +31,6 @@ void Lies_Geraetestatus(std::int32_t Kanal, Bandposition& Position, std::string&
 void Warte_auf_Position(std::int32_t Kanal, std::int32_t Ziel);
 
 // ---- helpers shared by both edit lines ----
-
-// Integer mean of the entries above the floor, scanned from entry 0 up to the
-// first negative entry (a table without one is a range error); 0 when none
-// lies above.
-std::int32_t Mittel_ueber(std::span<const std::int32_t> Tabelle, std::int32_t Boden);
 
 // Poll limit of every wait for a line edge or a received byte: a dead line
 // ends the wait after about 1/10 s instead of holding the GUI for ever.

@@ -38,9 +38,9 @@ void Pana_Laufzeiten_lesen(std::int32_t Max_Laeufe, std::int32_t Grenze) {
 
 void Bestimme_Pana_Schwelle() {
     Pana_Laufzeiten_lesen(340, Anfragen_Sec);
-    Pana_Mittel = Mittel_ueber(Pana_Laufzeit, 0);
-    const std::int32_t m2 = Mittel_ueber(Pana_Laufzeit, Pana_Mittel);
-    const std::int32_t m3 = Mittel_ueber(Pana_Laufzeit, m2);
+    Pana_Mittel = Mittelwert_ueber(Pana_Laufzeit, static_cast<std::int32_t>(Pana_Laufzeit.size()) - 1, 0);
+    const std::int32_t m2 = Mittelwert_ueber(Pana_Laufzeit, static_cast<std::int32_t>(Pana_Laufzeit.size()) - 1, Pana_Mittel);
+    const std::int32_t m3 = Mittelwert_ueber(Pana_Laufzeit, static_cast<std::int32_t>(Pana_Laufzeit.size()) - 1, m2);
     Pana_Schwelle = static_cast<std::int32_t>(static_cast<std::int64_t>(m3) * 3 / 5);
 }
 

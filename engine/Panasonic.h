@@ -4,6 +4,7 @@
 // step with that clock.
 
 #include "engine/Bandposition.h"
+#include "engine/Sio.h"
 
 #include <array>
 #include <cstdint>
