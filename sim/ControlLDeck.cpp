@@ -75,9 +75,11 @@ void ControlLDeck::startByte(int b) {
         sentPosition_ = p;
         const std::int32_t a = std::abs(p);
         const bool moving1 = std::abs(tape_.speed()) == 1;
-        // Kind 4 on even counts while the tape moves by one unit a field, so
-        // that a kind-4 frame and the kind-3 frame before it show the same frame.
-        const bool kind4 = moving1 ? (p % 2 == 0) : (frames_ % 2 == 0);
+        // While the tape moves by one unit a field, the kinds follow the count
+        // so that at a change of the second the frame that mixes with the
+        // frame before reads early, never late: kind 4 (frames) on even
+        // counts from zero up, on odd ones below zero.
+        const bool kind4 = moving1 ? ((p >= 0) == (a % 2 == 0)) : (frames_ % 2 == 0);
         bytes_[4] = status();
         if (kind4) {
             bytes_[5] = 0x40;

@@ -60,15 +60,15 @@ void PanasonicDeck::fillCounter() {
     const std::int32_t a = std::abs(p);
     const std::uint8_t sign = p < 0 ? 0x10 : 0;
     bytes_[4] = status();
-    // Hours now and then, never in the first frame of a second: the frames of
-    // the frame before it then belong to the same second.
-    if (fieldsSinceHours_ >= 4 && a % 50 >= 2) {
-        fieldsSinceHours_ = 0;
+    // Hours in every other frame, but not next to a change of the second while
+    // the tape moves: the frames of the frame before must belong to the same
+    // second (in both directions through zero).
+    const bool nahe_Sekundenwechsel = a % 50 < 2 || a % 50 >= 48;
+    if (frames_ % 2 == 1 && (tape_.speed() == 0 || !nahe_Sekundenwechsel)) {
         bytes_[5] = static_cast<std::uint8_t>(0x20 | sign | (a / (50 * 3600) % 10));
         bytes_[6] = bcd(a / (50 * 60) % 60);
         bytes_[7] = bcd(a / 50 % 60);
     } else {
-        ++fieldsSinceHours_;
         bytes_[5] = static_cast<std::uint8_t>(0x60 | sign | (a / (50 * 60) % 10));
         bytes_[6] = bcd(a / 50 % 60);
         bytes_[7] = bcd(a % 50 / 2);

@@ -8,9 +8,9 @@
 // first run of every byte is twice as long as the others, and a pause follows
 // the frame. Bytes 1 to 3 carry a fixed pattern with many CTS changes, byte 4
 // the status (its low nibble the transport state), bytes 5 to 7 the counter:
-// kind 11 (units digit of the minutes, seconds, frames) in most frames, kind
-// 01 (hours, minutes, seconds) in every fifth one, never in the first frame of
-// a second.
+// kind 11 (units digit of the minutes, seconds, frames) and kind 01 (hours,
+// minutes, seconds) alternate, except that a moving tape sends no kind 01 in
+// the first frame of a second.
 //
 // A command is a byte on TXD that starts in a long run (where the sender's
 // synchronisation read stops): the deck samples TXD in the middle of the 1st,
@@ -84,7 +84,6 @@ private:
     std::int64_t frames_ = 0;
     bool dsr_ = false;
     std::uint8_t bytes_[8] = {};
-    int fieldsSinceHours_ = 0;
     std::int32_t sentPosition_ = 0;
     // Command reception.
     bool prevLong_ = false;
