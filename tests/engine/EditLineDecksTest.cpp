@@ -3,6 +3,7 @@
 
 #include "engine/ControlL.h"
 #include "engine/EditLine.h"
+#include "engine/IrSend.h"
 #include "engine/Panasonic.h"
 #include "engine/SioText.h"
 #include "sim/ControlLDeck.h"
@@ -161,18 +162,22 @@ TEST_F(EditDecks, EveryCommandReachesItsStatusOnBothDecks) {
 
 TEST_F(EditDecks, CommandsWorkRightAfterAnIrSend) {
     kalibriere();
-    for (int befehl : {1, 2, 3}) {
-        // What an IR send leaves behind: 115200 baud, 7 data bits, IR unit selected.
-        Sio::UART_Setup(115, 2);
+    // An IR command on the IR unit: two bursts with a pause.
+    Sio::TBefehl ir{};
+    ir[0] = 1;
+    ir[1] = 560;
+    ir[2] = 560;
+    ir[3] = 1120;
+    Sio::Setze_IR_Einheit(3);
+    for (int befehl : {1, 3, 3, 2}) {
         Sio::Waehle_Kanal(3);
-        for (int k = 0; k < 8; ++k) {
-            Sio::Port_Schreiben(Sio::Port_Daten, 0x5B);
-            Sio::Warte_Sender_leer();
-        }
-        EXPECT_GE(Sio::Kamera_Befehl(1, befehl), 0) << befehl;
-        Sio::UART_Setup(115, 2);
-        EXPECT_GE(Sio::Kamera_Befehl(2, befehl), 0) << befehl;
+        Sio::IR_Senden(ir);
+        EXPECT_EQ(Sio::Kamera_Befehl(1, befehl), 1) << befehl;
+        Sio::Waehle_Kanal(3);
+        Sio::IR_Senden(ir);
+        EXPECT_EQ(Sio::Kamera_Befehl(2, befehl), 1) << befehl;
     }
+    EXPECT_GE(sim.irSender->bursts().size(), 6u);
     EXPECT_EQ(sony->status(), 2);
     EXPECT_EQ(pana->status(), 0);
     // The Panasonic command leaves 115200 baud behind; Control-L still works.
