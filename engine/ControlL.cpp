@@ -23,8 +23,7 @@ public:
 bool Warte_auf_Daten() {
     const std::int32_t grenze = Flanken_Grenze();
     for (std::int32_t i = 0; i < grenze; ++i)
-        if (Port_Lesen(Port_LSR) & LSR_DR)
-            return true;
+        if (Port_Lesen(Port_LSR) & LSR_DR) return true;
     return false;
 }
 
@@ -49,14 +48,18 @@ std::int32_t Sony_Empfang(std::int32_t Max_Bytes, std::int32_t Grenze) {
     return j;
 }
 
-std::int32_t Sony_Lesen() { return Sony_Empfang(20, Sony_Schwelle); }
+std::int32_t Sony_Lesen() {
+    return Sony_Empfang(20, Sony_Schwelle);
+}
 
 std::int32_t Bestimme_Sony_Schwelle() {
     UART_Init_9600();
     Sony_Schwelle = 0;
     if (Sony_Empfang(50, Anfragen_Sec) > 6) {
-        const std::int32_t m1 = Mittelwert_ueber(Sony_Abfragen, static_cast<std::int32_t>(Sony_Abfragen.size()) - 1, 0);
-        const std::int32_t m2 = Mittelwert_ueber(Sony_Abfragen, static_cast<std::int32_t>(Sony_Abfragen.size()) - 1, m1);
+        const std::int32_t m1 =
+            Mittelwert_ueber(Sony_Abfragen, static_cast<std::int32_t>(Sony_Abfragen.size()) - 1, 0);
+        const std::int32_t m2 = Mittelwert_ueber(
+            Sony_Abfragen, static_cast<std::int32_t>(Sony_Abfragen.size()) - 1, m1);
         Sony_Schwelle = static_cast<std::int32_t>(static_cast<std::int64_t>(m2) * 3 / 5);
     }
     return Sony_Schwelle;
@@ -64,8 +67,7 @@ std::int32_t Bestimme_Sony_Schwelle() {
 
 void Sony_Dekodieren() {
     for (std::int32_t i = 0; tabelle(Sony_Abfragen, i, "Sony_Abfragen") >= 0; ++i) {
-        if (i <= 5 || Sony_Abfragen[i] <= Sony_Schwelle)
-            continue;
+        if (i <= 5 || Sony_Abfragen[i] <= Sony_Schwelle) continue;
         // Byte i starts a frame: bytes i-4..i-1 are bytes 4 to 7 of the one before.
         const std::uint8_t status = Sony_Bytes[i - 4];
         const std::uint8_t art = Sony_Bytes[i - 3] >> 4;
@@ -74,7 +76,9 @@ void Sony_Dekodieren() {
         Sony_Status = status;
         Sony_Statustext = Sony_Symbol(status) + "  " + Byte_nach_Hex(status);
         switch (art) {
-        case 2: Sony_Position.Sekunden = BCD_nach_Zahl(b6) + b7 * 100; break;
+        case 2:
+            Sony_Position.Sekunden = BCD_nach_Zahl(b6) + b7 * 100;
+            break;
         case 3:
             Sony_Position.Sekunden = BCD_nach_Zahl(b6);
             Sony_Position.Minuten = BCD_nach_Zahl(b7);
@@ -84,7 +88,8 @@ void Sony_Dekodieren() {
             Sony_Position.Vorzeichen = (b7 & 0x80) ? '-' : ' ';
             Sony_Position.Halbbilder = BCD_nach_Zahl(b7 & 0x3F) * 2;
             break;
-        default: break;
+        default:
+            break;
         }
     }
 }
@@ -97,8 +102,7 @@ void Sony_Warte_auf_Position(std::int32_t Ziel, std::int32_t Extra) {
         Sony_Lesen();
         Sony_Dekodieren();
     } while (Position_nach_Zaehler(Sony_Position) < Ziel && zaehler <= 500);
-    if (zaehler > 500)
-        Debug_WriteLn("dbg_ SW_Timeout " + Position_nach_Text(Sony_Position));
+    if (zaehler > 500) Debug_WriteLn("dbg_ SW_Timeout " + Position_nach_Text(Sony_Position));
     // One frame per field: each further read counts off one unit.
     for (std::int32_t k = 0; k < Extra + 1; ++k)
         Sony_Lesen();
@@ -107,8 +111,7 @@ void Sony_Warte_auf_Position(std::int32_t Ziel, std::int32_t Extra) {
 Sony_Zeichen Sony_Sendebyte(std::uint8_t b) {
     std::int32_t p = 0;
     for (std::int32_t n = 7; n >= 0; --n)
-        if (b & (1u << n))
-            p = n + 1;
+        if (b & (1u << n)) p = n + 1;
     return {p, static_cast<std::uint8_t>(~(b >> p))};
 }
 
@@ -151,8 +154,7 @@ std::int32_t CTL_send(std::uint8_t Adresse, std::uint8_t Befehl, std::uint8_t Er
     std::int32_t zaehler = 0;
     const std::uint8_t vorher = Sony_Status;
     std::uint8_t nachher = vorher;
-    if ((vorher != Erwartet || Immer_senden) && Sony_Schwelle != 0 && Adresse != 0 &&
-        Befehl != 0) {
+    if ((vorher != Erwartet || Immer_senden) && Sony_Schwelle != 0 && Adresse != 0 && Befehl != 0) {
         // 0.93 ms in turns; 64 bits, as Drehg_mSec x 930 passes 2^31 on a fast PC.
         const auto basis =
             static_cast<std::int32_t>(static_cast<std::int64_t>(Drehg_mSec) * 930 / 1000);
@@ -200,9 +202,9 @@ std::int32_t CTL_send(std::uint8_t Adresse, std::uint8_t Befehl, std::uint8_t Er
             Debug_WriteLn(abfragen);
         }
     }
-    Debug_WriteLn("CTL_send Befehl : $" + Byte_nach_Hex(Befehl) + " # Versuche : " +
-                  Zahl_Text(zaehler) + " Status vorher/hinterher $" + Byte_nach_Hex(vorher) +
-                  "/$" + Byte_nach_Hex(nachher));
+    Debug_WriteLn("CTL_send Befehl : $" + Byte_nach_Hex(Befehl) +
+                  " # Versuche : " + Zahl_Text(zaehler) + " Status vorher/hinterher $" +
+                  Byte_nach_Hex(vorher) + "/$" + Byte_nach_Hex(nachher));
     return zaehler;
 }
 
@@ -214,15 +216,13 @@ std::uint8_t CTL_Probe(std::int32_t Verzoegerung) {
     if (Warte_auf_MSR(MSR_DCTS)) {
         Warteschleife(Verzoegerung);
         Port_Schreiben(Port_Daten, 0x55);
-        if (Warte_auf_Daten())
-            echo = Port_Lesen(Port_Daten);
+        if (Warte_auf_Daten()) echo = Port_Lesen(Port_Daten);
     }
     return static_cast<std::uint8_t>(~echo);
 }
 
 void Try_Control_L(std::int32_t Tiefe) {
-    if (Sony_Schwelle == 0)
-        return;
+    if (Sony_Schwelle == 0) return;
     const std::int32_t schritt = std::max<std::int32_t>(1, Drehg_mSec / 1000);
     Debug_WriteLn("Try_Control_L, 1 usec entspricht Schrittweite : " + Zahl_Text(schritt));
     std::array<std::int8_t, 1000> klasse{};
@@ -246,14 +246,12 @@ void Try_Control_L(std::int32_t Tiefe) {
         IR_Messwerte[static_cast<std::size_t>(i)] = wert;
         std::int8_t k = -1;
         for (std::size_t c = 0; c < Echoklassen.size(); ++c)
-            if (Echoklassen[c] == wert)
-                k = static_cast<std::int8_t>(c);
+            if (Echoklassen[c] == wert) k = static_cast<std::int8_t>(c);
         klasse[static_cast<std::size_t>(i)] = k;
         Debug_Write(k >= 0 ? std::string(1, static_cast<char>('0' + k)) : std::string("."));
         verzoegerung += schritt;
         schritte = i + 1;
-        if (i + 1 == 1000 || k == Tiefe)
-            break;
+        if (i + 1 == 1000 || k == Tiefe) break;
     }
     Debug_WriteLn("");
     for (std::int32_t k = 0; k < Tiefe; ++k) {
@@ -287,8 +285,7 @@ void Try_Control_L(std::int32_t Tiefe) {
 
 std::int32_t UART_Messroutine(std::int32_t Tiefe) {
     Debug_WriteLn("UART_Messroutine Tiefe : " + Zahl_Text(Tiefe));
-    if (Erkenne_Protokoll() != "Sony")
-        return -1;
+    if (Erkenne_Protokoll() != "Sony") return -1;
     Bestimme_Sony_Schwelle();
     Try_Control_L(Tiefe);
     return 1;

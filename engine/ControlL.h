@@ -27,7 +27,7 @@ inline std::array<std::int32_t, 11> CTL_Verzoegerung{};
 inline constexpr std::array<std::uint8_t, 6> Echoklassen{85, 170, 84, 168, 80, 160};
 
 struct Sony_Zeichen {
-    std::int32_t p;     // number of the lowest set bit + 1; 0 for no bit
+    std::int32_t p;       // number of the lowest set bit + 1; 0 for no bit
     std::uint8_t Zeichen; // the UART character
 };
 

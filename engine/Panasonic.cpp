@@ -29,8 +29,7 @@ void Pana_Laufzeiten_lesen(std::int32_t Max_Laeufe, std::int32_t Grenze) {
         } else {
             ++j;
         }
-        if (msr & MSR_CTS)
-            ++tabelle(Pana_CTS, i, "Pana_CTS");
+        if (msr & MSR_CTS) ++tabelle(Pana_CTS, i, "Pana_CTS");
     } while (i < m && j <= Grenze);
     tabelle(Pana_Laufzeit, i, "Pana_Laufzeit") = j;
     tabelle(Pana_Laufzeit, i + 1, "Pana_Laufzeit") = -1;
@@ -38,32 +37,34 @@ void Pana_Laufzeiten_lesen(std::int32_t Max_Laeufe, std::int32_t Grenze) {
 
 void Bestimme_Pana_Schwelle() {
     Pana_Laufzeiten_lesen(340, Anfragen_Sec);
-    Pana_Mittel = Mittelwert_ueber(Pana_Laufzeit, static_cast<std::int32_t>(Pana_Laufzeit.size()) - 1, 0);
-    const std::int32_t m2 = Mittelwert_ueber(Pana_Laufzeit, static_cast<std::int32_t>(Pana_Laufzeit.size()) - 1, Pana_Mittel);
-    const std::int32_t m3 = Mittelwert_ueber(Pana_Laufzeit, static_cast<std::int32_t>(Pana_Laufzeit.size()) - 1, m2);
+    Pana_Mittel =
+        Mittelwert_ueber(Pana_Laufzeit, static_cast<std::int32_t>(Pana_Laufzeit.size()) - 1, 0);
+    const std::int32_t m2 = Mittelwert_ueber(
+        Pana_Laufzeit, static_cast<std::int32_t>(Pana_Laufzeit.size()) - 1, Pana_Mittel);
+    const std::int32_t m3 =
+        Mittelwert_ueber(Pana_Laufzeit, static_cast<std::int32_t>(Pana_Laufzeit.size()) - 1, m2);
     Pana_Schwelle = static_cast<std::int32_t>(static_cast<std::int64_t>(m3) * 3 / 5);
 }
 
-void Pana_Lesen() { Pana_Laufzeiten_lesen(340, Pana_Schwelle); }
+void Pana_Lesen() {
+    Pana_Laufzeiten_lesen(340, Pana_Schwelle);
+}
 
 void Pana_Dekodieren() {
     Pana_Bytes.fill(0);
     for (std::int32_t i = 64; i <= 450; ++i) {
         const std::int32_t lauf = tabelle(Pana_Laufzeit, i, "Pana_Laufzeit");
-        if (lauf < 0)
-            break;
+        if (lauf < 0) break;
         if (lauf < Pana_Schwelle || Pana_Laufzeit[i - 16] <= Pana_Mittel ||
             Pana_Laufzeit[i - 32] <= Pana_Mittel || Pana_Laufzeit[i - 48] <= Pana_Mittel ||
             Pana_Laufzeit[i - 64] <= Pana_Mittel)
             continue;
         // A frame ends before run i; each bit is read in the second of its two runs.
         for (std::int32_t o = 111; o >= 1; o -= 2) {
-            if (o > i)
-                continue;
+            if (o > i) continue;
             const std::int32_t k = 7 - o / 16;
             Pana_Bytes[k] = (Pana_Bytes[k] * 2) & 0xFF;
-            if (Pana_CTS[i - o] <= 1)
-                Pana_Bytes[k] += 1;
+            if (Pana_CTS[i - o] <= 1) Pana_Bytes[k] += 1;
         }
         const auto b4 = static_cast<std::uint8_t>(Pana_Bytes[4]);
         const auto b5 = static_cast<std::uint8_t>(Pana_Bytes[5]);
@@ -76,13 +77,11 @@ void Pana_Dekodieren() {
             Pana_Position.Stunden = BCD_nach_Zahl(b5 & 0x0F);
             Pana_Position.Minuten = BCD_nach_Zahl(b6);
             Pana_Position.Sekunden = BCD_nach_Zahl(b7);
-            if (!Pana_Bilder_gesehen)
-                Pana_Position.Halbbilder = 0;
+            if (!Pana_Bilder_gesehen) Pana_Position.Halbbilder = 0;
         } else if ((b5 & 0x60) == 0x60) {
             // This frame carries only the units digit of the minutes: the tens
             // stay those of the last hours frame.
-            Pana_Position.Minuten =
-                Pana_Position.Minuten / 10 * 10 + BCD_nach_Zahl(b5 & 0x0F);
+            Pana_Position.Minuten = Pana_Position.Minuten / 10 * 10 + BCD_nach_Zahl(b5 & 0x0F);
             Pana_Position.Sekunden = BCD_nach_Zahl(b6);
             Pana_Position.Halbbilder = BCD_nach_Zahl(b7) * 2;
             Pana_Bilder_gesehen = true;
@@ -126,8 +125,7 @@ std::int32_t Pana_Send(std::uint8_t Code, std::uint8_t Erwartet, std::int32_t Ve
                 (void)Port_Lesen(Port_MSR);
                 (void)Port_Lesen(Port_MSR);
                 ok = Warte_auf_MSR(MSR_DDSR);
-                if (ok)
-                    Pana_Laufzeiten_lesen(500, Pana_Mittel);
+                if (ok) Pana_Laufzeiten_lesen(500, Pana_Mittel);
             }
             if (ok) {
                 Port_Schreiben(lcr, v[7]);
@@ -136,13 +134,11 @@ std::int32_t Pana_Send(std::uint8_t Code, std::uint8_t Erwartet, std::int32_t Ve
             }
             for (int b = 6; b >= 0 && ok; --b) {
                 ok = Warte_auf_MSR(MSR_DDSR);
-                if (!ok)
-                    break;
+                if (!ok) break;
                 Port_Schreiben(lcr, v[static_cast<std::size_t>(b)]);
                 ok = Warte_auf_MSR(MSR_DDSR);
             }
-            if (ok)
-                Warteschleife(verzoegerung);
+            if (ok) Warteschleife(verzoegerung);
             Port_Schreiben(lcr, 3); // TXD back to idle
             (void)Port_Lesen(Port_MSR);
             (void)Port_Lesen(Port_MSR);
@@ -154,8 +150,8 @@ std::int32_t Pana_Send(std::uint8_t Code, std::uint8_t Erwartet, std::int32_t Ve
         } while ((Pana_Status & 0x0F) != Erwartet && zaehler <= Versuche);
     }
     Debug_WriteLn("Pana_Send Befehl : $" + Byte_nach_Hex(Code) + " # Versuche : " +
-                  Zahl_Text(zaehler) + " Status vorher/hinterher $" + Byte_nach_Hex(vorher) +
-                  "/$" + Byte_nach_Hex(static_cast<std::uint8_t>(Pana_Status & 0x0F)));
+                  Zahl_Text(zaehler) + " Status vorher/hinterher $" + Byte_nach_Hex(vorher) + "/$" +
+                  Byte_nach_Hex(static_cast<std::uint8_t>(Pana_Status & 0x0F)));
     return zaehler;
 }
 

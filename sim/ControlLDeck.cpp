@@ -29,26 +29,35 @@ void ControlLDeck::setOwn(bool mark) {
 
 void ControlLDeck::setOff(bool off) {
     opt_.off = off;
-    if (off)
-        setOwn(true);
+    if (off) setOwn(true);
 }
 
 std::uint8_t ControlLDeck::status() const {
-    if (!tape_.hasTape())
-        return 0;
+    if (!tape_.hasTape()) return 0;
     using M = TapeTransport::Mode;
     switch (tape_.mode()) {
-    case M::Stop: return 2;
-    case M::Play: return 6;
-    case M::Pause: return 7;
-    case M::Record: return 4;
-    case M::RecordPause: return 20;
-    case M::Rewind: return 131;
-    case M::FastForward: return 3;
-    case M::CueForward: return 134;
-    case M::CueBack: return 150;
-    case M::StepBack: return 119;
-    case M::StepForward: return 103;
+    case M::Stop:
+        return 2;
+    case M::Play:
+        return 6;
+    case M::Pause:
+        return 7;
+    case M::Record:
+        return 4;
+    case M::RecordPause:
+        return 20;
+    case M::Rewind:
+        return 131;
+    case M::FastForward:
+        return 3;
+    case M::CueForward:
+        return 134;
+    case M::CueBack:
+        return 150;
+    case M::StepBack:
+        return 119;
+    case M::StepForward:
+        return 103;
     }
     return 0;
 }
@@ -56,8 +65,7 @@ std::uint8_t ControlLDeck::status() const {
 void ControlLDeck::startFrame() {
     frameStart_ = now();
     schedule(frameStart_ + kFieldPs, [this] { startFrame(); });
-    if (opt_.off)
-        return; // no power: the transport stands and the bus stays idle
+    if (opt_.off) return; // no power: the transport stands and the bus stays idle
     ++frames_;
     tape_.field();
     for (int b = 0; b < 8; ++b)
@@ -65,8 +73,7 @@ void ControlLDeck::startFrame() {
 }
 
 void ControlLDeck::startByte(int b) {
-    if (opt_.off)
-        return;
+    if (opt_.off) return;
     const Ps t0 = now();
     if (b == 4) {
         // Status and counter as they stand now: a command read in bytes 0 and 1
@@ -100,14 +107,12 @@ void ControlLDeck::startByte(int b) {
         if (mark != level) {
             level = mark;
             schedule(t0 + halfBits(2 * k), [this, mark] {
-                if (!opt_.off)
-                    setOwn(mark);
+                if (!opt_.off) setOwn(mark);
             });
         }
     }
     schedule(t0 + halfBits(2), [this] {
-        if (opt_.off)
-            return;
+        if (opt_.off) return;
         cts_ = !cts_;
         driveCts(cts_);
     });
@@ -119,12 +124,9 @@ void ControlLDeck::startByte(int b) {
 }
 
 void ControlLDeck::sample(int b, int j) {
-    if (opt_.off)
-        return;
-    if (!(ownMark_ && txdMark()))
-        read_[b] = static_cast<std::uint8_t>(read_[b] | (1u << j));
-    if (b == 1 && j == 7 && (read_[0] != 0 || read_[1] != 0))
-        command(read_[0], read_[1]);
+    if (opt_.off) return;
+    if (!(ownMark_ && txdMark())) read_[b] = static_cast<std::uint8_t>(read_[b] | (1u << j));
+    if (b == 1 && j == 7 && (read_[0] != 0 || read_[1] != 0)) command(read_[0], read_[1]);
 }
 
 void ControlLDeck::command(std::uint8_t address, std::uint8_t code) {
@@ -132,19 +134,45 @@ void ControlLDeck::command(std::uint8_t address, std::uint8_t code) {
     bool known = true;
     C c = C::Stop;
     switch (code) {
-    case 52: c = C::Play; break;
-    case 48: c = C::Stop; break;
-    case 50: c = C::Pause; break;
-    case 54: c = C::Rewind; break;
-    case 56: c = C::FastForward; break;
-    case 58: c = C::Record; break;
-    case 96: c = C::StepBack; break;
-    case 98: c = C::StepForward; break;
-    case 140: c = C::ResetCounter; break;
-    case 94: c = C::Off; break;
-    case 82: c = C::CueForward; break;
-    case 80: c = C::CueBack; break;
-    default: known = false; break;
+    case 52:
+        c = C::Play;
+        break;
+    case 48:
+        c = C::Stop;
+        break;
+    case 50:
+        c = C::Pause;
+        break;
+    case 54:
+        c = C::Rewind;
+        break;
+    case 56:
+        c = C::FastForward;
+        break;
+    case 58:
+        c = C::Record;
+        break;
+    case 96:
+        c = C::StepBack;
+        break;
+    case 98:
+        c = C::StepForward;
+        break;
+    case 140:
+        c = C::ResetCounter;
+        break;
+    case 94:
+        c = C::Off;
+        break;
+    case 82:
+        c = C::CueForward;
+        break;
+    case 80:
+        c = C::CueBack;
+        break;
+    default:
+        known = false;
+        break;
     }
     bool obeyed = false;
     if (known && address == kAddress && !opt_.ignoreCommands && !tape_.isRepeat(c) &&

@@ -21,21 +21,27 @@ void PanasonicDeck::onAttached() {
 }
 
 std::uint8_t PanasonicDeck::status() const {
-    if (!tape_.hasTape())
-        return 0;
+    if (!tape_.hasTape()) return 0;
     using M = TapeTransport::Mode;
     switch (tape_.mode()) {
-    case M::Stop: return 0;
+    case M::Stop:
+        return 0;
     case M::Play:
     case M::CueForward:
-    case M::CueBack: return 8;
+    case M::CueBack:
+        return 8;
     case M::Pause:
     case M::StepBack:
-    case M::StepForward: return 9;
-    case M::Record: return 10;
-    case M::RecordPause: return 11;
-    case M::Rewind: return 2;
-    case M::FastForward: return 3;
+    case M::StepForward:
+        return 9;
+    case M::Record:
+        return 10;
+    case M::RecordPause:
+        return 11;
+    case M::Rewind:
+        return 2;
+    case M::FastForward:
+        return 3;
     }
     return 0;
 }
@@ -43,8 +49,7 @@ std::uint8_t PanasonicDeck::status() const {
 void PanasonicDeck::startFrame() {
     frameStart_ = now();
     schedule(frameStart_ + kFieldPs, [this] { startFrame(); });
-    if (opt_.off)
-        return; // no clock: no runs, CTS still
+    if (opt_.off) return; // no clock: no runs, CTS still
     ++frames_;
     tape_.field();
     Ps t = frameStart_;
@@ -76,8 +81,7 @@ void PanasonicDeck::fillCounter() {
 }
 
 void PanasonicDeck::startRun(int r) {
-    if (opt_.off)
-        return;
+    if (opt_.off) return;
     const bool isLong = r % 16 == 0; // the first run of a byte, or the pause
     dsr_ = !dsr_;
     driveDsr(dsr_);
@@ -113,12 +117,10 @@ void PanasonicDeck::startRun(int r) {
 }
 
 void PanasonicDeck::sample() {
-    if (opt_.off)
-        return;
+    if (opt_.off) return;
     const bool one = txdMark();
     if (!window_) {
-        if (one)
-            return; // idle line: no command starts here
+        if (one) return; // idle line: no command starts here
         window_ = true;
         bitsRead_ = 0;
         code_ = 0;
@@ -135,18 +137,42 @@ void PanasonicDeck::command(std::uint8_t code) {
     bool known = true;
     C c = C::Stop;
     switch (code) {
-    case 10: c = C::Play; break;
-    case 0: c = C::Stop; break;
-    case 6: c = C::Pause; break;
-    case 2: c = C::Rewind; break;
-    case 3: c = C::FastForward; break;
-    case 8: c = C::Record; break;
-    case 13: c = C::StepBack; break;
-    case 12: c = C::StepForward; break;
-    case 51: c = C::ResetCounter; break;
-    case 61: c = C::Off; break;
-    case 11: c = C::CueBack; break;
-    default: known = false; break;
+    case 10:
+        c = C::Play;
+        break;
+    case 0:
+        c = C::Stop;
+        break;
+    case 6:
+        c = C::Pause;
+        break;
+    case 2:
+        c = C::Rewind;
+        break;
+    case 3:
+        c = C::FastForward;
+        break;
+    case 8:
+        c = C::Record;
+        break;
+    case 13:
+        c = C::StepBack;
+        break;
+    case 12:
+        c = C::StepForward;
+        break;
+    case 51:
+        c = C::ResetCounter;
+        break;
+    case 61:
+        c = C::Off;
+        break;
+    case 11:
+        c = C::CueBack;
+        break;
+    default:
+        known = false;
+        break;
     }
     bool obeyed = false;
     if (known && !opt_.ignoreCommands && !tape_.isRepeat(c) &&

@@ -5,20 +5,24 @@ namespace sim {
 std::int32_t TapeTransport::speed() const {
     switch (mode_) {
     case Mode::Play:
-    case Mode::Record: return 1;
-    case Mode::Rewind: return -opt_.windSpeed;
-    case Mode::FastForward: return opt_.windSpeed;
-    case Mode::CueForward: return opt_.cueSpeed;
-    case Mode::CueBack: return -opt_.cueSpeed;
-    default: return 0;
+    case Mode::Record:
+        return 1;
+    case Mode::Rewind:
+        return -opt_.windSpeed;
+    case Mode::FastForward:
+        return opt_.windSpeed;
+    case Mode::CueForward:
+        return opt_.cueSpeed;
+    case Mode::CueBack:
+        return -opt_.cueSpeed;
+    default:
+        return 0;
     }
 }
 
 bool TapeTransport::request(Command c) {
-    if (opt_.noTape)
-        return false;
-    if (isRepeat(c))
-        return false;
+    if (opt_.noTape) return false;
+    if (isRepeat(c)) return false;
     if (opt_.reactionFields <= 0) {
         pending_ = false;
         apply(c);
@@ -49,21 +53,40 @@ void TapeTransport::apply(Command c) {
     lastApplied_ = c;
     appliedField_ = field_;
     switch (c) {
-    case Command::Play: mode_ = Mode::Play; break;
+    case Command::Play:
+        mode_ = Mode::Play;
+        break;
     case Command::Stop:
-    case Command::Off: mode_ = Mode::Stop; break;
+    case Command::Off:
+        mode_ = Mode::Stop;
+        break;
     case Command::Pause:
         switch (mode_) {
-        case Mode::Play: mode_ = Mode::Pause; break;
-        case Mode::Pause: mode_ = Mode::Play; break;
-        case Mode::Record: mode_ = Mode::RecordPause; break;
-        case Mode::RecordPause: mode_ = Mode::Record; break;
-        default: break;
+        case Mode::Play:
+            mode_ = Mode::Pause;
+            break;
+        case Mode::Pause:
+            mode_ = Mode::Play;
+            break;
+        case Mode::Record:
+            mode_ = Mode::RecordPause;
+            break;
+        case Mode::RecordPause:
+            mode_ = Mode::Record;
+            break;
+        default:
+            break;
         }
         break;
-    case Command::Rewind: mode_ = Mode::Rewind; break;
-    case Command::FastForward: mode_ = Mode::FastForward; break;
-    case Command::Record: mode_ = Mode::Record; break;
+    case Command::Rewind:
+        mode_ = Mode::Rewind;
+        break;
+    case Command::FastForward:
+        mode_ = Mode::FastForward;
+        break;
+    case Command::Record:
+        mode_ = Mode::Record;
+        break;
     case Command::StepBack:
         mode_ = Mode::StepBack;
         position_ -= 2;
@@ -72,15 +95,20 @@ void TapeTransport::apply(Command c) {
         mode_ = Mode::StepForward;
         position_ += 2;
         break;
-    case Command::ResetCounter: position_ = 0; break;
-    case Command::CueForward: mode_ = Mode::CueForward; break;
-    case Command::CueBack: mode_ = Mode::CueBack; break;
+    case Command::ResetCounter:
+        position_ = 0;
+        break;
+    case Command::CueForward:
+        mode_ = Mode::CueForward;
+        break;
+    case Command::CueBack:
+        mode_ = Mode::CueBack;
+        break;
     }
 }
 
 bool CommandCounter::receive(int code, std::int64_t field, int needed) {
-    if (code != code_ || field - lastField_ > kMaxGapFields)
-        count_ = 0;
+    if (code != code_ || field - lastField_ > kMaxGapFields) count_ = 0;
     code_ = code;
     lastField_ = field;
     ++count_;

@@ -39,11 +39,11 @@ public:
         CueBack,
     };
     struct Options {
-        std::int32_t start = 0;         // counter at the start
-        int reactionFields = 0;         // fields from acceptance to effect
-        bool noTape = false;            // every command is refused
-        std::int32_t windSpeed = 25;    // units per field when winding
-        std::int32_t cueSpeed = 5;      // units per field when cueing
+        std::int32_t start = 0;      // counter at the start
+        int reactionFields = 0;      // fields from acceptance to effect
+        bool noTape = false;         // every command is refused
+        std::int32_t windSpeed = 25; // units per field when winding
+        std::int32_t cueSpeed = 5;   // units per field when cueing
     };
 
     TapeTransport() : TapeTransport(Options{}) {}

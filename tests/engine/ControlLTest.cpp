@@ -101,9 +101,10 @@ TEST_F(ControlL, ReceptionEndsAtTheFirstLongWait) {
     ports.queueRead(kLSR, {0, 0, 1, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0});
     ports.queueRead(kDaten, {0x01, 0x02, 0x03, 0x04});
     EXPECT_EQ(Sio::Sony_Empfang(20, 5), 4);
-    EXPECT_EQ((std::vector<int>{Sio::Sony_Abfragen[0], Sio::Sony_Abfragen[1], Sio::Sony_Abfragen[2],
-                                Sio::Sony_Abfragen[3], Sio::Sony_Abfragen[4], Sio::Sony_Abfragen[5]}),
-              (std::vector<int>{0, 2, 0, 3, 6, -1}));
+    EXPECT_EQ(
+        (std::vector<int>{Sio::Sony_Abfragen[0], Sio::Sony_Abfragen[1], Sio::Sony_Abfragen[2],
+                          Sio::Sony_Abfragen[3], Sio::Sony_Abfragen[4], Sio::Sony_Abfragen[5]}),
+        (std::vector<int>{0, 2, 0, 3, 6, -1}));
     EXPECT_EQ(Sio::Sony_Bytes[3], 0xFC);
 
     // The count limit.
@@ -118,8 +119,7 @@ TEST_F(ControlL, ThresholdFromTheWaits) {
     ports.setReader(kLSR, [&n]() -> std::uint8_t {
         static const int gaps[8] = {8000, 700, 700, 700, 700, 700, 700, 700};
         static int left = gaps[0];
-        if (left-- > 0)
-            return 0;
+        if (left-- > 0) return 0;
         left = gaps[++n % 8];
         return 1;
     });
@@ -171,7 +171,8 @@ TEST_F(ControlL, SendShortcutsAndPreconditions) {
     Sio::Sony_Status = 6;
     EXPECT_EQ(Sio::CTL_send(24, 52, 6, 90), 0);
     EXPECT_TRUE(ports.log().empty());
-    EXPECT_EQ(letzteZeile(), "CTL_send Befehl : $34 # Versuche :  0   Status vorher/hinterher $06/$06");
+    EXPECT_EQ(letzteZeile(),
+              "CTL_send Befehl : $34 # Versuche :  0   Status vorher/hinterher $06/$06");
     EXPECT_EQ(memo.lines.size(), 4u) << "only the summary line";
 
     // No threshold, no address or no command: nothing is sent.

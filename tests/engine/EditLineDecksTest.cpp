@@ -58,7 +58,7 @@ protected:
     void kalibriere() {
         Sio::Waehle_Kanal(1);
         ASSERT_EQ(Sio::UART_Messroutine(5), 1);
-        lies(2); // measures the Panasonic thresholds, as the window's polling does
+        lies(2);          // measures the Panasonic thresholds, as the window's polling does
         sony->clearLog(); // the probes' bytes
         pana->clearLog();
     }
@@ -120,9 +120,9 @@ TEST_F(EditDecks, EveryCommandReachesItsStatusOnBothDecks) {
     };
     // Command 3 toggles play/pause and record/record pause.
     const Schritt folge[] = {
-        {1, 6, 8},    {3, 7, 9},   {3, 6, 8},    {2, 2, 0},   {6, 4, 10},   {3, 20, 11},
-        {3, 4, 10},   {2, 2, 0},   {4, 131, 2},  {5, 3, 3},   {13, 134, 8}, {14, 150, 8},
-        {7, 119, 9},  {8, 103, 9}, {9, 103, 9},  {12, 2, 0},  {7, 119, 9},  {1, 6, 8},
+        {1, 6, 8},   {3, 7, 9},   {3, 6, 8},   {2, 2, 0},  {6, 4, 10},   {3, 20, 11},
+        {3, 4, 10},  {2, 2, 0},   {4, 131, 2}, {5, 3, 3},  {13, 134, 8}, {14, 150, 8},
+        {7, 119, 9}, {8, 103, 9}, {9, 103, 9}, {12, 2, 0}, {7, 119, 9},  {1, 6, 8},
     };
     for (const auto& s : folge) {
         const std::int32_t r1 = Sio::Kamera_Befehl(1, s.befehl);
@@ -157,7 +157,8 @@ TEST_F(EditDecks, EveryCommandReachesItsStatusOnBothDecks) {
     sony->clearLog();
     EXPECT_EQ(Sio::Kamera_Befehl(1, 1), 0);
     EXPECT_TRUE(sony->log().empty());
-    EXPECT_EQ(letzteZeile(), "CTL_send Befehl : $34 # Versuche :  0   Status vorher/hinterher $06/$06");
+    EXPECT_EQ(letzteZeile(),
+              "CTL_send Befehl : $34 # Versuche :  0   Status vorher/hinterher $06/$06");
 }
 
 TEST_F(EditDecks, CommandsWorkRightAfterAnIrSend) {
@@ -355,8 +356,7 @@ TEST_F(EditDecks, OffDeckAnswersWithQuestionMarks) {
 TEST_F(EditDecks, PositionWaitEndsTwoUnitsAfterTheTarget) {
     for (int kanal = 1; kanal <= 2; ++kanal) {
         for (std::int32_t ziel : {103, 250, 1249, 3001}) {
-            sim::TapeTransport& band =
-                kanal == 1 ? sony->transport() : pana->transport();
+            sim::TapeTransport& band = kanal == 1 ? sony->transport() : pana->transport();
             lies(kanal); // thresholds, as the window's polling leaves them
             band.setPosition(ziel - 180);
             band.setMode(sim::TapeTransport::Mode::Play);

@@ -1,8 +1,8 @@
 // The edit-device layer on the register fake: symbols, BCD, detection counts
 // and the layer's early returns.
 
-#include "engine/ControlL.h"
 #include "engine/EditLine.h"
+#include "engine/ControlL.h"
 #include "support/EngineFixture.h"
 
 #include <vector>
@@ -22,21 +22,22 @@ protected:
         int n = 0;
         ports.setReader(kMSR, [&n, c, d]() -> std::uint8_t {
             const int k = n++;
-            return static_cast<std::uint8_t>((k < c ? 0x01 : 0) | (k >= 100 && k < 100 + d ? 0x02 : 0));
+            return static_cast<std::uint8_t>((k < c ? 0x01 : 0) |
+                                             (k >= 100 && k < 100 + d ? 0x02 : 0));
         });
         return Sio::Erkenne_Protokoll();
     }
 };
 
 TEST_F(EditLine, SymbolsAndBcd) {
-    const std::pair<int, const char*> sony[] = {{3, ">>"},  {4, "* "},   {6, "> "},   {7, "II"},
-                                                {20, "II"}, {103, "+ "}, {119, "- "}, {131, "<<"},
-                                                {151, "I<"}, {2, "  "},  {0, "  "},   {134, "  "}};
+    const std::pair<int, const char*> sony[] = {{3, ">>"},   {4, "* "},   {6, "> "},   {7, "II"},
+                                                {20, "II"},  {103, "+ "}, {119, "- "}, {131, "<<"},
+                                                {151, "I<"}, {2, "  "},   {0, "  "},   {134, "  "}};
     for (auto [s, t] : sony)
         EXPECT_EQ(Sio::Sony_Symbol(static_cast<std::uint8_t>(s)), t) << s;
-    const std::pair<int, const char*> pana[] = {{0, "  "},  {2, "<<"}, {3, ">>"}, {8, "> "},
-                                                {9, "II"},  {11, "II"}, {10, "* "}, {1, "  "},
-                                                {15, "  "}};
+    const std::pair<int, const char*> pana[] = {{0, "  "},  {2, "<<"}, {3, ">>"},
+                                                {8, "> "},  {9, "II"}, {11, "II"},
+                                                {10, "* "}, {1, "  "}, {15, "  "}};
     for (auto [s, t] : pana)
         EXPECT_EQ(Sio::Pana_Symbol(static_cast<std::uint8_t>(s)), t) << s;
     EXPECT_EQ(Sio::BCD_nach_Zahl(0x59), 59);

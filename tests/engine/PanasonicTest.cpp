@@ -1,8 +1,8 @@
 // The Panasonic line on the register fake: run tables, decoding, the line
 // values of a command and the send's shortcut and bounds.
 
-#include "engine/EditLine.h"
 #include "engine/Panasonic.h"
+#include "engine/EditLine.h"
 #include "support/EngineFixture.h"
 
 #include <array>
@@ -104,8 +104,7 @@ TEST_F(Panasonic, RunsAndCtsCountsOfARead) {
     ports.setReader(kMSR, [&n]() -> std::uint8_t {
         ++n;
         std::uint8_t v = n % 5 == 0 ? 0x02 : 0x00;
-        if (n == 13 || n == 14)
-            v |= 0x10;
+        if (n == 13 || n == 14) v |= 0x10;
         return v;
     });
     Sio::Pana_Laufzeiten_lesen(3, 100);
@@ -133,8 +132,7 @@ TEST_F(Panasonic, ThresholdsFromTheRunLengths) {
     }
     std::size_t lauf = 0;
     ports.setReader(kMSR, [&]() -> std::uint8_t {
-        if (++pos < laeufe[lauf % laeufe.size()])
-            return 0;
+        if (++pos < laeufe[lauf % laeufe.size()]) return 0;
         pos = 0;
         ++lauf;
         return 0x02;
@@ -158,7 +156,8 @@ TEST_F(Panasonic, SendShortcutAndMissedClock) {
     ports.setDefault(kMSR, 0x00);
     ports.setLogReads(false);
     EXPECT_EQ(Sio::Pana_Send(10, 8, 90), 0);
-    EXPECT_EQ(letzteZeile(), "Pana_Send Befehl : $0A # Versuche :  0   Status vorher/hinterher $08/$08");
+    EXPECT_EQ(letzteZeile(),
+              "Pana_Send Befehl : $0A # Versuche :  0   Status vorher/hinterher $08/$08");
     EXPECT_EQ(memo.lines.size(), 4u) << "only the summary line";
     // The UART goes to 115200 baud, 5 data bits; no break is ever written.
     EXPECT_EQ(ports.writes().at(1).second, 1);
@@ -172,7 +171,8 @@ TEST_F(Panasonic, SendShortcutAndMissedClock) {
     EXPECT_EQ(Sio::Pana_Send(0, 0x0A, 4), 5);
     EXPECT_NEAR(static_cast<double>(clock.nowPs() - vorher) / 1e12, 5 * 0.1, 0.01);
     EXPECT_EQ(ports.writes().back(), (std::pair<std::uint16_t, std::uint8_t>{kLCR, 3}));
-    EXPECT_EQ(letzteZeile(), "Pana_Send Befehl : $00 # Versuche :  5   Status vorher/hinterher $08/$08");
+    EXPECT_EQ(letzteZeile(),
+              "Pana_Send Befehl : $00 # Versuche :  5   Status vorher/hinterher $08/$08");
 
     // Forced send: goes out even in the expected state.
     ports.clearLog();

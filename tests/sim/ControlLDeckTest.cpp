@@ -45,12 +45,10 @@ struct Rig {
     void receiveUntil(Ps t) {
         while (clock.nowPs() < t) {
             at(clock.nowPs() + 10 * kPsPerUs);
-            if (in(6) & 0x01)
-                ctsEdges.push_back(clock.nowPs());
+            if (in(6) & 0x01) ctsEdges.push_back(clock.nowPs());
             if (in(5) & 0x01) {
                 const Ps now = clock.nowPs();
-                if (frames.empty() || now - lastByte > 3000 * kPsPerUs)
-                    frames.emplace_back();
+                if (frames.empty() || now - lastByte > 3000 * kPsPerUs) frames.emplace_back();
                 frames.back().push_back(static_cast<std::uint8_t>(~in(0)));
                 lastByte = now;
             }

@@ -72,8 +72,7 @@ struct Rig {
 std::vector<std::vector<std::uint8_t>> frames(const std::vector<Run>& runs) {
     std::vector<std::vector<std::uint8_t>> out;
     for (std::size_t i = 0; i < runs.size(); ++i) {
-        if (runs[i].length < 1000 * kPsPerUs || i + 112 >= runs.size())
-            continue;
+        if (runs[i].length < 1000 * kPsPerUs || i + 112 >= runs.size()) continue;
         std::vector<std::uint8_t> f(8, 0);
         for (int k = 1; k <= 7; ++k)
             for (int b = 0; b < 8; ++b) {

@@ -14,7 +14,7 @@ TEST(TapeTransport, SpeedsOfTheModes) {
     TapeTransport t(o);
     t.field();
     EXPECT_EQ(t.position(), 100) << "stopped";
-    const std::pair<C, int> faelle[] = {{C::Play, 1},        {C::Record, 1},    {C::Rewind, -30},
+    const std::pair<C, int> faelle[] = {{C::Play, 1},         {C::Record, 1},     {C::Rewind, -30},
                                         {C::FastForward, 30}, {C::CueForward, 4}, {C::CueBack, -4},
                                         {C::Stop, 0}};
     for (auto [c, v] : faelle) {
