@@ -90,8 +90,12 @@ void ControlLDeck::startByte(int b) {
         bytes_[4] = status();
         if (kind4) {
             bytes_[5] = 0x40;
-            bytes_[6] = bcd(a / (50 * 3600));
+            bytes_[6] = opt_.secondsCounter ? 0 : bcd(a / (50 * 3600));
             bytes_[7] = static_cast<std::uint8_t>((p < 0 ? 0x80 : 0) | bcd(a % 50 / 2));
+        } else if (opt_.secondsCounter) {
+            bytes_[5] = 0x20;
+            bytes_[6] = bcd(a / 50 % 100);
+            bytes_[7] = static_cast<std::uint8_t>(a / 50 / 100);
         } else {
             bytes_[5] = 0x30;
             bytes_[6] = bcd(a / 50 % 60);

@@ -9,7 +9,8 @@
 // toggles CTS at the start of data bit 0 of every byte. Byte 4 is the status,
 // byte 5 the counter kind in its high nibble: kind 3 (seconds, minutes in BCD)
 // and kind 4 (hours in BCD; bit 7 sign, frames in BCD) alternate, so that a
-// full position needs two frames.
+// full position needs two frames; as a seconds counter kind 2 takes the place
+// of kind 3.
 //
 // Failure modes: commands needed in N frames (the deck acts on a command once
 // it received it in N frames in a row), commands ignored, deck off (the line
@@ -39,6 +40,9 @@ public:
         int framesNeeded = 1;
         bool ignoreCommands = false;
         bool off = false;
+        // The counter as seconds only: kind 2 (seconds in BCD, hundreds of
+        // seconds as a number) instead of kind 3; kind 4 then carries hour 0.
+        bool secondsCounter = false;
     };
     struct Received {
         Ps at; // end of the command byte

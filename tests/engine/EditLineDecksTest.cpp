@@ -318,6 +318,13 @@ TEST_F(EditDecks, StatusReadGivesTheDeckPositionToTheFrame) {
         EXPECT_FALSE(s2.spielt);
     }
 
+    // A deck that counts seconds only (kinds 2 and 4).
+    sony->options().secondsCounter = true;
+    sony->transport().setPosition(17261); // 345 s and 11 units
+    EXPECT_EQ(lies(1).zaehler(), 17260);
+    EXPECT_EQ(Sio::Sony_Position.Sekunden, 345);
+    sony->options().secondsCounter = false;
+
     // While playing: the counter of the last frame, to the frame.
     sony->transport().setPosition(1000);
     pana->transport().setPosition(1000);
