@@ -113,27 +113,6 @@ TEST_F(ControlL, ReceptionEndsAtTheFirstLongWait) {
     EXPECT_EQ(Sio::Sony_Abfragen[21], -1);
 }
 
-TEST_F(ControlL, ThresholdFromTheWaits) {
-    // Seven frames of eight bytes: 700 polls between bytes, 8000 before each frame.
-    int n = 0;
-    ports.setReader(kLSR, [&n]() -> std::uint8_t {
-        static const int gaps[8] = {8000, 700, 700, 700, 700, 700, 700, 700};
-        static int left = gaps[0];
-        if (left-- > 0) return 0;
-        left = gaps[++n % 8];
-        return 1;
-    });
-    ports.setLogReads(false);
-    EXPECT_GT(Sio::Bestimme_Sony_Schwelle(), 0);
-    // m1 mixes both waits, m2 is the mean frame wait: 3/5 of it.
-    EXPECT_NEAR(Sio::Sony_Schwelle, 8000 * 3 / 5, 5);
-
-    // Fewer than seven bytes: not measured.
-    ports.setReader(kLSR, [] { return std::uint8_t{0}; });
-    Sio::Anfragen_Sec = 1000;
-    EXPECT_EQ(Sio::Bestimme_Sony_Schwelle(), 0);
-}
-
 TEST_F(ControlL, DecodesStatusAndCounterKinds) {
     // Kind 2: seconds 45 + 3 hundreds.
     Sio::Sony_Schwelle = 1000;
@@ -235,16 +214,4 @@ TEST_F(ControlL, MissedBusEdgesFailTheTriesInBoundedTime) {
     ports.setDefault(kMSR, 0x01);
     EXPECT_EQ(Sio::CTL_Probe(10), 0);
     EXPECT_EQ(ports.writes().back().second, 0x55);
-}
-
-TEST_F(ControlL, CalibrationNeedsAThreshold) {
-    Sio::Sony_Schwelle = 0;
-    Sio::Sony1 = 5;
-    Sio::Try_Control_L(5);
-    EXPECT_EQ(Sio::Sony1, 5);
-    EXPECT_TRUE(ports.log().empty());
-    // Not Control-L on the line: -1 after the trace line.
-    ports.setDefault(kMSR, 0x00);
-    EXPECT_EQ(Sio::UART_Messroutine(5), -1);
-    EXPECT_EQ(memo.lines.at(memo.lines.size() - 2), "UART_Messroutine Tiefe :  5  ");
 }

@@ -195,21 +195,20 @@ TEST_F(EditDecks, CommandsWorkRightAfterAnIrSend) {
 }
 
 TEST_F(EditDecks, FirstCommandMeasuresTheBusThreshold) {
-    Sio::Sony1 = static_cast<std::int32_t>(kBitTurns);
-    Sio::Sony2 = static_cast<std::int32_t>(2 * kBitTurns);
+    Sio::Sony1 = static_cast<std::int32_t>(kBitTurns - 200);
+    Sio::Sony2 = static_cast<std::int32_t>(2 * kBitTurns - 200);
     ASSERT_EQ(Sio::Sony_Schwelle, 0);
     EXPECT_EQ(Sio::Kamera_Befehl(1, 1), 1);
     EXPECT_GT(Sio::Sony_Schwelle, 0);
     EXPECT_EQ(sony->status(), 6);
-}
 
-TEST_F(EditDecks, NoDeviceAnsweringIsNoSuccess) {
     // CTS edges but no bytes: the line looks like Control-L, yet no threshold can
     // be measured, so nothing can be sent.
     auto quelle = std::make_shared<sim::LineSource>();
     sim.adapter.attach(quelle, 3);
     for (int k = 0; k < 400; ++k)
         quelle->cts(k * 2500 * sim::kPsPerUs, k % 2 == 0);
+    Sio::Sony_Schwelle = 0;
     EXPECT_EQ(Sio::Kamera_Befehl(3, 1), -1);
     EXPECT_EQ(Sio::Sony_Schwelle, 0);
 }

@@ -121,29 +121,6 @@ TEST_F(Panasonic, RunsAndCtsCountsOfARead) {
     EXPECT_EQ(Sio::Pana_Laufzeit[450], -1);
 }
 
-TEST_F(Panasonic, ThresholdsFromTheRunLengths) {
-    // Runs of 10 polls, 20 before each byte, 300 after each frame.
-    int pos = 0;
-    std::vector<int> laeufe;
-    for (int f = 0; f < 4; ++f) {
-        for (int r = 0; r < 112; ++r)
-            laeufe.push_back(r % 16 == 0 ? 20 : 10);
-        laeufe.push_back(300);
-    }
-    std::size_t lauf = 0;
-    ports.setReader(kMSR, [&]() -> std::uint8_t {
-        if (++pos < laeufe[lauf % laeufe.size()]) return 0;
-        pos = 0;
-        ++lauf;
-        return 0x02;
-    });
-    ports.setLogReads(false);
-    Sio::Bestimme_Pana_Schwelle();
-    EXPECT_GT(Sio::Pana_Mittel, 9);
-    EXPECT_LT(Sio::Pana_Mittel, 19);
-    EXPECT_NEAR(Sio::Pana_Schwelle, 300 * 3 / 5, 2);
-}
-
 TEST_F(Panasonic, LineValuesOfACode) {
     const auto v = Sio::Pana_Leitungswerte(10);
     const std::uint8_t erwartet[8] = {0x40, 0x40, 0x40, 0x40, 0x00, 0x40, 0x00, 0x40};
