@@ -68,6 +68,8 @@ void ControlLDeck::startFrame() {
     if (opt_.off) return; // no power: the transport stands and the bus stays idle
     ++frames_;
     tape_.field();
+    if (!connected())
+        return; // nobody sees the bus: the tape runs on without wire events
     for (int b = 0; b < 8; ++b)
         schedule(frameStart_ + byteOffset(b), [this, b] { startByte(b); });
 }

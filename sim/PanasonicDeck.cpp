@@ -52,6 +52,8 @@ void PanasonicDeck::startFrame() {
     if (opt_.off) return; // no clock: no runs, CTS still
     ++frames_;
     tape_.field();
+    if (!connected())
+        return; // nobody sees the lines: the tape runs on without wire events
     Ps t = frameStart_;
     for (int r = 0; r <= kRunsPerFrame; ++r) {
         schedule(t, [this, r] { startRun(r); });

@@ -91,7 +91,7 @@ TEST(ControlLDeck, FramesOfEightBytesOnePerField) {
     EXPECT_GE(kind4, 4);
 
     // CTS toggles at the start of data bit 0 of every byte.
-    ASSERT_GE(r.ctsEdges.size(), 80u);
+    ASSERT_GE(r.ctsEdges.size(), 72u);
     const Ps f0 = r.deck->frameStart() - 2 * ControlLDeck::kFieldPs;
     for (int b = 0; b < 8; ++b) {
         const Ps soll = f0 + ControlLDeck::byteOffset(b) + ControlLDeck::halfBits(2);
