@@ -116,6 +116,12 @@ TIRForm::~TIRForm() {
 
 QAction* TIRForm::menuItem(QMenu* menu, const char* name, const QString& caption,
                            std::function<void()> handler, bool checkable) {
+    return senderItem(
+        menu, name, caption, [h = std::move(handler)](QAction*) { h(); }, checkable);
+}
+
+QAction* TIRForm::senderItem(QMenu* menu, const char* name, const QString& caption,
+                             std::function<void(QAction*)> handler, bool checkable) {
     auto* a = new QAction(caption, this);
     a->setObjectName(QString::fromLatin1(name));
     a->setCheckable(checkable);
@@ -124,7 +130,7 @@ QAction* TIRForm::menuItem(QMenu* menu, const char* name, const QString& caption
     // platform: undo the toggle Qt made before the handler runs.
     connect(a, &QAction::triggered, this, [a, checkable, h = std::move(handler)](bool checked) {
         if (checkable) a->setChecked(!checked);
-        platform::guarded(h);
+        platform::guarded([&] { h(a); });
     });
     return a;
 }
@@ -171,42 +177,25 @@ void TIRForm::buildMenu() {
     for (int n = 1; n <= 8; ++n) {
         const QString caption =
             n <= 3 ? QStringLiteral("COM &%1").arg(n) : QStringLiteral("COM %1").arg(n);
-        COM[static_cast<std::size_t>(n)] = menuItem(Service1, comNames[n], caption, {}, true);
-        QAction* a = COM[static_cast<std::size_t>(n)];
-        disconnect(a, &QAction::triggered, this, nullptr);
-        connect(a, &QAction::triggered, this, [this, a](bool checked) {
-            a->setChecked(!checked);
-            platform::guarded([&] { COMClick(a); });
-        });
+        COM[static_cast<std::size_t>(n)] = senderItem(
+            Service1, comNames[n], caption, [this](QAction* a) { COMClick(a); }, true);
     }
     Service1->addSeparator();
-    Englisch1 = menuItem(Service1, "Englisch1", QStringLiteral("Englisch"), {}, true);
+    auto sprache = [this](QAction* a) { Englisch1Click(a); };
+    Englisch1 = senderItem(Service1, "Englisch1", QStringLiteral("Englisch"), sprache, true);
     Englisch1->setData(2);
-    Deutsch1 = menuItem(Service1, "Deutsch1", QStringLiteral("Deutsch"), {}, true);
+    Deutsch1 = senderItem(Service1, "Deutsch1", QStringLiteral("Deutsch"), sprache, true);
     Deutsch1->setData(1);
-    for (QAction* a : {Englisch1, Deutsch1}) {
-        disconnect(a, &QAction::triggered, this, nullptr);
-        connect(a, &QAction::triggered, this, [this, a](bool checked) {
-            a->setChecked(!checked);
-            platform::guarded([&] { Englisch1Click(a); });
-        });
-    }
 
     Infraroteinheit1 = bar->addMenu(QStringLiteral("&Infrarot"));
     Infraroteinheit1->setObjectName(QStringLiteral("Infraroteinheit1"));
-    TavixClassic1 =
-        menuItem(Infraroteinheit1, "TavixClassic1", QStringLiteral("Tavix &Classic"), {}, true);
+    auto einheit = [this](QAction* a) { TavixClassic1Click(a); };
+    TavixClassic1 = senderItem(Infraroteinheit1, "TavixClassic1", QStringLiteral("Tavix &Classic"),
+                               einheit, true);
     TavixClassic1->setData(0);
-    TavixRemote1 =
-        menuItem(Infraroteinheit1, "TavixRemote1", QStringLiteral("Tavix &Remote"), {}, true);
+    TavixRemote1 = senderItem(Infraroteinheit1, "TavixRemote1", QStringLiteral("Tavix &Remote"),
+                              einheit, true);
     TavixRemote1->setData(3);
-    for (QAction* a : {TavixClassic1, TavixRemote1}) {
-        disconnect(a, &QAction::triggered, this, nullptr);
-        connect(a, &QAction::triggered, this, [this, a](bool checked) {
-            a->setChecked(!checked);
-            platform::guarded([&] { TavixClassic1Click(a); });
-        });
-    }
     irmate2101 = menuItem(Infraroteinheit1, "irmate2101", QStringLiteral("irmate 210"), [] {});
     irmate2101->setData(3);
     irmate2101->setEnabled(false);
