@@ -8,6 +8,7 @@
 #include <QAction>
 
 #include <csignal>
+#include <random>
 #include <sys/resource.h>
 
 namespace {
@@ -78,6 +79,45 @@ TEST(KeyFileFormat, ParserReadsLfAndRefusesDamagedHeads) {
     EXPECT_EQ(bad.entries.size(), 1u);
     ASSERT_TRUE(bad.error.has_value());
     EXPECT_NE(bad.error->find("Zeile 18"), std::string::npos) << *bad.error;
+}
+
+TEST(KeyFileFormat, MutatedFilesParseOrAreRefused) {
+    Sio::TBefehl b{};
+    b[0] = 1;
+    b[1] = 900;
+    b[2] = 450;
+    const std::string good = desk::formatKeyFile({77, 320, 230, 434, 43, 35},
+                                                 {{101, 0, "a", "FF", &b}, {203, 1, "b", "", &b}});
+    std::mt19937 rng(1234);
+    const std::string alphabet = "0123456789- \r\n-+x\xE4";
+    for (int i = 0; i < 3000; ++i) {
+        std::string m = good;
+        const int edits = 1 + static_cast<int>(rng() % 6);
+        for (int e = 0; e < edits && !m.empty(); ++e) {
+            const std::size_t at = rng() % m.size();
+            switch (rng() % 4) {
+            case 0:
+                m[at] = alphabet[rng() % alphabet.size()];
+                break;
+            case 1:
+                m.erase(at, rng() % 12);
+                break;
+            case 2:
+                m.insert(at, std::string(1 + rng() % 12, alphabet[rng() % alphabet.size()]));
+                break;
+            default:
+                m.resize(at);
+                break;
+            }
+        }
+        try {
+            const auto c = desk::parseKeyFile(m, "f");
+            EXPECT_GE(c.head.knopfbreite, 1);
+            for (const auto& e : c.entries)
+                EXPECT_LE(e.values.size(), desk::kMaxStoredValues);
+        } catch (const EInOutError&) {
+        }
+    }
 }
 
 class KeyFile : public DeskFixture {
