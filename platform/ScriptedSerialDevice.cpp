@@ -58,6 +58,13 @@ void ScriptedSerialDevice::receive(const std::string& bytes) {
     post(EV_RXCHAR);
 }
 
+void ScriptedSerialDevice::receive(const std::string& bytes, std::uint32_t ceBits) {
+    std::lock_guard lock(mutex_);
+    rx_.insert(rx_.end(), bytes.begin(), bytes.end());
+    errors_ |= ceBits;
+    post(EV_RXCHAR | EV_ERR);
+}
+
 void ScriptedSerialDevice::setModemStatus(std::uint32_t status) {
     std::lock_guard lock(mutex_);
     const std::uint32_t changed = status ^ modem_;

@@ -38,6 +38,8 @@ public:
     void failAlways(Call call, int code);
     void clearFailures();
     void receive(const std::string& bytes);
+    // Bytes and line errors arriving together: one batch of EV_RXCHAR and EV_ERR.
+    void receive(const std::string& bytes, std::uint32_t ceBits);
     void setModemStatus(std::uint32_t status); // MS_* bits; raises the matching events
     void lineErrors(std::uint32_t ceBits);     // CE_* bits; raises EV_ERR
     void lineBreak();                          // CE_BREAK and EV_BREAK

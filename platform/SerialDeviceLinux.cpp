@@ -116,7 +116,9 @@ int LinuxSerialDevice::setState(const DeviceControlBlock& dcb) {
     if (dcb.Flags & fInX) t.c_iflag |= IXOFF;
     t.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
     t.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
-    t.c_cc[VMIN] = 0;
+    // VMIN 1: an empty queue reads as EAGAIN on the non-blocking descriptor,
+    // so that 0 keeps meaning a hang-up.
+    t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
     t.c_ispeed = dcb.BaudRate;
     t.c_ospeed = dcb.BaudRate;
