@@ -155,7 +155,11 @@ public:
 private:
     friend class TCustomComPort;
     template <class T>
-    void PutField(T& field, T value);
+    void PutField(T& field, T value) {
+        if (field == value) return;
+        field = value;
+        Reapply();
+    }
     void PutFlowControl(TFlowControl value);
     TFlowControl DeriveFlowControl() const;
     void Reapply();

@@ -42,13 +42,6 @@ void TComFlowControl::Assign(const TPersistent& source) {
     xoffChar_ = s->xoffChar_;
 }
 
-template <class T>
-void TComFlowControl::PutField(T& field, T value) {
-    if (field == value) return;
-    field = value;
-    Reapply();
-}
-
 void TComFlowControl::Reapply() {
     if (ComPort_) ComPort_->WriteDeviceControl();
 }
