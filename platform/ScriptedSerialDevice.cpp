@@ -145,6 +145,11 @@ std::size_t ScriptedSerialDevice::queued() const {
     return rx_.size();
 }
 
+int ScriptedSerialDevice::batches() const {
+    std::lock_guard lock(mutex_);
+    return batches_;
+}
+
 int ScriptedSerialDevice::setupQueues(std::uint32_t inSize, std::uint32_t outSize) {
     std::lock_guard lock(mutex_);
     log("setupQueues " + std::to_string(inSize) + " " + std::to_string(outSize));
@@ -187,6 +192,7 @@ WaitStatus ScriptedSerialDevice::waitEvent(std::uint32_t& events, const WakeEven
             if (pending_ & mask_) {
                 events = pending_ & mask_;
                 pending_ = 0;
+                ++batches_;
                 if (failure(Call::WaitResult)) return WaitStatus::ResultFailed;
                 return WaitStatus::Signalled;
             }

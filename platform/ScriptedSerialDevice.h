@@ -56,6 +56,8 @@ public:
     std::uint32_t outQueueSize() const;
     std::uint32_t eventMask() const;
     std::size_t queued() const;
+    // Batches the waits have taken, failed ones included.
+    int batches() const;
 
     // ---- SerialDevice ----
     int setupQueues(std::uint32_t inSize, std::uint32_t outSize) override;
@@ -88,6 +90,7 @@ private:
     std::uint32_t modem_ = 0;
     std::deque<unsigned char> rx_;
     bool hungUp_ = false;
+    int batches_ = 0;
 };
 
 } // namespace platform
