@@ -1,5 +1,7 @@
 #include "comport/ComThread.h"
 
+#include <pthread.h>
+
 namespace CPort {
 
 using namespace platform::serial;
@@ -81,6 +83,8 @@ TComThread::TComThread(TCustomComPort* port, std::shared_ptr<platform::SerialDev
     // The mask is read once, here; its result does not matter.
     state_->device->setEventMask(EventsToMask(port->Events));
     thread_ = std::thread(&TComThread::Execute, state_);
+    // Named, so that tools (and tests) can tell it from other threads.
+    ::pthread_setname_np(thread_.native_handle(), "TComThread");
 }
 
 TComThread::~TComThread() {

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <dirent.h>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -26,12 +27,17 @@ bool waitUntil(Pred pred, std::chrono::milliseconds limit = 2000ms) {
     return true;
 }
 
-// Threads of this process (the kernel's view, so ended threads count as gone).
+// Running event threads of this process (the kernel's view, so an ended
+// thread counts as gone even before it is joined).
 inline int threadCount() {
     int n = 0;
     if (DIR* d = ::opendir("/proc/self/task")) {
-        while (dirent* e = ::readdir(d))
-            if (e->d_name[0] != '.') ++n;
+        while (dirent* e = ::readdir(d)) {
+            if (e->d_name[0] == '.') continue;
+            std::ifstream comm(std::string("/proc/self/task/") + e->d_name + "/comm");
+            std::string name;
+            if (std::getline(comm, name) && name == "TComThread") ++n;
+        }
         ::closedir(d);
     }
     return n;
