@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 
@@ -241,6 +242,41 @@ int RequestFailureMessage(const TPortRequest& request);
 
 // ---- event handlers ----
 
+// An event property: the owner's thread may assign it while the event thread
+// calls it, so the handler is swapped and taken under a lock.
+template <class F>
+class EventProperty {
+public:
+    EventProperty() = default;
+    EventProperty(const EventProperty&) = delete;
+    EventProperty& operator=(const EventProperty&) = delete;
+
+    EventProperty& operator=(F handler) {
+        auto p = handler ? std::make_shared<const F>(std::move(handler)) : nullptr;
+        std::lock_guard lock(mutex_);
+        handler_ = std::move(p);
+        return *this;
+    }
+    EventProperty& operator=(std::nullptr_t) {
+        std::lock_guard lock(mutex_);
+        handler_.reset();
+        return *this;
+    }
+    explicit operator bool() const { return get() != nullptr; }
+    template <class... Args>
+    void operator()(Args&&... args) const {
+        if (auto h = get()) (*h)(std::forward<Args>(args)...);
+    }
+
+private:
+    std::shared_ptr<const F> get() const {
+        std::lock_guard lock(mutex_);
+        return handler_;
+    }
+    mutable std::mutex mutex_;
+    std::shared_ptr<const F> handler_;
+};
+
 using TNotifyEvent = std::function<void(TCustomComPort* Sender)>;
 using TRxCharEvent = std::function<void(TCustomComPort* Sender, int Count)>;
 using TRxBufEvent = std::function<void(TCustomComPort* Sender, const void* Buffer, int Count)>;
@@ -308,14 +344,14 @@ public:
     const TComBuffer& Buffer() const { return buffer_; }
     void setBuffer(const TComBuffer& v) { PutBuffer(v); }
 
-    TNotifyEvent OnAfterOpen, OnAfterClose, OnBeforeOpen, OnBeforeClose;
-    TRxCharEvent OnRxChar;
-    TRxBufEvent OnRxBuf;
-    TNotifyEvent OnTxEmpty, OnBreak, OnRing;
-    TComSignalEvent OnCTSChange, OnDSRChange, OnRLSDChange;
-    TNotifyEvent OnRxFlag;
-    TComErrorEvent OnError;
-    TNotifyEvent OnRx80Full;
+    EventProperty<TNotifyEvent> OnAfterOpen, OnAfterClose, OnBeforeOpen, OnBeforeClose;
+    EventProperty<TRxCharEvent> OnRxChar;
+    EventProperty<TRxBufEvent> OnRxBuf;
+    EventProperty<TNotifyEvent> OnTxEmpty, OnBreak, OnRing;
+    EventProperty<TComSignalEvent> OnCTSChange, OnDSRChange, OnRLSDChange;
+    EventProperty<TNotifyEvent> OnRxFlag;
+    EventProperty<TComErrorEvent> OnError;
+    EventProperty<TNotifyEvent> OnRx80Full;
 
     // ---- operations ----
     void Activate();

@@ -421,3 +421,30 @@ TEST(ComPortNames, ComNamesMapThroughTheTable) {
     EXPECT_EQ(platform::windowsErrorFromErrno(EIO), 1117);
     EXPECT_EQ(platform::windowsErrorFromErrno(ENOSPC), 31);
 }
+
+TEST_F(ScriptedPort, HandlersAndParityCheckChangeWhileEventsArrive) {
+    TComPort port;
+    port.setSyncMethod(smNone);
+    port.setConnected(true);
+    std::atomic<int> rings{0}, errors{0};
+    std::thread script([&] {
+        for (int i = 0; i < 200; ++i) {
+            device->raise(ser::EV_RING);
+            device->lineErrors(ser::CE_RXPARITY);
+        }
+    });
+    for (int i = 0; i < 200; ++i) {
+        if (i % 2)
+            port.OnRing = [&](auto*) { ++rings; };
+        else
+            port.OnRing = nullptr;
+        port.OnError = [&](auto*, TComErrors) { ++errors; };
+        port.Parity().setCheck(i % 2 == 0);
+    }
+    script.join();
+    port.OnRing = [&](auto*) { ++rings; };
+    const int before = rings;
+    device->raise(ser::EV_RING);
+    EXPECT_TRUE(waitUntil([&] { return rings > before; }));
+    port.setConnected(false);
+}
