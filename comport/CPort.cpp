@@ -93,6 +93,10 @@ bool TCustomComPort::applying() const {
 void TCustomComPort::Activate() {
     if (Connected() || state_.contains(csDesigning)) return;
     if (retiredThread_ && !retiredThread_->IsCurrentThread()) retiredThread_.reset();
+    {
+        std::lock_guard lock(requestsMutex_);
+        closing_ = false;
+    }
     ReportBeforeOpen();
     OpenHandle();
     connected_ = true;
@@ -140,6 +144,13 @@ void TCustomComPort::Deactivate() {
     if (!Connected() || state_.contains(csDesigning)) return;
     ReportBeforeClose();
     CancelPendingIO();
+    {
+        // A read that begins after the purge would keep a handler, and so
+        // the wait for the event thread, blocked: abort those as well.
+        std::lock_guard lock(requestsMutex_);
+        closing_ = true;
+        for (TPortRequest* r : requests_) r->event.set();
+    }
     if (threadCreated_) {
         // Releases a delivery the thread waits for, even one whose handler
         // is the caller of this close.
@@ -492,6 +503,19 @@ std::int32_t TCustomComPort::StartRead(void* buffer, std::int32_t count, TPortRe
     request->kind = 1;
     auto dev = device();
     if (!dev) throw EComPort::CreateWithWinCode(3, ERROR_INVALID_HANDLE);
+    {
+        std::lock_guard lock(requestsMutex_);
+        if (closing_) throw EComPort::CreateWithWinCode(3, platform::serial::ERROR_OPERATION_ABORTED);
+        requests_.push_back(request);
+    }
+    struct Unregister {
+        TCustomComPort* port;
+        TPortRequest* request;
+        ~Unregister() {
+            std::lock_guard lock(port->requestsMutex_);
+            std::erase(port->requests_, request);
+        }
+    } unregister{this, request};
     std::uint32_t got = 0;
     // The read completes here, by the timeouts in force; an abort purge from
     // another thread ends it early through the request's event.

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace platform {
 class IniFile;
@@ -438,6 +439,11 @@ private:
     bool applying() const;
     std::shared_ptr<platform::SerialDevice> device() const { return handle_; }
     void retireThread(std::unique_ptr<TComThread>& thread);
+
+    // Reads in flight, so a close can abort one that starts while it runs.
+    std::mutex requestsMutex_;
+    std::vector<TPortRequest*> requests_;
+    bool closing_ = false;
 
     std::unique_ptr<TComThread> eventThread_;
     // A thread stopped from its own handler; joined at the next open or at the end.

@@ -357,6 +357,33 @@ TEST(PortPty, ClosingAbortsAReadInFlight) {
     EXPECT_EQ(code.load(), 995);
 }
 
+TEST(PortPty, ReadStartingWhileThePortClosesIsAborted) {
+    PtyPair pty;
+    TComPort port;
+    port.setPort(pty.slavePath());
+    port.setSyncMethod(smNone);
+    port.Timeouts().setReadInterval(0); // no time limit
+    std::atomic<bool> inHandler{false}, closeBegun{false};
+    std::atomic<int> code{0};
+    port.OnBeforeClose = [&](auto*) { closeBegun = true; };
+    port.OnRxChar = [&](TCustomComPort* p, int) {
+        inHandler = true;
+        waitUntil([&] { return closeBegun.load(); });
+        std::this_thread::sleep_for(20ms); // the close has purged by now
+        char buf[100];
+        try {
+            p->ReceiveBytes(buf, sizeof buf);
+        } catch (const EComPort& e) {
+            code = e.WindowsError();
+        }
+    };
+    port.setConnected(true);
+    ASSERT_TRUE(pty.write("z"));
+    ASSERT_TRUE(waitUntil([&] { return inHandler.load(); }));
+    port.setConnected(false); // returns: the late read does not block it
+    EXPECT_EQ(code.load(), 995);
+}
+
 TEST(PortPty, ReadsFollowTheTimeoutSettings) {
     PtyPair pty;
     TComPort port;
