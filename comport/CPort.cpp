@@ -9,18 +9,16 @@ using namespace platform::serial;
 namespace {
 constexpr int ERROR_INVALID_HANDLE = 6;
 
-constexpr std::uint32_t rateValues[] = {0,     110,   300,   600,    1200,   2400,
-                                        4800,  9600,  14400, 19200,  38400,  56000,
-                                        57600, 115200, 128000, 256000};
+constexpr std::uint32_t rateValues[] = {0,     110,   300,   600,   1200,  2400,   4800,   9600,
+                                        14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
 
 constexpr struct {
     TComEvent event;
     std::uint32_t value;
 } eventValues[] = {
-    {evRxChar, EV_RXCHAR}, {evTxEmpty, EV_TXEMPTY}, {evRxFlag, EV_RXFLAG},
-    {evRing, EV_RING},     {evBreak, EV_BREAK},     {evCTS, EV_CTS},
-    {evDSR, EV_DSR},       {evError, EV_ERR},       {evRLSD, EV_RLSD},
-    {evRx80Full, EV_RX80FULL},
+    {evRxChar, EV_RXCHAR}, {evTxEmpty, EV_TXEMPTY},   {evRxFlag, EV_RXFLAG}, {evRing, EV_RING},
+    {evBreak, EV_BREAK},   {evCTS, EV_CTS},           {evDSR, EV_DSR},       {evError, EV_ERR},
+    {evRLSD, EV_RLSD},     {evRx80Full, EV_RX80FULL},
 };
 } // namespace
 
@@ -149,7 +147,8 @@ void TCustomComPort::Deactivate() {
         // the wait for the event thread, blocked: abort those as well.
         std::lock_guard lock(requestsMutex_);
         closing_ = true;
-        for (TPortRequest* r : requests_) r->event.set();
+        for (TPortRequest* r : requests_)
+            r->event.set();
     }
     if (threadCreated_) {
         // Releases a delivery the thread waits for, even one whose handler
@@ -173,7 +172,9 @@ void TCustomComPort::OpenHandle() {
     handle_ = std::move(device);
 }
 
-void TCustomComPort::ShutHandle() { handle_.reset(); }
+void TCustomComPort::ShutHandle() {
+    handle_.reset();
+}
 
 void TCustomComPort::ConfigurePort() {
     WriteQueueSizes();
@@ -186,8 +187,8 @@ void TCustomComPort::ConfigurePort() {
 platform::DeviceControlBlock TCustomComPort::DeviceControl() const {
     platform::DeviceControlBlock dcb;
     dcb.DCBlength = 28;
-    dcb.BaudRate = baudRate_ == brCustom ? static_cast<std::uint32_t>(customBaudRate_)
-                                         : rateValues[baudRate_];
+    dcb.BaudRate =
+        baudRate_ == brCustom ? static_cast<std::uint32_t>(customBaudRate_) : rateValues[baudRate_];
     std::uint32_t f = fBinary;
     const bool check = parity_.Check();
     if (check) f |= fParity;
@@ -219,9 +220,7 @@ platform::DeviceControlBlock TCustomComPort::DeviceControl() const {
 }
 
 platform::CommTimeouts TCustomComPort::CommTimeoutsRecord() const {
-    auto dw = [](std::int32_t v) {
-        return v == -1 ? MAXDWORD : static_cast<std::uint32_t>(v);
-    };
+    auto dw = [](std::int32_t v) { return v == -1 ? MAXDWORD : static_cast<std::uint32_t>(v); };
     return {dw(timeouts_.ReadInterval()), dw(timeouts_.ReadTotalMultiplier()),
             dw(timeouts_.ReadTotalConstant()), dw(timeouts_.WriteTotalMultiplier()),
             dw(timeouts_.WriteTotalConstant())};
@@ -234,8 +233,7 @@ void TCustomComPort::WriteDeviceControl() {
 
 void TCustomComPort::WriteTimeouts() {
     if (!applying()) return;
-    if (int e = handle_->setTimeouts(CommTimeoutsRecord()))
-        throw EComPort::CreateWithWinCode(8, e);
+    if (int e = handle_->setTimeouts(CommTimeoutsRecord())) throw EComPort::CreateWithWinCode(8, e);
 }
 
 void TCustomComPort::WriteQueueSizes() {
@@ -380,21 +378,39 @@ void TCustomComPort::ReportRxChar() {
     if (n > 0) FireRxChar(static_cast<int>(n));
 }
 
-void TCustomComPort::ReportTxEmpty() { FireTxEmpty(); }
-void TCustomComPort::ReportRxFlag() { FireRxFlag(); }
-void TCustomComPort::ReportBreak() { FireBreak(); }
-void TCustomComPort::ReportRing() { FireRing(); }
-void TCustomComPort::ReportRx80Full() { FireRx80Full(); }
-void TCustomComPort::ReportCTSChange() { FireCTSChange(LineSignals().contains(csCTS)); }
-void TCustomComPort::ReportDSRChange() { FireDSRChange(LineSignals().contains(csDSR)); }
-void TCustomComPort::ReportRLSDChange() { FireRLSDChange(LineSignals().contains(csRLSD)); }
+void TCustomComPort::ReportTxEmpty() {
+    FireTxEmpty();
+}
+void TCustomComPort::ReportRxFlag() {
+    FireRxFlag();
+}
+void TCustomComPort::ReportBreak() {
+    FireBreak();
+}
+void TCustomComPort::ReportRing() {
+    FireRing();
+}
+void TCustomComPort::ReportRx80Full() {
+    FireRx80Full();
+}
+void TCustomComPort::ReportCTSChange() {
+    FireCTSChange(LineSignals().contains(csCTS));
+}
+void TCustomComPort::ReportDSRChange() {
+    FireDSRChange(LineSignals().contains(csDSR));
+}
+void TCustomComPort::ReportRLSDChange() {
+    FireRLSDChange(LineSignals().contains(csRLSD));
+}
 
 void TCustomComPort::ReportError() {
     const TComErrors e = TakeLineErrors();
     if (!e.empty()) FireError(e);
 }
 
-void TCustomComPort::ReportBeforeOpen() { FireBeforeOpen(); }
+void TCustomComPort::ReportBeforeOpen() {
+    FireBeforeOpen();
+}
 
 void TCustomComPort::ReportAfterOpen() {
     FireAfterOpen();
@@ -406,7 +422,9 @@ void TCustomComPort::ReportBeforeClose() {
     FireBeforeClose();
 }
 
-void TCustomComPort::ReportAfterClose() { FireAfterClose(); }
+void TCustomComPort::ReportAfterClose() {
+    FireAfterClose();
+}
 
 void TCustomComPort::ReportLineSignals(bool open) {
     if (open) {
@@ -424,17 +442,38 @@ void TCustomComPort::EventWindowProc(std::uint32_t eventValue) {
     try {
         if (!Connected()) return;
         switch (eventValue) {
-        case EV_RXCHAR: ReportRxChar(); break;
-        case EV_RXFLAG: ReportRxFlag(); break;
-        case EV_TXEMPTY: ReportTxEmpty(); break;
-        case EV_CTS: ReportCTSChange(); break;
-        case EV_DSR: ReportDSRChange(); break;
-        case EV_RLSD: ReportRLSDChange(); break;
-        case EV_BREAK: ReportBreak(); break;
-        case EV_ERR: ReportError(); break;
-        case EV_RING: ReportRing(); break;
-        case EV_RX80FULL: ReportRx80Full(); break;
-        default: break;
+        case EV_RXCHAR:
+            ReportRxChar();
+            break;
+        case EV_RXFLAG:
+            ReportRxFlag();
+            break;
+        case EV_TXEMPTY:
+            ReportTxEmpty();
+            break;
+        case EV_CTS:
+            ReportCTSChange();
+            break;
+        case EV_DSR:
+            ReportDSRChange();
+            break;
+        case EV_RLSD:
+            ReportRLSDChange();
+            break;
+        case EV_BREAK:
+            ReportBreak();
+            break;
+        case EV_ERR:
+            ReportError();
+            break;
+        case EV_RING:
+            ReportRing();
+            break;
+        case EV_RX80FULL:
+            ReportRx80Full();
+            break;
+        default:
+            break;
         }
     } catch (...) {
         handleApplicationException(std::current_exception());
@@ -489,14 +528,18 @@ void TCustomComPort::FireRx80Full() {
 
 // ---- reading ----
 
-void NewPortRequest(TPortRequest*& request) { request = new TPortRequest(); }
+void NewPortRequest(TPortRequest*& request) {
+    request = new TPortRequest();
+}
 
 void DisposePortRequest(TPortRequest*& request) {
     delete request;
     request = nullptr;
 }
 
-int RequestFailureMessage(const TPortRequest& request) { return request.kind == 0 ? 2 : 3; }
+int RequestFailureMessage(const TPortRequest& request) {
+    return request.kind == 0 ? 2 : 3;
+}
 
 std::int32_t TCustomComPort::StartRead(void* buffer, std::int32_t count, TPortRequest* request) {
     if (!request) throw EComPort::CreateNoWinCode(4);
@@ -505,7 +548,8 @@ std::int32_t TCustomComPort::StartRead(void* buffer, std::int32_t count, TPortRe
     if (!dev) throw EComPort::CreateWithWinCode(3, ERROR_INVALID_HANDLE);
     {
         std::lock_guard lock(requestsMutex_);
-        if (closing_) throw EComPort::CreateWithWinCode(3, platform::serial::ERROR_OPERATION_ABORTED);
+        if (closing_)
+            throw EComPort::CreateWithWinCode(3, platform::serial::ERROR_OPERATION_ABORTED);
         requests_.push_back(request);
     }
     struct Unregister {
@@ -519,8 +563,8 @@ std::int32_t TCustomComPort::StartRead(void* buffer, std::int32_t count, TPortRe
     std::uint32_t got = 0;
     // The read completes here, by the timeouts in force; an abort purge from
     // another thread ends it early through the request's event.
-    const int e = dev->read(buffer, count > 0 ? static_cast<std::uint32_t>(count) : 0, got,
-                            request->event);
+    const int e =
+        dev->read(buffer, count > 0 ? static_cast<std::uint32_t>(count) : 0, got, request->event);
     request->transferred = got;
     if (e) throw EComPort::CreateWithWinCode(3, e);
     return static_cast<std::int32_t>(got);

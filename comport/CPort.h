@@ -24,12 +24,12 @@ class RegistryAccessor;
 namespace CPort {
 
 // A set over an enumeration whose ordinals are bit numbers.
-template <class E>
-class EnumSet {
+template <class E> class EnumSet {
 public:
     constexpr EnumSet() = default;
     constexpr EnumSet(std::initializer_list<E> items) {
-        for (E e : items) bits_ |= bit(e);
+        for (E e : items)
+            bits_ |= bit(e);
     }
     static constexpr EnumSet fromBits(std::uint32_t bits) {
         EnumSet s;
@@ -49,8 +49,22 @@ private:
 };
 
 enum TBaudRate {
-    brCustom, br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200, br38400,
-    br56000, br57600, br115200, br128000, br256000
+    brCustom,
+    br110,
+    br300,
+    br600,
+    br1200,
+    br2400,
+    br4800,
+    br9600,
+    br14400,
+    br19200,
+    br38400,
+    br56000,
+    br57600,
+    br115200,
+    br128000,
+    br256000
 };
 enum TStopBits { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };
 enum TDataBits { dbFive, dbSix, dbSeven, dbEight };
@@ -59,7 +73,16 @@ enum TDTRFlowControl { dtrDisable, dtrEnable, dtrHandshake };
 enum TRTSFlowControl { rtsDisable, rtsEnable, rtsHandshake, rtsToggle };
 enum TFlowControl { fcHardware, fcSoftware, fcNone, fcCustom };
 enum TComEvent {
-    evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evCTS, evDSR, evError, evRLSD, evRx80Full
+    evRxChar,
+    evTxEmpty,
+    evRxFlag,
+    evRing,
+    evBreak,
+    evCTS,
+    evDSR,
+    evError,
+    evRLSD,
+    evRx80Full
 };
 using TComEvents = EnumSet<TComEvent>;
 enum TSyncMethod { smThreadSync, smWindowSync, smNone };
@@ -156,8 +179,7 @@ public:
 
 private:
     friend class TCustomComPort;
-    template <class T>
-    void PutField(T& field, T value) {
+    template <class T> void PutField(T& field, T value) {
         if (field == value) return;
         field = value;
         Reapply();
@@ -245,8 +267,7 @@ int RequestFailureMessage(const TPortRequest& request);
 
 // An event property: the owner's thread may assign it while the event thread
 // calls it, so the handler is swapped and taken under a lock.
-template <class F>
-class EventProperty {
+template <class F> class EventProperty {
 public:
     EventProperty() = default;
     EventProperty(const EventProperty&) = delete;
@@ -264,8 +285,7 @@ public:
         return *this;
     }
     explicit operator bool() const { return get() != nullptr; }
-    template <class... Args>
-    void operator()(Args&&... args) const {
+    template <class... Args> void operator()(Args&&... args) const {
         if (auto h = get()) (*h)(std::forward<Args>(args)...);
     }
 

@@ -38,8 +38,8 @@ std::string EComPort::MessageText(int messageNumber) {
 }
 
 EComPort EComPort::CreateWithWinCode(int messageNumber, int windowsCode) {
-    return EComPort(MessageText(messageNumber) + " (win error code: " +
-                        std::to_string(windowsCode) + ")",
+    return EComPort(MessageText(messageNumber) +
+                        " (win error code: " + std::to_string(windowsCode) + ")",
                     messageNumber, windowsCode);
 }
 

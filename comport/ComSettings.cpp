@@ -4,7 +4,9 @@
 
 namespace CPort {
 
-void TPersistent::Assign(const TPersistent& source) { AssignError(source); }
+void TPersistent::Assign(const TPersistent& source) {
+    AssignError(source);
+}
 
 void TPersistent::AssignError(const TPersistent& source) const {
     throw EConvertError(std::string("Cannot assign a ") + source.ClassName() + " to a " +
@@ -16,7 +18,8 @@ void TPersistent::AssignError(const TPersistent& source) const {
 void TComTimeouts::Assign(const TPersistent& source) {
     auto* s = dynamic_cast<const TComTimeouts*>(&source);
     if (!s) AssignError(source);
-    for (int i = 0; i < 5; ++i) fields_[i] = s->fields_[i];
+    for (int i = 0; i < 5; ++i)
+        fields_[i] = s->fields_[i];
 }
 
 void TComTimeouts::PutField(int index, std::int32_t value) {

@@ -28,16 +28,14 @@ E fromText(const std::array<const char*, N>& texts, const std::string& s, E noMa
     return noMatch;
 }
 
-template <std::size_t N>
-std::string toText(const std::array<const char*, N>& texts, int v) {
+template <std::size_t N> std::string toText(const std::array<const char*, N>& texts, int v) {
     if (v < 0 || static_cast<std::size_t>(v) >= N) return {};
     return texts[static_cast<std::size_t>(v)];
 }
 
-const std::array<const char*, 16> baudTexts = {"Custom", "110",   "300",   "600",
-                                               "1200",   "2400",  "4800",  "9600",
-                                               "14400",  "19200", "38400", "56000",
-                                               "57600",  "115200", "128000", "256000"};
+const std::array<const char*, 16> baudTexts = {
+    "Custom", "110",   "300",   "600",   "1200",  "2400",   "4800",   "9600",
+    "14400",  "19200", "38400", "56000", "57600", "115200", "128000", "256000"};
 const std::array<const char*, 3> stopTexts = {"1", "1.5", "2"};
 const std::array<const char*, 4> dataTexts = {"5", "6", "7", "8"};
 const std::array<const char*, 5> parityTexts = {"None", "Odd", "Even", "Mark", "Space"};
@@ -186,10 +184,12 @@ void load(TCustomComPort& p, Target& t) {
         TComFlowControl& f = p.FlowControl();
         f.setControlRTS(TextToRTS(t.readText("FlowControl.ControlRTS", RTSToText(f.ControlRTS()))));
         f.setControlDTR(TextToDTR(t.readText("FlowControl.ControlDTR", DTRToText(f.ControlDTR()))));
-        f.setDSRSensitivity(TextToBool(
-            t.readText("FlowControl.DSRSensitivity", BoolToText(f.DSRSensitivity()))));
-        f.setOutCTSFlow(TextToBool(t.readText("FlowControl.OutCTSFlow", BoolToText(f.OutCTSFlow()))));
-        f.setOutDSRFlow(TextToBool(t.readText("FlowControl.OutDSRFlow", BoolToText(f.OutDSRFlow()))));
+        f.setDSRSensitivity(
+            TextToBool(t.readText("FlowControl.DSRSensitivity", BoolToText(f.DSRSensitivity()))));
+        f.setOutCTSFlow(
+            TextToBool(t.readText("FlowControl.OutCTSFlow", BoolToText(f.OutCTSFlow()))));
+        f.setOutDSRFlow(
+            TextToBool(t.readText("FlowControl.OutDSRFlow", BoolToText(f.OutDSRFlow()))));
         f.setTxContinueOnXoff(TextToBool(
             t.readText("FlowControl.TxContinueOnXoff", BoolToText(f.TxContinueOnXoff()))));
         f.setXonXoffIn(TextToBool(t.readText("FlowControl.XonXoffIn", BoolToText(f.XonXoffIn()))));
@@ -204,23 +204,55 @@ void load(TCustomComPort& p, Target& t) {
 
 // ---- converters ----
 
-std::string BaudRateToText(TBaudRate v) { return toText(baudTexts, v); }
-TBaudRate TextToBaudRate(const std::string& s) { return fromText(baudTexts, s, br9600); }
-std::string StopBitsToText(TStopBits v) { return toText(stopTexts, v); }
-TStopBits TextToStopBits(const std::string& s) { return fromText(stopTexts, s, sbOneStopBit); }
-std::string DataBitsToText(TDataBits v) { return toText(dataTexts, v); }
-TDataBits TextToDataBits(const std::string& s) { return fromText(dataTexts, s, dbEight); }
-std::string ParityToText(TParityBits v) { return toText(parityTexts, v); }
-TParityBits TextToParity(const std::string& s) { return fromText(parityTexts, s, prNone); }
-std::string FlowControlToText(TFlowControl v) { return toText(flowTexts, v); }
-TFlowControl TextToFlowControl(const std::string& s) { return fromText(flowTexts, s, fcCustom); }
-std::string DTRToText(TDTRFlowControl v) { return toText(dtrTexts, v); }
-TDTRFlowControl TextToDTR(const std::string& s) { return fromText(dtrTexts, s, dtrDisable); }
-std::string RTSToText(TRTSFlowControl v) { return toText(rtsTexts, v); }
-TRTSFlowControl TextToRTS(const std::string& s) { return fromText(rtsTexts, s, rtsDisable); }
+std::string BaudRateToText(TBaudRate v) {
+    return toText(baudTexts, v);
+}
+TBaudRate TextToBaudRate(const std::string& s) {
+    return fromText(baudTexts, s, br9600);
+}
+std::string StopBitsToText(TStopBits v) {
+    return toText(stopTexts, v);
+}
+TStopBits TextToStopBits(const std::string& s) {
+    return fromText(stopTexts, s, sbOneStopBit);
+}
+std::string DataBitsToText(TDataBits v) {
+    return toText(dataTexts, v);
+}
+TDataBits TextToDataBits(const std::string& s) {
+    return fromText(dataTexts, s, dbEight);
+}
+std::string ParityToText(TParityBits v) {
+    return toText(parityTexts, v);
+}
+TParityBits TextToParity(const std::string& s) {
+    return fromText(parityTexts, s, prNone);
+}
+std::string FlowControlToText(TFlowControl v) {
+    return toText(flowTexts, v);
+}
+TFlowControl TextToFlowControl(const std::string& s) {
+    return fromText(flowTexts, s, fcCustom);
+}
+std::string DTRToText(TDTRFlowControl v) {
+    return toText(dtrTexts, v);
+}
+TDTRFlowControl TextToDTR(const std::string& s) {
+    return fromText(dtrTexts, s, dtrDisable);
+}
+std::string RTSToText(TRTSFlowControl v) {
+    return toText(rtsTexts, v);
+}
+TRTSFlowControl TextToRTS(const std::string& s) {
+    return fromText(rtsTexts, s, rtsDisable);
+}
 
-std::string BoolToText(bool v) { return v ? "Yes" : "No"; }
-bool TextToBool(const std::string& s) { return sameText(s, "YES"); }
+std::string BoolToText(bool v) {
+    return v ? "Yes" : "No";
+}
+bool TextToBool(const std::string& s) {
+    return sameText(s, "YES");
+}
 
 std::string CharToText(char c) {
     const int code = static_cast<unsigned char>(c);

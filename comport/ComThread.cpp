@@ -12,9 +12,9 @@ constexpr struct {
     TComEvent event;
     std::uint32_t value;
 } deliveryOrder[] = {
-    {evError, EV_ERR},   {evRxChar, EV_RXCHAR}, {evTxEmpty, EV_TXEMPTY}, {evBreak, EV_BREAK},
-    {evRing, EV_RING},   {evCTS, EV_CTS},       {evDSR, EV_DSR},         {evRxFlag, EV_RXFLAG},
-    {evRLSD, EV_RLSD},   {evRx80Full, EV_RX80FULL},
+    {evError, EV_ERR}, {evRxChar, EV_RXCHAR},     {evTxEmpty, EV_TXEMPTY}, {evBreak, EV_BREAK},
+    {evRing, EV_RING}, {evCTS, EV_CTS},           {evDSR, EV_DSR},         {evRxFlag, EV_RXFLAG},
+    {evRLSD, EV_RLSD}, {evRx80Full, EV_RX80FULL},
 };
 } // namespace
 
@@ -144,16 +144,36 @@ void TComThread::RaiseEvents(const std::shared_ptr<ComThreadState>& s, TComEvent
         if (!events.contains(d.event)) continue;
         TCustomComPort* port = s->port;
         switch (d.event) {
-        case evError: port->ReportError(); break;
-        case evRxChar: port->ReportRxChar(); break;
-        case evTxEmpty: port->ReportTxEmpty(); break;
-        case evBreak: port->ReportBreak(); break;
-        case evRing: port->ReportRing(); break;
-        case evCTS: port->ReportCTSChange(); break;
-        case evDSR: port->ReportDSRChange(); break;
-        case evRxFlag: port->ReportRxFlag(); break;
-        case evRLSD: port->ReportRLSDChange(); break;
-        case evRx80Full: port->ReportRx80Full(); break;
+        case evError:
+            port->ReportError();
+            break;
+        case evRxChar:
+            port->ReportRxChar();
+            break;
+        case evTxEmpty:
+            port->ReportTxEmpty();
+            break;
+        case evBreak:
+            port->ReportBreak();
+            break;
+        case evRing:
+            port->ReportRing();
+            break;
+        case evCTS:
+            port->ReportCTSChange();
+            break;
+        case evDSR:
+            port->ReportDSRChange();
+            break;
+        case evRxFlag:
+            port->ReportRxFlag();
+            break;
+        case evRLSD:
+            port->ReportRLSDChange();
+            break;
+        case evRx80Full:
+            port->ReportRx80Full();
+            break;
         }
     }
 }

@@ -12,9 +12,13 @@ std::mutex handlerMutex;
 std::function<void(const std::exception&)> applicationHandler;
 } // namespace
 
-void setMainThreadDispatcher(MainThreadDispatcher* dispatcher) { defaultDispatcher = dispatcher; }
+void setMainThreadDispatcher(MainThreadDispatcher* dispatcher) {
+    defaultDispatcher = dispatcher;
+}
 
-MainThreadDispatcher* mainThreadDispatcher() { return defaultDispatcher; }
+MainThreadDispatcher* mainThreadDispatcher() {
+    return defaultDispatcher;
+}
 
 void setApplicationExceptionHandler(std::function<void(const std::exception&)> handler) {
     std::lock_guard lock(handlerMutex);
@@ -57,7 +61,8 @@ std::size_t QueuedDispatcher::processPending() {
         std::lock_guard lock(mutex_);
         batch.swap(queue_);
     }
-    for (auto& fn : batch) fn();
+    for (auto& fn : batch)
+        fn();
     return batch.size();
 }
 
@@ -69,8 +74,8 @@ bool QueuedDispatcher::processUntil(const std::function<bool()>& done,
         if (done()) return true;
         std::unique_lock lock(mutex_);
         // Short slices: `done` may turn true without a post.
-        auto slice = std::min(deadline, std::chrono::steady_clock::now() +
-                                            std::chrono::milliseconds(2));
+        auto slice =
+            std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(2));
         cv_.wait_until(lock, slice, [&] { return !queue_.empty(); });
         if (std::chrono::steady_clock::now() >= deadline && queue_.empty()) {
             lock.unlock();

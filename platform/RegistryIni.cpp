@@ -40,7 +40,9 @@ bool IniRegistry::openKey(const std::string& key, bool canCreate) {
     return true;
 }
 
-void IniRegistry::closeKey() { key_.clear(); }
+void IniRegistry::closeKey() {
+    key_.clear();
+}
 
 void IniRegistry::requireKey() const {
     if (key_.empty()) throw ERegistryException("No registry key is open");

@@ -27,7 +27,9 @@ int ScriptedSerialDevice::failure(Call call) {
     return 0;
 }
 
-void ScriptedSerialDevice::log(std::string entry) { calls_.push_back(std::move(entry)); }
+void ScriptedSerialDevice::log(std::string entry) {
+    calls_.push_back(std::move(entry));
+}
 
 void ScriptedSerialDevice::post(std::uint32_t events) {
     pending_ |= events & mask_;

@@ -14,7 +14,9 @@ WakeEvent::WakeEvent() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
     if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
 }
 
-WakeEvent::~WakeEvent() { ::close(fd_); }
+WakeEvent::~WakeEvent() {
+    ::close(fd_);
+}
 
 void WakeEvent::set() {
     std::uint64_t one = 1;

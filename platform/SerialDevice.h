@@ -146,8 +146,7 @@ public:
     // device fails.
     virtual WaitStatus waitEvent(std::uint32_t& events, const WakeEvent& stop) = 0;
     // Reads by the timeout rules in force; `abort` is set by an abort purge.
-    virtual int read(void* buffer, std::uint32_t count, std::uint32_t& got,
-                     WakeEvent& abort) = 0;
+    virtual int read(void* buffer, std::uint32_t count, std::uint32_t& got, WakeEvent& abort) = 0;
     virtual int purge(std::uint32_t flags) = 0;
     // Takes and clears the line errors; reports the input queue count.
     virtual int clearError(std::uint32_t& errors, std::uint32_t& inQueue) = 0;

@@ -31,7 +31,9 @@ constexpr int statusPollMs = 5;
 // A wake that brings no new characters waits this long before looking again.
 constexpr int rxBackoffMs = 1;
 
-bool unsupported(int err) { return err == ENOTTY || err == EINVAL; }
+bool unsupported(int err) {
+    return err == ENOTTY || err == EINVAL;
+}
 
 class LinuxSerialDevice final : public SerialDevice {
 public:
@@ -97,17 +99,26 @@ int LinuxSerialDevice::setState(const DeviceControlBlock& dcb) {
                    IXANY | INPCK | IGNPAR | IUCLC | IMAXBEL);
     t.c_oflag &= ~OPOST;
     t.c_lflag &= ~(ECHO | ECHONL | ECHOE | ECHOK | ICANON | ISIG | IEXTEN);
-    t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | CBAUD |
-                   (CBAUD << IBSHIFT));
+    t.c_cflag &=
+        ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | CBAUD | (CBAUD << IBSHIFT));
     t.c_cflag |= CREAD | CLOCAL | BOTHER | (BOTHER << IBSHIFT);
     static const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
     t.c_cflag |= sizes[dcb.ByteSize - 5];
     switch (dcb.Parity) {
-    case 1: t.c_cflag |= PARENB | PARODD; break;
-    case 2: t.c_cflag |= PARENB; break;
-    case 3: t.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case 4: t.c_cflag |= PARENB | CMSPAR; break;
-    default: break;
+    case 1:
+        t.c_cflag |= PARENB | PARODD;
+        break;
+    case 2:
+        t.c_cflag |= PARENB;
+        break;
+    case 3:
+        t.c_cflag |= PARENB | CMSPAR | PARODD;
+        break;
+    case 4:
+        t.c_cflag |= PARENB | CMSPAR;
+        break;
+    default:
+        break;
     }
     if (dcb.StopBits != 0) t.c_cflag |= CSTOPB;
     const std::uint32_t rts = dcb.Flags & fRtsControlMask;
@@ -299,8 +310,8 @@ int LinuxSerialDevice::read(void* buffer, std::uint32_t count, std::uint32_t& go
         }
         int timeout = -1;
         if (deadline) {
-            auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline -
-                                                                    SteadyClock::now());
+            auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(*deadline - SteadyClock::now());
             if (left.count() <= 0) return 0;
             timeout = static_cast<int>(std::min<long long>(left.count(), 1 << 30));
         }
@@ -315,7 +326,8 @@ int LinuxSerialDevice::read(void* buffer, std::uint32_t count, std::uint32_t& go
 int LinuxSerialDevice::purge(std::uint32_t flags) {
     if (flags & PURGE_RXABORT) {
         std::lock_guard lock(mutex_);
-        for (WakeEvent* e : reads_) e->set();
+        for (WakeEvent* e : reads_)
+            e->set();
     }
     // No writes are ever started, so aborting them has nothing to do.
     if (flags & (PURGE_RXCLEAR | PURGE_TXCLEAR)) {
@@ -323,8 +335,8 @@ int LinuxSerialDevice::purge(std::uint32_t flags) {
         std::uint64_t inq = 0;
         const bool counted = (flags & PURGE_RXCLEAR) && inputCount(inq);
         const int which = (flags & PURGE_RXCLEAR) && (flags & PURGE_TXCLEAR) ? TCIOFLUSH
-                          : (flags & PURGE_RXCLEAR)                         ? TCIFLUSH
-                                                                            : TCOFLUSH;
+                          : (flags & PURGE_RXCLEAR)                          ? TCIFLUSH
+                                                                             : TCOFLUSH;
         if (::ioctl(fd_, TCFLSH, which) < 0) return windowsErrorFromErrno(errno);
         if (counted) consumed_ += inq;
     }
@@ -381,8 +393,7 @@ std::shared_ptr<SerialDevice> openLinuxSerialDevice(const std::string& path, int
     }
     // Exclusive like a Windows port: TIOCEXCL keeps out other openers, the lock
     // also those with the privilege to pass TIOCEXCL.
-    if (::flock(fd, LOCK_EX | LOCK_NB) < 0 ||
-        (::ioctl(fd, TIOCEXCL) < 0 && !unsupported(errno))) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) < 0 || (::ioctl(fd, TIOCEXCL) < 0 && !unsupported(errno))) {
         error = windowsErrorFromErrno(errno);
         ::close(fd);
         return nullptr;

@@ -38,8 +38,8 @@ std::string fileBytes(const std::filesystem::path& p) {
     return s.str();
 }
 
-constexpr TStoredSettings allGroups{ssBasic, ssFlowControl, ssBuffer, ssTimeouts, ssParity,
-                                    ssOthers};
+constexpr TStoredSettings allGroups{ssBasic,    ssFlowControl, ssBuffer,
+                                    ssTimeouts, ssParity,      ssOthers};
 
 // A port with every stored setting away from its initial value.
 void changeEverything(TComPort& p) {
@@ -113,8 +113,10 @@ TEST(ComTexts, EnumerationTexts) {
     EXPECT_EQ(TextToRTS("TOGGLE"), rtsToggle);
     EXPECT_EQ(BoolToText(true), "Yes");
     EXPECT_EQ(BoolToText(false), "No");
-    for (const char* t : {"yes", "YES", "Yes"}) EXPECT_TRUE(TextToBool(t)) << t;
-    for (const char* t : {"1", "true", "", "Y", "yess"}) EXPECT_FALSE(TextToBool(t)) << t;
+    for (const char* t : {"yes", "YES", "Yes"})
+        EXPECT_TRUE(TextToBool(t)) << t;
+    for (const char* t : {"1", "true", "", "Y", "yess"})
+        EXPECT_FALSE(TextToBool(t)) << t;
 }
 
 TEST(ComTexts, Characters) {

@@ -1,9 +1,9 @@
 // The serial-port component on pseudo-terminal pairs: the data path, rates,
 // event delivery on each thread, hang-ups, closing from every thread, reads.
+#include "PortTestSupport.h"
 #include "comport/CPort.h"
 #include "support/Pty.h"
 #include "support/PtyTermios.h"
-#include "PortTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -76,7 +76,8 @@ TEST(PortPty, EveryByteValuePassesUnchanged) {
     port.setConnected(true);
 
     std::string all;
-    for (int i = 0; i < 256; ++i) all.push_back(static_cast<char>(i));
+    for (int i = 0; i < 256; ++i)
+        all.push_back(static_cast<char>(i));
     ASSERT_TRUE(pty.write(all));
     ASSERT_TRUE(pty.write(all)); // twice, so XON/XOFF, ^C and CR/LF are seen mid-stream
     ASSERT_TRUE(waitUntil([&] { return got.size() >= 512; }));
@@ -101,8 +102,8 @@ TEST(PortPty, RatesAndFramingReadBackFromTheSlave) {
     EXPECT_TRUE(ls.customRate); // every rate goes through BOTHER
 
     const std::pair<TBaudRate, std::uint32_t> rates[] = {
-        {br110, 110},       {br300, 300},       {br1200, 1200},     {br14400, 14400},
-        {br19200, 19200},   {br56000, 56000},   {br57600, 57600},   {br115200, 115200},
+        {br110, 110},       {br300, 300},       {br1200, 1200},   {br14400, 14400},
+        {br19200, 19200},   {br56000, 56000},   {br57600, 57600}, {br115200, 115200},
         {br128000, 128000}, {br256000, 256000}, {br4800, 4800},
     };
     for (auto [rate, bps] : rates) {

@@ -1,8 +1,8 @@
 // The serial-port component on the scripted device: what pseudo-terminals
 // cannot show (modem lines, line errors, breaks) and every failing call.
+#include "PortTestSupport.h"
 #include "comport/CPort.h"
 #include "platform/ScriptedSerialDevice.h"
-#include "PortTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -29,8 +29,7 @@ protected:
     }
 
     // The exception of fn, which must raise EComPort.
-    template <class F>
-    EComPort raised(F fn) {
+    template <class F> EComPort raised(F fn) {
         try {
             fn();
         } catch (const EComPort& e) {
@@ -91,8 +90,7 @@ TEST_F(ScriptedPort, ModemLinesBreaksAndRingsReachTheirHandlers) {
     device->lineBreak();
     ASSERT_TRUE(logged(6));
     // One batch delivers in the fixed order: CTS before RLSD.
-    EXPECT_EQ(log.entries(),
-              (Log{"CTS 1", "DSR 1", "CTS 0", "RLSD 1", "Ring", "Break"}));
+    EXPECT_EQ(log.entries(), (Log{"CTS 1", "DSR 1", "CTS 0", "RLSD 1", "Ring", "Break"}));
     EXPECT_EQ(port.LineSignals(), (TComSignals{csDSR, csRLSD, csRing}));
 }
 
@@ -139,8 +137,8 @@ TEST_F(ScriptedPort, UnraisedEventsAndSkippedBatches) {
     log.attach(port);
     port.Events = {evRing, evTxEmpty, evRxFlag, evRx80Full};
     port.setConnected(true);
-    EXPECT_EQ(device->eventMask(), ser::EV_RING | ser::EV_TXEMPTY | ser::EV_RXFLAG |
-                                       ser::EV_RX80FULL);
+    EXPECT_EQ(device->eventMask(),
+              ser::EV_RING | ser::EV_TXEMPTY | ser::EV_RXFLAG | ser::EV_RX80FULL);
     log.clear();
     device->raise(ser::EV_TXEMPTY | ser::EV_RXFLAG | ser::EV_RX80FULL | ser::EV_RING);
     ASSERT_TRUE(logged(4));
@@ -166,7 +164,8 @@ TEST_F(ScriptedPort, EmptyEventsOpenWithoutThread) {
     port.setConnected(true);
     EXPECT_TRUE(port.Connected());
     EXPECT_EQ(threadCount(), baseline);
-    for (const auto& c : device->calls()) EXPECT_EQ(c.rfind("setEventMask", 0), std::string::npos);
+    for (const auto& c : device->calls())
+        EXPECT_EQ(c.rfind("setEventMask", 0), std::string::npos);
     log.clear();
     device->setModemStatus(ser::MS_CTS_ON);
     device->receive("x");
@@ -211,8 +210,8 @@ TEST_F(ScriptedPort, SynchronisedDeliveries) {
         log.clear();
         port.OnRing = [](auto*) { throw std::runtime_error("handler failed"); };
         device->setModemStatus(ser::MS_RING_ON);
-        ASSERT_TRUE(mainThread.queue.processUntil([&] { return threadCount() == baseline; },
-                                                  2000ms));
+        ASSERT_TRUE(
+            mainThread.queue.processUntil([&] { return threadCount() == baseline; }, 2000ms));
         device->setModemStatus(ser::MS_CTS_ON);
         mainThread.queue.processUntil([] { return false; }, 20ms);
         EXPECT_EQ(log.size(), 0u);
@@ -346,8 +345,8 @@ TEST_F(ScriptedPort, WritersApplyOnlyChangedValuesWhileOpen) {
     port.FlowControl().setFlowControl(fcNone); // no comparison: applied again
     port.Buffer().setInputSize(2049);
     port.Buffer().setInputSize(2048);
-    EXPECT_EQ(device->calls(), (Log{"setState 19200", "setState 31250", "setState 31250",
-                                    "setupQueues 2048 1024"}));
+    EXPECT_EQ(device->calls(),
+              (Log{"setState 19200", "setState 31250", "setState 31250", "setupQueues 2048 1024"}));
 
     // Changing the port reopens with the same settings, in close-open order.
     EventLog order;

@@ -17,8 +17,7 @@ namespace porttest {
 
 using namespace std::chrono_literals;
 
-template <class Pred>
-bool waitUntil(Pred pred, std::chrono::milliseconds limit = 2000ms) {
+template <class Pred> bool waitUntil(Pred pred, std::chrono::milliseconds limit = 2000ms) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!pred()) {
         if (std::chrono::steady_clock::now() >= deadline) return pred();

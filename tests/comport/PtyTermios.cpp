@@ -12,10 +12,18 @@ bool readLineSettings(int fd, LineSettings& out) {
     out.inputSpeed = t.c_ispeed;
     out.outputSpeed = t.c_ospeed;
     switch (t.c_cflag & CSIZE) {
-    case CS5: out.dataBits = 5; break;
-    case CS6: out.dataBits = 6; break;
-    case CS7: out.dataBits = 7; break;
-    default: out.dataBits = 8; break;
+    case CS5:
+        out.dataBits = 5;
+        break;
+    case CS6:
+        out.dataBits = 6;
+        break;
+    case CS7:
+        out.dataBits = 7;
+        break;
+    default:
+        out.dataBits = 8;
+        break;
     }
     if (!(t.c_cflag & PARENB))
         out.parity = 'N';
