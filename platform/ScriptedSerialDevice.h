@@ -1,7 +1,8 @@
 #pragma once
 // A scripted serial device for what pseudo-terminals cannot show: modem-line
 // changes, line errors, breaks, and a failure of any call with any code. It
-// records every call and the settings it was given.
+// records every call and the settings it was given. Reads return what is
+// queued at once, whatever the timeouts (time-outs are the pty tests' part).
 
 #include "platform/SerialDevice.h"
 

@@ -11,26 +11,6 @@ bool readLineSettings(int fd, LineSettings& out) {
     if (::ioctl(fd, TCGETS2, &t) != 0) return false;
     out.inputSpeed = t.c_ispeed;
     out.outputSpeed = t.c_ospeed;
-    switch (t.c_cflag & CSIZE) {
-    case CS5:
-        out.dataBits = 5;
-        break;
-    case CS6:
-        out.dataBits = 6;
-        break;
-    case CS7:
-        out.dataBits = 7;
-        break;
-    default:
-        out.dataBits = 8;
-        break;
-    }
-    if (!(t.c_cflag & PARENB))
-        out.parity = 'N';
-    else if (t.c_cflag & CMSPAR)
-        out.parity = (t.c_cflag & PARODD) ? 'M' : 'S';
-    else
-        out.parity = (t.c_cflag & PARODD) ? 'O' : 'E';
     out.twoStopBits = t.c_cflag & CSTOPB;
     out.rtsCts = t.c_cflag & CRTSCTS;
     out.xonOut = t.c_iflag & IXON;

@@ -9,8 +9,8 @@ namespace testsupport {
 struct LineSettings {
     std::uint32_t inputSpeed = 0;
     std::uint32_t outputSpeed = 0;
-    int dataBits = 0;
-    char parity = 'N'; // N, O, E, M, S
+    // (A pseudo-terminal keeps eight data bits without parity whatever it is
+    // told, so those are not read back.)
     bool twoStopBits = false;
     bool rtsCts = false;
     bool xonOut = false;
