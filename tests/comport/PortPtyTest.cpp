@@ -183,7 +183,10 @@ TEST(PortPty, RxCharReachesTheHandlerOnTheChosenThread) {
         EXPECT_EQ(got.text(), "hello");
         {
             std::lock_guard lock(got.mutex);
-            EXPECT_EQ(got.counts.front(), 5); // all five were queued when it ran
+            if (sync == smNone) // as they arrive, perhaps in pieces
+                EXPECT_LE(got.counts.front(), 5);
+            else // all five were queued when the main thread ran it
+                EXPECT_EQ(got.counts.front(), 5);
         }
         port.setConnected(false);
     }
@@ -203,19 +206,19 @@ TEST(PortPty, HandlerThatReadsNothingCausesNoBusyLoop) {
     port.setConnected(true);
 
     ASSERT_TRUE(pty.write("0123456789"));
-    ASSERT_TRUE(waitUntil([&] { return calls.load() >= 1; }));
+    // The pty may hand the ten over in more than one piece: each is news.
+    ASSERT_TRUE(waitUntil([&] { return lastCount.load() == 10; }));
+    const int called = calls;
     const double cpu0 = processCpuMs();
     std::this_thread::sleep_for(200ms);
     const double used = processCpuMs() - cpu0;
     // A busy loop would use the whole 200 ms; the back-off's wakes cost a few
     // ms, several times that under a sanitizer's instrumentation.
     EXPECT_LT(used, sanitized ? 80.0 : 20.0) << "CPU ms over 200 ms with unread characters";
-    EXPECT_EQ(calls.load(), 1); // not called again until more arrive
-    EXPECT_EQ(lastCount.load(), 10);
+    EXPECT_EQ(calls.load(), called); // not called again until more arrive
 
     ASSERT_TRUE(pty.write("abc"));
-    ASSERT_TRUE(waitUntil([&] { return calls.load() == 2; }));
-    EXPECT_EQ(lastCount.load(), 13);
+    ASSERT_TRUE(waitUntil([&] { return lastCount.load() == 13; }));
     port.setConnected(false);
 }
 
