@@ -1,0 +1,1110 @@
+#include "desk/IR_qt.h"
+
+#include "desk/IrSendLink.h"
+#include "desk/KeyFile.h"
+#include "engine/IrSend.h"
+#include "engine/SioText.h"
+#include "platform/Codepage_qt.h"
+#include "platform/Errors.h"
+#include "platform/Guard_qt.h"
+#include "platform/Prompts_qt.h"
+#include "platform/ScopeExit.h"
+#include "platform/System.h"
+#include "platform/WindowTracker_qt.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMoveEvent>
+#include <QResizeEvent>
+#include <QTimer>
+
+#include <algorithm>
+#include <climits>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace desk {
+
+TIRForm* IRForm = nullptr;
+
+namespace {
+
+using Dbg_disp::Debug_Write;
+using Dbg_disp::Debug_WriteLn;
+
+const QString kKeyFilter = QStringLiteral("Fernsteuerdateien (*.cdx *.CDX)");
+
+std::string bytesOf(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+QString pathOf(const std::string& bytes) {
+    return QFile::decodeName(QByteArray::fromStdString(bytes));
+}
+
+std::string num(std::int64_t n) {
+    return std::to_string(n);
+}
+
+void colour(QWidget* w, bool on) {
+    QPalette p = w->palette();
+    const QColor c = on ? QColor(0, 255, 0) : QColor(255, 0, 0);
+    p.setColor(QPalette::Window, c);
+    p.setColor(w->backgroundRole(), c);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+
+std::string readWholeFile(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    if (!in) throw EInOutError("Datei >" + name + "< kann nicht gelesen werden");
+    std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) throw EInOutError("Datei >" + name + "< kann nicht gelesen werden");
+    return s;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- creation
+
+TIRForm::TIRForm(TIRFormOptions options, QWidget* parent)
+    : QMainWindow(parent), options_(std::move(options)) {
+    IRForm = this;
+    setObjectName(QStringLiteral("IRForm"));
+    setWindowTitle(QStringLiteral("Tavix"));
+    ProcessMessages = [] { QCoreApplication::processEvents(); };
+
+    Flaeche = new QWidget(this);
+    Flaeche->setObjectName(QStringLiteral("Flaeche"));
+    Flaeche->setMinimumSize(0, 0);
+    setCentralWidget(Flaeche);
+    buildMenu();
+    buildPanel();
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(330);
+    connect(Timer1, &QTimer::timeout, this, [this] { platform::guarded([&] { Timer1Timer(); }); });
+    Timer2 = new QTimer(this);
+    Timer2->setInterval(1000);
+    connect(Timer2, &QTimer::timeout, this, [this] { platform::guarded([&] { Timer2Timer(); }); });
+    Timer3 = new QTimer(this);
+    Timer3->setInterval(1000);
+    connect(Timer3, &QTimer::timeout, this, [this] { platform::guarded([&] { Timer3Timer(); }); });
+
+    applyBounds();
+
+    const void* id = static_cast<QWidget*>(this);
+    platform::WindowTracker::instance().registerWindow(
+        id, [this] { platform::guarded([&] { FormActivate(); }); },
+        [this] { platform::guarded([&] { FormDeactivate(); }); });
+
+    platform::guarded([&] { FormCreate(); });
+}
+
+TIRForm::~TIRForm() {
+    platform::WindowTracker::instance().unregisterWindow(static_cast<QWidget*>(this));
+    if (IRForm == this) IRForm = nullptr;
+}
+
+QAction* TIRForm::menuItem(QMenu* menu, const char* name, const QString& caption,
+                           std::function<void()> handler, bool checkable) {
+    return senderItem(
+        menu, name, caption, [h = std::move(handler)](QAction*) { h(); }, checkable);
+}
+
+QAction* TIRForm::senderItem(QMenu* menu, const char* name, const QString& caption,
+                             std::function<void(QAction*)> handler, bool checkable) {
+    auto* a = new QAction(caption, this);
+    a->setObjectName(QString::fromLatin1(name));
+    a->setCheckable(checkable);
+    menu->addAction(a);
+    // A menu item's tick is the handler's business, as on the original
+    // platform: undo the toggle Qt made before the handler runs.
+    connect(a, &QAction::triggered, this, [a, checkable, h = std::move(handler)](bool checked) {
+        if (checkable) a->setChecked(!checked);
+        platform::guarded([&] { h(a); });
+    });
+    return a;
+}
+
+void TIRForm::buildMenu() {
+    QMenuBar* bar = menuBar();
+    bar->setNativeMenuBar(false);
+
+    Datei1 = bar->addMenu(QStringLiteral("&Datei"));
+    Datei1->setObjectName(QStringLiteral("Datei1"));
+    Neu1 = menuItem(Datei1, "Neu1", QStringLiteral("&Neu"), [this] { Neu1Click(); });
+    Laden1 = menuItem(Datei1, "Laden1", QStringLiteral("Laden"), [this] { Laden1Click(); });
+    Speichern1 =
+        menuItem(Datei1, "Speichern1", QStringLiteral("Speichern"), [this] { Speichern1Click(); });
+    Speichernunter1 = menuItem(Datei1, "Speichernunter1", QStringLiteral("Speichern als"),
+                               [this] { Speichernunter1Click(); });
+    Datei1->addSeparator();
+    Default1 =
+        menuItem(Datei1, "Default1", QStringLiteral("Standard"), [this] { Default1Click(); });
+    Datei1->addSeparator();
+    Ende1 = menuItem(Datei1, "Ende1", QStringLiteral("&Ende"), [this] { Ende1Click(); });
+
+    Service1 = bar->addMenu(QStringLiteral("&Bearbeiten"));
+    Service1->setObjectName(QStringLiteral("Service1"));
+    Makrostop1 = menuItem(
+        Service1, "Makrostop1", QStringLiteral("&Makrostop"), [this] { Makrostop1Click(); }, true);
+    Makrostop1->setVisible(false);
+    Debug1 = menuItem(
+        Service1, "Debug1", QStringLiteral("&Debug"), [this] { Debug1Click(); }, true);
+    Debug1->setVisible(false);
+    SeviceDisplay1 = menuItem(Service1, "SeviceDisplay1", QStringLiteral("In&terna"), [] {});
+    SeviceDisplay1->setVisible(false);
+    N5 = Service1->addSeparator();
+    N5->setObjectName(QStringLiteral("N5"));
+    N5->setVisible(false);
+    Kamera1 = menuItem(Service1, "Kamera1", QStringLiteral("&Video"), [this] { Kamera1Click(); });
+    Service1->addSeparator();
+    Lernen1 = menuItem(
+        Service1, "Lernen1", QStringLiteral("&Lernen"), [this] { Lernen1Click(); }, true);
+    Service2 = menuItem(
+        Service1, "Service2", QStringLiteral("&Service"), [this] { Service2Click(); }, true);
+    Service1->addSeparator();
+    const char* comNames[9] = {"", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8"};
+    for (int n = 1; n <= 8; ++n) {
+        const QString caption =
+            n <= 3 ? QStringLiteral("COM &%1").arg(n) : QStringLiteral("COM %1").arg(n);
+        COM[static_cast<std::size_t>(n)] = senderItem(
+            Service1, comNames[n], caption, [this](QAction* a) { COMClick(a); }, true);
+    }
+    Service1->addSeparator();
+    auto sprache = [this](QAction* a) { Englisch1Click(a); };
+    Englisch1 = senderItem(Service1, "Englisch1", QStringLiteral("Englisch"), sprache, true);
+    Englisch1->setData(2);
+    Deutsch1 = senderItem(Service1, "Deutsch1", QStringLiteral("Deutsch"), sprache, true);
+    Deutsch1->setData(1);
+
+    Infraroteinheit1 = bar->addMenu(QStringLiteral("&Infrarot"));
+    Infraroteinheit1->setObjectName(QStringLiteral("Infraroteinheit1"));
+    auto einheit = [this](QAction* a) { TavixClassic1Click(a); };
+    TavixClassic1 = senderItem(Infraroteinheit1, "TavixClassic1", QStringLiteral("Tavix &Classic"),
+                               einheit, true);
+    TavixClassic1->setData(0);
+    TavixRemote1 = senderItem(Infraroteinheit1, "TavixRemote1", QStringLiteral("Tavix &Remote"),
+                              einheit, true);
+    TavixRemote1->setData(3);
+    irmate2101 = menuItem(Infraroteinheit1, "irmate2101", QStringLiteral("irmate 210"), [] {});
+    irmate2101->setData(3);
+    irmate2101->setEnabled(false);
+    Allocate1 = menuItem(
+        Infraroteinheit1, "Allocate1", QStringLiteral("Allocate"), [this] { Allocate1Click(); },
+        true);
+    N10 = Infraroteinheit1->addSeparator();
+    N10->setObjectName(QStringLiteral("N10"));
+    N10->setVisible(false);
+    RealTimeModus1 = menuItem(
+        Infraroteinheit1, "RealTimeModus1", QStringLiteral("Real_Time_Modus"),
+        [this] { RealTimeModus1Click(); }, true);
+    RealTimeModus1->setVisible(false);
+
+    N11 = bar->addMenu(QStringLiteral("?"));
+    N11->setObjectName(QStringLiteral("N11"));
+    TavixWEBPage1 = menuItem(N11, "TavixWEBPage1", QStringLiteral("Tavix WEB Page"),
+                             [this] { TavixWEBPage1Click(); });
+    Info1 = menuItem(N11, "Info1", QStringLiteral("Info"), [this] { Info1Click(); });
+}
+
+void TIRForm::buildPanel() {
+    const QString hint = QStringLiteral("Knopfgröße verändern");
+    auto sizeButton = [&](QPushButton*& b, const char* name, const QString& caption) {
+        b = new QPushButton(caption, Flaeche);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setToolTip(hint);
+        b->setVisible(false);
+        QPushButton* self = b;
+        connect(b, &QPushButton::clicked, this,
+                [this, self] { platform::guarded([&] { AenderClick(self); }); });
+    };
+    sizeButton(Hoeher, "Hoeher", QStringLiteral("höher"));
+    sizeButton(enger, "enger", QStringLiteral("tiefer"));
+    sizeButton(Breiter, "Breiter", QStringLiteral("<< >>"));
+    sizeButton(Duenner, "Duenner", QStringLiteral(">> <<"));
+
+    Serielle_Schnittstelle = new QGroupBox(QStringLiteral("Serielle_Schnittstelle"), Flaeche);
+    Serielle_Schnittstelle->setObjectName(QStringLiteral("Serielle_Schnittstelle"));
+    Serielle_Schnittstelle->setGeometry(3, 90, 215, 230);
+    Serielle_Schnittstelle->setVisible(false);
+    int y = 20;
+    auto place = [&](QWidget* w, const char* name) {
+        w->setObjectName(QString::fromLatin1(name));
+        w->setGeometry(8, y, 199, 22);
+        y += 26;
+    };
+    DTR = new QCheckBox(QStringLiteral("DTR    4 (9)  20 (25)  ]"), Serielle_Schnittstelle);
+    place(DTR, "DTR");
+    RTS = new QCheckBox(QStringLiteral("RTS     7        4         ]"), Serielle_Schnittstelle);
+    place(RTS, "RTS");
+    DSR = new QLabel(QStringLiteral("[   DSR     6         6        ]"), Serielle_Schnittstelle);
+    place(DSR, "DSR");
+    CTS = new QLabel(QStringLiteral("[   CTS      8         5        ]"), Serielle_Schnittstelle);
+    place(CTS, "CTS");
+    RxD = new QLabel(QStringLiteral("[   RxD      2         3       ]"), Serielle_Schnittstelle);
+    place(RxD, "RxD");
+    Timing_Nachmessen =
+        new QPushButton(QStringLiteral("Timing_Nachmessen"), Serielle_Schnittstelle);
+    place(Timing_Nachmessen, "Timing_Nachmessen");
+    connect(Timing_Nachmessen, &QPushButton::clicked, this,
+            [this] { platform::guarded([&] { Timing_NachmessenClick(); }); });
+    High_Perform = new QPushButton(QStringLiteral("High_Perform"), Serielle_Schnittstelle);
+    place(High_Perform, "High_Perform");
+    High_Perform->setVisible(false);
+    connect(High_Perform, &QPushButton::clicked, this,
+            [this] { platform::guarded([&] { High_PerformClick(); }); });
+    for (std::size_t i = 1; i <= 4; ++i) {
+        Label[i] = new QLabel(Flaeche);
+        Label[i]->setObjectName(QStringLiteral("Label%1").arg(i));
+        Label[i]->setGeometry(3, 322 + static_cast<int>(i - 1) * 16, 215, 16);
+        Label[i]->setVisible(false);
+    }
+}
+
+std::filesystem::path TIRForm::programFolder() const {
+    return options_.programFile.parent_path();
+}
+
+QString TIRForm::ExtractFileName_ohneExtension(const QString& path) {
+    QString name = path;
+    const auto slash = name.lastIndexOf(QLatin1Char('/'));
+    if (slash >= 0) name = name.mid(slash + 1);
+    const auto dot = name.indexOf(QLatin1Char('.'));
+    return dot >= 0 ? name.left(dot) : name;
+}
+
+// ---------------------------------------------------------------- bounds
+
+void TIRForm::setTop(std::int32_t v) {
+    bounds_.Top = v;
+    applyBounds();
+}
+void TIRForm::setLeft(std::int32_t v) {
+    bounds_.Left = v;
+    applyBounds();
+}
+void TIRForm::setWidth(std::int32_t v) {
+    bounds_.Width = v;
+    applyBounds();
+}
+void TIRForm::setHeight(std::int32_t v) {
+    bounds_.Height = v;
+    applyBounds();
+}
+void TIRForm::setBounds(const Fensterlage& b) {
+    bounds_ = b;
+    applyBounds();
+}
+
+void TIRForm::applyBounds() {
+    // Bounds from a damaged file must not make the arithmetic overflow.
+    auto fit = [](std::int64_t v, std::int64_t lo, std::int64_t hi) {
+        return static_cast<int>(std::clamp(v, lo, hi));
+    };
+    const int w = fit(std::int64_t{bounds_.Width} - kFrameLeft - kFrameRight, 1, QWIDGETSIZE_MAX);
+    const int h = fit(std::int64_t{bounds_.Height} - kFrameTop - kFrameBottom, 1, QWIDGETSIZE_MAX);
+    applied_ = QRect(fit(std::int64_t{bounds_.Left} + kFrameLeft, -1000000, 1000000),
+                     fit(std::int64_t{bounds_.Top} + kFrameTop, -1000000, 1000000), w, h);
+    setGeometry(applied_);
+    applied_ = geometry();
+}
+
+// The user moved or resized the window: the model follows. Geometry changes
+// the window system makes on its own while the window is shown, or that merely
+// confirm what was set, leave the model alone.
+void TIRForm::takeBoundsFromWindow() {
+    const QRect g = geometry();
+    if (g == applied_) return;
+    if (g.topLeft() != applied_.topLeft()) {
+        bounds_.Left = g.x() - kFrameLeft;
+        bounds_.Top = g.y() - kFrameTop;
+    }
+    if (g.size() != applied_.size()) {
+        bounds_.Width = g.width() + kFrameLeft + kFrameRight;
+        bounds_.Height = g.height() + kFrameTop + kFrameBottom;
+    }
+    applied_ = g;
+}
+
+void TIRForm::moveEvent(QMoveEvent* e) {
+    QMainWindow::moveEvent(e);
+    if (e->spontaneous() && isVisible()) takeBoundsFromWindow();
+}
+
+void TIRForm::resizeEvent(QResizeEvent* e) {
+    QMainWindow::resizeEvent(e);
+    if (e->spontaneous() && isVisible()) takeBoundsFromWindow();
+    platform::guarded([&] { FormResize(); });
+}
+
+void TIRForm::paintEvent(QPaintEvent* e) {
+    QMainWindow::paintEvent(e);
+    FormPaint();
+}
+
+void TIRForm::closeEvent(QCloseEvent* e) {
+    bool close = false;
+    platform::guarded([&] { close = FormClose(); });
+    if (close) {
+        e->accept();
+        emit closed();
+    } else {
+        e->ignore();
+    }
+}
+
+// ---------------------------------------------------------------- start-up
+
+void TIRForm::FormCreate() {
+    // 1. The settings file beside the program.
+    const QString progName = ExtractFileName_ohneExtension(
+        QFile::decodeName(QByteArray::fromStdString(options_.programFile.filename().string())));
+    IniDatei = std::make_unique<IniFile>(programFolder() / (bytesOf(progName) + ".ini"));
+    OpenDialog1_InitialDir = programFolder().string();
+
+    // 2. Language.
+    if (IniDatei->readInteger("Einstellungen", "Sprache", 99) == 99) {
+        do {
+            Sprache = Sprache == 1 ? 2 : 1;
+        } while (!platform::prompts().yesNo(
+            QStringLiteral("Tavix, Fernsteuern + Videoschneiden \r            pc remote control + "
+                           "video editing\r") +
+            kVersion +
+            QStringLiteral("\r\rBitte gewünschte Sprache angeben. Die Auswahl kann später "
+                           "geändert werden!\rPlease select language. The choice can be changed "
+                           "later on!\r\rMomentane Auswahl / actual choice : ") +
+            (Sprache == 1 ? QStringLiteral("Deutsch") : QStringLiteral("English")) +
+            QStringLiteral("\r\ro.k. ?\r")));
+        IniDatei->writeInteger("Einstellungen", "Sprache", Sprache);
+    }
+    // 3.
+    Sprache = IniDatei->readInteger("Einstellungen", "Sprache", 1);
+    Deutsch1->setChecked(Sprache == 1);
+    Englisch1->setChecked(Sprache == 2);
+    Englische_Menues();
+    // 4. The counter of this platform always works.
+    (void)Sio::Zaehlerstand();
+    // 5.
+    Erste_Aktivierung = true;
+    Gezeichnet = false;
+    // 6.
+    IniDatei->writeString("Statistik", "TavixVer", bytesOf(kVersion));
+    // 7.
+    Sio::GiveIO_Oeffnen();
+    // 8.
+    RealTimeModus1->setVisible(true);
+    N10->setVisible(true);
+    RealTimeModus1->setChecked(IniDatei->readBool("Verschiedenes", "RealTimeModus1", true));
+    // 9.
+    BatchDelay_ms = IniDatei->readInteger("Einstellungen", "BatchDelay_ms", 2000);
+    IniDatei->writeInteger("Einstellungen", "BatchDelay_ms", BatchDelay_ms);
+    // 10.
+    if (IniDatei->readBool("Debugeinstellungen", "ExtraMenuePunkte", false))
+        Extra_Menuepunkte_ein();
+    // 11. IR unit.
+    if (IniDatei->readInteger("Einstellungen", "IR_Einheit", 99) == 99) {
+        IR_Einheit = 0;
+        do {
+            IR_Einheit = IR_Einheit == 0 ? 3 : 0;
+        } while (!platform::prompts().yesNo(
+            QStringLiteral("Bitte Tavix Typ, bzw. Infraroteinheit, angeben. Auswahl kann später "
+                           "geändert werden!\rPlease select infrared device. Can be changed later "
+                           "on!\r\rMomentane Auswahl / actual choice : ") +
+            (IR_Einheit == 0 ? QStringLiteral("Tavix Classic/Raw")
+                             : QStringLiteral("Tavix Remote/Dongle")) +
+            QStringLiteral("\r\ro.k. ?\r")));
+        IniDatei->writeInteger("Einstellungen", "IR_Einheit", IR_Einheit);
+    }
+    // 12.
+    IR_Einheit = IniDatei->readInteger("Einstellungen", "IR_Einheit", 0);
+    TavixClassic1->setChecked(IR_Einheit == 0);
+    TavixRemote1->setChecked(IR_Einheit == 3);
+    // 13.
+    Raster_X = 3;
+    Raster_Y = 3;
+    Knopfbreite = 40;
+    Knopfhoehe = 40;
+    // 14.
+    Videomaske_aktiv = IniDatei->readBool("Modus", "Videomaske_aktiv", false);
+    // 15. COM captions with the port's base address.
+    for (int n = 1; n <= 8; ++n) {
+        Sio::Com_Nr = n;
+        COM[static_cast<std::size_t>(n)]->setText(
+            QStringLiteral("COM %1  (%2)")
+                .arg(n)
+                .arg(QString::number(Sio::Port_Basis(), 16)
+                         .toUpper()
+                         .rightJustified(3, QLatin1Char('0'))));
+    }
+    // 16.
+    Sio::SIO_Init();
+    // 17. COM port.
+    Sio::Com_Nr = IniDatei->readInteger("Schnittstelle", "Com_Nr", 0);
+    if (Sio::Com_Nr == 0) {
+        do {
+            Sio::Com_Nr = (Sio::Com_Nr % 8) + 1;
+        } while (!platform::prompts().yesNo(
+            QStringLiteral("COM %1 für Tavix benutzen (1 - 8)\r(\"Nein\" toggelt durch die COMs)")
+                .arg(Sio::Com_Nr)));
+        IniDatei->writeInteger("Schnittstelle", "Com_Nr", Sio::Com_Nr);
+    }
+    // 18.
+    Sio::Setze_IR_Einheit(IR_Einheit);
+    // 19. Engine settings.
+    Sio::MessSchranke = IniDatei->readInteger("Statistik", "MessSchranke", Sio::MessSchranke);
+    Sio::Anfragen_Sec = IniDatei->readInteger("Timing", "Anfragen_Sec", Sio::Anfragen_Sec);
+    Sio::Drehg_mSec = IniDatei->readInteger("Timing", "Drehg_mSec", Sio::Drehg_mSec);
+    Sio::Abfallzeit_IR_Detektor =
+        IniDatei->readInteger("Timing", "Abfallzeit_IR_Detektor", Sio::Abfallzeit_IR_Detektor);
+    IniDatei->writeInteger("Timing", "Abfallzeit_IR_Detektor", Sio::Abfallzeit_IR_Detektor);
+    Sio::IR_Methode = IniDatei->readInteger("Verschiedenes", "IR_Methode", Sio::IR_Methode);
+    IniDatei->writeInteger("Verschiedenes", "IR_Methode", Sio::IR_Methode);
+    // 20. The last key file; a damaged one is reported and start-up goes on.
+    SaveDialog1_FileName = IniDatei->readString("Dateien", "Fernsteuerdatei",
+                                                (programFolder() / "standard.cdx").string());
+    platform::guarded([&] { Lese_Tasten_Belegung_von_Datei(SaveDialog1_FileName); });
+    // 21.
+    Allocate1->setChecked(IniDatei->readBool("Einstellungen", "ComKrallen", false));
+    Turn_Checked_Coms_On();
+}
+
+void TIRForm::FormActivate() {
+    if (!Erste_Aktivierung) {
+        Videomaske_aktiv = false;
+        Tasten_Aufbau();
+        return;
+    }
+    Erste_Aktivierung = false;
+    const QStringList& args = options_.arguments;
+    const QString first = args.value(0);
+    if (first.toUpper().contains(QStringLiteral(".CDX"))) {
+        Lese_Tasten_Belegung_von_Datei(bytesOf(first));
+        Videomaske_aktiv = false;
+        if (!args.value(1).isEmpty()) Timer3->start();
+    }
+    if (first.toUpper().contains(QStringLiteral(".LST"))) {
+        IniDatei->writeString("Dateien", "Schnittliste", bytesOf(first));
+        Videomaske_aktiv = true;
+    }
+    if (KameraDialog) KameraDialog->setListeLaden(true);
+    Datei_geaendert = false;
+    if (IniDatei->readInteger("Timing", "Anfragen_Sec", -1) != -1 || Debug1->isChecked()) {
+        if (Videomaske_aktiv) Timer2->start();
+    } else if (platform::prompts().yesNo(
+                   QStringLiteral("Timing Werte jetzt bestimmen ? (dauert ca. 30 Sekunden, nur für "
+                                  "Video wichtig)\rDetermine timing now ? (takes 30 sec., only "
+                                  "relevant for video control)"))) {
+        B_Drehzahl();
+    }
+}
+
+void TIRForm::Timer2Timer() {
+    Kamera1Click();
+    Timer2->stop();
+}
+
+bool TIRForm::FormClose() {
+    bool close = true;
+    if (!(bounds_ == Datei_Fensterlage)) Datei_geaendert = true;
+    if (Datei_geaendert) {
+        switch (platform::prompts().yesNoCancel(QStringLiteral(
+            "Änderungen der momentanen Fernsteuerdatei sichern ? \rSave changes ?"))) {
+        case platform::Answer::Cancel:
+            close = false;
+            break;
+        case platform::Answer::Yes:
+            Speichern1Click();
+            break;
+        default:
+            break;
+        }
+    }
+    IniDatei->writeBool("Modus", "Videomaske_aktiv", Videomaske_aktiv);
+    return close;
+}
+
+void TIRForm::FormDeactivate() {
+    Timer1->stop();
+}
+
+void TIRForm::FormPaint() {
+    Gezeichnet = true;
+}
+
+void TIRForm::FormResize() {
+    if (!Gezeichnet) return;
+    Tasten_Aufbau();
+    Debug_WriteLn(
+        "Fernsteuer Typ : " + num(std::int64_t{Anzahl_Spalten()} * 100 + Anzahl_Zeilen() - 101) +
+        "  top, left, width, height  " + num(Top()) + "  " + num(Left()) + "  " + num(Width()) +
+        "  " + num(Height()));
+}
+
+// ---------------------------------------------------------------- key grid
+
+namespace {
+// Size div key size + 1, without overflow at the ends of the range.
+std::int32_t anzahl(std::int32_t size, std::int32_t key) {
+    const std::int64_t n = std::int64_t{size} / key + 1;
+    return static_cast<std::int32_t>(std::min<std::int64_t>(n, INT32_MAX));
+}
+} // namespace
+
+std::int32_t TIRForm::Anzahl_Spalten() const {
+    return anzahl(Width(), Knopfbreite);
+}
+std::int32_t TIRForm::Anzahl_Zeilen() const {
+    return anzahl(Height(), Knopfhoehe);
+}
+
+TButtonx* TIRForm::Taste(std::int32_t n) const {
+    if (n <= 0) return nullptr;
+    const std::int32_t c = n / 100, r = n % 100;
+    if (c < 1 || c > kMaxGrid || r < 1 || r > kMaxGrid) return nullptr;
+    return keys_[static_cast<std::size_t>(c)][static_cast<std::size_t>(r)];
+}
+
+void TIRForm::Platziere_Taste(std::int32_t n) {
+    const std::int32_t c = n / 100, r = n % 100;
+    if (c > kMaxGrid || r > kMaxGrid || c < 1 || r < 1) return;
+    TButtonx* k = Taste(n);
+    if (k) {
+        k->setVisible(true);
+        k->setEnabled(true);
+    } else {
+        k = new TButtonx(Flaeche);
+        k->setObjectName(QStringLiteral("bt_%1").arg(n));
+        k->Knopfnummer = n;
+        connect(k, &QPushButton::clicked, this,
+                [this, k] { platform::guarded([&] { TasteClick(k); }); });
+        keys_[static_cast<std::size_t>(c)][static_cast<std::size_t>(r)] = k;
+        k->setVisible(true);
+    }
+    k->setGeometry((c - 1) * Knopfbreite + Raster_X, (r - 1) * Knopfhoehe + Raster_Y, Knopfbreite,
+                   Knopfhoehe);
+    k->setText(k->Beschriftung.empty() ? QStringLiteral("*%1").arg(n)
+                                       : platform::fromCp1252(k->Beschriftung));
+    k->setToolTip(platform::fromCp1252(k->IR_Code));
+}
+
+void TIRForm::Platziere_Tasten() {
+    const std::int32_t sp = std::min(Anzahl_Spalten(), kMaxGrid);
+    const std::int32_t ze = std::min(Anzahl_Zeilen(), kMaxGrid);
+    for (std::int32_t c = 1; c <= sp; ++c)
+        for (std::int32_t r = 1; r <= ze; ++r)
+            Platziere_Taste(c * 100 + r);
+}
+
+void TIRForm::Zeige_Taste(std::int32_t n) {
+    TButtonx* k = Taste(n);
+    if (!k) return;
+    k->setVisible(!k->Beschriftung.empty());
+    k->setEnabled(k->Befehl[0] != 0);
+    k->setToolTip(platform::fromCp1252(k->IR_Code));
+}
+
+void TIRForm::Zeige_Tasten() {
+    const std::int32_t sp = std::min(Anzahl_Spalten(), kMaxGrid);
+    const std::int32_t ze = std::min(Anzahl_Zeilen(), kMaxGrid);
+    for (std::int32_t c = 1; c <= sp; ++c)
+        for (std::int32_t r = 1; r <= ze; ++r)
+            Zeige_Taste(c * 100 + r);
+}
+
+void TIRForm::Verstecke_Taste(std::int32_t n) {
+    if (TButtonx* k = Taste(n)) k->setVisible(false);
+}
+
+void TIRForm::Verstecke_Tasten() {
+    const std::int32_t sp = std::min(Anzahl_Spalten(), kMaxGrid);
+    const std::int32_t ze = std::min(Anzahl_Zeilen(), kMaxGrid);
+    for (std::int32_t c = 1; c <= sp; ++c)
+        for (std::int32_t r = 1; r <= ze; ++r)
+            Verstecke_Taste(c * 100 + r);
+    update();
+}
+
+void TIRForm::Loesche_Tasten() {
+    for (std::int32_t c = 1; c <= kMaxGrid; ++c)
+        for (std::int32_t r = 1; r <= kMaxGrid; ++r)
+            if (TButtonx* k = Taste(c * 100 + r)) {
+                k->Beschriftung.clear();
+                k->setVisible(false);
+            }
+}
+
+void TIRForm::Platziere_Groessenknoepfe() {
+    for (QPushButton* b : {Hoeher, enger, Breiter, Duenner})
+        b->resize(Knopfbreite, Knopfhoehe);
+    Hoeher->move(Raster_X, Raster_Y);
+    enger->move(Raster_X + Knopfbreite, Raster_Y);
+    Breiter->move(Raster_X, Raster_Y + Knopfhoehe);
+    Duenner->move(Raster_X + Knopfbreite, Raster_Y + Knopfhoehe);
+    for (QPushButton* b : {Hoeher, enger, Breiter, Duenner})
+        b->raise();
+}
+
+void TIRForm::Service_Anzeige() {
+    const bool on = Service2->isChecked();
+    for (QPushButton* b : {Hoeher, enger, Breiter, Duenner})
+        b->setVisible(on);
+    Serielle_Schnittstelle->setVisible(on);
+    if (on) {
+        Serielle_Schnittstelle->raise();
+        if (!Timer1->isActive()) Timer1->start();
+    } else {
+        Timer1->stop();
+    }
+    Platziere_Groessenknoepfe();
+}
+
+void TIRForm::Tasten_Aufbau() {
+    Platziere_Tasten();
+    Service_Anzeige();
+    if (Service2->isChecked())
+        Verstecke_Tasten();
+    else if (!Lernen1->isChecked())
+        Zeige_Tasten();
+}
+
+void TIRForm::AenderClick(QPushButton* sender) {
+    // A key size below 1 would leave no grid to compute.
+    if (sender == Duenner)
+        Knopfbreite = std::max(1, Knopfbreite - 1);
+    else if (sender == Breiter)
+        ++Knopfbreite;
+    else if (sender == enger)
+        Knopfhoehe = std::max(1, Knopfhoehe - 1);
+    else if (sender == Hoeher)
+        ++Knopfhoehe;
+    Datei_geaendert = true;
+    Platziere_Groessenknoepfe();
+}
+
+void TIRForm::Service2Click() {
+    Sio::UART_Setup(115, 3);
+    Service2->setChecked(!Service2->isChecked());
+    if (Service2->isChecked()) {
+        Lernen1->setChecked(false);
+        if (Height() <= 370) setHeight(371);
+    }
+    Tasten_Aufbau();
+}
+
+void TIRForm::Lernen1Click() {
+    Lernen1->setChecked(!Lernen1->isChecked());
+    if (Lernen1->isChecked()) Service2->setChecked(false);
+    Tasten_Aufbau();
+}
+
+void TIRForm::Timer1Timer() {
+    Zeige_Leitungen();
+}
+
+void TIRForm::Zeige_Leitungen() {
+    colour(RTS, RTS->isChecked());
+    colour(DTR, DTR->isChecked());
+    Sio::Setze_DTR_RTS(RTS->isChecked(), DTR->isChecked());
+    bool cts = false, dsr = false, rx = false;
+    Sio::Lies_Leitungen(cts, dsr, rx);
+    colour(CTS, cts);
+    colour(DSR, dsr);
+    colour(RxD, rx);
+}
+
+// ---------------------------------------------------------------- key file
+
+void TIRForm::Schreibe_Fernsteuerdatei(const std::string& name) {
+    Debug_WriteLn("Datei >" + name + "< wird geschrieben");
+    IniDatei->writeString("Dateien", "Fernsteuerdatei", name);
+    KeyFileHead head{Top(), Left(), Width(), Height(), Knopfbreite, Knopfhoehe};
+    std::vector<KeyFileKey> keys;
+    // No key lies beyond 30 columns or rows.
+    const std::int32_t sp = std::min(Anzahl_Spalten(), kMaxGrid);
+    const std::int32_t ze = std::min(Anzahl_Zeilen(), kMaxGrid);
+    for (std::int32_t c = 1; c <= sp; ++c)
+        for (std::int32_t r = 1; r <= ze; ++r) {
+            const TButtonx* k = Taste(c * 100 + r);
+            if (!k || k->Beschriftung.empty()) continue;
+            keys.push_back(
+                KeyFileKey{k->Knopfnummer, k->Tasten_typ, k->Beschriftung, k->IR_Code, &k->Befehl});
+        }
+    platform::saveFileAtomically(name, formatKeyFile(head, keys));
+    Setze_Dateiname(name);
+}
+
+void TIRForm::Lies_Fernsteuerdatei(const std::string& name) {
+    Debug_WriteLn("Datei >" + name + "< soll gelesen werden");
+    std::error_code ec;
+    if (name.empty() || !std::filesystem::exists(name, ec)) return;
+    // The whole file is checked first: a damaged head changes nothing.
+    const KeyFileContent content = parseKeyFile(readWholeFile(name), name);
+    Setze_Dateiname(name);
+    setBounds(
+        Fensterlage{content.head.top, content.head.left, content.head.width, content.head.height});
+    Datei_Fensterlage = bounds_;
+    Knopfbreite = content.head.knopfbreite;
+    Knopfhoehe = content.head.knopfhoehe;
+    Platziere_Tasten();
+    Loesche_Tasten();
+    for (const KeyFileEntry& e : content.entries) {
+        TButtonx* k = Taste(e.knopfnummer);
+        if (!k) continue; // outside the grid: its values were passed over
+        k->Tasten_typ = e.tastenTyp;
+        k->Beschriftung = e.caption.substr(0, 20);
+        k->setText(platform::fromCp1252(e.caption));
+        k->IR_Code = e.code.substr(0, 150);
+        k->Befehl.fill(0);
+        std::copy(e.values.begin(), e.values.end(), k->Befehl.begin());
+        Zeige_Taste(e.knopfnummer);
+    }
+    if (content.error) throw EInOutError(*content.error);
+    Setze_Dateiname(name);
+    Lernen1->setChecked(false);
+    Service2->setChecked(false);
+    Datei_geaendert = false;
+}
+
+void TIRForm::Lese_Tasten_Belegung_von_Datei(const std::string& name) {
+    Debug_WriteLn("Lese_Tasten_Belegung_von_Datei >" + name + "< ");
+    std::error_code ec;
+    if (!name.empty() && !std::filesystem::exists(name, ec)) {
+        Platziere_Tasten();
+        Standard_Tasten();
+        Debug_WriteLn("Datei anlegen : >" + name + "<");
+        Schreibe_Fernsteuerdatei(name);
+    }
+    Lies_Fernsteuerdatei(name);
+}
+
+void TIRForm::Setze_Dateiname(const std::string& name) {
+    SaveDialog1_FileName = name;
+    setWindowTitle(ExtractFileName_ohneExtension(pathOf(name)));
+    Application_Title = windowTitle();
+}
+
+void TIRForm::Setze_Beschriftung(std::int32_t n, const QString& text) {
+    if (TButtonx* k = Taste(n)) {
+        k->Beschriftung = platform::toCp1252(text).substr(0, 20);
+        k->setText(text);
+    }
+}
+
+void TIRForm::Standard_Tasten() {
+    Knopfbreite = 43;
+    Knopfhoehe = 35;
+    Platziere_Tasten();
+    Tasten_Aufbau();
+    Loesche_Tasten();
+    static const char* const layout[9][5] = {
+        {"&Tuner", "&CD", "&VCR", "&TV", "&Off"},
+        {nullptr, "L &-", "Mute", "L &+", nullptr},
+        {"Tun -", "Tun +", nullptr, nullptr, nullptr},
+        {"> CD", "Stop", "<<", ">>", "Skip"},
+        {"> VCR", "Stop", "<<", ">>", nullptr},
+        {"TV -", "TV +", "OFF", "L -", "L +"},
+        {nullptr, nullptr, nullptr, nullptr, nullptr},
+        {"&1", "&2", "&3", "&4", "&5"},
+        {"&6", "&7", "&8", "&9", "&0"},
+    };
+    for (int r = 0; r < 9; ++r)
+        for (int c = 0; c < 5; ++c)
+            if (layout[r][c])
+                Setze_Beschriftung((c + 1) * 100 + r + 1, QString::fromLatin1(layout[r][c]));
+    Tasten_Aufbau();
+}
+
+void TIRForm::Laden1Click() {
+    platform::FileDialogOptions o;
+    o.filter = kKeyFilter;
+    o.initialDir = pathOf(OpenDialog1_InitialDir);
+    auto chosen = platform::prompts().openFile(o);
+    if (!chosen) return;
+    const std::string name = bytesOf(*chosen);
+    Debug_WriteLn("OpenDialog1.filename  " + name);
+    Lese_Tasten_Belegung_von_Datei(name);
+    IniDatei->writeString("Dateien", "Fernsteuerdatei", name);
+}
+
+void TIRForm::Speichernunter1Click() {
+    platform::FileDialogOptions o;
+    o.filter = kKeyFilter;
+    o.initialDir = pathOf(OpenDialog1_InitialDir);
+    o.fileName = pathOf(SaveDialog1_FileName);
+    o.defaultSuffix = QStringLiteral("cdx");
+    o.overwritePrompt = true;
+    auto chosen = platform::prompts().saveFile(o);
+    if (!chosen) return;
+    const std::string name = bytesOf(*chosen);
+    Debug_WriteLn("SaveDialog1.FileName  " + name);
+    Schreibe_Fernsteuerdatei(name);
+    Neue_Datei = false;
+    Datei_geaendert = false;
+}
+
+void TIRForm::Speichern1Click() {
+    if (Neue_Datei || SaveDialog1_FileName.empty()) {
+        Speichernunter1Click();
+        return;
+    }
+    Schreibe_Fernsteuerdatei(SaveDialog1_FileName);
+    Datei_geaendert = false;
+}
+
+void TIRForm::Neu1Click() {
+    Loesche_Tasten();
+    Neue_Datei = true;
+    setWindowTitle(QStringLiteral("Tavix"));
+    Application_Title = QStringLiteral("Tavix");
+}
+
+void TIRForm::Default1Click() {
+    Lernen1->setChecked(false);
+    Service2->setChecked(false);
+    Standard_Tasten();
+}
+
+// ---------------------------------------------------------------- key press
+
+void TIRForm::Befehl_aussenden(std::int32_t Befehlstyp, Sio::TBefehl Befehl,
+                               const std::string& code) {
+    Sio::IR_Liste_Loeschen(Befehlspuffer);
+    if (Befehlstyp == 0) {
+        Befehlspuffer = Befehl;
+    } else if (Befehlstyp == 2) {
+        const std::string bits = Sio::Hex_nach_Bin(code + "0");
+        char current = '1';
+        long long slot = 1;
+        for (const char ch : bits) {
+            if (ch != current) {
+                current = ch;
+                ++slot;
+            }
+            // A code with more runs than the buffer holds, or a run longer
+            // than a duration can say, ends the send here.
+            std::int32_t& d = tabelle(Befehlspuffer, slot, "Befehlspuffer");
+            const std::int64_t sum = static_cast<std::int64_t>(d) + Befehl[1];
+            if (sum > INT32_MAX || sum < INT32_MIN)
+                throw ERangeError("Bereichsfehler: Befehlspuffer[" + num(slot) + "]");
+            d = static_cast<std::int32_t>(sum);
+        }
+        if (slot % 2 == 1) platform::prompts().message(QStringLiteral("Problem bei Analytisch"));
+        tabelle(Befehlspuffer, slot, "Befehlspuffer") = Befehl[2];
+        Befehlspuffer[0] = Befehl[0];
+    }
+    const bool realTime = RealTimeModus1->isChecked();
+    if (realTime && !platform::os().setPriorityClass(platform::PriorityClass::Realtime))
+        platform::prompts().message(QStringLiteral("Problem Set_priority"));
+    // Normal priority again on every path, an error in the send included.
+    platform::ScopeExit back([realTime] {
+        if (realTime && !platform::os().setPriorityClass(platform::PriorityClass::Normal))
+            platform::guarded(
+                [] { platform::prompts().message(QStringLiteral("Problem Set_priority")); });
+    });
+    sendIr(Befehlspuffer);
+}
+
+void TIRForm::TasteClick(TButtonx* sender) {
+    if (!sender) return;
+    TButtonx& key = *sender;
+    if (Lernen1->isChecked()) {
+        Debug_WriteLn("Lerne Knopf " + num(key.Knopfnummer) + " = " + key.Beschriftung);
+        Datei_geaendert = true;
+        if (LerneKnopf) LerneKnopf(key);
+        return;
+    }
+    Debug_WriteLn("Sende Knopf " + num(key.Knopfnummer) + " = " + key.Beschriftung);
+    if (key.Tasten_typ == 1)
+        Makro(key);
+    else
+        Befehl_aussenden(key.Tasten_typ, key.Befehl, key.IR_Code);
+    Debug_WriteLn("++");
+}
+
+void TIRForm::Makro(TButtonx& key) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    Debug_WriteLn("Befehlsfolge :");
+    Makrostop1->setVisible(true);
+    ++makroTiefe_;
+    // A stop request ends every running macro: the tick stays until the
+    // outermost one has ended.
+    platform::ScopeExit end([this] {
+        if (--makroTiefe_ == 0) {
+            Makrostop1->setChecked(false);
+            Makrostop1->setVisible(false);
+        }
+        QApplication::restoreOverrideCursor();
+    });
+    Sio::Waehle_Kanal(0);
+    std::size_t i = 1;
+    TButtonx* schritt = nullptr;
+    do {
+        schritt = Taste(key.Befehl[i]);
+        ++i;
+        const std::int64_t n = std::int64_t{key.Befehl[0]} - 200;
+        std::int64_t j = 0;
+        do {
+            ProcessMessages();
+            Sio::Warte_ms(1);
+            ++j;
+        } while (j < n && !Makrostop1->isChecked());
+        Sio::Warte_ms(200);
+        if (schritt && !Makrostop1->isChecked()) {
+            Debug_Write(" " + schritt->Beschriftung + " ");
+            Befehl_aussenden(schritt->Tasten_typ, schritt->Befehl, schritt->IR_Code);
+        }
+    } while (schritt && i <= 20 && !Makrostop1->isChecked());
+}
+
+void TIRForm::Makrostop1Click() {
+    Makrostop1->setChecked(true);
+}
+
+void TIRForm::warteBatch() {
+    for (std::int32_t i = 0; i < BatchDelay_ms; ++i) {
+        Sio::Warte_ms(1);
+        ProcessMessages();
+    }
+}
+
+void TIRForm::Timer3Timer() {
+    Timer3->stop();
+    const QStringList& args = options_.arguments;
+    const QString datei = args.value(0);
+    for (qsizetype k = 1; k < args.size() && !args[k].isEmpty(); ++k) {
+        const QString& arg = args[k];
+        setWindowTitle(QStringLiteral("Befehl >") + arg + QStringLiteral("< aus Datei ") + datei);
+        warteBatch();
+        const std::string wanted = platform::toCp1252(arg);
+        TButtonx* found = nullptr;
+        for (std::int32_t c = 1; c <= kMaxGrid && !found; ++c)
+            for (std::int32_t r = 1; r <= kMaxGrid && !found; ++r) {
+                TButtonx* t = Taste(c * 100 + r);
+                if (t && t->Beschriftung == wanted) found = t;
+            }
+        // The key's own handler, even for a key that is shown disabled.
+        if (found)
+            TasteClick(found);
+        else
+            platform::prompts().message(QStringLiteral("In Fernsteuerdatei/in file \r") + datei +
+                                        QStringLiteral("\rkeine Taste/no key >") + arg +
+                                        QStringLiteral("< "));
+    }
+    warteBatch();
+    close();
+}
+
+// ---------------------------------------------------------------- menu
+
+void TIRForm::Ende1Click() {
+    close();
+}
+
+void TIRForm::Kamera1Click() {
+    Lernen1->setChecked(false);
+    Service2->setChecked(false);
+    Service_Anzeige();
+    if (KameraDialog) KameraDialog->showVideoWindow();
+}
+
+void TIRForm::Debug1Click() {
+    Debug1->setChecked(!Debug1->isChecked());
+    const bool an = Debug1->isChecked();
+    Dbg_disp::Debug_An = an;
+    if (DebugFenster) DebugFenster->setVisible(an);
+    Sio::Debug_Statistik = an;
+    if (KameraDialog) KameraDialog->setDebugModus(an);
+    const QDateTime now = QDateTime::currentDateTime();
+    Debug_WriteLn("Tavix Version 1.17, 11-Juni-2002, aktuelle Zeit : " +
+                  now.toString(QStringLiteral("dd.MM.yyyy")).toStdString() + ", " +
+                  now.toString(QStringLiteral("hh:mm:ss")).toStdString());
+}
+
+void TIRForm::COMClick(QAction* sender) {
+    const QString name = sender->objectName();
+    int n = 0;
+    for (const QChar ch : name)
+        if (ch.isDigit()) n = n * 10 + ch.digitValue();
+    Sio::Com_Nr = n;
+    Serielle_Schnittstelle->setTitle(QStringLiteral("COM %1:").arg(n));
+    Turn_Checked_Coms_On();
+    IniDatei->writeInteger("Schnittstelle", "Com_Nr", n);
+}
+
+void TIRForm::Turn_Checked_Coms_On() {
+    for (int n = 1; n <= 8; ++n)
+        COM[static_cast<std::size_t>(n)]->setChecked(n == Sio::Com_Nr);
+}
+
+void TIRForm::Allocate1Click() {}
+
+void TIRForm::TavixClassic1Click(QAction* sender) {
+    IR_Einheit = sender->data().toInt();
+    TavixClassic1->setChecked(false);
+    TavixRemote1->setChecked(false);
+    sender->setChecked(true);
+    Sio::Setze_IR_Einheit(IR_Einheit);
+    IniDatei->writeInteger("Einstellungen", "IR_einheit", IR_Einheit);
+}
+
+void TIRForm::Englisch1Click(QAction* sender) {
+    sender->setChecked(true);
+    if (Deutsch1->isChecked() && Sprache == 2) {
+        platform::prompts().message(QStringLiteral("Bitte Programm neu starten"));
+        close();
+    }
+    Sprache = sender->data().toInt();
+    Englisch1->setChecked(false);
+    Deutsch1->setChecked(false);
+    sender->setChecked(true);
+    IniDatei->writeInteger("Einstellungen", "Sprache", Sprache);
+    Englische_Menues();
+}
+
+void TIRForm::RealTimeModus1Click() {
+    RealTimeModus1->setChecked(!RealTimeModus1->isChecked());
+    IniDatei->writeBool("Verschiedenes", "RealTimeModus1", RealTimeModus1->isChecked());
+}
+
+void TIRForm::Extra_Menuepunkte_ein() {
+    Debug1->setVisible(true);
+    N5->setVisible(true);
+    High_Perform->setVisible(true);
+    IniDatei->writeBool("Debugeinstellungen", "ExtraMenuePunkte", true);
+}
+
+void TIRForm::Englische_Menues() {
+    if (Sprache != 2) return;
+    Datei1->setTitle(QStringLiteral("&File"));
+    Neu1->setText(QStringLiteral("&New"));
+    Laden1->setText(QStringLiteral("&Load"));
+    Speichern1->setText(QStringLiteral("&Save"));
+    Speichernunter1->setText(QStringLiteral("Save as"));
+    Ende1->setText(QStringLiteral("&End"));
+    Service1->setTitle(QStringLiteral("&Settings"));
+    Lernen1->setText(QStringLiteral("&Learn"));
+    Infraroteinheit1->setTitle(QStringLiteral("&Infrared"));
+}
+
+void TIRForm::Timing_NachmessenClick() {
+    Timer1->stop();
+    platform::ScopeExit on([this] { Timer1->start(); });
+    B_Drehzahl();
+}
+
+void TIRForm::B_Drehzahl() {}
+void TIRForm::High_PerformClick() {}
+void TIRForm::Info1Click() {}
+void TIRForm::TavixWEBPage1Click() {}
+
+} // namespace desk

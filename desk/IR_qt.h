@@ -1,0 +1,268 @@
+#pragma once
+// The main window of Tavix: the remote control's key grid, its key file, key
+// presses, macros and batch mode, the settings file and the first-run
+// questions, and the service panel's line monitor.
+
+#include "desk/Settings.h"
+#include "desk/VideoWindow.h"
+#include "engine/Sio.h"
+
+#include <QMainWindow>
+#include <QPushButton>
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QTimer;
+
+namespace desk {
+
+// A key of the grid. Its data are the system's own fields; all start empty.
+class TButtonx : public QPushButton {
+    Q_OBJECT
+public:
+    explicit TButtonx(QWidget* parent) : QPushButton(parent) {}
+
+    std::int32_t Knopfnummer = 0; // column x 100 + row
+    std::int32_t Tasten_typ = 0;  // 0 IR command, 1 macro, 2 analytic
+    std::string Beschriftung;     // at most 20 characters, Windows-1252
+    std::string IR_Code;          // at most 150 characters, Windows-1252
+    Sio::TBefehl Befehl{};
+};
+
+struct Fensterlage {
+    std::int32_t Top = 0;
+    std::int32_t Left = 0;
+    std::int32_t Width = 0;
+    std::int32_t Height = 0;
+    bool operator==(const Fensterlage&) const = default;
+};
+
+struct TIRFormOptions {
+    // The program file: the settings file and "standard.cdx" live beside it.
+    std::filesystem::path programFile;
+    // The command-line arguments after the program's name.
+    QStringList arguments;
+};
+
+class TIRForm : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kMaxGrid = 30;
+    inline static const QString kVersion = QStringLiteral("Version 1.17, 11-Juni-2002");
+
+    // Builds the components and runs FormCreate.
+    explicit TIRForm(TIRFormOptions options, QWidget* parent = nullptr);
+    ~TIRForm() override;
+
+    // ---- fields ----
+    std::unique_ptr<IniFile> IniDatei;
+    std::int32_t Raster_X = 3;
+    std::int32_t Raster_Y = 3;
+    std::int32_t Knopfbreite = 40;
+    std::int32_t Knopfhoehe = 40;
+    bool Erste_Aktivierung = true;
+    bool Datei_geaendert = false;
+    bool Videomaske_aktiv = false;
+    std::int32_t IR_Einheit = 0;
+    std::int32_t Sprache = 0;
+    std::int32_t BatchDelay_ms = 2000;
+    bool Gezeichnet = false;
+    Fensterlage Datei_Fensterlage;
+    bool Neue_Datei = false;
+    Sio::TBefehl Befehlspuffer{};
+
+    // The open and save dialogs' state.
+    std::string OpenDialog1_InitialDir;
+    std::string SaveDialog1_FileName; // the current key file (file-system bytes)
+    QString Application_Title;
+
+    // ---- the window's outer bounds, one model for setter and getter ----
+    std::int32_t Top() const { return bounds_.Top; }
+    std::int32_t Left() const { return bounds_.Left; }
+    std::int32_t Width() const { return bounds_.Width; }
+    std::int32_t Height() const { return bounds_.Height; }
+    void setTop(std::int32_t v);
+    void setLeft(std::int32_t v);
+    void setWidth(std::int32_t v);
+    void setHeight(std::int32_t v);
+    Fensterlage bounds() const { return bounds_; }
+    void setBounds(const Fensterlage& b);
+    // The frame around the client area that the outer bounds include.
+    static constexpr int kFrameLeft = 4, kFrameTop = 23, kFrameRight = 4, kFrameBottom = 4;
+
+    // ---- components ----
+    QWidget* Flaeche = nullptr; // the client area under the menu
+    QMenu* Datei1 = nullptr;
+    QAction* Neu1 = nullptr;
+    QAction* Laden1 = nullptr;
+    QAction* Speichern1 = nullptr;
+    QAction* Speichernunter1 = nullptr;
+    QAction* Default1 = nullptr;
+    QAction* Ende1 = nullptr;
+    QMenu* Service1 = nullptr;
+    QAction* Makrostop1 = nullptr;
+    QAction* Debug1 = nullptr;
+    QAction* SeviceDisplay1 = nullptr;
+    QAction* N5 = nullptr;
+    QAction* Kamera1 = nullptr;
+    QAction* Lernen1 = nullptr;
+    QAction* Service2 = nullptr;
+    std::array<QAction*, 9> COM{}; // 1 to 8
+    QAction* Englisch1 = nullptr;
+    QAction* Deutsch1 = nullptr;
+    QMenu* Infraroteinheit1 = nullptr;
+    QAction* TavixClassic1 = nullptr;
+    QAction* TavixRemote1 = nullptr;
+    QAction* irmate2101 = nullptr;
+    QAction* Allocate1 = nullptr;
+    QAction* N10 = nullptr;
+    QAction* RealTimeModus1 = nullptr;
+    QMenu* N11 = nullptr;
+    QAction* TavixWEBPage1 = nullptr;
+    QAction* Info1 = nullptr;
+
+    QPushButton* Hoeher = nullptr;
+    QPushButton* enger = nullptr;
+    QPushButton* Breiter = nullptr;
+    QPushButton* Duenner = nullptr;
+    QGroupBox* Serielle_Schnittstelle = nullptr;
+    QCheckBox* DTR = nullptr;
+    QCheckBox* RTS = nullptr;
+    QLabel* DSR = nullptr;
+    QLabel* CTS = nullptr;
+    QLabel* RxD = nullptr;
+    QPushButton* Timing_Nachmessen = nullptr;
+    QPushButton* High_Perform = nullptr;
+    std::array<QLabel*, 5> Label{}; // Label1 to Label4
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+    QTimer* Timer3 = nullptr;
+
+    // ---- seams ----
+    // Lets pending messages run during macro pauses and batch waits.
+    std::function<void()> ProcessMessages;
+    // The debug window (shown exactly while "&Debug" is ticked).
+    QWidget* DebugFenster = nullptr;
+    // The video window, when the program has one.
+    VideoWindowLink* KameraDialog = nullptr;
+    // Edits a key in learn mode (the learn dialog); none: learn clicks only
+    // mark the key file as changed.
+    std::function<void(TButtonx&)> LerneKnopf;
+
+    // ---- start-up and end ----
+    void FormCreate();
+    void FormActivate();
+    // False when the window is to stay open.
+    bool FormClose();
+    void FormDeactivate();
+    void FormResize();
+    void FormPaint();
+    void Timer2Timer();
+    static QString ExtractFileName_ohneExtension(const QString& path);
+
+    // ---- key grid ----
+    std::int32_t Anzahl_Spalten() const;
+    std::int32_t Anzahl_Zeilen() const;
+    TButtonx* Taste(std::int32_t knopfnummer) const; // "bt_" + number, or null
+    void Platziere_Taste(std::int32_t n);
+    void Platziere_Tasten();
+    void Zeige_Taste(std::int32_t n);
+    void Zeige_Tasten();
+    void Verstecke_Taste(std::int32_t n);
+    void Verstecke_Tasten();
+    void Loesche_Tasten();
+    void Platziere_Groessenknoepfe();
+    void Service_Anzeige();
+    void Tasten_Aufbau();
+    void AenderClick(QPushButton* sender);
+    void Service2Click();
+    void Lernen1Click();
+    void Timer1Timer();
+    void Zeige_Leitungen();
+
+    // ---- key file ----
+    void Schreibe_Fernsteuerdatei(const std::string& name);
+    void Lies_Fernsteuerdatei(const std::string& name);
+    void Lese_Tasten_Belegung_von_Datei(const std::string& name);
+    void Setze_Dateiname(const std::string& name);
+    void Setze_Beschriftung(std::int32_t n, const QString& text);
+    void Standard_Tasten();
+    void Laden1Click();
+    void Speichern1Click();
+    void Speichernunter1Click();
+    void Neu1Click();
+    void Default1Click();
+
+    // ---- key press ----
+    void Befehl_aussenden(std::int32_t Befehlstyp, Sio::TBefehl Befehl, const std::string& code);
+    void TasteClick(TButtonx* sender);
+    void Makrostop1Click();
+    void Timer3Timer();
+    int laufendeMakros() const { return makroTiefe_; }
+
+    // ---- menu ----
+    void Ende1Click();
+    void Kamera1Click();
+    void Debug1Click();
+    void COMClick(QAction* sender);
+    void Turn_Checked_Coms_On();
+    void Allocate1Click();
+    void TavixClassic1Click(QAction* sender);
+    void Englisch1Click(QAction* sender);
+    void RealTimeModus1Click();
+    void Extra_Menuepunkte_ein();
+    void Englische_Menues();
+    void Timing_NachmessenClick();
+    void B_Drehzahl();
+    void High_PerformClick();
+    void Info1Click();
+    void TavixWEBPage1Click();
+
+    const TIRFormOptions& options() const { return options_; }
+    std::filesystem::path programFolder() const;
+
+signals:
+    // The window closed for good: the program ends.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    void buildMenu();
+    void buildPanel();
+    QAction* menuItem(QMenu* menu, const char* name, const QString& caption,
+                      std::function<void()> handler, bool checkable = false);
+    // A menu item whose handler is told which item was chosen.
+    QAction* senderItem(QMenu* menu, const char* name, const QString& caption,
+                        std::function<void(QAction*)> handler, bool checkable = false);
+    void applyBounds();
+    void takeBoundsFromWindow();
+    void warteBatch();
+    void Makro(TButtonx& key);
+
+    TIRFormOptions options_;
+    Fensterlage bounds_{77, 320, 230, 434};
+    QRect applied_;
+    std::array<std::array<TButtonx*, kMaxGrid + 1>, kMaxGrid + 1> keys_{};
+    int makroTiefe_ = 0;
+};
+
+// The one main window of the program (null before it is created).
+extern TIRForm* IRForm;
+
+} // namespace desk

@@ -1,0 +1,87 @@
+#pragma once
+// The system seam: process priority, shutdown, opening a URL, the beep and the
+// OS version. The programs install the host's backend; everything else (tests
+// above all) gets the recorder, so no test can change the real priority or
+// shut the machine down.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+enum class PriorityClass { Normal, Realtime };
+
+struct OsVersion {
+    std::int32_t major = 0;
+    std::int32_t minor = 0;
+    std::int32_t build = 0;
+    std::int32_t platformId = 2;
+    std::string csdVersion; // release text
+};
+
+class System {
+public:
+    virtual ~System() = default;
+    // False when the change was refused for a reason other than privilege.
+    virtual bool setPriorityClass(PriorityClass c) = 0;
+    virtual bool openUrl(const std::string& url) = 0;
+    virtual void beep() = 0;
+    virtual bool shutdown() = 0;
+    virtual OsVersion osVersion() = 0;
+};
+
+// Records every call and answers as told.
+class RecordingSystem final : public System {
+public:
+    bool setPriorityClass(PriorityClass c) override {
+        priorityCalls.push_back(c);
+        current = c;
+        return priorityResult;
+    }
+    bool openUrl(const std::string& url) override {
+        urls.push_back(url);
+        return urlResult;
+    }
+    void beep() override { ++beeps; }
+    bool shutdown() override {
+        ++shutdowns;
+        return true;
+    }
+    OsVersion osVersion() override { return version; }
+
+    std::vector<PriorityClass> priorityCalls;
+    PriorityClass current = PriorityClass::Normal;
+    bool priorityResult = true;
+    std::vector<std::string> urls;
+    bool urlResult = true;
+    int beeps = 0;
+    int shutdowns = 0;
+    OsVersion version;
+};
+
+// Priority and version of the host; the rest does nothing here (the Qt
+// backend adds URL, beep and shutdown).
+class HostSystem : public System {
+public:
+    // Realtime: nice -20, the strongest a normal scheduling class gives; a
+    // real-time class would be throttled in long busy loops. Without the
+    // privilege the process carries on at its priority and success is
+    // reported, as the original platform does. Normal: the nice value the
+    // process had before the first raise.
+    bool setPriorityClass(PriorityClass c) override;
+    bool openUrl(const std::string&) override { return false; }
+    void beep() override {}
+    bool shutdown() override { return false; }
+    OsVersion osVersion() override;
+
+private:
+    bool haveOriginal_ = false;
+    int originalNice_ = 0;
+};
+
+// Not owning; null restores the recorder that is installed by default.
+void setOs(System* s);
+System& os();
+
+} // namespace platform

@@ -1,0 +1,146 @@
+// The Qt layer the forms stand on: active-window reports, scripted prompts,
+// the handler guard, the modal runner and the code-page edge.
+#include "platform/Codepage_qt.h"
+#include "platform/Errors.h"
+#include "platform/Guard_qt.h"
+#include "platform/ModalRunner_qt.h"
+#include "platform/Prompts_qt.h"
+#include "platform/ScopeExit.h"
+#include "platform/WindowTracker_qt.h"
+
+#include <QDialog>
+#include <QLineEdit>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using platform::Answer;
+using platform::PromptKind;
+using platform::WindowTracker;
+
+namespace {
+
+struct Log {
+    std::vector<std::string> events;
+    void add(const std::string& e) { events.push_back(e); }
+};
+
+class PlatformLayer : public ::testing::Test {
+protected:
+    PlatformLayer() {
+        WindowTracker::instance().setFollowFocus(false);
+        prompts.onUnexpected = [this](const QString& d) { unexpected.push_back(d); };
+        platform::setPrompts(&prompts);
+        WindowTracker::instance().registerWindow(
+            &a, [this] { log.add("A+"); }, [this] { log.add("A-"); });
+        WindowTracker::instance().registerWindow(
+            &b, [this] { log.add("B+"); }, [this] { log.add("B-"); });
+    }
+    ~PlatformLayer() override {
+        WindowTracker::instance().unregisterWindow(&a);
+        WindowTracker::instance().unregisterWindow(&b);
+        platform::setPrompts(nullptr);
+        platform::clearModalScripts();
+    }
+    int a = 0, b = 0;
+    Log log;
+    platform::ScriptedPrompts prompts;
+    std::vector<QString> unexpected;
+};
+
+} // namespace
+
+TEST_F(PlatformLayer, ActivationIsReportedOnlyBetweenOwnWindows) {
+    auto& t = WindowTracker::instance();
+    t.activate(&a);
+    t.activate(&a);
+    t.activate(&b);
+    t.activate(nullptr); // another program
+    t.activate(&b);      // and back
+    t.activate(&a);
+    EXPECT_EQ(log.events, (std::vector<std::string>{"A+", "A-", "B+", "B-", "A+"}));
+
+    // A box over A: A is deactivated and activated again, also when the box
+    // comes up inside A's own activation.
+    log.events.clear();
+    prompts.expectMessage("eins").expectYesNo("zwei", true);
+    platform::prompts().message("eins");
+    EXPECT_TRUE(platform::prompts().yesNo("zwei"));
+    EXPECT_EQ(log.events, (std::vector<std::string>{"A-", "A+", "A-", "A+"}));
+    t.unregisterWindow(&b);
+    t.activate(&b); // an unknown window: A goes, nothing comes
+    EXPECT_EQ(log.events.back(), "A-");
+}
+
+TEST_F(PlatformLayer, ScriptedPromptsAnswerInOrderAndReportStrangers) {
+    prompts.expect(PromptKind::YesNoCancel, "sichern?", Answer::Cancel)
+        .expect(PromptKind::Save, "F (*.cdx)", Answer::Ok, QString("/tmp/name"))
+        .expect(PromptKind::Save, "", Answer::Ok, QString("/tmp/name.txt"))
+        .expect(PromptKind::Input, "Zahl", Answer::Ok, QString("42"));
+    EXPECT_EQ(platform::prompts().yesNoCancel("sichern?"), Answer::Cancel);
+    platform::FileDialogOptions o;
+    o.filter = "F (*.cdx)";
+    o.defaultSuffix = "cdx";
+    EXPECT_EQ(platform::prompts().saveFile(o), QString("/tmp/name.cdx"));
+    EXPECT_EQ(platform::prompts().saveFile(o), QString("/tmp/name.txt"));
+    EXPECT_EQ(platform::prompts().inputQuery("T", "Zahl", ""), QString("42"));
+    EXPECT_TRUE(unexpected.empty());
+
+    // Not expected: reported, and answered with the safe choice.
+    EXPECT_FALSE(platform::prompts().yesNo("löschen?"));
+    EXPECT_EQ(platform::prompts().openFile(o), std::nullopt);
+    ASSERT_EQ(unexpected.size(), 2u);
+    EXPECT_TRUE(unexpected[0].contains("löschen?"));
+    EXPECT_EQ(prompts.shown().size(), 6u);
+}
+
+TEST_F(PlatformLayer, GuardShowsTheErrorEndsTheHandlerAndRestores) {
+    bool restored = false;
+    bool after = false;
+    prompts.expectError("Bereichsfehler: Tabelle[9]")
+        .expectError("Gr\u00f6\u00dfe")
+        .expectError("Unbekannter Fehler");
+    platform::guarded([&] {
+        platform::ScopeExit back([&] { restored = true; });
+        int t[3] = {};
+        tabelle(t, 9) = 1;
+        after = true;
+    });
+    EXPECT_TRUE(restored);
+    EXPECT_FALSE(after);
+    // Messages of the engine are Windows-1252 bytes.
+    platform::guarded([] {
+        throw EInOutError("Gr\xF6\xDF"
+                          "e");
+    });
+    platform::guarded([] { throw 5; });
+    EXPECT_TRUE(unexpected.empty());
+}
+
+TEST_F(PlatformLayer, ModalRunnerPlaysScriptsOverTheActiveWindow) {
+    WindowTracker::instance().activate(&a);
+    log.events.clear();
+    QDialog d;
+    auto* edit = new QLineEdit(&d);
+    platform::queueModalScript([&](QDialog& dlg) {
+        log.add("script");
+        edit->setText("eingegeben");
+        return static_cast<int>(dlg.isModal() ? QDialog::Rejected : QDialog::Accepted);
+    });
+    EXPECT_EQ(platform::runModal(d), QDialog::Accepted);
+    EXPECT_EQ(edit->text(), "eingegeben");
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_EQ(log.events, (std::vector<std::string>{"A-", "script", "A+"}));
+    EXPECT_EQ(platform::pendingModalScripts(), 0u);
+}
+
+TEST(CodepageQt, WindowsBytesAndQtStringsRoundTrip) {
+    const std::string bytes = "Gr\xF6\xDF"
+                              "e \x80 \x84x\x93";
+    const QString text = platform::fromCp1252(bytes);
+    EXPECT_EQ(text, QString::fromUtf8("Größe € „x“"));
+    EXPECT_EQ(platform::toCp1252(text), bytes);
+    EXPECT_EQ(platform::toCp1252(QString::fromUtf8("日本")), "??");
+}
