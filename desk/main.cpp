@@ -7,6 +7,7 @@
 #include "platform/WindowTracker_qt.h"
 
 #include "sim/PortAccess.h"
+#include "video/Kamera_qt.h"
 
 #include <QApplication>
 #include <QFile>
@@ -54,6 +55,8 @@ int main(int argc, char** argv) {
     mainWindow.DebugFenster = &debugDisplay;
     // The learn dialog, the recorder editor, the video window and its
     // parameters come next in this order.
+    video::TKameraDialog kameraDialog(mainWindow);
+    mainWindow.KameraDialog = &kameraDialog;
 
     mainWindow.show();
     // The application activates its main window when the loop starts.
