@@ -321,6 +321,7 @@ void TKameraDialog::FormCreate() {
                 [this, b](int) { platform::guarded([&] { CountBox1ComboBox1Click(b); }); });
         for (int n = 1; n <= 12; ++n) {
             QToolButton* knopf = box->SpeedButton[static_cast<std::size_t>(n)];
+            knopf->setProperty("GroupIndex", b);
             connect(knopf, &QToolButton::clicked, this, [this, knopf, b] {
                 platform::guarded([&] {
                     if (b <= 3) vcrClick(knopf);
