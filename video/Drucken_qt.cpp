@@ -40,8 +40,7 @@ public:
         seite_ = 1;
     }
     void zeile(const QString& text) override {
-        const int seitenhoehe = painter_.viewport().height();
-        if (y_ + hoehe_ > seitenhoehe && y_ > 0) {
+        if (voll()) {
             if (!printer_.newPage()) throw EInOutError("Druckerfehler");
             ++seite_;
             y_ = 0;
@@ -49,12 +48,15 @@ public:
         painter_.drawText(0, y_ + QFontMetrics(painter_.font(), painter_.device()).ascent(), text);
         y_ += hoehe_;
     }
-    int seite() const override { return seite_; }
+    // A line end that leaves no room for the next line opens the next page;
+    // the page itself starts with the next line, so no empty page ends a job.
+    int seite() const override { return seite_ + (voll() ? 1 : 0); }
     void beenden() override {
         if (painter_.isActive()) painter_.end();
     }
 
 private:
+    bool voll() const { return y_ > 0 && y_ + hoehe_ > painter_.viewport().height(); }
     QPrinter& printer_;
     QPainter painter_;
     int hoehe_ = 1;
