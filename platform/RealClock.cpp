@@ -5,18 +5,23 @@
 namespace platform {
 
 namespace {
-std::int64_t monotonicNs() {
+std::int64_t hostNs() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<std::int64_t>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
 }
+
+// Counted from the start of the process, so that picoseconds (and the
+// counter derived from them) stay far from overflow whatever the host's
+// uptime; the tick count keeps the host's own base, as a tick count does.
+const std::int64_t startNs = hostNs();
+
+std::int64_t monotonicNs() { return hostNs() - startNs; }
 } // namespace
 
 std::int64_t RealClock::performanceCounter() { return psToCounter(monotonicNs() * 1000); }
 
-std::uint32_t RealClock::tickCount() {
-    return static_cast<std::uint32_t>(monotonicNs() / 1000000);
-}
+std::uint32_t RealClock::tickCount() { return static_cast<std::uint32_t>(hostNs() / 1000000); }
 
 void RealClock::sleepMs(std::uint32_t ms) {
     timespec ts{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};

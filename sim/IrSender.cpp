@@ -6,15 +6,12 @@ std::int64_t roundUs(Ps ps) {
     return ps >= 0 ? (ps + kPsPerUs / 2) / kPsPerUs : -((-ps + kPsPerUs / 2) / kPsPerUs);
 }
 
-void IrSender::onConnected(Ps, int channel) {
-    channel_ = channel;
-}
-
 void IrSender::onTxd(Ps t, bool mark, bool) {
     if (!mark) {
         if (!lit_) {
             lit_ = true;
             pulseStart_ = t;
+            channel_ = adapter().channel();
         }
         return;
     }

@@ -39,7 +39,6 @@ public:
     explicit IrSender(Ps maxGapPs = kDefaultMaxGapPs) : maxGapPs_(maxGapPs) {}
     std::string name() const override { return "IR sender"; }
 
-    void onConnected(Ps t, int channel) override;
     void onTxd(Ps t, bool mark, bool breakOn) override;
 
     const std::vector<IrBurst>& bursts() const { return bursts_; }

@@ -7,7 +7,13 @@
 // On a platform::VirtualClock everything is deterministic: time moves by the
 // modelled cost of each port access, loop turn and counter read. On the
 // host's clock (platform::RealClock) it runs in real time for interactive use;
-// events are still processed lazily, at port accesses or sync().
+// events are still processed lazily, at port accesses or sync(). So code that
+// acts on the time line from outside (a GUI handler pressing a scripted key,
+// attaching a device) calls sync() first, or uses attach() below, so that
+// "now" is the clock's now and not the time of the last port access. Devices
+// should compute slow state (a tape position) from elapsed time when asked
+// rather than tick with periodic events, so that an idle real-time session
+// costs nothing.
 //
 //   platform::VirtualClock clock;
 //   sim::SimAdapter sim(clock, 0x3F8);
@@ -38,6 +44,11 @@ struct SimAdapter {
     // Processes everything due up to the clock's now.
     void sync() { queue.runUntil(clock.nowPs()); }
     void setFault(Fault f, bool on = true) { bus.setFault(f, on); }
+    // Attaches a device at the clock's now.
+    void attach(std::shared_ptr<Device> device, std::initializer_list<int> channels) {
+        sync();
+        adapter.attach(std::move(device), channels);
+    }
 
     platform::Clock& clock;
     EventQueue queue;

@@ -1,6 +1,10 @@
 // The engine's own UART routines against the simulated adapter.
 
+#include "engine/IrSend.h"
 #include "support/SimFixture.h"
+
+#include <cstdlib>
+#include <vector>
 
 class EngineOnSim : public SimFixture {};
 
@@ -26,4 +30,183 @@ TEST_F(EngineOnSim, SetupChannelAndLines) {
     Sio::Warte_Sender_leer();
     EXPECT_TRUE(Sio::Sende_Timeout);
     EXPECT_EQ(sim.bus.accesses() - before, 20002u);
+}
+
+namespace {
+
+// The bytes written to the transmit register (not the divisor latch), in order.
+std::vector<std::uint8_t> thrWrites(const sim::PortBus& bus) {
+    std::vector<std::uint8_t> out;
+    bool dlab = false;
+    for (const auto& w : bus.writes()) {
+        if (w.port == 0x3FB) dlab = (w.value & 0x80) != 0;
+        if (w.port == 0x3F8 && !dlab) out.push_back(w.value);
+    }
+    return out;
+}
+
+Sio::TBefehl befehl(std::initializer_list<std::int32_t> values) {
+    Sio::TBefehl b{};
+    std::size_t i = 0;
+    for (auto v : values)
+        b[i++] = v;
+    return b;
+}
+
+constexpr sim::Ps kTickPs = sim::kPsPerSecond / platform::Clock::kCounterFrequency + 1;
+
+sim::Ps counterToPs(std::int64_t ticks) {
+    return static_cast<sim::Ps>(
+        static_cast<__int128>(ticks) * sim::kPsPerSecond / platform::Clock::kCounterFrequency + 1);
+}
+
+} // namespace
+
+class IrSend : public SimFixture {
+protected:
+    // Two counter ticks, one counter read, two port accesses.
+    sim::Ps startTolerance() {
+        return 2 * kTickPs + clock.costs().counterReadPs +
+               2 * sim::kPsPerSecond / clock.costs().portAccessesPerSecond;
+    }
+    void send(const Sio::TBefehl& cmd) {
+        sim.bus.setLogWrites(true);
+        Sio::IR_Senden(cmd);
+        sim.sync();
+    }
+};
+
+TEST_F(IrSend, TableAndCarrierCharacters) {
+    send(befehl({1, 560, 560, 0}));
+    EXPECT_EQ(Sio::IR_Messwerte[1], 22);
+    EXPECT_EQ(Sio::IR_Messwerte[2], 1120);
+    EXPECT_EQ(Sio::IR_Messwerte[3], 0);
+    EXPECT_EQ(thrWrites(sim.bus),
+              (std::vector<std::uint8_t>{0x5B, 0x5B, 0x5B, 0x5B, 0x5B, 0x5B, 0x5B, 0xFF}));
+    EXPECT_EQ(sim.irSender->text(sim::IrSender::Unit::CarrierPeriods), "m22");
+    EXPECT_EQ(sim.irSender->text(), "m573");
+    EXPECT_EQ(sim.uart.lineControl(), 2) << "115200 7N1 stays set";
+    EXPECT_EQ(sim.uart.divisor(), 1u);
+    EXPECT_TRUE(sim.uart.fifoEnabled());
+    EXPECT_EQ(memo.lines.back(), " IRX ");
+
+    // 39, 52 and 78 µs round to 1, 2 and 3 carrier periods.
+    sim.bus.clearWrites();
+    sim.irSender->clear();
+    send(befehl({1, 39, 1000, 52, 1000, 78, 1000, 0}));
+    EXPECT_EQ(thrWrites(sim.bus), (std::vector<std::uint8_t>{0xFF, 0xFB, 0x5B}));
+    EXPECT_EQ(sim.irSender->text(sim::IrSender::Unit::CarrierPeriods), "m1s1013m2s1000m3");
+
+    // A pulse of 13 µs rounds to 0 and ends the frame there; an empty
+    // command sends nothing; a repeat count of 0 neither.
+    sim.bus.clearWrites();
+    sim.irSender->clear();
+    send(befehl({2, 560, 560, 13, 560, 560, 560, 0}));
+    EXPECT_EQ(sim.irSender->text(sim::IrSender::Unit::CarrierPeriods), "m22s547m22");
+    for (auto cmd : {befehl({1, 0, 560, 560}), befehl({0, 560, 560, 0}), befehl({-1, 560, 0})}) {
+        sim.irSender->clear();
+        const auto t0 = clock.nowPs();
+        send(cmd);
+        EXPECT_TRUE(sim.irSender->bursts().empty());
+        EXPECT_GE(clock.nowPs() - t0, 200 * sim::kPsPerMs) << "100 ms before and after";
+    }
+}
+
+TEST_F(IrSend, ChannelOfTheIrUnit) {
+    Sio::Setze_IR_Einheit(3);
+    send(befehl({1, 560, 560, 0}));
+    ASSERT_EQ(sim.adapter.channelLog().size(), 1u);
+    const auto& change = sim.adapter.channelLog()[0];
+    EXPECT_EQ(change.to, 3);
+    EXPECT_EQ(sim.uart.modemControl() & 3, 3) << "DTR and RTS on";
+    ASSERT_EQ(sim.irSender->bursts().size(), 1u);
+    const sim::Ps wait = sim.irSender->bursts()[0].start - change.at;
+    EXPECT_GE(wait, 120 * sim::kPsPerMs);
+    EXPECT_LE(wait, 120 * sim::kPsPerMs + 10 * sim::kPsPerUs);
+    EXPECT_EQ(sim.irSender->bursts()[0].channel, 3);
+
+    Sio::Setze_IR_Einheit(0);
+    sim.irSender->clear();
+    send(befehl({1, 560, 560, 0}));
+    ASSERT_EQ(sim.adapter.channelLog().size(), 2u);
+    const auto& back = sim.adapter.channelLog()[1];
+    EXPECT_EQ(back.to, 0);
+    EXPECT_EQ(sim.uart.modemControl() & 3, 0) << "both lines off";
+    const sim::Ps wait0 = sim.irSender->bursts()[0].start - back.at;
+    EXPECT_GE(wait0, 100 * sim::kPsPerMs);
+    EXPECT_LE(wait0, 100 * sim::kPsPerMs + 10 * sim::kPsPerUs);
+}
+
+TEST_F(IrSend, NecFrameRepeatedThreeTimes) {
+    // 9000/4500 header, 32 bits (560 on, 560 or 1690 off), stop pulse, gap.
+    Sio::TBefehl cmd{};
+    std::size_t n = 0;
+    cmd[n++] = 3;
+    cmd[n++] = 9000;
+    cmd[n++] = 4500;
+    const std::uint32_t code = 0x20DF10EF;
+    for (int bit = 0; bit < 32; ++bit) {
+        cmd[n++] = 560;
+        cmd[n++] = (code >> bit) & 1 ? 1690 : 560;
+    }
+    cmd[n++] = 560;
+    cmd[n++] = 40000;
+    const std::size_t pulsesPerFrame = (n - 1) / 2;
+    send(cmd);
+
+    const auto& bursts = sim.irSender->bursts();
+    ASSERT_EQ(bursts.size(), 3 * pulsesPerFrame);
+    const sim::Ps lastStart = counterToPs(Sio::Sendestart);
+    const sim::Ps frameStart[3] = {bursts[0].start, bursts[pulsesPerFrame].start,
+                                   bursts[2 * pulsesPerFrame].start};
+    EXPECT_LE(frameStart[2] - lastStart, startTolerance());
+    EXPECT_GE(frameStart[2] - lastStart, 0);
+    for (int rep = 0; rep < 3; ++rep) {
+        // The frame start is the engine's Sendestart within tolerance; each
+        // burst starts at that + the previous pause's deadline.
+        const sim::Ps origin = rep == 2 ? lastStart : frameStart[rep];
+        std::int64_t deadlineUs = 0;
+        for (std::size_t p = 0; p < pulsesPerFrame; ++p) {
+            const auto& b = bursts[rep * pulsesPerFrame + p];
+            const std::int32_t request = cmd[1 + 2 * p];
+            EXPECT_EQ(b.pulses, Sio::Runden(request * 0.0384)) << "burst " << p;
+            EXPECT_LE(std::abs(b.lengthPs() - request * sim::kPsPerUs),
+                      sim::IrBurst::kCarrierPeriodPs / 2);
+            if (p > 0) {
+                const sim::Ps late = b.start - (origin + deadlineUs * sim::kPsPerUs);
+                EXPECT_GE(late, rep == 2 ? 0 : -kTickPs) << "rep " << rep << " burst " << p;
+                EXPECT_LE(late, startTolerance()) << "rep " << rep << " burst " << p;
+            }
+            deadlineUs += request + cmd[2 + 2 * p];
+        }
+        if (rep < 2) {
+            const sim::Ps nextLate = frameStart[rep + 1] - (origin + deadlineUs * sim::kPsPerUs);
+            EXPECT_LE(nextLate, 2 * startTolerance()) << "repeat follows at once";
+        }
+    }
+    EXPECT_FALSE(Sio::Sende_Timeout);
+}
+
+TEST_F(IrSend, StuckTransmitterTimesOutButRunsThePauses) {
+    const auto cmd = befehl({1, 560, 5000, 560, 5000, 0});
+    const auto t0 = clock.nowPs();
+    send(cmd);
+    const auto normal = clock.nowPs() - t0;
+    EXPECT_EQ(sim.irSender->bursts().size(), 2u);
+
+    sim.setFault(sim::Fault::TransmitterStuckBusy);
+    sim.irSender->clear();
+    const auto t1 = clock.nowPs();
+    send(cmd);
+    const auto stuck = clock.nowPs() - t1;
+    EXPECT_TRUE(sim.irSender->bursts().empty());
+    EXPECT_TRUE(Sio::Sende_Timeout);
+    ASSERT_GE(memo.lines.size(), 2u);
+    const std::string& timeoutLine = memo.lines[memo.lines.size() - 2];
+    EXPECT_EQ(timeoutLine.substr(timeoutLine.size() - 18), "** send_timeout **");
+    EXPECT_EQ(memo.lines.back(), " IRX ");
+    // The pauses still run to their deadlines: the frame lasts as long as
+    // the 20002 reads of the one wait that timed out, or 11.12 ms, whichever ends later.
+    EXPECT_GE(stuck, normal - 100 * sim::kPsPerUs);
+    EXPECT_LE(stuck, normal + 30 * sim::kPsPerMs);
 }

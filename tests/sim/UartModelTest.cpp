@@ -234,3 +234,27 @@ TEST(UartModel, AdapterConnectsOnlyTheSelectedChannel) {
     r.sim.setFault(sim::Fault::PortAccessRefused);
     EXPECT_THROW(r.in(5), sim::PortAccessRefused);
 }
+
+TEST(UartModel, RunsOnTheHostClock) {
+    // Real time: a character at 115200 7N1 cannot be done before 78.125 µs of
+    // host time have passed; the loop is bounded by the host's own time.
+    platform::RealClock host;
+    sim::SimAdapter sim(host, kBase);
+    auto out = [&](int reg, std::uint8_t v) { sim.bus.out(kBase + reg, v); };
+    out(3, 0x82);
+    out(0, 1);
+    out(1, 0);
+    out(3, 0x02);
+    const Ps t0 = host.nowPs();
+    out(0, 0x5B);
+    Ps done = 0;
+    while (host.nowPs() - t0 < sim::kPsPerSecond)
+        if (sim.bus.in(kBase + 5) & 0x40) {
+            done = host.nowPs();
+            break;
+        }
+    ASSERT_NE(done, 0);
+    EXPECT_GE(done - t0, 78125000);
+    ASSERT_EQ(sim.irSender->bursts().size(), 1u);
+    EXPECT_EQ(sim.irSender->bursts()[0].pulses, 3);
+}

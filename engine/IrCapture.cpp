@@ -1,0 +1,269 @@
+#include "engine/IrCapture.h"
+
+#include "engine/IrLernen.h"
+#include "engine/Sio.h"
+#include "engine/SioText.h"
+#include "engine/WavExport.h"
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+namespace Sio {
+
+namespace {
+
+void voranstellen(std::string_view text) { IR_Fehlertext.insert(0, text); }
+
+void voranstellenUndZeigen(std::string_view text) {
+    voranstellen(text);
+    Debug_WriteLn(IR_Fehlertext);
+}
+
+std::int32_t alsInt32(std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+// What one pass of the polling loops saw.
+struct Erfassung {
+    std::int32_t s = 0;          // stamps stored
+    bool zeitueberschreitung = false;
+    bool ueberlauf = false;      // stamp cap reached, or the line never went quiet
+};
+
+// Waits for the first change of the detector line, then stamps the changes
+// until the line has been quiet for Q reads. In standard resolution a pass
+// counts when the DSR level differs from the last one; in high resolution
+// every pass after the first asks the UART's delta bit, so that changes
+// shorter than one poll period (carrier cycles) are not lost. The first pass
+// of either looks at the level of the read that ended the wait: any change
+// starts the capture, whatever its direction.
+Erfassung erfassen(bool hochaufloesend) {
+    // W and Q are counts of port reads; 15 s of polling at a high rate is
+    // beyond 32 bits.
+    const std::int64_t W = 15LL * Anfragen_Sec;
+    const std::int64_t Q = Anfragen_Sec / 2;
+    IR_Messwerte.fill(0);
+
+    Erfassung e;
+    std::uint8_t m = Port_Lesen(Port_MSR);
+    std::uint8_t ref = m & MSR_DSR;
+    std::int64_t r = 0;
+    do {
+        m = Port_Lesen(Port_MSR);
+        ++r;
+    } while ((m & MSR_DSR) == ref && r <= W);
+    e.zeitueberschreitung = r >= W;
+
+    std::int32_t s = 0;
+    std::int64_t q = 0;
+    std::int64_t lesungen = 0;
+    bool erster = true;
+    for (;;) {
+        bool wechsel;
+        if (erster || !hochaufloesend) {
+            wechsel = (m & MSR_DSR) != ref;
+            if (wechsel)
+                ref = m & MSR_DSR;
+        } else {
+            wechsel = (m & MSR_DDSR) != 0;
+        }
+        erster = false;
+        if (wechsel) {
+            IR_Messwerte[static_cast<std::size_t>(s)] = Zaehlerstand();
+            q = 0;
+            if (s < Stempel_Grenze) {
+                ++s;
+            } else {
+                e.ueberlauf = true; // the stamp in the last slot ends the capture
+                break;
+            }
+        } else {
+            ++q;
+        }
+        m = Port_Lesen(Port_MSR);
+        if (q > Q)
+            break;
+        // A line that never goes quiet (flicker, a key held without a gap)
+        // must not hold the thread for ever.
+        if (++lesungen > W) {
+            e.ueberlauf = true;
+            break;
+        }
+    }
+    e.s = s;
+    if (s >= Stempel_Grenze)
+        e.ueberlauf = true;
+    return e;
+}
+
+void stempelEnden(std::int32_t s) {
+    // s <= 99997, so these stay inside the array.
+    IR_Messwerte[static_cast<std::size_t>(s)] = 0;
+    IR_Messwerte[static_cast<std::size_t>(s) + 1] = 0;
+    IR_Messwerte[static_cast<std::size_t>(s) + 2] = 0;
+}
+
+void ueberlaufUndTimeout(const Erfassung& e) {
+    if (e.ueberlauf)
+        voranstellenUndZeigen(" *Ueberlauf* ");
+    if (e.zeitueberschreitung)
+        voranstellenUndZeigen(" *Timeout* ");
+}
+
+void laengsteUndAnzahl(std::int32_t n) {
+    Debug_WriteLn("Laengste_Zeitspanne : " + Zahl_Text(Laengste_Zeitspanne()));
+    if (n % 2 == 0)
+        voranstellenUndZeigen(" *falsche # IR Impulse ");
+}
+
+// A capture of 2 to 20 durations is a repeat code or a fragment: watch again.
+bool nochmal(std::int32_t n) { return n >= 2 && n <= 20 && IR_Methode != 1; }
+
+// Merges the carrier cycles of each pulse (stamp gaps below the threshold)
+// into one pulse; works in counter ticks on entries 1..n. Returns the number
+// of durations that remain.
+std::int32_t traegerZusammenfassen(std::int32_t n) {
+    auto& M = IR_Messwerte;
+    const std::int64_t letzter = static_cast<std::int64_t>(M.size()) - 1;
+    std::int64_t p = 1;
+    std::int64_t c = 2;
+    // Entries n+1 .. n+3 are 0, and c never passes n + 1 while p is a pulse,
+    // so every index below stays inside the array.
+    while (M[static_cast<std::size_t>(p)] != 0 && p <= n) {
+        while (M[static_cast<std::size_t>(c)] < Traeger_Schwelle && c <= n) {
+            M[static_cast<std::size_t>(p)] += M[static_cast<std::size_t>(c)];
+            ++c;
+        }
+        M[static_cast<std::size_t>(p + 1)] = M[static_cast<std::size_t>(c)];
+        M[static_cast<std::size_t>(p + 2)] = M[static_cast<std::size_t>(c + 1)];
+        p += 2;
+        c += 2;
+    }
+    for (std::int64_t k = p + 1; k <= p + 6 && k <= letzter; ++k)
+        M[static_cast<std::size_t>(k)] = 0;
+    // The copy leaves up to two zero entries before p; the list ends at the
+    // first of them.
+    std::int64_t anzahl = 0;
+    while (anzahl + 1 < p && M[static_cast<std::size_t>(anzahl + 1)] != 0)
+        ++anzahl;
+    return static_cast<std::int32_t>(anzahl);
+}
+
+} // namespace
+
+void IR_einlesen() {
+    Debug_WriteLn("*** IR_einlesen ***");
+    std::int32_t n = 0;
+    do {
+        const Erfassung e = erfassen(false);
+        const std::int32_t s = e.s;
+        if (s > 800)
+            voranstellen(" * IR Befehl zu lang *");
+        stempelEnden(s);
+        n = s - 1;
+        for (std::int32_t k = n; k >= 1; --k)
+            IR_Messwerte[static_cast<std::size_t>(k)] =
+                Ticks_nach_us(IR_Messwerte[static_cast<std::size_t>(k)] -
+                              IR_Messwerte[static_cast<std::size_t>(k) - 1]);
+        IR_Messwerte[0] = 0;
+        IR_Burstende = n;
+        Debug_WriteLn("Anzahl Wechsel = IR_Burstende : " + Zahl_Text(n));
+        ueberlaufUndTimeout(e);
+        Debug_WriteLn("Zu_kurz_Schwelle (us) : " + Zahl_Text(Zu_kurz_Schwelle));
+        bool zuKurz = false;
+        for (std::int32_t k = 1; k <= n; ++k)
+            if (IR_Messwerte[static_cast<std::size_t>(k)] < Zu_kurz_Schwelle)
+                zuKurz = true;
+        if (zuKurz)
+            voranstellenUndZeigen(" *Impulse zu kurz* ");
+        laengsteUndAnzahl(n);
+        if (Debug_Statistik) {
+            Messwerte_ausgeben();
+            Haeufigkeitsverteilung();
+        }
+    } while (nochmal(n));
+    if (!WAV_Dateiname.empty())
+        WAV_Schreiben();
+}
+
+void IR_high_res_einlesen() {
+    Debug_WriteLn("*** IR_high_res_einlesen ***");
+    std::int32_t n = 0;
+    do {
+        const Erfassung e = erfassen(true);
+        const std::int32_t s = e.s;
+        stempelEnden(s);
+        n = s - 1;
+        for (std::int32_t k = n; k >= 1; --k)
+            IR_Messwerte[static_cast<std::size_t>(k)] -= IR_Messwerte[static_cast<std::size_t>(k) - 1];
+        IR_Messwerte[0] = 0;
+        IR_Burstende = n;
+        Debug_WriteLn("Anzahl Wechsel = IR_Burstende : " + Zahl_Text(n));
+        ueberlaufUndTimeout(e);
+        // Without a duration there is nothing to merge, and the count stays
+        // as the stamps gave it, as in standard resolution.
+        if (n >= 1) {
+            n = traegerZusammenfassen(n);
+            IR_Burstende = n;
+        }
+        for (std::int32_t k = 1; k <= n; ++k)
+            IR_Messwerte[static_cast<std::size_t>(k)] = Ticks_nach_us(IR_Messwerte[static_cast<std::size_t>(k)]);
+        laengsteUndAnzahl(n);
+    } while (nochmal(n));
+    if (!WAV_Dateiname.empty())
+        WAV_Schreiben();
+}
+
+std::int32_t Laengste_Zeitspanne() {
+    std::int64_t l = IR_Messwerte[1];
+    for (std::size_t i = 1; i < IR_Messwerte.size() && IR_Messwerte[i] > 0; ++i)
+        l = std::max(l, IR_Messwerte[i]);
+    return alsInt32(l);
+}
+
+void Messwerte_ausgeben() {
+    std::size_t i = 1;
+    do {
+        if ((i - 1) % 16 == 0) {
+            Debug_WriteLn("");
+            Debug_Write(Zahl_Text(static_cast<std::int32_t>(i)) + ":");
+        }
+        Debug_Write(Zahl_Text(alsInt32(IR_Messwerte[i])));
+        ++i;
+    } while (i < IR_Messwerte.size() && IR_Messwerte[i] != 0);
+    Debug_WriteLn("");
+}
+
+void Haeufigkeitsverteilung() {
+    Debug_WriteLn("Haeufigkeitsverteilung");
+    const std::int32_t l = Laengste_Zeitspanne();
+    if (l > 0) {
+        // Counting each value from 1 to the longest duration would take
+        // seconds after a long capture; sorting gives the same table.
+        std::vector<std::int64_t> werte;
+        const std::int64_t ende = std::min<std::int64_t>(IR_Burstende, IR_Messwerte.size() - 1);
+        for (std::int64_t k = 1; k <= ende; ++k) {
+            const std::int64_t v = IR_Messwerte[static_cast<std::size_t>(k)];
+            if (v >= 1 && v <= l)
+                werte.push_back(v);
+        }
+        std::sort(werte.begin(), werte.end());
+        std::int32_t paare = 0;
+        for (std::size_t a = 0; a < werte.size();) {
+            std::size_t b = a;
+            while (b < werte.size() && werte[b] == werte[a])
+                ++b;
+            ++paare;
+            if (paare % 10 == 0)
+                Debug_WriteLn("");
+            Debug_Write(Zahl_Text(alsInt32(werte[a])) + "-" +
+                        Zahl_Text(static_cast<std::int32_t>(b - a)));
+            a = b;
+        }
+    }
+    Debug_WriteLn("");
+}
+
+} // namespace Sio

@@ -1,0 +1,30 @@
+#pragma once
+// Recording one IR command from the detector on the DSR line: the line is
+// polled as fast as the port allows, every change is stamped with the
+// performance counter, and the stamps become a list of durations in µs
+// (entry 0 = 0, pulses odd, pauses even, ended by a 0) in IR_Messwerte.
+
+#include <cstdint>
+#include <string>
+
+namespace Sio {
+
+// Error text of the last learn; the capture and the analysis only prepend.
+inline std::string IR_Fehlertext;
+// Number of durations of the last capture.
+inline std::int32_t IR_Burstende = 0;
+
+// Stamps at most; a capture that reaches the cap ends there.
+inline constexpr std::int32_t Stempel_Grenze = 99997;
+// Durations shorter than this are not from a real remote (µs).
+inline constexpr std::int32_t Zu_kurz_Schwelle = 100;
+// Stamp gaps below this many counter ticks are carrier cycles of one pulse.
+inline constexpr std::int64_t Traeger_Schwelle = 290;
+
+void IR_einlesen();
+void IR_high_res_einlesen();
+std::int32_t Laengste_Zeitspanne();
+void Messwerte_ausgeben();
+void Haeufigkeitsverteilung();
+
+} // namespace Sio

@@ -1,0 +1,192 @@
+#include "engine/IrLernen.h"
+
+#include "engine/IrAnalyse.h"
+#include "engine/IrCapture.h"
+#include "engine/SioText.h"
+#include "engine/WavExport.h"
+#include "platform/Errors.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace Sio {
+
+namespace {
+
+std::int64_t& M(std::int64_t i) { return tabelle(IR_Messwerte, i, "IR_Messwerte"); }
+
+std::int32_t alsInt32(std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+constexpr std::int32_t Befehl_letzter = 800;
+
+// The sum C and count S of the short pairs (pulse + pause) give the unit.
+struct Paare {
+    std::int64_t anzahl = 0;
+};
+
+Paare bestimmeBitEinheit() {
+    std::int64_t m = M(1) + M(2);
+    for (std::int64_t i = 3; M(i) != 0 && M(i + 1) != 0; i += 2)
+        m = std::min(m, M(i) + M(i + 1));
+    const std::int64_t grenze = Runden(1.25 * static_cast<double>(m));
+    std::int64_t C = 0;
+    std::int64_t S = 0;
+    for (std::int64_t i = 1; M(i) != 0 && M(i + 1) != 0; i += 2) {
+        const std::int64_t paar = M(i) + M(i + 1);
+        if (paar < grenze) {
+            ++C;
+            S += paar;
+        }
+    }
+    Bit_Einheit = Standard_Bit_Einheit;
+    if (C > 0)
+        Bit_Einheit = alsInt32(Runden(static_cast<double>(S) / static_cast<double>(C) / 2.0));
+    return Paare{C};
+}
+
+void rohdatenKopieren(TBefehl& Befehl) {
+    for (std::int64_t i = 1; i <= Befehl_letzter; ++i)
+        Befehl[static_cast<std::size_t>(i)] = alsInt32(M(i));
+    Befehl[799] = 0;
+    Befehl[800] = 0;
+}
+
+// The frame and its closing zeros must fit in the command.
+void rahmenPasst(std::int32_t laenge) {
+    if (static_cast<std::int64_t>(laenge) + 3 > Befehl_letzter || laenge < 0)
+        throw ERangeError("Bereichsfehler: Befehl[" + std::to_string(static_cast<std::int64_t>(laenge) + 3) + "]");
+}
+
+void nichtSauber(std::string& Code, std::string& Kommentar) {
+    Debug_WriteLn("Errorcode = " + IR_Fehlertext);
+    TBytetabelle bytes{};
+    std::int32_t ende = 0;
+    Puzzle_Bits_Auseinander(1, ende, bytes);
+    Code = Bytes_nach_Hextext(bytes);
+    Kommentar = Kommentar_nicht_sauber;
+}
+
+void methode2(TBefehl& Befehl, std::string& Code, std::string& Kommentar, bool Optimieren,
+              std::int64_t C) {
+    Debug_WriteLn("IR_Methode 2");
+    if (C < 3)
+        IR_Fehlertext += "unruhiger Verlauf";
+    rohdatenKopieren(Befehl);
+    const double einheit = std::max(Bit_Einheit, 1);
+    for (std::int64_t i = 1; M(i) != 0; ++i)
+        M(i) = Runden(static_cast<double>(M(i)) / einheit) * static_cast<std::int64_t>(einheit);
+
+    // Only pauses end a frame: a long header pulse is part of it.
+    Anzahl_Befehlspausen = 0;
+    Single_Laenge = 0;
+    const std::int64_t lang = 8LL * Bit_Einheit;
+    for (std::int64_t i = 1; M(i) != 0; ++i) {
+        if (Anzahl_Befehlspausen == 0)
+            ++Single_Laenge;
+        if (i % 2 == 0 && M(i) > lang)
+            ++Anzahl_Befehlspausen;
+    }
+    Anzahl_Wiederholungen = Anzahl_Befehlspausen + 1;
+
+    if (IR_Fehlertext.empty() && Optimieren) {
+        Debug_WriteLn("Optimieren");
+        Befehl[0] = Anzahl_Wiederholungen;
+        rahmenPasst(Single_Laenge);
+        for (std::int64_t i = 1; i <= Single_Laenge; ++i)
+            Befehl[static_cast<std::size_t>(i)] = alsInt32(M(i));
+        for (std::int64_t i = Single_Laenge + 1; i <= Single_Laenge + 3; ++i)
+            Befehl[static_cast<std::size_t>(i)] = 0;
+        Code = Messwerte_nach_Hexcode(Befehl);
+    } else {
+        nichtSauber(Code, Kommentar);
+    }
+}
+
+void methode1(TBefehl& Befehl, std::string& Code, std::string& Kommentar, bool Optimieren) {
+    Debug_WriteLn("IR_Methode 1");
+    if (IR_Fehlertext.empty())
+        Korrigiere_Totzeiten();
+    Bestimme_Min_Max();
+    rohdatenKopieren(Befehl);
+    Anzahl_Wiederholungen = 0;
+    Anzahl_Befehlspausen = 0;
+    if (IR_Fehlertext.empty() && Optimieren)
+        Suche_Wiederholung_und_Korrigiere_Messwerte();
+    if (Optimieren)
+        Bestimme_Basisbefehle();
+    if (IR_Fehlertext.empty() && Optimieren) {
+        Debug_WriteLn("Ohne Errorcode durchgekommen");
+        Befehl[0] = Anzahl_Wiederholungen;
+        rahmenPasst(Single_Laenge);
+        for (std::int64_t i = 1; i <= Single_Laenge + 1; ++i)
+            Befehl[static_cast<std::size_t>(i)] = alsInt32(M(i));
+        Befehl[static_cast<std::size_t>(Single_Laenge) + 2] = 0;
+        Befehl[static_cast<std::size_t>(Single_Laenge) + 3] = 0;
+        Code = Bytes_nach_Hextext(Basisbefehle[1]);
+    } else {
+        nichtSauber(Code, Kommentar);
+    }
+}
+
+} // namespace
+
+bool IR_Befehl_Lernen(TBefehl& Befehl, std::string& Code, std::string& Fehler,
+                      std::string& Kommentar, bool Optimieren, const std::string& WAV_Name) {
+    UART_Init_9600();
+    Waehle_Kanal(3); // the detector's channel
+    WAV_Dateiname = WAV_Name;
+    Befehl[0] = 1;
+    Code.clear();
+    Fehler.clear();
+    Kommentar.clear();
+    IR_Fehlertext.clear();
+
+    if (IR_Aufloesung == 1)
+        IR_high_res_einlesen();
+    else
+        IR_einlesen();
+    Last_correct_Bit = IR_Burstende;
+
+    const Paare paare = bestimmeBitEinheit();
+    if (IR_Fehlertext.empty())
+        Debug_WriteLn("Ohne Errorcode durchgekommen");
+
+    if (IR_Methode == 2)
+        methode2(Befehl, Code, Kommentar, Optimieren, paare.anzahl);
+    else if (IR_Methode == 1)
+        methode1(Befehl, Code, Kommentar, Optimieren);
+    else
+        return false;
+
+    Befehl[799] = 0;
+    Befehl[800] = 0;
+    Fehler = IR_Fehlertext;
+    if (Befehl[0] < 1)
+        Befehl[0] = 1;
+    return Fehler.empty();
+}
+
+std::string Messwerte_nach_Hexcode(const TBefehl& Befehl) {
+    const double einheit = std::max(Bit_Einheit, 1);
+    std::string bits;
+    for (std::size_t i = 1;; ++i) {
+        const std::int64_t n = Runden(Befehl[i] / einheit);
+        if (n > 0)
+            bits.append(static_cast<std::size_t>(n), i % 2 == 1 ? '1' : '0');
+        if (i + 2 > static_cast<std::size_t>(Befehl_letzter) || Befehl[i + 2] == 0)
+            break;
+    }
+    const std::string hex = Bin_nach_Hex(bits);
+    std::string code;
+    for (std::size_t k = 0; k < hex.size(); ++k) {
+        code += hex[k];
+        if (k % 2 == 1)
+            code += ' ';
+    }
+    return code;
+}
+
+} // namespace Sio

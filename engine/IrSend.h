@@ -1,0 +1,28 @@
+#pragma once
+// IR send: a command goes out through the adapter's IR sender on TXD. The UART
+// makes the 38.4 kHz carrier itself: at 115200 baud, 7N1, a character lasts
+// three carrier periods, and the patterns 0x5B/0xFB/0xFF put 3/2/1 carrier
+// pulses on the line. Pauses are busy waits on the performance counter up to
+// deadlines counted from the start of the frame, so no error accumulates.
+
+#include "engine/Sio.h"
+
+#include <cstdint>
+
+namespace Sio {
+
+// Performance-counter value at the start of the current transmission of the
+// frame.
+inline std::int64_t Sendestart = 0;
+
+// Sends cmd[0] times the frame of cmd (durations in µs from entry 1, the first
+// 0 ends it). Returns 1.
+std::int32_t IR_Senden(const TBefehl& cmd);
+// Sets all 801 entries to 0.
+void IR_Liste_Loeschen(TBefehl& cmd);
+// One pulse of n carrier periods (nothing once the transmitter timed out).
+void Sende_Impuls(std::int32_t n);
+// Waits until Sendestart + t µs has passed.
+void Warte_bis(std::int64_t t);
+
+} // namespace Sio

@@ -1,0 +1,35 @@
+#pragma once
+// Timing calibration: measures the turns of the delay loop per millisecond
+// (Drehg_mSec) and the port reads per second (Anfragen_Sec) against the one
+// clock the UART gives for free, the character time of 9600 baud (1/960 s).
+
+#include "engine/Sio.h"
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace Sio {
+
+// A measuring pass found no character time above its threshold (typically
+// another program holds the port). Ends the calibration; the rates keep their
+// previous values.
+class ECalibrationError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// One measuring pass: 1021 characters of 0xFF back to back, each followed by
+// Warteschleife(delay). Throws ECalibrationError when no character time lay
+// above the threshold.
+void Zeichenzeit_messen(std::int32_t delay, std::int32_t& readsPerSecond, std::int32_t& count);
+// Loop turns per millisecond from the reads per second without (a) and with
+// (b) a delay of c turns after each character.
+std::int32_t Drehzahl_aus_Messung(std::int32_t a, std::int32_t b, std::int32_t c);
+// The whole calibration; sets Drehg_mSec and Anfragen_Sec at its end. Returns
+// the index of the last pass, 0 when a warning was set, -1 when the
+// transmitter was not empty.
+std::int32_t Bestimme_Drehzahl(std::int32_t& passes, std::int32_t& deviation, std::int32_t& quota,
+                               std::string& error);
+
+} // namespace Sio
