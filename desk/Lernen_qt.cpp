@@ -175,7 +175,7 @@ void TLernenForm::build() {
     Analytisch->setEnabled(false);
 
     // The macro group lies over the analytic one: only one of them is in use.
-    Kombination = gruppe(this, "Kombination", QStringLiteral("Makro"), 8, 268, 358, 196);
+    Kombination = gruppe(this, "Kombination", QStringLiteral("Makro"), 8, 268, 358, 212);
     for (int i = 1; i <= kMakroSchritte; ++i) {
         const int col = (i - 1) / 5, row = (i - 1) % 5;
         auto* c = teil(new QComboBox(Kombination), "", 8 + col * 174, 20 + row * 28, 166, 24);
@@ -184,14 +184,13 @@ void TLernenForm::build() {
         c->setInsertPolicy(QComboBox::NoInsert);
         ComboBox[static_cast<std::size_t>(i)] = c;
     }
-    PausenBox = gruppe(Kombination, "PausenBox", QStringLiteral("Pause (ms)"), 8, 160, 166, 30);
-    PausenBox->setGeometry(8, 158, 342, 34);
-    MakroPause = teil(new QLineEdit(PausenBox), "MakroPause", 90, 8, 120, 22);
+    PausenBox = gruppe(Kombination, "PausenBox", QStringLiteral("Pause (ms)"), 8, 160, 166, 46);
+    MakroPause = teil(new QLineEdit(PausenBox), "MakroPause", 8, 18, 150, 22);
     MakroPause->setToolTip(QStringLiteral("Angabe in ms, sollte > 500 ms sein, z.B. 1500 "));
     connect(MakroPause, &QLineEdit::textChanged, this, guard(&TLernenForm::MakroPauseChange));
     Kombination->setVisible(false);
 
-    IR_Aufloesung = gruppe(this, "IR_Aufloesung", QStringLiteral("IR_Aufloesung"), 8, 366, 170, 66);
+    IR_Aufloesung = gruppe(this, "IR_Aufloesung", QStringLiteral("IR_Aufloesung"), 8, 486, 170, 66);
     auto* aufl = new QButtonGroup(this);
     IR_AufloesungItems[0] =
         teil(new QRadioButton(QStringLiteral("Standard"), IR_Aufloesung), "IR_Aufloesung0", 8, 20, 150, 20);
@@ -205,23 +204,23 @@ void TLernenForm::build() {
             platform::guarded([&] { IR_AufloesungClick(); });
     });
 
-    LED = teil(new QLabel(QStringLiteral("Infrarot Detektor"), this), "LED", 186, 372, 180, 24);
+    LED = teil(new QLabel(QStringLiteral("Infrarot Detektor"), this), "LED", 186, 492, 180, 24);
     LED->setAlignment(Qt::AlignCenter);
     setLed(kRed);
-    Test_IR = teil(new QPushButton(QStringLiteral("Test_IR"), this), "Test_IR", 186, 402, 86, 28);
+    Test_IR = teil(new QPushButton(QStringLiteral("Test_IR"), this), "Test_IR", 186, 522, 86, 28);
     Test_IR->setEnabled(false);
     connect(Test_IR, &QPushButton::clicked, this, guard(&TLernenForm::Test_IRClick));
-    Feld_Display = teil(new QCheckBox(QStringLiteral("Feld_Display"), this), "Feld_Display", 278, 406, 96, 20);
+    Feld_Display = teil(new QCheckBox(QStringLiteral("Feld_Display"), this), "Feld_Display", 278, 526, 96, 20);
     Feld_Display->setVisible(false);
     connect(Feld_Display, &QCheckBox::toggled, this, guard(&TLernenForm::Feld_DisplayClick));
 
-    OKBtn = teil(new QPushButton(QStringLiteral("OK"), this), "OKBtn", 8, 472, 100, 30);
+    OKBtn = teil(new QPushButton(QStringLiteral("OK"), this), "OKBtn", 8, 564, 100, 30);
     OKBtn->setDefault(true);
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
-    BitBtn1 = teil(new QPushButton(QStringLiteral("Abbrechen"), this), "BitBtn1", 116, 472, 100, 30);
+    BitBtn1 = teil(new QPushButton(QStringLiteral("Abbrechen"), this), "BitBtn1", 116, 564, 100, 30);
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
 
-    Feld = teil(new QPlainTextEdit(this), "Feld", 382, 6, 233, 160);
+    Feld = teil(new QPlainTextEdit(this), "Feld", 382, 6, 233, 200);
     Feld->setReadOnly(true);
     Feld->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Feld->setToolTip(QStringLiteral("Zur Information"));
@@ -232,8 +231,8 @@ void TLernenForm::build() {
         l->setResizeMode(QListView::Adjust);
         l->setGridSize(QSize(70, 18));
     };
-    BinaerGruppe = gruppe(this, "BinaerGruppe", QStringLiteral("Binär"), 382, 170, 233, 164);
-    BinaerBox = teil(new QListWidget(BinaerGruppe), "BinaerBox", 8, 20, 150, 136);
+    BinaerGruppe = gruppe(this, "BinaerGruppe", QStringLiteral("Binär"), 382, 212, 233, 190);
+    BinaerBox = teil(new QListWidget(BinaerGruppe), "BinaerBox", 8, 20, 150, 162);
     liste(BinaerBox);
     Binaercnt = teil(new QSpinBox(BinaerGruppe), "Binaercnt", 164, 20, 62, 24);
     Binaercnt->setRange(0, INT_MAX);
@@ -244,8 +243,8 @@ void TLernenForm::build() {
             platform::guarded([&] { BinaerBoxClick(); });
     });
 
-    SonyGruppe = gruppe(this, "SonyGruppe", QStringLiteral("Sony"), 382, 338, 233, 164);
-    Sony1Box = teil(new QListWidget(SonyGruppe), "Sony1Box", 8, 20, 150, 136);
+    SonyGruppe = gruppe(this, "SonyGruppe", QStringLiteral("Sony"), 382, 408, 233, 190);
+    Sony1Box = teil(new QListWidget(SonyGruppe), "Sony1Box", 8, 20, 150, 162);
     liste(Sony1Box);
     SonyLength = teil(new QSpinBox(SonyGruppe), "SonyLength", 164, 20, 62, 24);
     SonyLength->setRange(0, INT_MAX);
@@ -264,7 +263,7 @@ void TLernenForm::build() {
     Timer1->setInterval(500);
     connect(Timer1, &QTimer::timeout, this, guard(&TLernenForm::Timer1Timer));
 
-    setFixedSize(kBreiteOhneFeld, 510);
+    setFixedSize(kBreiteOhneFeld, 602);
 }
 
 // ---------------------------------------------------------------- small parts
