@@ -59,8 +59,7 @@ int child(const char* folder) {
     o.programFile = std::filesystem::path(folder) / "Tavix";
     desk::TIRForm form(std::move(o));
     form.show();
-    if (!QTest::qWaitForWindowExposed(&form))
-        return 2;
+    if (!QTest::qWaitForWindowExposed(&form)) return 2;
     std::printf("%lld %zu\n", static_cast<long long>(monotonicNs()), prompts.shown().size());
     return 0;
 }
@@ -70,8 +69,7 @@ double startUpMs(const char* self) {
     const std::filesystem::path folder = dir.path().toStdString();
     completeSettings(folder);
     int fds[2];
-    if (pipe(fds) != 0)
-        return -1;
+    if (pipe(fds) != 0) return -1;
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
@@ -84,8 +82,7 @@ double startUpMs(const char* self) {
     const int rc = posix_spawn(&pid, self, &fa, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&fa);
     close(fds[1]);
-    if (rc != 0)
-        return -1;
+    if (rc != 0) return -1;
     char buf[128] = {};
     std::string out;
     ssize_t n = 0;
@@ -96,8 +93,7 @@ double startUpMs(const char* self) {
     waitpid(pid, &status, 0);
     long long shown = 0;
     std::size_t prompts = 0;
-    if (std::sscanf(out.c_str(), "%lld %zu", &shown, &prompts) != 2 || prompts != 0)
-        return -1;
+    if (std::sscanf(out.c_str(), "%lld %zu", &shown, &prompts) != 2 || prompts != 0) return -1;
     return static_cast<double>(shown - t0) / 1e6;
 }
 
@@ -109,10 +105,8 @@ double median(std::vector<double> v) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    if (argc == 3 && std::strcmp(argv[1], "--child") == 0)
-        return child(argv[2]);
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (argc == 3 && std::strcmp(argv[1], "--child") == 0) return child(argv[2]);
 
     std::vector<double> starts;
     for (int i = 0; i < 5; ++i)

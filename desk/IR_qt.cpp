@@ -2,6 +2,7 @@
 
 #include "desk/IrSendLink.h"
 #include "desk/KeyFile.h"
+#include "engine/IrSend.h"
 #include "engine/SioText.h"
 #include "platform/Codepage_qt.h"
 #include "platform/Errors.h"
@@ -25,6 +26,8 @@
 #include <QResizeEvent>
 #include <QTimer>
 
+#include <algorithm>
+#include <climits>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -40,25 +43,31 @@ using Dbg_disp::Debug_WriteLn;
 
 const QString kKeyFilter = QStringLiteral("Fernsteuerdateien (*.cdx *.CDX)");
 
-std::string bytesOf(const QString& path) { return QFile::encodeName(path).toStdString(); }
-QString pathOf(const std::string& bytes) { return QFile::decodeName(QByteArray::fromStdString(bytes)); }
+std::string bytesOf(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+QString pathOf(const std::string& bytes) {
+    return QFile::decodeName(QByteArray::fromStdString(bytes));
+}
 
-std::string num(std::int64_t n) { return std::to_string(n); }
+std::string num(std::int64_t n) {
+    return std::to_string(n);
+}
 
 void colour(QWidget* w, bool on) {
     QPalette p = w->palette();
-    p.setColor(QPalette::Window, on ? QColor(0, 255, 0) : QColor(255, 0, 0));
+    const QColor c = on ? QColor(0, 255, 0) : QColor(255, 0, 0);
+    p.setColor(QPalette::Window, c);
+    p.setColor(w->backgroundRole(), c);
     w->setPalette(p);
     w->setAutoFillBackground(true);
 }
 
 std::string readWholeFile(const std::string& name) {
     std::ifstream in(name, std::ios::binary);
-    if (!in)
-        throw EInOutError("Datei >" + name + "< kann nicht gelesen werden");
+    if (!in) throw EInOutError("Datei >" + name + "< kann nicht gelesen werden");
     std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        throw EInOutError("Datei >" + name + "< kann nicht gelesen werden");
+    if (in.bad()) throw EInOutError("Datei >" + name + "< kann nicht gelesen werden");
     return s;
 }
 
@@ -102,12 +111,17 @@ TIRForm::TIRForm(TIRFormOptions options, QWidget* parent)
 
 TIRForm::~TIRForm() {
     platform::WindowTracker::instance().unregisterWindow(static_cast<QWidget*>(this));
-    if (IRForm == this)
-        IRForm = nullptr;
+    if (IRForm == this) IRForm = nullptr;
 }
 
 QAction* TIRForm::menuItem(QMenu* menu, const char* name, const QString& caption,
                            std::function<void()> handler, bool checkable) {
+    return senderItem(
+        menu, name, caption, [h = std::move(handler)](QAction*) { h(); }, checkable);
+}
+
+QAction* TIRForm::senderItem(QMenu* menu, const char* name, const QString& caption,
+                             std::function<void(QAction*)> handler, bool checkable) {
     auto* a = new QAction(caption, this);
     a->setObjectName(QString::fromLatin1(name));
     a->setCheckable(checkable);
@@ -115,9 +129,8 @@ QAction* TIRForm::menuItem(QMenu* menu, const char* name, const QString& caption
     // A menu item's tick is the handler's business, as on the original
     // platform: undo the toggle Qt made before the handler runs.
     connect(a, &QAction::triggered, this, [a, checkable, h = std::move(handler)](bool checked) {
-        if (checkable)
-            a->setChecked(!checked);
-        platform::guarded(h);
+        if (checkable) a->setChecked(!checked);
+        platform::guarded([&] { h(a); });
     });
     return a;
 }
@@ -142,10 +155,11 @@ void TIRForm::buildMenu() {
 
     Service1 = bar->addMenu(QStringLiteral("&Bearbeiten"));
     Service1->setObjectName(QStringLiteral("Service1"));
-    Makrostop1 = menuItem(Service1, "Makrostop1", QStringLiteral("&Makrostop"),
-                          [this] { Makrostop1Click(); }, true);
+    Makrostop1 = menuItem(
+        Service1, "Makrostop1", QStringLiteral("&Makrostop"), [this] { Makrostop1Click(); }, true);
     Makrostop1->setVisible(false);
-    Debug1 = menuItem(Service1, "Debug1", QStringLiteral("&Debug"), [this] { Debug1Click(); }, true);
+    Debug1 = menuItem(
+        Service1, "Debug1", QStringLiteral("&Debug"), [this] { Debug1Click(); }, true);
     Debug1->setVisible(false);
     SeviceDisplay1 = menuItem(Service1, "SeviceDisplay1", QStringLiteral("In&terna"), [] {});
     SeviceDisplay1->setVisible(false);
@@ -154,59 +168,46 @@ void TIRForm::buildMenu() {
     N5->setVisible(false);
     Kamera1 = menuItem(Service1, "Kamera1", QStringLiteral("&Video"), [this] { Kamera1Click(); });
     Service1->addSeparator();
-    Lernen1 =
-        menuItem(Service1, "Lernen1", QStringLiteral("&Lernen"), [this] { Lernen1Click(); }, true);
-    Service2 = menuItem(Service1, "Service2", QStringLiteral("&Service"),
-                        [this] { Service2Click(); }, true);
+    Lernen1 = menuItem(
+        Service1, "Lernen1", QStringLiteral("&Lernen"), [this] { Lernen1Click(); }, true);
+    Service2 = menuItem(
+        Service1, "Service2", QStringLiteral("&Service"), [this] { Service2Click(); }, true);
     Service1->addSeparator();
-    const char* comNames[9] = {"", "COM1", "COM2", "COM3", "COM4",
-                               "COM5", "COM6", "COM7", "COM8"};
+    const char* comNames[9] = {"", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8"};
     for (int n = 1; n <= 8; ++n) {
-        const QString caption = n <= 3 ? QStringLiteral("COM &%1").arg(n) : QStringLiteral("COM %1").arg(n);
-        COM[static_cast<std::size_t>(n)] = menuItem(Service1, comNames[n], caption, {}, true);
-        QAction* a = COM[static_cast<std::size_t>(n)];
-        disconnect(a, &QAction::triggered, this, nullptr);
-        connect(a, &QAction::triggered, this, [this, a](bool checked) {
-            a->setChecked(!checked);
-            platform::guarded([&] { COMClick(a); });
-        });
+        const QString caption =
+            n <= 3 ? QStringLiteral("COM &%1").arg(n) : QStringLiteral("COM %1").arg(n);
+        COM[static_cast<std::size_t>(n)] = senderItem(
+            Service1, comNames[n], caption, [this](QAction* a) { COMClick(a); }, true);
     }
     Service1->addSeparator();
-    Englisch1 = menuItem(Service1, "Englisch1", QStringLiteral("Englisch"), {}, true);
+    auto sprache = [this](QAction* a) { Englisch1Click(a); };
+    Englisch1 = senderItem(Service1, "Englisch1", QStringLiteral("Englisch"), sprache, true);
     Englisch1->setData(2);
-    Deutsch1 = menuItem(Service1, "Deutsch1", QStringLiteral("Deutsch"), {}, true);
+    Deutsch1 = senderItem(Service1, "Deutsch1", QStringLiteral("Deutsch"), sprache, true);
     Deutsch1->setData(1);
-    for (QAction* a : {Englisch1, Deutsch1}) {
-        disconnect(a, &QAction::triggered, this, nullptr);
-        connect(a, &QAction::triggered, this, [this, a](bool checked) {
-            a->setChecked(!checked);
-            platform::guarded([&] { Englisch1Click(a); });
-        });
-    }
 
     Infraroteinheit1 = bar->addMenu(QStringLiteral("&Infrarot"));
     Infraroteinheit1->setObjectName(QStringLiteral("Infraroteinheit1"));
-    TavixClassic1 = menuItem(Infraroteinheit1, "TavixClassic1", QStringLiteral("Tavix &Classic"), {}, true);
+    auto einheit = [this](QAction* a) { TavixClassic1Click(a); };
+    TavixClassic1 = senderItem(Infraroteinheit1, "TavixClassic1", QStringLiteral("Tavix &Classic"),
+                               einheit, true);
     TavixClassic1->setData(0);
-    TavixRemote1 = menuItem(Infraroteinheit1, "TavixRemote1", QStringLiteral("Tavix &Remote"), {}, true);
+    TavixRemote1 = senderItem(Infraroteinheit1, "TavixRemote1", QStringLiteral("Tavix &Remote"),
+                              einheit, true);
     TavixRemote1->setData(3);
-    for (QAction* a : {TavixClassic1, TavixRemote1}) {
-        disconnect(a, &QAction::triggered, this, nullptr);
-        connect(a, &QAction::triggered, this, [this, a](bool checked) {
-            a->setChecked(!checked);
-            platform::guarded([&] { TavixClassic1Click(a); });
-        });
-    }
     irmate2101 = menuItem(Infraroteinheit1, "irmate2101", QStringLiteral("irmate 210"), [] {});
     irmate2101->setData(3);
     irmate2101->setEnabled(false);
-    Allocate1 = menuItem(Infraroteinheit1, "Allocate1", QStringLiteral("Allocate"),
-                         [this] { Allocate1Click(); }, true);
+    Allocate1 = menuItem(
+        Infraroteinheit1, "Allocate1", QStringLiteral("Allocate"), [this] { Allocate1Click(); },
+        true);
     N10 = Infraroteinheit1->addSeparator();
     N10->setObjectName(QStringLiteral("N10"));
     N10->setVisible(false);
-    RealTimeModus1 = menuItem(Infraroteinheit1, "RealTimeModus1", QStringLiteral("Real_Time_Modus"),
-                              [this] { RealTimeModus1Click(); }, true);
+    RealTimeModus1 = menuItem(
+        Infraroteinheit1, "RealTimeModus1", QStringLiteral("Real_Time_Modus"),
+        [this] { RealTimeModus1Click(); }, true);
     RealTimeModus1->setVisible(false);
 
     N11 = bar->addMenu(QStringLiteral("?"));
@@ -252,7 +253,8 @@ void TIRForm::buildPanel() {
     place(CTS, "CTS");
     RxD = new QLabel(QStringLiteral("[   RxD      2         3       ]"), Serielle_Schnittstelle);
     place(RxD, "RxD");
-    Timing_Nachmessen = new QPushButton(QStringLiteral("Timing_Nachmessen"), Serielle_Schnittstelle);
+    Timing_Nachmessen =
+        new QPushButton(QStringLiteral("Timing_Nachmessen"), Serielle_Schnittstelle);
     place(Timing_Nachmessen, "Timing_Nachmessen");
     connect(Timing_Nachmessen, &QPushButton::clicked, this,
             [this] { platform::guarded([&] { Timing_NachmessenClick(); }); });
@@ -276,25 +278,45 @@ std::filesystem::path TIRForm::programFolder() const {
 QString TIRForm::ExtractFileName_ohneExtension(const QString& path) {
     QString name = path;
     const auto slash = name.lastIndexOf(QLatin1Char('/'));
-    if (slash >= 0)
-        name = name.mid(slash + 1);
+    if (slash >= 0) name = name.mid(slash + 1);
     const auto dot = name.indexOf(QLatin1Char('.'));
     return dot >= 0 ? name.left(dot) : name;
 }
 
 // ---------------------------------------------------------------- bounds
 
-void TIRForm::setTop(std::int32_t v) { bounds_.Top = v; applyBounds(); }
-void TIRForm::setLeft(std::int32_t v) { bounds_.Left = v; applyBounds(); }
-void TIRForm::setWidth(std::int32_t v) { bounds_.Width = v; applyBounds(); }
-void TIRForm::setHeight(std::int32_t v) { bounds_.Height = v; applyBounds(); }
-void TIRForm::setBounds(const Fensterlage& b) { bounds_ = b; applyBounds(); }
+void TIRForm::setTop(std::int32_t v) {
+    bounds_.Top = v;
+    applyBounds();
+}
+void TIRForm::setLeft(std::int32_t v) {
+    bounds_.Left = v;
+    applyBounds();
+}
+void TIRForm::setWidth(std::int32_t v) {
+    bounds_.Width = v;
+    applyBounds();
+}
+void TIRForm::setHeight(std::int32_t v) {
+    bounds_.Height = v;
+    applyBounds();
+}
+void TIRForm::setBounds(const Fensterlage& b) {
+    bounds_ = b;
+    applyBounds();
+}
 
 void TIRForm::applyBounds() {
-    const int w = std::max(1, bounds_.Width - kFrameLeft - kFrameRight);
-    const int h = std::max(1, bounds_.Height - kFrameTop - kFrameBottom);
-    applied_ = QRect(bounds_.Left + kFrameLeft, bounds_.Top + kFrameTop, w, h);
+    // Bounds from a damaged file must not make the arithmetic overflow.
+    auto fit = [](std::int64_t v, std::int64_t lo, std::int64_t hi) {
+        return static_cast<int>(std::clamp(v, lo, hi));
+    };
+    const int w = fit(std::int64_t{bounds_.Width} - kFrameLeft - kFrameRight, 1, QWIDGETSIZE_MAX);
+    const int h = fit(std::int64_t{bounds_.Height} - kFrameTop - kFrameBottom, 1, QWIDGETSIZE_MAX);
+    applied_ = QRect(fit(std::int64_t{bounds_.Left} + kFrameLeft, -1000000, 1000000),
+                     fit(std::int64_t{bounds_.Top} + kFrameTop, -1000000, 1000000), w, h);
     setGeometry(applied_);
+    applied_ = geometry();
 }
 
 // The user moved or resized the window: the model follows. Geometry changes
@@ -302,8 +324,7 @@ void TIRForm::applyBounds() {
 // confirm what was set, leave the model alone.
 void TIRForm::takeBoundsFromWindow() {
     const QRect g = geometry();
-    if (g == applied_)
-        return;
+    if (g == applied_) return;
     if (g.topLeft() != applied_.topLeft()) {
         bounds_.Left = g.x() - kFrameLeft;
         bounds_.Top = g.y() - kFrameTop;
@@ -317,14 +338,12 @@ void TIRForm::takeBoundsFromWindow() {
 
 void TIRForm::moveEvent(QMoveEvent* e) {
     QMainWindow::moveEvent(e);
-    if (e->spontaneous() && isVisible())
-        takeBoundsFromWindow();
+    if (e->spontaneous() && isVisible()) takeBoundsFromWindow();
 }
 
 void TIRForm::resizeEvent(QResizeEvent* e) {
     QMainWindow::resizeEvent(e);
-    if (e->spontaneous() && isVisible())
-        takeBoundsFromWindow();
+    if (e->spontaneous() && isVisible()) takeBoundsFromWindow();
     platform::guarded([&] { FormResize(); });
 }
 
@@ -423,7 +442,9 @@ void TIRForm::FormCreate() {
         COM[static_cast<std::size_t>(n)]->setText(
             QStringLiteral("COM %1  (%2)")
                 .arg(n)
-                .arg(QString::number(Sio::Port_Basis(), 16).toUpper().rightJustified(3, QLatin1Char('0'))));
+                .arg(QString::number(Sio::Port_Basis(), 16)
+                         .toUpper()
+                         .rightJustified(3, QLatin1Char('0'))));
     }
     // 16.
     Sio::SIO_Init();
@@ -469,19 +490,16 @@ void TIRForm::FormActivate() {
     if (first.toUpper().contains(QStringLiteral(".CDX"))) {
         Lese_Tasten_Belegung_von_Datei(bytesOf(first));
         Videomaske_aktiv = false;
-        if (!args.value(1).isEmpty())
-            Timer3->start();
+        if (!args.value(1).isEmpty()) Timer3->start();
     }
     if (first.toUpper().contains(QStringLiteral(".LST"))) {
         IniDatei->writeString("Dateien", "Schnittliste", bytesOf(first));
         Videomaske_aktiv = true;
     }
-    if (KameraDialog)
-        KameraDialog->setListeLaden(true);
+    if (KameraDialog) KameraDialog->setListeLaden(true);
     Datei_geaendert = false;
     if (IniDatei->readInteger("Timing", "Anfragen_Sec", -1) != -1 || Debug1->isChecked()) {
-        if (Videomaske_aktiv)
-            Timer2->start();
+        if (Videomaske_aktiv) Timer2->start();
     } else if (platform::prompts().yesNo(
                    QStringLiteral("Timing Werte jetzt bestimmen ? (dauert ca. 30 Sekunden, nur für "
                                   "Video wichtig)\rDetermine timing now ? (takes 30 sec., only "
@@ -497,51 +515,68 @@ void TIRForm::Timer2Timer() {
 
 bool TIRForm::FormClose() {
     bool close = true;
-    if (!(bounds_ == Datei_Fensterlage))
-        Datei_geaendert = true;
+    if (!(bounds_ == Datei_Fensterlage)) Datei_geaendert = true;
     if (Datei_geaendert) {
-        switch (platform::prompts().yesNoCancel(
-            QStringLiteral("Änderungen der momentanen Fernsteuerdatei sichern ? \rSave changes ?"))) {
-        case platform::Answer::Cancel: close = false; break;
-        case platform::Answer::Yes: Speichern1Click(); break;
-        default: break;
+        switch (platform::prompts().yesNoCancel(QStringLiteral(
+            "Änderungen der momentanen Fernsteuerdatei sichern ? \rSave changes ?"))) {
+        case platform::Answer::Cancel:
+            close = false;
+            break;
+        case platform::Answer::Yes:
+            Speichern1Click();
+            break;
+        default:
+            break;
         }
     }
     IniDatei->writeBool("Modus", "Videomaske_aktiv", Videomaske_aktiv);
     return close;
 }
 
-void TIRForm::FormDeactivate() { Timer1->stop(); }
+void TIRForm::FormDeactivate() {
+    Timer1->stop();
+}
 
-void TIRForm::FormPaint() { Gezeichnet = true; }
+void TIRForm::FormPaint() {
+    Gezeichnet = true;
+}
 
 void TIRForm::FormResize() {
-    if (!Gezeichnet)
-        return;
+    if (!Gezeichnet) return;
     Tasten_Aufbau();
-    Debug_WriteLn("Fernsteuer Typ : " + num(Anzahl_Spalten() * 100 + Anzahl_Zeilen() - 101) +
-                  "  top, left, width, height  " + num(Top()) + "  " + num(Left()) + "  " +
-                  num(Width()) + "  " + num(Height()));
+    Debug_WriteLn(
+        "Fernsteuer Typ : " + num(std::int64_t{Anzahl_Spalten()} * 100 + Anzahl_Zeilen() - 101) +
+        "  top, left, width, height  " + num(Top()) + "  " + num(Left()) + "  " + num(Width()) +
+        "  " + num(Height()));
 }
 
 // ---------------------------------------------------------------- key grid
 
-std::int32_t TIRForm::Anzahl_Spalten() const { return Width() / Knopfbreite + 1; }
-std::int32_t TIRForm::Anzahl_Zeilen() const { return Height() / Knopfhoehe + 1; }
+namespace {
+// Size div key size + 1, without overflow at the ends of the range.
+std::int32_t anzahl(std::int32_t size, std::int32_t key) {
+    const std::int64_t n = std::int64_t{size} / key + 1;
+    return static_cast<std::int32_t>(std::min<std::int64_t>(n, INT32_MAX));
+}
+} // namespace
+
+std::int32_t TIRForm::Anzahl_Spalten() const {
+    return anzahl(Width(), Knopfbreite);
+}
+std::int32_t TIRForm::Anzahl_Zeilen() const {
+    return anzahl(Height(), Knopfhoehe);
+}
 
 TButtonx* TIRForm::Taste(std::int32_t n) const {
-    if (n <= 0)
-        return nullptr;
+    if (n <= 0) return nullptr;
     const std::int32_t c = n / 100, r = n % 100;
-    if (c < 1 || c > kMaxGrid || r < 1 || r > kMaxGrid)
-        return nullptr;
+    if (c < 1 || c > kMaxGrid || r < 1 || r > kMaxGrid) return nullptr;
     return keys_[static_cast<std::size_t>(c)][static_cast<std::size_t>(r)];
 }
 
 void TIRForm::Platziere_Taste(std::int32_t n) {
     const std::int32_t c = n / 100, r = n % 100;
-    if (c > kMaxGrid || r > kMaxGrid || c < 1 || r < 1)
-        return;
+    if (c > kMaxGrid || r > kMaxGrid || c < 1 || r < 1) return;
     TButtonx* k = Taste(n);
     if (k) {
         k->setVisible(true);
@@ -572,8 +607,7 @@ void TIRForm::Platziere_Tasten() {
 
 void TIRForm::Zeige_Taste(std::int32_t n) {
     TButtonx* k = Taste(n);
-    if (!k)
-        return;
+    if (!k) return;
     k->setVisible(!k->Beschriftung.empty());
     k->setEnabled(k->Befehl[0] != 0);
     k->setToolTip(platform::fromCp1252(k->IR_Code));
@@ -588,8 +622,7 @@ void TIRForm::Zeige_Tasten() {
 }
 
 void TIRForm::Verstecke_Taste(std::int32_t n) {
-    if (TButtonx* k = Taste(n))
-        k->setVisible(false);
+    if (TButtonx* k = Taste(n)) k->setVisible(false);
 }
 
 void TIRForm::Verstecke_Tasten() {
@@ -628,8 +661,7 @@ void TIRForm::Service_Anzeige() {
     Serielle_Schnittstelle->setVisible(on);
     if (on) {
         Serielle_Schnittstelle->raise();
-        if (!Timer1->isActive())
-            Timer1->start();
+        if (!Timer1->isActive()) Timer1->start();
     } else {
         Timer1->stop();
     }
@@ -664,20 +696,20 @@ void TIRForm::Service2Click() {
     Service2->setChecked(!Service2->isChecked());
     if (Service2->isChecked()) {
         Lernen1->setChecked(false);
-        if (Height() <= 370)
-            setHeight(371);
+        if (Height() <= 370) setHeight(371);
     }
     Tasten_Aufbau();
 }
 
 void TIRForm::Lernen1Click() {
     Lernen1->setChecked(!Lernen1->isChecked());
-    if (Lernen1->isChecked())
-        Service2->setChecked(false);
+    if (Lernen1->isChecked()) Service2->setChecked(false);
     Tasten_Aufbau();
 }
 
-void TIRForm::Timer1Timer() { Zeige_Leitungen(); }
+void TIRForm::Timer1Timer() {
+    Zeige_Leitungen();
+}
 
 void TIRForm::Zeige_Leitungen() {
     colour(RTS, RTS->isChecked());
@@ -697,14 +729,15 @@ void TIRForm::Schreibe_Fernsteuerdatei(const std::string& name) {
     IniDatei->writeString("Dateien", "Fernsteuerdatei", name);
     KeyFileHead head{Top(), Left(), Width(), Height(), Knopfbreite, Knopfhoehe};
     std::vector<KeyFileKey> keys;
-    const std::int32_t sp = Anzahl_Spalten(), ze = Anzahl_Zeilen();
+    // No key lies beyond 30 columns or rows.
+    const std::int32_t sp = std::min(Anzahl_Spalten(), kMaxGrid);
+    const std::int32_t ze = std::min(Anzahl_Zeilen(), kMaxGrid);
     for (std::int32_t c = 1; c <= sp; ++c)
         for (std::int32_t r = 1; r <= ze; ++r) {
             const TButtonx* k = Taste(c * 100 + r);
-            if (!k || k->Beschriftung.empty())
-                continue;
-            keys.push_back(KeyFileKey{k->Knopfnummer, k->Tasten_typ, k->Beschriftung, k->IR_Code,
-                                      &k->Befehl});
+            if (!k || k->Beschriftung.empty()) continue;
+            keys.push_back(
+                KeyFileKey{k->Knopfnummer, k->Tasten_typ, k->Beschriftung, k->IR_Code, &k->Befehl});
         }
     platform::saveFileAtomically(name, formatKeyFile(head, keys));
     Setze_Dateiname(name);
@@ -713,13 +746,12 @@ void TIRForm::Schreibe_Fernsteuerdatei(const std::string& name) {
 void TIRForm::Lies_Fernsteuerdatei(const std::string& name) {
     Debug_WriteLn("Datei >" + name + "< soll gelesen werden");
     std::error_code ec;
-    if (name.empty() || !std::filesystem::exists(name, ec))
-        return;
+    if (name.empty() || !std::filesystem::exists(name, ec)) return;
     // The whole file is checked first: a damaged head changes nothing.
     const KeyFileContent content = parseKeyFile(readWholeFile(name), name);
     Setze_Dateiname(name);
-    setBounds(Fensterlage{content.head.top, content.head.left, content.head.width,
-                          content.head.height});
+    setBounds(
+        Fensterlage{content.head.top, content.head.left, content.head.width, content.head.height});
     Datei_Fensterlage = bounds_;
     Knopfbreite = content.head.knopfbreite;
     Knopfhoehe = content.head.knopfhoehe;
@@ -727,8 +759,7 @@ void TIRForm::Lies_Fernsteuerdatei(const std::string& name) {
     Loesche_Tasten();
     for (const KeyFileEntry& e : content.entries) {
         TButtonx* k = Taste(e.knopfnummer);
-        if (!k)
-            continue; // outside the grid: its values were passed over
+        if (!k) continue; // outside the grid: its values were passed over
         k->Tasten_typ = e.tastenTyp;
         k->Beschriftung = e.caption.substr(0, 20);
         k->setText(platform::fromCp1252(e.caption));
@@ -737,8 +768,7 @@ void TIRForm::Lies_Fernsteuerdatei(const std::string& name) {
         std::copy(e.values.begin(), e.values.end(), k->Befehl.begin());
         Zeige_Taste(e.knopfnummer);
     }
-    if (content.error)
-        throw EInOutError(*content.error);
+    if (content.error) throw EInOutError(*content.error);
     Setze_Dateiname(name);
     Lernen1->setChecked(false);
     Service2->setChecked(false);
@@ -799,8 +829,7 @@ void TIRForm::Laden1Click() {
     o.filter = kKeyFilter;
     o.initialDir = pathOf(OpenDialog1_InitialDir);
     auto chosen = platform::prompts().openFile(o);
-    if (!chosen)
-        return;
+    if (!chosen) return;
     const std::string name = bytesOf(*chosen);
     Debug_WriteLn("OpenDialog1.filename  " + name);
     Lese_Tasten_Belegung_von_Datei(name);
@@ -815,8 +844,7 @@ void TIRForm::Speichernunter1Click() {
     o.defaultSuffix = QStringLiteral("cdx");
     o.overwritePrompt = true;
     auto chosen = platform::prompts().saveFile(o);
-    if (!chosen)
-        return;
+    if (!chosen) return;
     const std::string name = bytesOf(*chosen);
     Debug_WriteLn("SaveDialog1.FileName  " + name);
     Schreibe_Fernsteuerdatei(name);
@@ -850,7 +878,7 @@ void TIRForm::Default1Click() {
 
 void TIRForm::Befehl_aussenden(std::int32_t Befehlstyp, Sio::TBefehl Befehl,
                                const std::string& code) {
-    Befehlspuffer.fill(0);
+    Sio::IR_Liste_Loeschen(Befehlspuffer);
     if (Befehlstyp == 0) {
         Befehlspuffer = Befehl;
     } else if (Befehlstyp == 2) {
@@ -870,8 +898,7 @@ void TIRForm::Befehl_aussenden(std::int32_t Befehlstyp, Sio::TBefehl Befehl,
                 throw ERangeError("Bereichsfehler: Befehlspuffer[" + num(slot) + "]");
             d = static_cast<std::int32_t>(sum);
         }
-        if (slot % 2 == 1)
-            platform::prompts().message(QStringLiteral("Problem bei Analytisch"));
+        if (slot % 2 == 1) platform::prompts().message(QStringLiteral("Problem bei Analytisch"));
         tabelle(Befehlspuffer, slot, "Befehlspuffer") = Befehl[2];
         Befehlspuffer[0] = Befehl[0];
     }
@@ -881,20 +908,19 @@ void TIRForm::Befehl_aussenden(std::int32_t Befehlstyp, Sio::TBefehl Befehl,
     // Normal priority again on every path, an error in the send included.
     platform::ScopeExit back([realTime] {
         if (realTime && !platform::os().setPriorityClass(platform::PriorityClass::Normal))
-            platform::guarded([] { platform::prompts().message(QStringLiteral("Problem Set_priority")); });
+            platform::guarded(
+                [] { platform::prompts().message(QStringLiteral("Problem Set_priority")); });
     });
     sendIr(Befehlspuffer);
 }
 
 void TIRForm::TasteClick(TButtonx* sender) {
-    if (!sender)
-        return;
+    if (!sender) return;
     TButtonx& key = *sender;
     if (Lernen1->isChecked()) {
         Debug_WriteLn("Lerne Knopf " + num(key.Knopfnummer) + " = " + key.Beschriftung);
         Datei_geaendert = true;
-        if (LerneKnopf)
-            LerneKnopf(key);
+        if (LerneKnopf) LerneKnopf(key);
         return;
     }
     Debug_WriteLn("Sende Knopf " + num(key.Knopfnummer) + " = " + key.Beschriftung);
@@ -925,8 +951,8 @@ void TIRForm::Makro(TButtonx& key) {
     do {
         schritt = Taste(key.Befehl[i]);
         ++i;
-        const std::int32_t n = key.Befehl[0] - 200;
-        std::int32_t j = 0;
+        const std::int64_t n = std::int64_t{key.Befehl[0]} - 200;
+        std::int64_t j = 0;
         do {
             ProcessMessages();
             Sio::Warte_ms(1);
@@ -940,7 +966,9 @@ void TIRForm::Makro(TButtonx& key) {
     } while (schritt && i <= 20 && !Makrostop1->isChecked());
 }
 
-void TIRForm::Makrostop1Click() { Makrostop1->setChecked(true); }
+void TIRForm::Makrostop1Click() {
+    Makrostop1->setChecked(true);
+}
 
 void TIRForm::warteBatch() {
     for (std::int32_t i = 0; i < BatchDelay_ms; ++i) {
@@ -962,8 +990,7 @@ void TIRForm::Timer3Timer() {
         for (std::int32_t c = 1; c <= kMaxGrid && !found; ++c)
             for (std::int32_t r = 1; r <= kMaxGrid && !found; ++r) {
                 TButtonx* t = Taste(c * 100 + r);
-                if (t && t->Beschriftung == wanted)
-                    found = t;
+                if (t && t->Beschriftung == wanted) found = t;
             }
         // The key's own handler, even for a key that is shown disabled.
         if (found)
@@ -979,25 +1006,24 @@ void TIRForm::Timer3Timer() {
 
 // ---------------------------------------------------------------- menu
 
-void TIRForm::Ende1Click() { close(); }
+void TIRForm::Ende1Click() {
+    close();
+}
 
 void TIRForm::Kamera1Click() {
     Lernen1->setChecked(false);
     Service2->setChecked(false);
     Service_Anzeige();
-    if (KameraDialog)
-        KameraDialog->showVideoWindow();
+    if (KameraDialog) KameraDialog->showVideoWindow();
 }
 
 void TIRForm::Debug1Click() {
     Debug1->setChecked(!Debug1->isChecked());
     const bool an = Debug1->isChecked();
     Dbg_disp::Debug_An = an;
-    if (DebugFenster)
-        DebugFenster->setVisible(an);
+    if (DebugFenster) DebugFenster->setVisible(an);
     Sio::Debug_Statistik = an;
-    if (KameraDialog)
-        KameraDialog->setDebugModus(an);
+    if (KameraDialog) KameraDialog->setDebugModus(an);
     const QDateTime now = QDateTime::currentDateTime();
     Debug_WriteLn("Tavix Version 1.17, 11-Juni-2002, aktuelle Zeit : " +
                   now.toString(QStringLiteral("dd.MM.yyyy")).toStdString() + ", " +
@@ -1042,8 +1068,7 @@ void TIRForm::Extra_Menuepunkte_ein() {
 }
 
 void TIRForm::Englische_Menues() {
-    if (Sprache != 2)
-        return;
+    if (Sprache != 2) return;
     Datei1->setTitle(QStringLiteral("&File"));
     Neu1->setText(QStringLiteral("&New"));
     Laden1->setText(QStringLiteral("&Load"));

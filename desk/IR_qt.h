@@ -255,6 +255,9 @@ private:
     void buildPanel();
     QAction* menuItem(QMenu* menu, const char* name, const QString& caption,
                       std::function<void()> handler, bool checkable = false);
+    // A menu item whose handler is told which item was chosen.
+    QAction* senderItem(QMenu* menu, const char* name, const QString& caption,
+                        std::function<void(QAction*)> handler, bool checkable = false);
     void applyBounds();
     void takeBoundsFromWindow();
     void warteBatch();

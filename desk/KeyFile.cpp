@@ -14,11 +14,10 @@ public:
     bool eof() const { return pos_ >= b_.size(); }
     std::string_view line() {
         const std::size_t end = b_.find('\n', pos_);
-        std::string_view l = b_.substr(pos_, end == std::string_view::npos ? b_.size() - pos_
-                                                                            : end - pos_);
+        std::string_view l =
+            b_.substr(pos_, end == std::string_view::npos ? b_.size() - pos_ : end - pos_);
         pos_ = end == std::string_view::npos ? b_.size() : end + 1;
-        if (!l.empty() && l.back() == '\r')
-            l.remove_suffix(1);
+        if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
         return l;
     }
     std::size_t lineNo() const { return lineNo_; }
@@ -30,12 +29,13 @@ private:
     std::size_t lineNo_ = 0;
 };
 
-bool blank(char c) { return c == ' ' || c == '\t'; }
+bool blank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 bool onlyBlanks(std::string_view l) {
     for (char c : l)
-        if (!blank(c))
-            return false;
+        if (!blank(c)) return false;
     return true;
 }
 
@@ -45,8 +45,7 @@ bool firstInteger(std::string_view l, std::int32_t& v) {
     std::size_t i = 0;
     while (i < l.size() && blank(l[i]))
         ++i;
-    if (i < l.size() && l[i] == '+')
-        ++i;
+    if (i < l.size() && l[i] == '+') ++i;
     const char* first = l.data() + i;
     const char* last = l.data() + l.size();
     auto [p, ec] = std::from_chars(first, last, v);
@@ -60,23 +59,21 @@ public:
     // skipped; 0 at the end of the file.
     std::int32_t next() {
         for (;;) {
-            if (r_.eof())
-                return 0;
+            if (r_.eof()) return 0;
             r_.count();
             const std::string_view l = r_.line();
-            if (onlyBlanks(l))
-                continue;
+            if (onlyBlanks(l)) continue;
             std::int32_t v = 0;
             if (!firstInteger(l, v))
                 throw EInOutError("Fernsteuerdatei >" + name_ + "<, Zeile " +
                                   std::to_string(r_.lineNo()) +
-                                  ": keine g\xFC" "ltige Zahl / no valid number");
+                                  ": keine g\xFC"
+                                  "ltige Zahl / no valid number");
             return v;
         }
     }
     std::string text() {
-        if (r_.eof())
-            return {};
+        if (r_.eof()) return {};
         r_.count();
         return std::string(r_.line());
     }
@@ -96,13 +93,17 @@ KeyFileContent parseKeyFile(std::string_view bytes, const std::string& name) {
         const std::string_view l = r.eof() ? std::string_view() : r.line();
         if (!firstInteger(l, head[i]))
             throw EInOutError("Fernsteuerdatei >" + name +
-                              "< ist besch\xE4" "digt (Kopf unvollst\xE4" "ndig)\rDamaged key file "
+                              "< ist besch\xE4"
+                              "digt (Kopf unvollst\xE4"
+                              "ndig)\rDamaged key file "
                               "(incomplete head)");
         r.count();
     }
     if (head[4] < 1 || head[5] < 1)
         throw EInOutError("Fernsteuerdatei >" + name +
-                          "< ist besch\xE4" "digt (Knopfgr\xF6\xDF" "e)\rDamaged key file (key size)");
+                          "< ist besch\xE4"
+                          "digt (Knopfgr\xF6\xDF"
+                          "e)\rDamaged key file (key size)");
     c.head = KeyFileHead{head[0], head[1], head[2], head[3], head[4], head[5]};
 
     NumberReader n(r, name);
@@ -115,10 +116,8 @@ KeyFileContent parseKeyFile(std::string_view bytes, const std::string& name) {
             e.code = n.text();
             for (;;) {
                 const std::int32_t v = n.next();
-                if (e.values.size() < kMaxStoredValues)
-                    e.values.push_back(v);
-                if (v == 0)
-                    break;
+                if (e.values.size() < kMaxStoredValues) e.values.push_back(v);
+                if (v == 0) break;
             }
             c.entries.push_back(std::move(e));
         }
@@ -163,8 +162,7 @@ std::string formatKeyFile(const KeyFileHead& h, const std::vector<KeyFileKey>& k
             out.append(nr);
             out.append(rightAligned(static_cast<std::int64_t>(i), 5));
             out.append("\r\n");
-            if (v == 0)
-                break;
+            if (v == 0) break;
         }
     }
     return out;

@@ -7,10 +7,7 @@
 #include "platform/System_qt.h"
 #include "platform/WindowTracker_qt.h"
 
-#if __has_include("sim/PortAccess.h")
 #include "sim/PortAccess.h"
-#define TAVIX_HAVE_PORT_ACCESS 1
-#endif
 
 #include <QApplication>
 #include <QFile>
@@ -24,15 +21,12 @@ namespace {
 // IR sender emitted, when the program ends: the trace of a run without
 // hardware.
 void writeSimIrLog() {
-#ifdef TAVIX_HAVE_PORT_ACCESS
     const char* path = std::getenv("TAVIX_SIM_IR_LOG");
     sim::SimAdapter* s = sim::currentSimAdapter();
-    if (path == nullptr || s == nullptr)
-        return;
+    if (path == nullptr || s == nullptr) return;
     s->sync();
     std::ofstream out(path, std::ios::binary);
     out << s->irSender->text() << '\n';
-#endif
 }
 
 } // namespace
@@ -45,11 +39,9 @@ int main(int argc, char** argv) {
     platform::QtSystem system;
     platform::setOs(&system);
     platform::WindowTracker::instance().setFollowFocus(true);
-#ifdef TAVIX_HAVE_PORT_ACCESS
     platform::setPortAccessOpener(
         sim::installPortAccess(platform::portModeFromEnvironment(),
                                [](const std::string& line) { Dbg_disp::Debug_WriteLn(line); }));
-#endif
 
     desk::TIRFormOptions options;
     options.programFile = QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();

@@ -11,8 +11,7 @@ namespace platform {
 // Shows the exception in flight; never throws.
 void showCurrentException() noexcept;
 
-template <class F>
-void guarded(F&& f) noexcept {
+template <class F> void guarded(F&& f) noexcept {
     try {
         std::forward<F>(f)();
     } catch (...) {

@@ -23,8 +23,14 @@ int runModal(QDialog& dialog) {
     return dialog.exec();
 }
 
-void queueModalScript(ModalScript script) { scripts().push_back(std::move(script)); }
-void clearModalScripts() { scripts().clear(); }
-std::size_t pendingModalScripts() { return scripts().size(); }
+void queueModalScript(ModalScript script) {
+    scripts().push_back(std::move(script));
+}
+void clearModalScripts() {
+    scripts().clear();
+}
+std::size_t pendingModalScripts() {
+    return scripts().size();
+}
 
 } // namespace platform

@@ -16,11 +16,17 @@ namespace {
 QtPrompts qtPrompts;
 Prompts* current = nullptr;
 
-QString lines(QString t) { return t.replace(QLatin1Char('\r'), QLatin1Char('\n')); }
+QString lines(QString t) {
+    return t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+}
 
-QWidget* owner() { return QApplication::activeWindow(); }
+QWidget* owner() {
+    return QApplication::activeWindow();
+}
 
-QString title() { return QApplication::applicationName(); }
+QString title() {
+    return QApplication::applicationName();
+}
 
 QMessageBox::StandardButton runBox(QMessageBox::Icon icon, const QString& text,
                                    QMessageBox::StandardButtons buttons,
@@ -32,19 +38,31 @@ QMessageBox::StandardButton runBox(QMessageBox::Icon icon, const QString& text,
 }
 } // namespace
 
-void setPrompts(Prompts* p) { current = p; }
-Prompts& prompts() { return current ? *current : static_cast<Prompts&>(qtPrompts); }
+void setPrompts(Prompts* p) {
+    current = p;
+}
+Prompts& prompts() {
+    return current ? *current : static_cast<Prompts&>(qtPrompts);
+}
 
 QString promptKindName(PromptKind k) {
     switch (k) {
-    case PromptKind::Message: return QStringLiteral("message");
-    case PromptKind::Error: return QStringLiteral("error");
-    case PromptKind::YesNo: return QStringLiteral("yes/no");
-    case PromptKind::YesNoCancel: return QStringLiteral("yes/no/cancel");
-    case PromptKind::Open: return QStringLiteral("open dialog");
-    case PromptKind::Save: return QStringLiteral("save dialog");
-    case PromptKind::Print: return QStringLiteral("print dialog");
-    case PromptKind::Input: return QStringLiteral("input query");
+    case PromptKind::Message:
+        return QStringLiteral("message");
+    case PromptKind::Error:
+        return QStringLiteral("error");
+    case PromptKind::YesNo:
+        return QStringLiteral("yes/no");
+    case PromptKind::YesNoCancel:
+        return QStringLiteral("yes/no/cancel");
+    case PromptKind::Open:
+        return QStringLiteral("open dialog");
+    case PromptKind::Save:
+        return QStringLiteral("save dialog");
+    case PromptKind::Print:
+        return QStringLiteral("print dialog");
+    case PromptKind::Input:
+        return QStringLiteral("input query");
     }
     return {};
 }
@@ -67,9 +85,12 @@ bool QtPrompts::yesNo(const QString& text) {
 Answer QtPrompts::yesNoCancel(const QString& text) {
     switch (runBox(QMessageBox::Question, text,
                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes)) {
-    case QMessageBox::Yes: return Answer::Yes;
-    case QMessageBox::No: return Answer::No;
-    default: return Answer::Cancel;
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return Answer::Cancel;
     }
 }
 
@@ -79,11 +100,9 @@ std::optional<QString> QtPrompts::openFile(const FileDialogOptions& o) {
     // A name of a file that does not exist yet is accepted (it is created).
     d.setFileMode(QFileDialog::AnyFile);
     d.setOption(QFileDialog::DontConfirmOverwrite, true);
-    if (!o.fileName.isEmpty())
-        d.selectFile(o.fileName);
+    if (!o.fileName.isEmpty()) d.selectFile(o.fileName);
     WindowTracker::ModalScope scope(&d);
-    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
-        return std::nullopt;
+    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return std::nullopt;
     return d.selectedFiles().front();
 }
 
@@ -92,11 +111,9 @@ std::optional<QString> QtPrompts::saveFile(const FileDialogOptions& o) {
     d.setAcceptMode(QFileDialog::AcceptSave);
     d.setFileMode(QFileDialog::AnyFile);
     d.setOption(QFileDialog::DontConfirmOverwrite, !o.overwritePrompt);
-    if (!o.fileName.isEmpty())
-        d.selectFile(o.fileName);
+    if (!o.fileName.isEmpty()) d.selectFile(o.fileName);
     WindowTracker::ModalScope scope(&d);
-    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
-        return std::nullopt;
+    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return std::nullopt;
     QString name = d.selectedFiles().front();
     // The suffix only for a name without an extension of its own.
     if (!o.defaultSuffix.isEmpty() && QFileInfo(name).suffix().isEmpty())
@@ -117,8 +134,7 @@ std::optional<QString> QtPrompts::inputQuery(const QString& caption, const QStri
     d.setLabelText(lines(prompt));
     d.setTextValue(value);
     WindowTracker::ModalScope scope(&d);
-    if (d.exec() != QDialog::Accepted)
-        return std::nullopt;
+    if (d.exec() != QDialog::Accepted) return std::nullopt;
     return d.textValue();
 }
 
@@ -136,10 +152,9 @@ ScriptedPrompts& ScriptedPrompts::expect(PromptKind kind, const QString& text, A
 
 bool ScriptedPrompts::take(PromptKind kind, const QString& text, Expected& e) {
     shown_.push_back(Shown{kind, text});
-    if (onShown)
-        onShown(shown_.back());
-    const bool fileDialog = kind == PromptKind::Open || kind == PromptKind::Save ||
-                            kind == PromptKind::Print;
+    if (onShown) onShown(shown_.back());
+    const bool fileDialog =
+        kind == PromptKind::Open || kind == PromptKind::Save || kind == PromptKind::Print;
     if (!queue_.empty() && queue_.front().kind == kind &&
         (queue_.front().text == text || (fileDialog && queue_.front().text.isEmpty()))) {
         e = queue_.front();
@@ -151,8 +166,7 @@ bool ScriptedPrompts::take(PromptKind kind, const QString& text, Expected& e) {
         d += QStringLiteral(" (expected %1: \"%2\")")
                  .arg(promptKindName(queue_.front().kind), queue_.front().text);
     failures_.push_back(d);
-    if (onUnexpected)
-        onUnexpected(d);
+    if (onUnexpected) onUnexpected(d);
     return false;
 }
 

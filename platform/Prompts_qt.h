@@ -18,7 +18,7 @@ enum class PromptKind { Message, Error, YesNo, YesNoCancel, Open, Save, Print, I
 enum class Answer { Ok, Yes, No, Cancel };
 
 struct FileDialogOptions {
-    QString filter;      // "Fernsteuerdateien (*.cdx *.CDX)"
+    QString filter; // "Fernsteuerdateien (*.cdx *.CDX)"
     QString initialDir;
     QString fileName;
     QString defaultSuffix; // added to a name without an extension
@@ -82,7 +82,9 @@ public:
 
     ScriptedPrompts& expect(PromptKind kind, const QString& text, Answer answer = Answer::Ok,
                             std::optional<QString> value = std::nullopt);
-    ScriptedPrompts& expectMessage(const QString& text) { return expect(PromptKind::Message, text); }
+    ScriptedPrompts& expectMessage(const QString& text) {
+        return expect(PromptKind::Message, text);
+    }
     ScriptedPrompts& expectError(const QString& text) { return expect(PromptKind::Error, text); }
     ScriptedPrompts& expectYesNo(const QString& text, bool yes) {
         return expect(PromptKind::YesNo, text, yes ? Answer::Yes : Answer::No);

@@ -6,13 +6,11 @@
 
 namespace platform {
 
-template <class F>
-class ScopeExit {
+template <class F> class ScopeExit {
 public:
     explicit ScopeExit(F f) : f_(std::move(f)) {}
     ~ScopeExit() {
-        if (active_)
-            f_();
+        if (active_) f_();
     }
     ScopeExit(const ScopeExit&) = delete;
     ScopeExit& operator=(const ScopeExit&) = delete;

@@ -12,8 +12,12 @@ RecordingSystem defaultSystem;
 System* current = &defaultSystem;
 } // namespace
 
-void setOs(System* s) { current = s ? s : &defaultSystem; }
-System& os() { return *current; }
+void setOs(System* s) {
+    current = s ? s : &defaultSystem;
+}
+System& os() {
+    return *current;
+}
 
 bool HostSystem::setPriorityClass(PriorityClass c) {
     if (!haveOriginal_) {
@@ -23,8 +27,7 @@ bool HostSystem::setPriorityClass(PriorityClass c) {
         haveOriginal_ = true;
     }
     const int target = c == PriorityClass::Realtime ? -20 : originalNice_;
-    if (setpriority(PRIO_PROCESS, 0, target) == 0)
-        return true;
+    if (setpriority(PRIO_PROCESS, 0, target) == 0) return true;
     // No privilege to raise it: the process runs on as it was.
     return errno == EACCES || errno == EPERM;
 }
@@ -35,10 +38,8 @@ OsVersion HostSystem::osVersion() {
     if (uname(&u) == 0) {
         char* end = nullptr;
         v.major = static_cast<std::int32_t>(std::strtol(u.release, &end, 10));
-        if (end && *end == '.')
-            v.minor = static_cast<std::int32_t>(std::strtol(end + 1, &end, 10));
-        if (end && *end == '.')
-            v.build = static_cast<std::int32_t>(std::strtol(end + 1, &end, 10));
+        if (end && *end == '.') v.minor = static_cast<std::int32_t>(std::strtol(end + 1, &end, 10));
+        if (end && *end == '.') v.build = static_cast<std::int32_t>(std::strtol(end + 1, &end, 10));
         v.csdVersion = std::string(u.sysname) + " " + u.release;
     }
     return v;

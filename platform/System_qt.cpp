@@ -12,15 +12,15 @@ bool QtSystem::openUrl(const std::string& url) {
     return QDesktopServices::openUrl(QUrl::fromUserInput(QString::fromStdString(url)));
 }
 
-void QtSystem::beep() { QApplication::beep(); }
+void QtSystem::beep() {
+    QApplication::beep();
+}
 
 bool QtSystem::shutdown() {
-    QDBusInterface logind(QStringLiteral("org.freedesktop.login1"),
-                          QStringLiteral("/org/freedesktop/login1"),
-                          QStringLiteral("org.freedesktop.login1.Manager"),
-                          QDBusConnection::systemBus());
-    if (!logind.isValid())
-        return false;
+    QDBusInterface logind(
+        QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+        QStringLiteral("org.freedesktop.login1.Manager"), QDBusConnection::systemBus());
+    if (!logind.isValid()) return false;
     const QDBusMessage r = logind.call(QStringLiteral("PowerOff"), false);
     return r.type() != QDBusMessage::ErrorMessage;
 }

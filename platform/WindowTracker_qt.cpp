@@ -19,13 +19,11 @@ void WindowTracker::registerWindow(const void* id, std::function<void()> onActiv
 
 void WindowTracker::unregisterWindow(const void* id) {
     windows_.erase(id);
-    if (active_ == id)
-        active_ = nullptr;
+    if (active_ == id) active_ = nullptr;
 }
 
 void WindowTracker::activate(const void* id) {
-    if (id == nullptr || id == active_)
-        return;
+    if (id == nullptr || id == active_) return;
     const void* old = active_;
     active_ = id;
     // Copies: a handler may register or unregister windows.
@@ -34,19 +32,16 @@ void WindowTracker::activate(const void* id) {
         if (it != windows_.end()) {
             ++deactivations_[old];
             auto f = it->second.onDeactivate;
-            if (f)
-                f();
+            if (f) f();
         }
     }
     // A handler of the old window may already have moved the activation on.
-    if (active_ != id)
-        return;
+    if (active_ != id) return;
     auto it = windows_.find(id);
     if (it != windows_.end()) {
         ++activations_[id];
         auto f = it->second.onActivate;
-        if (f)
-            f();
+        if (f) f();
     }
 }
 
@@ -58,8 +53,7 @@ void WindowTracker::setFollowFocus(bool on) {
 }
 
 void WindowTracker::focusChanged(QWindow* w) {
-    if (w == nullptr)
-        return; // another program: nothing to report
+    if (w == nullptr) return; // another program: nothing to report
     for (QWidget* top : QApplication::topLevelWidgets()) {
         if (top->windowHandle() == w) {
             activate(top);
@@ -73,8 +67,7 @@ WindowTracker::ModalScope::ModalScope(const void* box) : previous_(instance().ac
 }
 
 WindowTracker::ModalScope::~ModalScope() {
-    if (previous_ != nullptr)
-        instance().activate(previous_);
+    if (previous_ != nullptr) instance().activate(previous_);
 }
 
 int WindowTracker::activations(const void* id) const {

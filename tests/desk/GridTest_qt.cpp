@@ -172,3 +172,26 @@ TEST_F(Grid, LineMonitorDrivesModemLinesAndShowsLatchedChanges) {
     EXPECT_FALSE(f.Timer1->isActive());
     f.Service2Click();
 }
+
+TEST_F(Grid, MenuItemsTickThroughTheirHandlersOnly) {
+    auto& f = *form;
+    // Qt toggles a checkable item itself; the handler's toggle must be the
+    // only one.
+    f.Lernen1->trigger();
+    EXPECT_TRUE(f.Lernen1->isChecked());
+    EXPECT_FALSE(f.Taste(102)->isHidden());
+    f.Lernen1->trigger();
+    EXPECT_FALSE(f.Lernen1->isChecked());
+    EXPECT_TRUE(f.Taste(102)->isHidden());
+
+    f.COM[3]->trigger();
+    EXPECT_EQ(Sio::Com_Nr, 3);
+    for (int n = 1; n <= 8; ++n)
+        EXPECT_EQ(f.COM[static_cast<std::size_t>(n)]->isChecked(), n == 3) << n;
+    EXPECT_EQ(f.Serielle_Schnittstelle->title(), "COM 3:");
+    EXPECT_EQ(platform::IniFile(iniPath()).readInteger("Schnittstelle", "Com_Nr", 0), 3);
+    f.TavixRemote1->trigger();
+    EXPECT_TRUE(f.TavixRemote1->isChecked());
+    EXPECT_FALSE(f.TavixClassic1->isChecked());
+    EXPECT_EQ(Sio::IR_Einheit, 3);
+}

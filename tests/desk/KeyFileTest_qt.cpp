@@ -8,6 +8,7 @@
 #include <QAction>
 
 #include <csignal>
+#include <random>
 #include <sys/resource.h>
 
 namespace {
@@ -80,6 +81,45 @@ TEST(KeyFileFormat, ParserReadsLfAndRefusesDamagedHeads) {
     EXPECT_NE(bad.error->find("Zeile 18"), std::string::npos) << *bad.error;
 }
 
+TEST(KeyFileFormat, MutatedFilesParseOrAreRefused) {
+    Sio::TBefehl b{};
+    b[0] = 1;
+    b[1] = 900;
+    b[2] = 450;
+    const std::string good = desk::formatKeyFile({77, 320, 230, 434, 43, 35},
+                                                 {{101, 0, "a", "FF", &b}, {203, 1, "b", "", &b}});
+    std::mt19937 rng(1234);
+    const std::string alphabet = "0123456789- \r\n-+x\xE4";
+    for (int i = 0; i < 3000; ++i) {
+        std::string m = good;
+        const int edits = 1 + static_cast<int>(rng() % 6);
+        for (int e = 0; e < edits && !m.empty(); ++e) {
+            const std::size_t at = rng() % m.size();
+            switch (rng() % 4) {
+            case 0:
+                m[at] = alphabet[rng() % alphabet.size()];
+                break;
+            case 1:
+                m.erase(at, rng() % 12);
+                break;
+            case 2:
+                m.insert(at, std::string(1 + rng() % 12, alphabet[rng() % alphabet.size()]));
+                break;
+            default:
+                m.resize(at);
+                break;
+            }
+        }
+        try {
+            const auto c = desk::parseKeyFile(m, "f");
+            EXPECT_GE(c.head.knopfbreite, 1);
+            for (const auto& e : c.entries)
+                EXPECT_LE(e.values.size(), desk::kMaxStoredValues);
+        } catch (const EInOutError&) {
+        }
+    }
+}
+
 class KeyFile : public DeskFixture {
 protected:
     void SetUp() override {
@@ -111,10 +151,11 @@ TEST_F(KeyFile, RoundTripKeepsBoundsKeysUmlautsAndTrailingBlanks) {
     f.Schreibe_Fernsteuerdatei(name);
     EXPECT_EQ(f.windowTitle(), "rund");
     const std::string bytes = readFile(name);
-    EXPECT_NE(bytes.find("203 Knopfnummer\r\n2 Tasten_typ\r\nLautst\xE4rke \xD6l \xDF\r\nA5 0F  \r\n"
-                         "       3  203    0\r\n     560  203    1\r\n   40000  203    2\r\n"
-                         "       0  203    3\r\n"),
-              std::string::npos)
+    EXPECT_NE(
+        bytes.find("203 Knopfnummer\r\n2 Tasten_typ\r\nLautst\xE4rke \xD6l \xDF\r\nA5 0F  \r\n"
+                   "       3  203    0\r\n     560  203    1\r\n   40000  203    2\r\n"
+                   "       0  203    3\r\n"),
+        std::string::npos)
         << "captions are stored in Windows-1252, code texts whole";
 
     // Change everything, then read back.
@@ -151,11 +192,11 @@ TEST_F(KeyFile, RoundTripKeepsBoundsKeysUmlautsAndTrailingBlanks) {
 TEST_F(KeyFile, LongCaptionsOutOfGridEntriesAndCutFiles) {
     auto& f = *form;
     const std::string name = file("k.cdx").string();
-    writeFile(name, head(77, 320, 230, 434, 43, 35) +
-                        entry(3115, 0, "weit weg", "", {1, 2, 3, 0}) +
-                        entry(101, 0, "Eine sehr lange Beschriftung", "", {1, 560, 0}) +
-                        "102 Knopfnummer\r\n0 Tasten_typ\r\nabgeschnitten\r\nFF\r\n       2  102    0\r\n"
-                        "     700  102    1\r\n");
+    writeFile(name,
+              head(77, 320, 230, 434, 43, 35) + entry(3115, 0, "weit weg", "", {1, 2, 3, 0}) +
+                  entry(101, 0, "Eine sehr lange Beschriftung", "", {1, 560, 0}) +
+                  "102 Knopfnummer\r\n0 Tasten_typ\r\nabgeschnitten\r\nFF\r\n       2  102    0\r\n"
+                  "     700  102    1\r\n");
     f.Lies_Fernsteuerdatei(name);
     desk::TButtonx* k = f.Taste(101);
     EXPECT_EQ(k->Beschriftung, "Eine sehr lange Besc");
@@ -181,8 +222,10 @@ TEST_F(KeyFile, DamagedFilesAreRefusedWithoutChangingAnything) {
     writeFile(file("leer.cdx"), "");
     writeFile(file("kurz.cdx"), head(77, 320, 230, 434, 43, 35).substr(0, 50));
     writeFile(file("null.cdx"), head(77, 320, 230, 434, 0, 35));
-    const QString kopf = QStringLiteral("< ist beschädigt (Kopf unvollständig)\rDamaged key file (incomplete head)");
-    const QString groesse = QStringLiteral("< ist beschädigt (Knopfgröße)\rDamaged key file (key size)");
+    const QString kopf =
+        QStringLiteral("< ist beschädigt (Kopf unvollständig)\rDamaged key file (incomplete head)");
+    const QString groesse =
+        QStringLiteral("< ist beschädigt (Knopfgröße)\rDamaged key file (key size)");
     for (const auto& [n, why] : {std::pair{"leer.cdx", kopf}, std::pair{"kurz.cdx", kopf},
                                  std::pair{"null.cdx", groesse}}) {
         const QString path = QString::fromStdString(file(n).string());
@@ -200,7 +243,8 @@ TEST_F(KeyFile, OverlongCommandKeepsItsEndMark) {
     auto& f = *form;
     std::vector<int> values(805, 100);
     values.push_back(0);
-    writeFile(file("lang.cdx"), head(77, 320, 230, 434, 43, 35) + entry(101, 0, "lang", "", values) +
+    writeFile(file("lang.cdx"), head(77, 320, 230, 434, 43, 35) +
+                                    entry(101, 0, "lang", "", values) +
                                     entry(102, 0, "danach", "", {5, 0}));
     f.Lies_Fernsteuerdatei(file("lang.cdx").string());
     desk::TButtonx* k = f.Taste(101);
@@ -209,6 +253,17 @@ TEST_F(KeyFile, OverlongCommandKeepsItsEndMark) {
     EXPECT_EQ(k->Befehl[800], 0);
     EXPECT_EQ(f.Taste(102)->Befehl[0], 5) << "the next entry is read correctly";
     EXPECT_EQ(f.Taste(102)->Beschriftung, "danach");
+
+    // Bounds at the ends of the range: the grid stops at 30 x 30.
+    writeFile(file("gross.cdx"), head(-2147483647 - 1, 2147483647, 2147483647, 2147483647, 1, 1) +
+                                     entry(3030, 0, "Ecke", "", {1, 5, 0}));
+    f.Lies_Fernsteuerdatei(file("gross.cdx").string());
+    EXPECT_EQ(f.Anzahl_Spalten(), 2147483647);
+    EXPECT_EQ(f.Taste(3030)->Beschriftung, "Ecke");
+    f.FormPaint();
+    f.FormResize();
+    f.Schreibe_Fernsteuerdatei(file("gross.cdx").string());
+    EXPECT_NE(readFile(file("gross.cdx")).find("3030 Knopfnummer"), std::string::npos);
 }
 
 TEST_F(KeyFile, MenuLoadsCreatesAndSavesUnderNewName) {

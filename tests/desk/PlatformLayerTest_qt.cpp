@@ -99,8 +99,9 @@ TEST_F(PlatformLayer, ScriptedPromptsAnswerInOrderAndReportStrangers) {
 TEST_F(PlatformLayer, GuardShowsTheErrorEndsTheHandlerAndRestores) {
     bool restored = false;
     bool after = false;
-    prompts.expectError("Bereichsfehler: Tabelle[9]").expectError("Gr\u00f6\u00dfe").expectError(
-        "Unbekannter Fehler");
+    prompts.expectError("Bereichsfehler: Tabelle[9]")
+        .expectError("Gr\u00f6\u00dfe")
+        .expectError("Unbekannter Fehler");
     platform::guarded([&] {
         platform::ScopeExit back([&] { restored = true; });
         int t[3] = {};
@@ -110,7 +111,10 @@ TEST_F(PlatformLayer, GuardShowsTheErrorEndsTheHandlerAndRestores) {
     EXPECT_TRUE(restored);
     EXPECT_FALSE(after);
     // Messages of the engine are Windows-1252 bytes.
-    platform::guarded([] { throw EInOutError("Gr\xF6\xDF" "e"); });
+    platform::guarded([] {
+        throw EInOutError("Gr\xF6\xDF"
+                          "e");
+    });
     platform::guarded([] { throw 5; });
     EXPECT_TRUE(unexpected.empty());
 }
@@ -133,7 +137,8 @@ TEST_F(PlatformLayer, ModalRunnerPlaysScriptsOverTheActiveWindow) {
 }
 
 TEST(CodepageQt, WindowsBytesAndQtStringsRoundTrip) {
-    const std::string bytes = "Gr\xF6\xDF" "e \x80 \x84x\x93";
+    const std::string bytes = "Gr\xF6\xDF"
+                              "e \x80 \x84x\x93";
     const QString text = platform::fromCp1252(bytes);
     EXPECT_EQ(text, QString::fromUtf8("Größe € „x“"));
     EXPECT_EQ(platform::toCp1252(text), bytes);

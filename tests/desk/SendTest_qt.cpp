@@ -68,6 +68,25 @@ TEST_F(Send, RawAndAnalyticCommandsBecomeTheSendBuffer) {
     EXPECT_TRUE(os.priorityCalls.empty());
 }
 
+TEST_F(Send, KeyPressGoesOutOnTheSimulatedIrSender) {
+    desk::setIrSender({}); // the engine's own send
+    key(101, 0, {2, 2400, 600, 1200, 45000});
+    key(102, 2, {1, 600, 10000}, "C");
+    const std::size_t before = sim.irSender->bursts().size();
+    form->Taste(101)->click();
+    form->Taste(102)->click();
+    sim.sync();
+    const auto& b = sim.irSender->bursts();
+    // Twice 2400 on, 600 off, 1200 on; then "C" = 1100: 1200 on.
+    ASSERT_EQ(b.size() - before, 5u) << sim.irSender->text();
+    auto us = [](sim::Ps ps) { return static_cast<double>(ps) / 1e6; };
+    const std::vector<double> on = {2400, 1200, 2400, 1200, 1200};
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_NEAR(us(b[before + i].lengthPs()), on[i], 30) << i << " " << sim.irSender->text();
+    EXPECT_NEAR(us(b[before + 1].start - b[before].start), 3000, 30);
+    EXPECT_EQ(os.priorityCalls.size(), 4u);
+}
+
 TEST_F(Send, ErrorsEndTheSendAndGiveBackThePriority) {
     auto& f = *form;
     // More runs than the buffer holds.
@@ -158,8 +177,7 @@ TEST_F(Send, MakrostopEndsEveryRunningMacro) {
     // A single macro stopped in its second pause sends nothing more.
     const double s2 = clock.nowUs() / 1000.0;
     onProcessMessages = [&] {
-        if (clock.nowUs() / 1000.0 - s2 > 1300)
-            f.Makrostop1Click();
+        if (clock.nowUs() / 1000.0 - s2 > 1300) f.Makrostop1Click();
     };
     f.TasteClick(&outer);
     EXPECT_EQ(sent.size(), 1u);
@@ -197,7 +215,8 @@ TEST_F(Send, BatchSendsNamedKeysReportsUnknownOnesAndCloses) {
     ASSERT_TRUE(f.Timer3->isActive());
     EXPECT_FALSE(f.Taste(102)->isEnabled());
     prompts.expectMessage(QStringLiteral("In Fernsteuerdatei/in file \r") +
-                          QString::fromStdString(keys) + QStringLiteral("\rkeine Taste/no key >Nix< "));
+                          QString::fromStdString(keys) +
+                          QStringLiteral("\rkeine Taste/no key >Nix< "));
     const double start = clock.nowUs() / 1000.0;
     f.Timer3Timer();
     EXPECT_FALSE(f.Timer3->isActive());
@@ -208,5 +227,6 @@ TEST_F(Send, BatchSendsNamedKeysReportsUnknownOnesAndCloses) {
     EXPECT_NEAR(sentAtMs[1] - start, 300, 1);
     EXPECT_NEAR(clock.nowUs() / 1000.0 - start, 400, 1);
     EXPECT_EQ(closed.count(), 1);
-    EXPECT_EQ(f.windowTitle(), QStringLiteral("Befehl >Mute< aus Datei ") + QString::fromStdString(keys));
+    EXPECT_EQ(f.windowTitle(),
+              QStringLiteral("Befehl >Mute< aus Datei ") + QString::fromStdString(keys));
 }

@@ -86,9 +86,8 @@ TEST_F(Startup, FirstStartInEmptyFolderCyclesQuestionsAndWritesOnlyItsKeys) {
     EXPECT_FALSE(f.Timer2->isActive());
 
     platform::IniFile ini(iniPath());
-    EXPECT_EQ(sorted(ini.readSections()),
-              sorted({"Einstellungen", "Statistik", "Verschiedenes", "Schnittstelle", "Timing",
-                      "Dateien"}));
+    EXPECT_EQ(sorted(ini.readSections()), sorted({"Einstellungen", "Statistik", "Verschiedenes",
+                                                  "Schnittstelle", "Timing", "Dateien"}));
     EXPECT_EQ(sorted(ini.readSection("Einstellungen")),
               sorted({"Sprache", "BatchDelay_ms", "IR_Einheit"}));
     EXPECT_EQ(ini.readSection("Statistik"), std::vector<std::string>{"TavixVer"});
@@ -180,7 +179,9 @@ TEST_F(Startup, NoAtCloseWritesNothingAndNewFileAsksForName) {
 TEST_F(Startup, ComZeroAsksAgainAndSettingsNamedAfterProgramUpToFirstDot) {
     writeCompleteSettings();
     platform::IniFile(iniPath()).writeInteger("Schnittstelle", "Com_Nr", 0);
-    prompts.expectYesNo(comFrage(1), false).expectYesNo(comFrage(2), false).expectYesNo(comFrage(3), true);
+    prompts.expectYesNo(comFrage(1), false)
+        .expectYesNo(comFrage(2), false)
+        .expectYesNo(comFrage(3), true);
     makeForm();
     EXPECT_EQ(platform::IniFile(iniPath()).readInteger("Schnittstelle", "Com_Nr", 0), 3);
     EXPECT_EQ(desk::TIRForm::ExtractFileName_ohneExtension("/a.b/Tavix.x.exe"), "Tavix");

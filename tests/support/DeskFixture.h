@@ -17,6 +17,7 @@
 #include "platform/VirtualClock.h"
 #include "platform/WindowTracker_qt.h"
 #include "sim/SimAdapter.h"
+#include "support/EngineSession.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,8 +25,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
-#include <QTimer>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -40,11 +41,6 @@ class DeskFixture : public ::testing::Test {
 protected:
     DeskFixture() : sim(clock, 0x3F8), backends(&sim.bus, &clock) {
         clock.setTickBase(10000);
-        Dbg_disp::setDebugSink(&memo);
-        Dbg_disp::Debug_An = true;
-        Sio::Port_Daten = Sio::Port_MCR = Sio::Port_LSR = Sio::Port_MSR = 0;
-        Sio::CTS_Zustand = Sio::DSR_Zustand = Sio::RX_Zustand = false;
-        Sio::SIO_Init();
         prompts.onUnexpected = [](const QString& d) { ADD_FAILURE() << d.toStdString(); };
         platform::setPrompts(&prompts);
         platform::setOs(&os);
@@ -63,8 +59,6 @@ protected:
         platform::setOs(nullptr);
         platform::clearModalScripts();
         desk::setIrSender({});
-        Dbg_disp::Debug_An = false;
-        Dbg_disp::setDebugSink(nullptr);
     }
 
     std::filesystem::path iniPath() const { return folder / "Tavix.ini"; }
@@ -88,14 +82,15 @@ protected:
         form = std::make_unique<desk::TIRForm>(std::move(o));
         // Macro pauses and batch waits run no real events in tests.
         form->ProcessMessages = [this] {
-            if (onProcessMessages)
-                onProcessMessages();
+            if (onProcessMessages) onProcessMessages();
         };
         return *form;
     }
 
     // The program's first activation, as when its loop starts.
-    void activate() { platform::WindowTracker::instance().activate(static_cast<QWidget*>(form.get())); }
+    void activate() {
+        platform::WindowTracker::instance().activate(static_cast<QWidget*>(form.get()));
+    }
 
     static std::string readFile(const std::filesystem::path& p) {
         std::ifstream in(p, std::ios::binary);
@@ -110,7 +105,8 @@ protected:
     platform::VirtualClock clock;
     sim::SimAdapter sim;
     platform::ScopedBackends backends;
-    Dbg_disp::DebugMemo memo;
+    EngineSession session;
+    Dbg_disp::DebugMemo& memo = session.memo;
     platform::ScriptedPrompts prompts;
     platform::RecordingSystem os;
     std::vector<Sio::TBefehl> sent;

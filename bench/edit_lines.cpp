@@ -1,0 +1,150 @@
+// Figures of the edit lines on simulated decks (virtual clock): per protocol
+// the commands that reached their status out of 100 with seeded reaction
+// delays, the mean tries per command, the error of a status read's position
+// and of a position wait's end, in frames.
+#include "engine/ControlL.h"
+#include "engine/Debug.h"
+#include "engine/EditLine.h"
+#include "engine/Panasonic.h"
+#include "engine/Sio.h"
+#include "platform/Platform.h"
+#include "platform/VirtualClock.h"
+#include "sim/ControlLDeck.h"
+#include "sim/PanasonicDeck.h"
+#include "sim/SimAdapter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <random>
+#include <string>
+
+namespace {
+
+using Mode = sim::TapeTransport::Mode;
+
+struct Schritt {
+    int befehl;
+    std::uint8_t sony;
+    std::uint8_t pana;
+};
+
+// A round of commands whose expected statuses do not depend on timing.
+constexpr Schritt kRunde[] = {
+    {1, 6, 8},  {3, 7, 9}, {3, 6, 8},   {2, 2, 0}, {6, 4, 10},   {3, 20, 11},
+    {3, 4, 10}, {2, 2, 0}, {4, 131, 2}, {5, 3, 3}, {13, 134, 8}, {2, 2, 0},
+};
+
+struct Figures {
+    int reached = 0;
+    double tries = 0;
+    double readErr = 0;
+    double readMax = 0;
+    int readSlips = 0; // reads a second off: the frame that mixes two seconds
+    double waitErr = 0;
+    double waitMax = 0;
+};
+
+Figures measure(int kanal, sim::TapeTransport& band, std::mt19937& rng,
+                const std::function<std::uint8_t()>& status) {
+    Figures f;
+    {
+        // The window's polling measures the line's thresholds before any command.
+        Sio::Bandposition p;
+        std::string proto, text;
+        bool spielt = false;
+        Sio::Lies_Geraetestatus(kanal, p, proto, text, spielt);
+    }
+    std::uniform_int_distribution<int> delay(0, 8);
+    long triesSum = 0;
+    for (int k = 0; k < 100; ++k) {
+        const Schritt& s = kRunde[k % std::size(kRunde)];
+        band.options().reactionFields = delay(rng);
+        const std::int32_t r = Sio::Kamera_Befehl(kanal, s.befehl);
+        const std::uint8_t soll = kanal == 1 ? s.sony : s.pana;
+        if (r >= 0 && status() == soll) {
+            ++f.reached;
+            triesSum += r;
+        }
+    }
+    band.options().reactionFields = 0;
+    f.tries = f.reached ? static_cast<double>(triesSum) / f.reached : 0;
+
+    // Status reads at random positions, playing and standing.
+    std::uniform_int_distribution<int> pos(0, 50 * 3600 * 2);
+    const int reads = 40;
+    for (int k = 0; k < reads; ++k) {
+        band.setPosition(pos(rng));
+        band.setMode(k % 2 ? Mode::Play : Mode::Stop);
+        Sio::Bandposition p;
+        std::string proto, text;
+        bool spielt = false;
+        Sio::Lies_Geraetestatus(kanal, p, proto, text, spielt);
+        Sio::Lies_Geraetestatus(kanal, p, proto, text, spielt);
+        const double e = std::abs(Sio::Position_nach_Zaehler(p) - band.position()) / 2.0;
+        f.readErr += e / reads;
+        if (e >= 20) ++f.readSlips;
+        f.readMax = std::max(f.readMax, e);
+    }
+
+    // Position waits: the end should be 2 units after the target.
+    std::uniform_int_distribution<int> lead(60, 400);
+    const int waits = 20;
+    for (int k = 0; k < waits; ++k) {
+        const std::int32_t ziel = pos(rng);
+        band.setPosition(ziel - lead(rng));
+        band.setMode(Mode::Play);
+        Sio::Bandposition p;
+        std::string proto, text;
+        bool spielt = false;
+        Sio::Lies_Geraetestatus(kanal, p, proto, text, spielt);
+        Sio::Warte_auf_Position(kanal, ziel);
+        const double e = std::abs(band.position() - (ziel + 2)) / 2.0;
+        f.waitErr += e / waits;
+        f.waitMax = std::max(f.waitMax, e);
+    }
+    band.setMode(Mode::Stop);
+    return f;
+}
+
+} // namespace
+
+int main() {
+    platform::VirtualClock clock;
+    sim::SimAdapter sim(clock, 0x3F8);
+    platform::ScopedBackends use(&sim.bus, &clock);
+    auto sony = std::make_shared<sim::ControlLDeck>();
+    auto pana = std::make_shared<sim::PanasonicDeck>();
+    sim.adapter.attach(sony, 1);
+    sim.adapter.attach(pana, 2);
+    Dbg_disp::Debug_An = false;
+    Sio::SIO_Init();
+    Sio::UART_Init_9600();
+    Sio::Waehle_Kanal(1);
+    if (Sio::UART_Messroutine(5) != 1) {
+        std::printf("calibration failed\n");
+        return 1;
+    }
+    std::printf("controll_sony1: %d turns\ncontroll_sony2: %d turns\n", Sio::Sony1, Sio::Sony2);
+
+    std::mt19937 rng(20260412);
+    const char* namen[] = {"", "controll", "panasonic"};
+    for (int kanal = 1; kanal <= 2; ++kanal) {
+        sim::TapeTransport& band = kanal == 1 ? sony->transport() : pana->transport();
+        const Figures f = kanal == 1 ? measure(1, band, rng, [&] { return sony->status(); })
+                                     : measure(2, band, rng, [&] { return pana->status(); });
+        std::printf("%s_commands_reached: %d /100\n", namen[kanal], f.reached);
+        std::printf("%s_mean_tries: %.2f tries\n", namen[kanal], f.tries);
+        std::printf("%s_read_error_mean: %.2f frames\n", namen[kanal], f.readErr);
+        std::printf("%s_read_error_max: %.1f frames\n", namen[kanal], f.readMax);
+        std::printf("%s_reads_a_second_off: %d /40\n", namen[kanal], f.readSlips);
+        std::printf("%s_wait_error_mean: %.2f frames\n", namen[kanal], f.waitErr);
+        std::printf("%s_wait_error_max: %.1f frames\n", namen[kanal], f.waitMax);
+    }
+    std::printf("virtual_time: %.1f s\n", clock.nowUs() / 1e6);
+    return 0;
+}

@@ -1,0 +1,294 @@
+#include "engine/ControlL.h"
+
+#include "engine/EditLine.h"
+#include "engine/SioText.h"
+#include "platform/Platform.h"
+
+#include <cmath>
+#include <limits>
+
+namespace Sio {
+
+namespace {
+
+// Interrupts stay off over a byte pair or a probe, also when a wait gives up.
+class Interrupts_aus {
+public:
+    Interrupts_aus() { platform::ports().interruptsOff(); }
+    ~Interrupts_aus() { platform::ports().interruptsOn(); }
+    Interrupts_aus(const Interrupts_aus&) = delete;
+    Interrupts_aus& operator=(const Interrupts_aus&) = delete;
+};
+
+bool Warte_auf_Daten() {
+    const std::int32_t grenze = Flanken_Grenze();
+    for (std::int32_t i = 0; i < grenze; ++i)
+        if (Port_Lesen(Port_LSR) & LSR_DR) return true;
+    return false;
+}
+
+} // namespace
+
+std::int32_t Sony_Empfang(std::int32_t Max_Bytes, std::int32_t Grenze) {
+    Sony_Bytes[0] = 0;
+    Sony_Abfragen[0] = 0;
+    std::int32_t j = 0;
+    std::int32_t i = 0;
+    do {
+        ++j;
+        i = 0;
+        while ((Port_Lesen(Port_LSR) & LSR_DR) == 0 && i <= Grenze)
+            ++i;
+        const std::uint8_t b = Port_Lesen(Port_Daten);
+        tabelle(Sony_Bytes, j, "Sony_Bytes") = static_cast<std::uint8_t>(~b);
+        tabelle(Sony_Abfragen, j, "Sony_Abfragen") = i;
+    } while (j < Max_Bytes && i < Grenze);
+    tabelle(Sony_Bytes, j + 1, "Sony_Bytes") = 0;
+    tabelle(Sony_Abfragen, j + 1, "Sony_Abfragen") = -1;
+    return j;
+}
+
+std::int32_t Sony_Lesen() {
+    return Sony_Empfang(20, Sony_Schwelle);
+}
+
+std::int32_t Bestimme_Sony_Schwelle() {
+    UART_Init_9600();
+    Sony_Schwelle = 0;
+    if (Sony_Empfang(50, Anfragen_Sec) > 6) {
+        const std::int32_t m1 =
+            Mittelwert_ueber(Sony_Abfragen, static_cast<std::int32_t>(Sony_Abfragen.size()) - 1, 0);
+        const std::int32_t m2 = Mittelwert_ueber(
+            Sony_Abfragen, static_cast<std::int32_t>(Sony_Abfragen.size()) - 1, m1);
+        Sony_Schwelle = static_cast<std::int32_t>(static_cast<std::int64_t>(m2) * 3 / 5);
+    }
+    return Sony_Schwelle;
+}
+
+void Sony_Dekodieren() {
+    for (std::int32_t i = 0; tabelle(Sony_Abfragen, i, "Sony_Abfragen") >= 0; ++i) {
+        if (i <= 5 || Sony_Abfragen[i] <= Sony_Schwelle) continue;
+        // Byte i starts a frame: bytes i-4..i-1 are bytes 4 to 7 of the one before.
+        const std::uint8_t status = Sony_Bytes[i - 4];
+        const std::uint8_t art = Sony_Bytes[i - 3] >> 4;
+        const std::uint8_t b6 = Sony_Bytes[i - 2];
+        const std::uint8_t b7 = Sony_Bytes[i - 1];
+        Sony_Status = status;
+        Sony_Statustext = Sony_Symbol(status) + "  " + Byte_nach_Hex(status);
+        switch (art) {
+        case 2:
+            Sony_Position.Sekunden = BCD_nach_Zahl(b6) + b7 * 100;
+            break;
+        case 3:
+            Sony_Position.Sekunden = BCD_nach_Zahl(b6);
+            Sony_Position.Minuten = BCD_nach_Zahl(b7);
+            break;
+        case 4:
+            Sony_Position.Stunden = BCD_nach_Zahl(b6);
+            Sony_Position.Vorzeichen = (b7 & 0x80) ? '-' : ' ';
+            Sony_Position.Halbbilder = BCD_nach_Zahl(b7 & 0x3F) * 2;
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void Sony_Warte_auf_Position(std::int32_t Ziel, std::int32_t Extra) {
+    Bestimme_Sony_Schwelle();
+    std::int32_t zaehler = 0;
+    do {
+        ++zaehler;
+        Sony_Lesen();
+        Sony_Dekodieren();
+    } while (Position_nach_Zaehler(Sony_Position) < Ziel && zaehler <= 500);
+    if (zaehler > 500) Debug_WriteLn("dbg_ SW_Timeout " + Position_nach_Text(Sony_Position));
+    // One frame per field: each further read counts off one unit.
+    for (std::int32_t k = 0; k < Extra + 1; ++k)
+        Sony_Lesen();
+}
+
+Sony_Zeichen Sony_Sendebyte(std::uint8_t b) {
+    std::int32_t p = 0;
+    for (std::int32_t n = 7; n >= 0; --n)
+        if (b & (1u << n)) p = n + 1;
+    return {p, static_cast<std::uint8_t>(~(b >> p))};
+}
+
+void Ausgleichsgerade(std::span<std::int32_t> Tabelle, std::int32_t Erster, std::int32_t Letzter,
+                      std::int32_t n) {
+    double N = 0, X = 0, Y = 0, S = 0, T = 0;
+    for (std::int32_t x = Erster; x <= Letzter; ++x) {
+        const double y = tabelle(Tabelle, x, "Ausgleichsgerade");
+        N += 1;
+        X += x;
+        Y += y;
+        S += static_cast<double>(x) * x;
+        T += x * y;
+    }
+    const double D = N * S - X * X;
+    double steigung = 1;
+    double achse = 1;
+    if (std::fabs(D) > 3e-7) {
+        steigung = (N * T - X * Y) / D;
+        achse = (S * Y - X * T) / D;
+    }
+    for (std::int32_t i = 0; i <= n; ++i) {
+        const double v = std::nearbyint(achse + steigung * i);
+        if (!(v >= std::numeric_limits<std::int32_t>::min() &&
+              v <= std::numeric_limits<std::int32_t>::max()))
+            throw ERangeError("Bereichsfehler: Ausgleichsgerade");
+        tabelle(Tabelle, i, "Ausgleichsgerade") = static_cast<std::int32_t>(v);
+    }
+}
+
+std::int32_t Sony_Verzoegerung(std::int32_t n) {
+    CTL_Verzoegerung[1] = Sony1;
+    CTL_Verzoegerung[2] = Sony2;
+    Ausgleichsgerade(CTL_Verzoegerung, 1, 2, 8);
+    return tabelle(CTL_Verzoegerung, n, "CTL_Verzoegerung");
+}
+
+std::int32_t CTL_send(std::uint8_t Adresse, std::uint8_t Befehl, std::uint8_t Erwartet,
+                      std::int32_t Versuche, bool Immer_senden) {
+    std::int32_t zaehler = 0;
+    const std::uint8_t vorher = Sony_Status;
+    std::uint8_t nachher = vorher;
+    if ((vorher != Erwartet || Immer_senden) && Sony_Schwelle != 0 && Adresse != 0 && Befehl != 0) {
+        // 0.93 ms in turns; 64 bits, as Drehg_mSec x 930 passes 2^31 on a fast PC.
+        const auto basis =
+            static_cast<std::int32_t>(static_cast<std::int64_t>(Drehg_mSec) * 930 / 1000);
+        const Sony_Zeichen z1 = Sony_Sendebyte(Adresse);
+        const std::int32_t d1 = Sony_Verzoegerung(z1.p - 1);
+        const std::int32_t dm = basis - d1;
+        const Sony_Zeichen z2 = Sony_Sendebyte(Befehl);
+        const std::int32_t d2 = Sony_Verzoegerung(z2.p - 1);
+        Sony_Lesen();
+        do {
+            bool gesendet = false;
+            (void)Port_Lesen(Port_MSR);
+            {
+                Interrupts_aus aus;
+                if (Warte_auf_MSR(MSR_DCTS)) {
+                    Warteschleife(d1);
+                    Port_Schreiben(Port_Daten, z1.Zeichen);
+                    Warteschleife(dm);
+                    (void)Port_Lesen(Port_MSR);
+                    if (Warte_auf_MSR(MSR_DCTS)) {
+                        Warteschleife(d2);
+                        Port_Schreiben(Port_Daten, z2.Zeichen);
+                        gesendet = true;
+                    }
+                }
+            }
+            // A missed bus edge makes this a failed try.
+            if (gesendet) {
+                Sony_Lesen();
+                nachher = Sony_Bytes[5]; // bytes 1 and 2 are the echoes of the pair
+            }
+            ++zaehler;
+        } while (nachher != Erwartet && zaehler < Versuche);
+        if (zaehler >= Versuche)
+            Debug_WriteLn("Max. Anzahl Versuche " + Zahl_Text(Versuche) +
+                          " ueberschritten,  Sony_Schwelle " + Zahl_Text(Sony_Schwelle));
+        if (nachher != Erwartet && Erwartet != 0) {
+            std::string bytes;
+            std::string abfragen;
+            for (int k = 0; k <= 15; ++k) {
+                bytes += Byte_nach_Hex(Sony_Bytes[k]) + " ";
+                abfragen += Zahl_Text(Sony_Abfragen[k]) + " ";
+            }
+            Debug_WriteLn(bytes);
+            Debug_WriteLn(abfragen);
+        }
+    }
+    Debug_WriteLn("CTL_send Befehl : $" + Byte_nach_Hex(Befehl) +
+                  " # Versuche : " + Zahl_Text(zaehler) + " Status vorher/hinterher $" +
+                  Byte_nach_Hex(vorher) + "/$" + Byte_nach_Hex(nachher));
+    return zaehler;
+}
+
+std::uint8_t CTL_Probe(std::int32_t Verzoegerung) {
+    Sony_Lesen();
+    std::uint8_t echo = 0xFF; // no echo: inverted 0, which is no class
+    Interrupts_aus aus;
+    (void)Port_Lesen(Port_MSR);
+    if (Warte_auf_MSR(MSR_DCTS)) {
+        Warteschleife(Verzoegerung);
+        Port_Schreiben(Port_Daten, 0x55);
+        if (Warte_auf_Daten()) echo = Port_Lesen(Port_Daten);
+    }
+    return static_cast<std::uint8_t>(~echo);
+}
+
+void Try_Control_L(std::int32_t Tiefe) {
+    if (Sony_Schwelle == 0) return;
+    const std::int32_t schritt = std::max<std::int32_t>(1, Drehg_mSec / 1000);
+    Debug_WriteLn("Try_Control_L, 1 usec entspricht Schrittweite : " + Zahl_Text(schritt));
+    std::array<std::int8_t, 1000> klasse{};
+    std::int32_t verzoegerung = 0;
+    std::int32_t schritte = 0;
+    for (std::int32_t i = 0;; ++i) {
+        if (i % 50 == 0) {
+            Debug_WriteLn("");
+            Debug_Write(Zahl_Text(i));
+        }
+        const std::uint8_t e1 = CTL_Probe(verzoegerung);
+        const std::uint8_t e2 = CTL_Probe(verzoegerung);
+        const std::uint8_t e3 = e1 != e2 ? CTL_Probe(verzoegerung) : 0;
+        std::uint8_t wert = 0;
+        if (e1 == e2)
+            wert = e1;
+        else if (e3 == e2)
+            wert = e2;
+        else if (e1 == e3)
+            wert = e3;
+        IR_Messwerte[static_cast<std::size_t>(i)] = wert;
+        std::int8_t k = -1;
+        for (std::size_t c = 0; c < Echoklassen.size(); ++c)
+            if (Echoklassen[c] == wert) k = static_cast<std::int8_t>(c);
+        klasse[static_cast<std::size_t>(i)] = k;
+        Debug_Write(k >= 0 ? std::string(1, static_cast<char>('0' + k)) : std::string("."));
+        verzoegerung += schritt;
+        schritte = i + 1;
+        if (i + 1 == 1000 || k == Tiefe) break;
+    }
+    Debug_WriteLn("");
+    for (std::int32_t k = 0; k < Tiefe; ++k) {
+        std::int64_t summe = 0;
+        std::int64_t anzahl = 0;
+        for (std::int32_t i = 0; i < schritte; ++i)
+            if (klasse[static_cast<std::size_t>(i)] == k) {
+                summe += i;
+                ++anzahl;
+            }
+        tabelle(CTL_Verzoegerung, k, "CTL_Verzoegerung") =
+            anzahl == 0 ? 0 : static_cast<std::int32_t>(summe / anzahl);
+    }
+    Debug_WriteLn("CTL_Verzoegerung [n], 0 .. n, gemittelt");
+    for (std::int32_t k = 0; k < Tiefe; ++k) {
+        const std::int64_t v = static_cast<std::int64_t>(CTL_Verzoegerung[k]) * schritt;
+        if (v > std::numeric_limits<std::int32_t>::max())
+            throw ERangeError("Bereichsfehler: CTL_Verzoegerung");
+        CTL_Verzoegerung[k] = static_cast<std::int32_t>(v);
+        Debug_Write(Zahl_Text(CTL_Verzoegerung[k]) + "  ");
+    }
+    Debug_WriteLn(" ");
+    Ausgleichsgerade(CTL_Verzoegerung, 1, Tiefe - 1, 8);
+    Sony1 = CTL_Verzoegerung[1];
+    Sony2 = CTL_Verzoegerung[2];
+    Debug_WriteLn("Sony_Verzoegerung (n), 0 bis 8 : ");
+    for (std::int32_t n = 0; n <= 8; ++n)
+        Debug_Write(Zahl_Text(Sony_Verzoegerung(n)) + "  ");
+    Debug_WriteLn(" ");
+}
+
+std::int32_t UART_Messroutine(std::int32_t Tiefe) {
+    Debug_WriteLn("UART_Messroutine Tiefe : " + Zahl_Text(Tiefe));
+    if (Erkenne_Protokoll() != "Sony") return -1;
+    Bestimme_Sony_Schwelle();
+    Try_Control_L(Tiefe);
+    return 1;
+}
+
+} // namespace Sio

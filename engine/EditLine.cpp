@@ -1,0 +1,244 @@
+#include "engine/EditLine.h"
+#include "engine/SioText.h"
+
+#include "engine/ControlL.h"
+#include "engine/Panasonic.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace Sio {
+
+std::string Sony_Symbol(std::uint8_t status) {
+    switch (status) {
+    case 3:
+        return ">>";
+    case 4:
+        return "* ";
+    case 6:
+        return "> ";
+    case 7:
+    case 20:
+        return "II";
+    case 103:
+        return "+ ";
+    case 119:
+        return "- ";
+    case 131:
+        return "<<";
+    case 151:
+        return "I<";
+    default:
+        return "  ";
+    }
+}
+
+std::string Pana_Symbol(std::uint8_t nibble) {
+    switch (nibble) {
+    case 2:
+        return "<<";
+    case 3:
+        return ">>";
+    case 8:
+        return "> ";
+    case 9:
+    case 11:
+        return "II";
+    case 10:
+        return "* ";
+    default:
+        return "  ";
+    }
+}
+
+std::int32_t BCD_nach_Zahl(std::uint8_t b) {
+    return (b & 0x0F) + (b >> 4) * 10;
+}
+
+std::int32_t Flanken_Grenze() {
+    return std::max<std::int32_t>(1, Anfragen_Sec / 10);
+}
+
+bool Warte_auf_MSR(std::uint8_t Bits) {
+    const std::int32_t grenze = Flanken_Grenze();
+    for (std::int32_t i = 0; i < grenze; ++i)
+        if (Port_Lesen(Port_MSR) & Bits) return true;
+    return false;
+}
+
+std::string Erkenne_Protokoll() {
+    const std::int32_t n = Anfragen_Sec / 20;
+    std::int32_t c = 0;
+    std::int32_t d = 0;
+    for (std::int32_t k = 0; k < n; ++k) {
+        const std::uint8_t m = Port_Lesen(Port_MSR);
+        if (m & MSR_DCTS) ++c;
+        if (m & MSR_DDSR) ++d;
+    }
+    if (c > 5 && d < 5) return "Sony";
+    if (c > 5 && d > 5 && c < d) return "Panasonic";
+    return "";
+}
+
+namespace {
+
+struct Zeile {
+    std::int32_t befehl;
+    std::uint8_t sonyByte;
+    std::uint8_t sonyStatus;
+    std::int32_t sonyVersuche;
+    std::uint8_t panaCode;
+    std::uint8_t panaNibble;
+    std::int32_t panaVersuche;
+};
+
+// Commands 7, 8, 9 and 12 wait for no status (expected 0 on the Panasonic line)
+// and go out even when the device seems to be there already.
+constexpr Zeile kBefehle[] = {
+    {1, 52, 6, 90, 10, 8, 90},  {2, 48, 2, 90, 0, 0, 90},     {3, 50, 0, 90, 6, 0, 90},
+    {4, 54, 131, 90, 2, 2, 90}, {5, 56, 3, 90, 3, 3, 90},     {6, 58, 4, 90, 8, 10, 90},
+    {7, 96, 119, 90, 13, 0, 4}, {8, 98, 103, 90, 12, 0, 4},   {9, 140, 0, 6, 51, 0, 6},
+    {12, 94, 0, 4, 61, 0, 8},   {13, 82, 134, 90, 10, 8, 90}, {14, 80, 150, 90, 11, 8, 90},
+};
+
+const Zeile* finde_Zeile(std::int32_t befehl) {
+    for (const auto& z : kBefehle)
+        if (z.befehl == befehl) return &z;
+    return nullptr;
+}
+
+bool ohne_Abkuerzung(std::int32_t befehl) {
+    return befehl == 7 || befehl == 8 || befehl == 9 || befehl == 12;
+}
+
+std::int32_t Sony_Befehl(std::int32_t befehl) {
+    // The last operation may have left the UART at another rate or framing
+    // (IR send, Panasonic line): the status reads and the send need 9600 8N1.
+    UART_Init_9600();
+    if (Sony_Schwelle == 0) Bestimme_Sony_Schwelle();
+    if (Sony_Schwelle == 0)
+        return -1; // nothing answered: sending is impossible, not "already there"
+    Sony_Lesen();
+    Sony_Lesen();
+    Sony_Dekodieren();
+    const Zeile* z = finde_Zeile(befehl);
+    if (z == nullptr) return -2;
+    std::uint8_t erwartet = z->sonyStatus;
+    std::int32_t versuche = z->sonyVersuche;
+    if (befehl == 3) {
+        switch (Sony_Status) {
+        case 4:
+            erwartet = 20;
+            break;
+        case 6:
+            erwartet = 7;
+            break;
+        case 7:
+            erwartet = 6;
+            break;
+        case 20:
+            erwartet = 4;
+            break;
+        default:
+            erwartet = 0;
+            versuche = 10;
+            break;
+        }
+    }
+    const std::int32_t n = CTL_send(24, z->sonyByte, erwartet, versuche, ohne_Abkuerzung(befehl));
+    return n > 88 ? -3 : n;
+}
+
+std::int32_t Pana_Befehl(std::int32_t befehl) {
+    const std::int32_t versuche_max = 90;
+    Pana_Lesen();
+    Pana_Lesen();
+    Pana_Dekodieren();
+    const Zeile* z = finde_Zeile(befehl);
+    if (z == nullptr) return -2;
+    std::uint8_t erwartet = z->panaNibble;
+    std::int32_t versuche = z->panaVersuche;
+    if (befehl == 3) {
+        switch (Pana_Status & 0x0F) {
+        case 8:
+            erwartet = 9;
+            break;
+        case 9:
+            erwartet = 8;
+            break;
+        case 10:
+            erwartet = 11;
+            break;
+        case 11:
+            erwartet = 10;
+            break;
+        default:
+            erwartet = 0;
+            versuche = 10;
+            break;
+        }
+    }
+    const std::int32_t n = Pana_Send(z->panaCode, erwartet, versuche, ohne_Abkuerzung(befehl));
+    return n > versuche_max - 3 ? -13 : n;
+}
+
+} // namespace
+
+std::int32_t Kamera_Befehl(std::int32_t Kanal, std::int32_t Befehl) {
+    if (Kanal < 1 || Kanal > 3) return -1;
+    Waehle_Kanal(Kanal);
+    const std::string protokoll = Erkenne_Protokoll();
+    if (protokoll == "Sony") return Sony_Befehl(Befehl);
+    if (protokoll == "Panasonic") return Pana_Befehl(Befehl);
+    return -1;
+}
+
+void Lies_Geraetestatus(std::int32_t Kanal, Bandposition& Position, std::string& Protokoll,
+                        std::string& Statustext, bool& spielt) {
+    Statustext = "??";
+    Protokoll.clear();
+    if (Kanal >= 1 && Kanal <= 3) {
+        Waehle_Kanal(Kanal);
+        Protokoll = Erkenne_Protokoll();
+    }
+    if (Protokoll == "Sony") {
+        Bestimme_Sony_Schwelle();
+        Sony_Dekodieren();
+        for (int k = 0; k < 4; ++k) {
+            Sony_Lesen();
+            Sony_Dekodieren();
+        }
+        Position = Sony_Position;
+        Statustext = Sony_Statustext;
+        spielt = Sony_Status == 6;
+    } else if (Protokoll == "Panasonic") {
+        Bestimme_Pana_Schwelle();
+        Pana_Dekodieren();
+        Position = Pana_Position;
+        Statustext = Pana_Statustext;
+        spielt = (Pana_Status & 0x0F) == 8;
+    } else {
+        spielt = false;
+    }
+}
+
+void Warte_auf_Position(std::int32_t Kanal, std::int32_t Ziel) {
+    const std::int32_t u = Halbbilder_pro_Sekunde;
+    if (u <= 0) return; // no unit rate set: nothing to count in
+    // 64 bits: the cut to a whole second of a target near the int32 bound
+    // leaves that range.
+    std::int64_t ganz = Ziel / u;
+    if (ganz < 0) ganz = ganz - 1;
+    ganz = std::max<std::int64_t>(ganz * u, INT32_MIN);
+    std::int32_t rest = Ziel % u;
+    if (rest < 0) rest = u - (-rest);
+    rest = rest + 1;
+    Waehle_Kanal(Kanal);
+    const std::string protokoll = Erkenne_Protokoll();
+    if (protokoll == "Sony")
+        Sony_Warte_auf_Position(static_cast<std::int32_t>(ganz), rest);
+    else if (protokoll == "Panasonic")
+        Pana_Warte_auf_Position(static_cast<std::int32_t>(ganz), rest);
+}
+
+} // namespace Sio

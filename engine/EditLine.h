@@ -1,0 +1,43 @@
+#pragma once
+// The edit-device layer: which protocol answers on an adapter channel, the
+// transport commands 1 to 14, status and position reads, and the wait for a
+// tape position. Runs on the GUI thread and blocks it while it works.
+
+#include "engine/Bandposition.h"
+#include "engine/Sio.h"
+
+#include <cstdint>
+#include <string>
+
+namespace Sio {
+
+// Two-character status symbols.
+std::string Sony_Symbol(std::uint8_t status);
+std::string Pana_Symbol(std::uint8_t nibble);
+
+// Packed BCD byte to its number (no digit check: 0x1F gives 25).
+std::int32_t BCD_nach_Zahl(std::uint8_t b);
+
+// "Sony", "Panasonic" or "" from 1/20 s of modem-status reads on the selected
+// channel.
+std::string Erkenne_Protokoll();
+
+std::int32_t Kamera_Befehl(std::int32_t Kanal, std::int32_t Befehl);
+
+void Lies_Geraetestatus(std::int32_t Kanal, Bandposition& Position, std::string& Protokoll,
+                        std::string& Statustext, bool& spielt);
+
+// Target in units of 1/50 s.
+void Warte_auf_Position(std::int32_t Kanal, std::int32_t Ziel);
+
+// ---- helpers shared by both edit lines ----
+
+// Poll limit of every wait for a line edge or a received byte: a dead line
+// ends the wait after about 1/10 s instead of holding the GUI for ever.
+std::int32_t Flanken_Grenze();
+
+// Polls the modem-status register until one of the bits is set; false when
+// the limit passed first.
+bool Warte_auf_MSR(std::uint8_t Bits);
+
+} // namespace Sio

@@ -1,0 +1,158 @@
+#include "engine/Panasonic.h"
+
+#include "engine/EditLine.h"
+#include "engine/SioText.h"
+
+#include <algorithm>
+
+namespace Sio {
+
+void Pana_Laufzeiten_lesen(std::int32_t Max_Laeufe, std::int32_t Grenze) {
+    // A read too short for a frame must leave no old frame for the decoder.
+    Pana_Laufzeit[63] = -1;
+    Pana_Laufzeit[64] = -1;
+    Pana_Laufzeit[65] = -1;
+    Pana_CTS[0] = 0;
+    Pana_CTS[1] = 0;
+    // The run and its end mark must fit in the tables.
+    const std::int32_t m =
+        std::min<std::int32_t>(Max_Laeufe, static_cast<std::int32_t>(Pana_Laufzeit.size()) - 2);
+    std::int32_t i = 0;
+    std::int32_t j = 0;
+    do {
+        const std::uint8_t msr = Port_Lesen(Port_MSR);
+        if (msr & MSR_DDSR) {
+            tabelle(Pana_Laufzeit, i, "Pana_Laufzeit") = j;
+            j = 0;
+            ++i;
+            tabelle(Pana_CTS, i, "Pana_CTS") = 0;
+        } else {
+            ++j;
+        }
+        if (msr & MSR_CTS) ++tabelle(Pana_CTS, i, "Pana_CTS");
+    } while (i < m && j <= Grenze);
+    tabelle(Pana_Laufzeit, i, "Pana_Laufzeit") = j;
+    tabelle(Pana_Laufzeit, i + 1, "Pana_Laufzeit") = -1;
+}
+
+void Bestimme_Pana_Schwelle() {
+    Pana_Laufzeiten_lesen(340, Anfragen_Sec);
+    Pana_Mittel =
+        Mittelwert_ueber(Pana_Laufzeit, static_cast<std::int32_t>(Pana_Laufzeit.size()) - 1, 0);
+    const std::int32_t m2 = Mittelwert_ueber(
+        Pana_Laufzeit, static_cast<std::int32_t>(Pana_Laufzeit.size()) - 1, Pana_Mittel);
+    const std::int32_t m3 =
+        Mittelwert_ueber(Pana_Laufzeit, static_cast<std::int32_t>(Pana_Laufzeit.size()) - 1, m2);
+    Pana_Schwelle = static_cast<std::int32_t>(static_cast<std::int64_t>(m3) * 3 / 5);
+}
+
+void Pana_Lesen() {
+    Pana_Laufzeiten_lesen(340, Pana_Schwelle);
+}
+
+void Pana_Dekodieren() {
+    Pana_Bytes.fill(0);
+    for (std::int32_t i = 64; i <= 450; ++i) {
+        const std::int32_t lauf = tabelle(Pana_Laufzeit, i, "Pana_Laufzeit");
+        if (lauf < 0) break;
+        if (lauf < Pana_Schwelle || Pana_Laufzeit[i - 16] <= Pana_Mittel ||
+            Pana_Laufzeit[i - 32] <= Pana_Mittel || Pana_Laufzeit[i - 48] <= Pana_Mittel ||
+            Pana_Laufzeit[i - 64] <= Pana_Mittel)
+            continue;
+        // A frame ends before run i; each bit is read in the second of its two runs.
+        for (std::int32_t o = 111; o >= 1; o -= 2) {
+            if (o > i) continue;
+            const std::int32_t k = 7 - o / 16;
+            Pana_Bytes[k] = (Pana_Bytes[k] * 2) & 0xFF;
+            if (Pana_CTS[i - o] <= 1) Pana_Bytes[k] += 1;
+        }
+        const auto b4 = static_cast<std::uint8_t>(Pana_Bytes[4]);
+        const auto b5 = static_cast<std::uint8_t>(Pana_Bytes[5]);
+        const auto b6 = static_cast<std::uint8_t>(Pana_Bytes[6]);
+        const auto b7 = static_cast<std::uint8_t>(Pana_Bytes[7]);
+        Pana_Position.Vorzeichen = (b5 & 0x10) ? '-' : ' ';
+        Pana_Status = b4;
+        Pana_Statustext = Pana_Symbol(b4 & 0x0F) + " " + Byte_nach_Hex(b4);
+        if ((b5 & 0x60) == 0x20) {
+            Pana_Position.Stunden = BCD_nach_Zahl(b5 & 0x0F);
+            Pana_Position.Minuten = BCD_nach_Zahl(b6);
+            Pana_Position.Sekunden = BCD_nach_Zahl(b7);
+            if (!Pana_Bilder_gesehen) Pana_Position.Halbbilder = 0;
+        } else if ((b5 & 0x60) == 0x60) {
+            // This frame carries only the units digit of the minutes: the tens
+            // stay those of the last hours frame.
+            Pana_Position.Minuten = Pana_Position.Minuten / 10 * 10 + BCD_nach_Zahl(b5 & 0x0F);
+            Pana_Position.Sekunden = BCD_nach_Zahl(b6);
+            Pana_Position.Halbbilder = BCD_nach_Zahl(b7) * 2;
+            Pana_Bilder_gesehen = true;
+        }
+    }
+}
+
+void Pana_Warte_auf_Position(std::int32_t Ziel, std::int32_t Extra) {
+    std::int32_t zaehler = 0;
+    do {
+        ++zaehler;
+        Pana_Lesen();
+        Pana_Dekodieren();
+    } while (Position_nach_Zaehler(Pana_Position) < Ziel && zaehler <= 500);
+    for (std::int32_t k = 0; k < Extra + 1; ++k)
+        Pana_Lesen();
+}
+
+std::array<std::uint8_t, 8> Pana_Leitungswerte(std::uint8_t Code) {
+    std::array<std::uint8_t, 8> v{};
+    for (int b = 7; b >= 0; --b)
+        v[static_cast<std::size_t>(b)] = (Code & (1u << b)) ? 0x00 : 0x40; // 0: break, TXD low
+    return v;
+}
+
+std::int32_t Pana_Send(std::uint8_t Code, std::uint8_t Erwartet, std::int32_t Versuche,
+                       bool Immer_senden) {
+    const std::int32_t verzoegerung = Drehg_mSec / 100; // 10 µs
+    std::int32_t zaehler = 0;
+    const auto vorher = static_cast<std::uint8_t>(Pana_Status & 0x0F);
+    UART_Setup(115, 0);
+    const std::uint16_t lcr = static_cast<std::uint16_t>(Port_Basis() + 3);
+    const auto v = Pana_Leitungswerte(Code);
+    Pana_Lesen();
+    Pana_Dekodieren();
+    if ((Pana_Status & 0x0F) != Erwartet || Immer_senden) {
+        do {
+            // Every wait for a clock edge is bounded; a missed edge fails the try.
+            bool ok = true;
+            for (int k = 0; k < 2 && ok; ++k) {
+                (void)Port_Lesen(Port_MSR);
+                (void)Port_Lesen(Port_MSR);
+                ok = Warte_auf_MSR(MSR_DDSR);
+                if (ok) Pana_Laufzeiten_lesen(500, Pana_Mittel);
+            }
+            if (ok) {
+                Port_Schreiben(lcr, v[7]);
+                (void)Port_Lesen(Port_MSR);
+                ok = Warte_auf_MSR(MSR_DDSR) && Warte_auf_MSR(MSR_DDSR);
+            }
+            for (int b = 6; b >= 0 && ok; --b) {
+                ok = Warte_auf_MSR(MSR_DDSR);
+                if (!ok) break;
+                Port_Schreiben(lcr, v[static_cast<std::size_t>(b)]);
+                ok = Warte_auf_MSR(MSR_DDSR);
+            }
+            if (ok) Warteschleife(verzoegerung);
+            Port_Schreiben(lcr, 3); // TXD back to idle
+            (void)Port_Lesen(Port_MSR);
+            (void)Port_Lesen(Port_MSR);
+            if (ok) {
+                Pana_Lesen();
+                Pana_Dekodieren();
+            }
+            ++zaehler;
+        } while ((Pana_Status & 0x0F) != Erwartet && zaehler <= Versuche);
+    }
+    Debug_WriteLn("Pana_Send Befehl : $" + Byte_nach_Hex(Code) + " # Versuche : " +
+                  Zahl_Text(zaehler) + " Status vorher/hinterher $" + Byte_nach_Hex(vorher) + "/$" +
+                  Byte_nach_Hex(static_cast<std::uint8_t>(Pana_Status & 0x0F)));
+    return zaehler;
+}
+
+} // namespace Sio

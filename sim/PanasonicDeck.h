@@ -1,0 +1,96 @@
+#pragma once
+// A simulated Panasonic edit deck: its clock on DSR (every edge ends a run),
+// its data as the CTS level, commands back on TXD (break = 0) in step with the
+// clock.
+//
+// Every field (20 ms) it sends a frame of seven bytes, most significant bit
+// first, each bit two clock runs with CTS high for a 0 and low for a 1; the
+// first run of every byte is twice as long as the others, and a pause follows
+// the frame. Bytes 1 to 3 carry a fixed pattern with many CTS changes, byte 4
+// the status (its low nibble the transport state), bytes 5 to 7 the counter:
+// kind 11 (units digit of the minutes, seconds, frames) and kind 01 (hours,
+// minutes, seconds) alternate, except that a moving tape sends no kind 01 in
+// the first frame of a second.
+//
+// A command is a byte on TXD that starts in a long run (where the sender's
+// synchronisation read stops): the deck samples TXD in the middle of the 1st,
+// 3rd, ... 15th run after such a run once it found the line at break in the
+// first of them.
+//
+// Failure modes as for the Control-L deck: commands needed in N frames,
+// commands ignored, deck off (no clock).
+
+#include "sim/Adapter.h"
+#include "sim/TapeTransport.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+class PanasonicDeck final : public Device {
+public:
+    static constexpr Ps kFieldPs = 20 * kPsPerMs;
+    static constexpr Ps kRunPs = 130 * kPsPerUs;
+    static constexpr Ps kLongRunPs = 2 * kRunPs;
+    static constexpr int kRunsPerFrame = 7 * 16; // then the pause
+
+    struct Options {
+        TapeTransport::Options tape{};
+        int framesNeeded = 1;
+        bool ignoreCommands = false;
+        bool off = false;
+    };
+    struct Received {
+        Ps at; // end of the command byte
+        std::uint8_t code;
+        bool obeyed;
+    };
+
+    PanasonicDeck() : PanasonicDeck(Options{}) {}
+    explicit PanasonicDeck(Options o) : opt_(o), tape_(o.tape) {}
+
+    std::string name() const override { return "Panasonic deck"; }
+    void onAttached() override;
+
+    TapeTransport& transport() { return tape_; }
+    const TapeTransport& transport() const { return tape_; }
+    Options& options() { return opt_; }
+    void setOff(bool off) { opt_.off = off; }
+    void setIgnoreCommands(bool on) { opt_.ignoreCommands = on; }
+    void setFramesNeeded(int n) { opt_.framesNeeded = n; }
+
+    // The status byte of the current transport state.
+    std::uint8_t status() const;
+    const std::vector<Received>& log() const { return log_; }
+    void clearLog() { log_.clear(); }
+    std::int64_t frames() const { return frames_; }
+    Ps frameStart() const { return frameStart_; }
+    std::int32_t sentPosition() const { return sentPosition_; }
+
+private:
+    void startFrame();
+    void startRun(int r);
+    void sample();
+    void command(std::uint8_t code);
+    void fillCounter();
+
+    Options opt_;
+    TapeTransport tape_;
+    CommandCounter counter_;
+    std::vector<Received> log_;
+    Ps frameStart_ = 0;
+    std::int64_t frames_ = 0;
+    bool dsr_ = false;
+    std::uint8_t bytes_[8] = {};
+    std::int32_t sentPosition_ = 0;
+    // Command reception.
+    bool prevLong_ = false;
+    bool window_ = false;
+    int windowRun_ = 0;
+    int bitsRead_ = 0;
+    std::uint8_t code_ = 0;
+};
+
+} // namespace sim

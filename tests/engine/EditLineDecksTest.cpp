@@ -1,0 +1,396 @@
+// The edit lines against simulated decks on the adapter: a Control-L deck on
+// channel 1, a Panasonic deck on channel 2, nothing on channel 3.
+
+#include "engine/ControlL.h"
+#include "engine/EditLine.h"
+#include "engine/IrSend.h"
+#include "engine/Panasonic.h"
+#include "engine/SioText.h"
+#include "sim/ControlLDeck.h"
+#include "sim/PanasonicDeck.h"
+#include "support/SimFixture.h"
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// One bit of the 9600-baud bus in turns of the delay loop (95 turns per µs).
+constexpr double kBitTurns = 95.0 * 1e6 / 9600.0;
+
+struct Status {
+    Sio::Bandposition position;
+    std::string protokoll;
+    std::string text;
+    bool spielt = false;
+    std::int32_t zaehler() const { return Sio::Position_nach_Zaehler(position); }
+};
+
+} // namespace
+
+class EditDecks : public SimFixture {
+protected:
+    EditDecks() {
+        sony = std::make_shared<sim::ControlLDeck>();
+        pana = std::make_shared<sim::PanasonicDeck>();
+        sim.adapter.attach(sony, 1);
+        sim.adapter.attach(pana, 2);
+        // The decoded state lives for the whole run; each test starts afresh.
+        Sio::Sony_Status = Sio::Pana_Status = 0;
+        Sio::Sony_Position = Sio::Pana_Position = Sio::Bandposition{};
+        Sio::Pana_Mittel = Sio::Pana_Schwelle = 0;
+        Sio::UART_Init_9600();
+        advanceUs(50000);
+    }
+
+    Status lies(int kanal) {
+        Status s;
+        s.text = "x";
+        Sio::Lies_Geraetestatus(kanal, s.position, s.protokoll, s.text, s.spielt);
+        return s;
+    }
+
+    // What the video window has before its first command: the Control-L
+    // calibration (run here, or its stored result: a bit time less the delay
+    // from the bus edge to the write) and both lines' thresholds from a poll.
+    void kalibriere(bool messen = false) {
+        if (messen) {
+            Sio::Waehle_Kanal(1);
+            ASSERT_EQ(Sio::UART_Messroutine(5), 1);
+        } else {
+            Sio::Sony1 = static_cast<std::int32_t>(kBitTurns - 200);
+            Sio::Sony2 = static_cast<std::int32_t>(2 * kBitTurns - 200);
+            lies(1);
+        }
+        lies(2);
+        sony->clearLog(); // the probes' bytes
+        pana->clearLog();
+    }
+
+    std::string letzteZeile() const {
+        return memo.lines.size() >= 2 ? memo.lines[memo.lines.size() - 2] : "";
+    }
+
+    std::shared_ptr<sim::ControlLDeck> sony;
+    std::shared_ptr<sim::PanasonicDeck> pana;
+};
+
+TEST_F(EditDecks, DetectsEachProtocolOnItsChannel) {
+    ASSERT_EQ(Sio::Anfragen_Sec, 700000);
+    const char* erwartet[] = {"", "Sony", "Panasonic", ""};
+    for (int kanal = 1; kanal <= 3; ++kanal) {
+        Sio::Waehle_Kanal(kanal);
+        EXPECT_EQ(Sio::Erkenne_Protokoll(), erwartet[kanal]) << "channel " << kanal;
+    }
+    // A deck that is switched off is not found.
+    sony->setOff(true);
+    pana->setOff(true);
+    advanceUs(40000);
+    for (int kanal = 1; kanal <= 2; ++kanal) {
+        Sio::Waehle_Kanal(kanal);
+        EXPECT_EQ(Sio::Erkenne_Protokoll(), "") << "channel " << kanal;
+    }
+}
+
+TEST_F(EditDecks, CalibrationFindsOneAndTwoBitTimes) {
+    Sio::Waehle_Kanal(2);
+    EXPECT_EQ(Sio::UART_Messroutine(5), -1);
+    EXPECT_EQ(Sio::Sony1, 0);
+
+    Sio::Waehle_Kanal(1);
+    EXPECT_EQ(Sio::UART_Messroutine(5), 1);
+    EXPECT_NEAR(Sio::Sony1, kBitTurns, 0.05 * kBitTurns);
+    EXPECT_NEAR(Sio::Sony2, 2 * kBitTurns, 0.05 * kBitTurns);
+}
+
+TEST_F(EditDecks, EveryCommandReachesItsStatusOnBothDecks) {
+    kalibriere(true);
+    struct Schritt {
+        int befehl;
+        std::uint8_t sony;
+        std::uint8_t pana;
+    };
+    // Command 3 toggles play/pause and record/record pause.
+    const Schritt folge[] = {
+        {1, 6, 8},   {3, 7, 9},   {3, 6, 8},   {2, 2, 0},  {6, 4, 10},   {3, 20, 11},
+        {3, 4, 10},  {2, 2, 0},   {4, 131, 2}, {5, 3, 3},  {13, 134, 8}, {14, 150, 8},
+        {7, 119, 9}, {8, 103, 9}, {9, 103, 9}, {12, 2, 0}, {7, 119, 9},  {1, 6, 8},
+    };
+    for (const auto& s : folge) {
+        const std::int32_t r1 = Sio::Kamera_Befehl(1, s.befehl);
+        const std::string zeile1 = letzteZeile();
+        const std::int32_t r2 = Sio::Kamera_Befehl(2, s.befehl);
+        const std::string zeile2 = letzteZeile();
+        EXPECT_EQ(sony->status(), s.sony) << "command " << s.befehl << ": " << zeile1;
+        EXPECT_EQ(pana->status(), s.pana) << "command " << s.befehl << ": " << zeile2;
+        EXPECT_GE(r1, 0) << s.befehl;
+        EXPECT_GE(r2, 0) << s.befehl;
+        // Rows that wait for no status are sent their given tries.
+        if (s.befehl == 9)
+            EXPECT_EQ(r1, 6);
+        else if (s.befehl == 12)
+            EXPECT_EQ(r1, 4);
+        else
+            EXPECT_LE(r1, 1) << s.befehl;
+    }
+    // Panasonic rows 7 and 8 expect nibble 0: a still deck (9) takes every try.
+    EXPECT_EQ(Sio::Kamera_Befehl(2, 8), 5);
+    // On a standing deck (nibble 0) they are still sent.
+    Sio::Kamera_Befehl(2, 2);
+    ASSERT_EQ(pana->status(), 0);
+    pana->clearLog();
+    EXPECT_EQ(Sio::Kamera_Befehl(2, 7), 5);
+    ASSERT_FALSE(pana->log().empty());
+    EXPECT_EQ(pana->log()[0].code, 13);
+    EXPECT_EQ(pana->status(), 9);
+
+    // A device already in the expected state gets nothing.
+    Sio::Kamera_Befehl(1, 1);
+    sony->clearLog();
+    EXPECT_EQ(Sio::Kamera_Befehl(1, 1), 0);
+    EXPECT_TRUE(sony->log().empty());
+    EXPECT_EQ(letzteZeile(),
+              "CTL_send Befehl : $34 # Versuche :  0   Status vorher/hinterher $06/$06");
+}
+
+TEST_F(EditDecks, CommandsWorkRightAfterAnIrSend) {
+    kalibriere();
+    // An IR command on the IR unit: two bursts with a pause.
+    Sio::TBefehl ir{};
+    ir[0] = 1;
+    ir[1] = 560;
+    ir[2] = 560;
+    ir[3] = 1120;
+    Sio::Setze_IR_Einheit(3);
+    for (int befehl : {1, 3, 3, 2}) {
+        Sio::Waehle_Kanal(3);
+        Sio::IR_Senden(ir);
+        EXPECT_EQ(Sio::Kamera_Befehl(1, befehl), 1) << befehl;
+        Sio::Waehle_Kanal(3);
+        Sio::IR_Senden(ir);
+        EXPECT_EQ(Sio::Kamera_Befehl(2, befehl), 1) << befehl;
+    }
+    EXPECT_GE(sim.irSender->bursts().size(), 6u);
+    EXPECT_EQ(sony->status(), 2);
+    EXPECT_EQ(pana->status(), 0);
+    // The Panasonic command leaves 115200 baud behind; Control-L still works.
+    EXPECT_EQ(Sio::Kamera_Befehl(1, 5), 1);
+    EXPECT_EQ(sony->status(), 3);
+}
+
+TEST_F(EditDecks, FirstCommandMeasuresTheBusThreshold) {
+    Sio::Sony1 = static_cast<std::int32_t>(kBitTurns - 200);
+    Sio::Sony2 = static_cast<std::int32_t>(2 * kBitTurns - 200);
+    ASSERT_EQ(Sio::Sony_Schwelle, 0);
+    EXPECT_EQ(Sio::Kamera_Befehl(1, 1), 1);
+    EXPECT_GT(Sio::Sony_Schwelle, 0);
+    EXPECT_EQ(sony->status(), 6);
+
+    // CTS edges but no bytes: the line looks like Control-L, yet no threshold can
+    // be measured, so nothing can be sent.
+    auto quelle = std::make_shared<sim::LineSource>();
+    sim.adapter.attach(quelle, 3);
+    for (int k = 0; k < 400; ++k)
+        quelle->cts(k * 2500 * sim::kPsPerUs, k % 2 == 0);
+    Sio::Sony_Schwelle = 0;
+    EXPECT_EQ(Sio::Kamera_Befehl(3, 1), -1);
+    EXPECT_EQ(Sio::Sony_Schwelle, 0);
+}
+
+TEST_F(EditDecks, ChannelsAndRowsOutsideTheTable) {
+    kalibriere();
+    sim.bus.setLogWrites(true);
+    EXPECT_EQ(Sio::Kamera_Befehl(0, 1), -1);
+    EXPECT_EQ(Sio::Kamera_Befehl(4, 1), -1);
+    EXPECT_TRUE(sim.bus.writes().empty());
+    EXPECT_EQ(Sio::Kamera_Befehl(3, 1), -1);
+    for (int befehl : {0, 10, 11, 15}) {
+        EXPECT_EQ(Sio::Kamera_Befehl(1, befehl), -2) << befehl;
+        EXPECT_EQ(Sio::Kamera_Befehl(2, befehl), -2) << befehl;
+    }
+    EXPECT_TRUE(sony->log().empty());
+    EXPECT_TRUE(pana->log().empty());
+    // The status was refreshed before the row was looked up.
+    sony->transport().setMode(sim::TapeTransport::Mode::Play);
+    pana->transport().setMode(sim::TapeTransport::Mode::Play);
+    advanceUs(60000);
+    EXPECT_EQ(Sio::Kamera_Befehl(1, 10), -2);
+    EXPECT_EQ(Sio::Sony_Status, 6);
+    EXPECT_EQ(Sio::Kamera_Befehl(2, 10), -2);
+    EXPECT_EQ(Sio::Pana_Status & 0x0F, 8);
+}
+
+TEST_F(EditDecks, PauseOnAStoppedControlLDeckTakesTenTries) {
+    kalibriere();
+    EXPECT_EQ(sony->status(), 2);
+    sony->clearLog();
+    EXPECT_EQ(Sio::Kamera_Befehl(1, 3), 10);
+    ASSERT_EQ(sony->log().size(), 10u);
+    for (const auto& e : sony->log()) {
+        EXPECT_EQ(e.address, 24);
+        EXPECT_EQ(e.command, 50);
+    }
+    EXPECT_EQ(sony->status(), 2);
+    // Expected status 0: no dump lines, only the limit and the summary.
+    EXPECT_EQ(memo.lines[memo.lines.size() - 3],
+              "Max. Anzahl Versuche  10   ueberschritten,  Sony_Schwelle " +
+                  Sio::Zahl_Text(Sio::Sony_Schwelle));
+}
+
+TEST_F(EditDecks, DecksThatIgnoreCommandsGiveTheFailureCodes) {
+    kalibriere();
+    sony->setIgnoreCommands(true);
+    pana->setIgnoreCommands(true);
+    EXPECT_EQ(Sio::Kamera_Befehl(1, 1), -3);
+    EXPECT_EQ(sony->log().size(), 90u);
+    EXPECT_EQ(Sio::Kamera_Befehl(2, 1), -13);
+    EXPECT_EQ(pana->log().size(), 91u);
+    EXPECT_EQ(Sio::Kamera_Befehl(1, 4), -3);
+    EXPECT_EQ(Sio::Kamera_Befehl(2, 4), -13);
+    // Short rows stay within their tries.
+    EXPECT_EQ(Sio::Kamera_Befehl(1, 12), 4);
+    EXPECT_EQ(Sio::Kamera_Befehl(2, 12), 1); // expects nibble 0, which the deck shows
+    EXPECT_EQ(sony->status(), 2);
+    EXPECT_EQ(pana->status(), 0);
+
+    // The Control-L send dumps what it last read: the echoes of the pair first.
+    Sio::Kamera_Befehl(1, 1);
+    const auto& z = memo.lines;
+    const std::string& bytes = z[z.size() - 4];
+    EXPECT_EQ(bytes.substr(0, 12), "00 18 34 00 ") << bytes;
+    EXPECT_EQ(z[z.size() - 5].substr(0, 25), "Max. Anzahl Versuche  90 ");
+}
+
+TEST_F(EditDecks, CommandsNeededInSeveralFramesAndSlowReactions) {
+    kalibriere();
+    sony->setFramesNeeded(4);
+    pana->setFramesNeeded(4);
+    EXPECT_EQ(Sio::Kamera_Befehl(1, 1), 4);
+    EXPECT_EQ(Sio::Kamera_Befehl(2, 1), 4);
+    EXPECT_EQ(sony->status(), 6);
+    EXPECT_EQ(pana->status(), 8);
+
+    // A slow transport: the repeats while the pause is pending must not
+    // toggle it back.
+    sony->setFramesNeeded(1);
+    pana->setFramesNeeded(1);
+    sony->transport().options().reactionFields = 5;
+    pana->transport().options().reactionFields = 5;
+    EXPECT_EQ(Sio::Kamera_Befehl(1, 3), 6);
+    EXPECT_EQ(Sio::Kamera_Befehl(2, 3), 6);
+    EXPECT_EQ(sony->status(), 7);
+    EXPECT_EQ(pana->status(), 9);
+    advanceUs(200000);
+    EXPECT_EQ(sony->status(), 7);
+    EXPECT_EQ(pana->status(), 9);
+}
+
+TEST_F(EditDecks, StatusReadGivesTheDeckPositionToTheFrame) {
+    for (std::int32_t start : {0, 12345, 186158, -777}) {
+        sony->transport().setPosition(start);
+        pana->transport().setPosition(start);
+        const Status s1 = lies(1);
+        EXPECT_EQ(s1.protokoll, "Sony");
+        EXPECT_EQ(s1.zaehler(), start - (std::abs(start) % 2) * (start < 0 ? -1 : 1)) << start;
+        EXPECT_EQ(s1.text, "    02");
+        EXPECT_FALSE(s1.spielt);
+        const Status s2 = lies(2);
+        EXPECT_EQ(s2.protokoll, "Panasonic");
+        EXPECT_EQ(s2.zaehler(), start - (std::abs(start) % 2) * (start < 0 ? -1 : 1)) << start;
+        EXPECT_EQ(s2.text, "   00");
+        EXPECT_FALSE(s2.spielt);
+    }
+
+    // A deck that counts seconds only (kinds 2 and 4).
+    sony->options().secondsCounter = true;
+    sony->transport().setPosition(17261); // 345 s and 11 units
+    EXPECT_EQ(lies(1).zaehler(), 17260);
+    EXPECT_EQ(Sio::Sony_Position.Sekunden, 345);
+    sony->options().secondsCounter = false;
+
+    // While playing: the counter of the last frame, to the frame.
+    sony->transport().setPosition(1000);
+    pana->transport().setPosition(1000);
+    sony->transport().setMode(sim::TapeTransport::Mode::Play);
+    pana->transport().setMode(sim::TapeTransport::Mode::Play);
+    for (int k = 0; k < 12; ++k) {
+        advanceUs(37000 * (k + 1));
+        const Status s1 = lies(1);
+        const std::int32_t p1 = sony->transport().position();
+        EXPECT_TRUE(s1.spielt);
+        EXPECT_EQ(s1.text, ">   06");
+        EXPECT_LE(s1.zaehler(), p1) << k;
+        EXPECT_GE(s1.zaehler(), p1 - 1) << k;
+        const Status s2 = lies(2);
+        const std::int32_t p2 = pana->transport().position();
+        EXPECT_TRUE(s2.spielt);
+        EXPECT_EQ(s2.text, ">  08");
+        EXPECT_LE(s2.zaehler(), p2) << k;
+        EXPECT_GE(s2.zaehler(), p2 - 3) << k;
+    }
+}
+
+TEST_F(EditDecks, OffDeckAnswersWithQuestionMarks) {
+    sony->setOff(true);
+    pana->setOff(true);
+    advanceUs(40000);
+    for (int kanal = 1; kanal <= 3; ++kanal) {
+        Status s;
+        s.position.Stunden = 7;
+        s.spielt = true;
+        Sio::Lies_Geraetestatus(kanal, s.position, s.protokoll, s.text, s.spielt);
+        EXPECT_EQ(s.text, "??");
+        EXPECT_EQ(s.protokoll, "");
+        EXPECT_FALSE(s.spielt);
+        EXPECT_EQ(s.position.Stunden, 7) << "position untouched";
+        EXPECT_EQ(Sio::Kamera_Befehl(kanal, 1), -1);
+    }
+    const auto vorher = clock.nowPs();
+    Sio::Warte_auf_Position(1, 5000);
+    EXPECT_LT(clock.nowPs() - vorher, 60 * sim::kPsPerMs) << "returns after the detection";
+    EXPECT_EQ(Sio::Kamera_Befehl(0, 1), -1);
+}
+
+TEST_F(EditDecks, PositionWaitEndsTwoUnitsAfterTheTarget) {
+    for (int kanal = 1; kanal <= 2; ++kanal) {
+        for (std::int32_t ziel : {103, 250, 1249, 3001}) {
+            sim::TapeTransport& band = kanal == 1 ? sony->transport() : pana->transport();
+            lies(kanal); // thresholds, as the window's polling leaves them
+            band.setPosition(ziel - 180);
+            band.setMode(sim::TapeTransport::Mode::Play);
+            Sio::Warte_auf_Position(kanal, ziel);
+            const std::int32_t p = band.position();
+            EXPECT_GE(p, ziel + 2) << "channel " << kanal << " target " << ziel;
+            EXPECT_LE(p, ziel + 4) << "channel " << kanal << " target " << ziel;
+            band.setMode(sim::TapeTransport::Mode::Stop);
+        }
+    }
+}
+
+TEST_F(EditDecks, PositionWaitEdgeCases) {
+    // Target -1: cut to second 0 with 50 units to go, one second late.
+    sony->transport().setPosition(-120);
+    lies(1);
+    sony->transport().setMode(sim::TapeTransport::Mode::Play);
+    Sio::Warte_auf_Position(1, -1);
+    EXPECT_GE(sony->transport().position(), 50); // -1 unit already shows as frame 0
+    EXPECT_LE(sony->transport().position(), 54);
+
+    // A target the tape never reaches ends after 501 reads with a trace line.
+    sony->transport().setMode(sim::TapeTransport::Mode::Stop);
+    sony->transport().setPosition(500);
+    lies(1);
+    const auto vorher = clock.nowPs();
+    Sio::Warte_auf_Position(1, 5000);
+    const double sekunden = static_cast<double>(clock.nowPs() - vorher) / 1e12;
+    EXPECT_NEAR(sekunden, 502 * 0.02, 0.2);
+    EXPECT_EQ(letzteZeile(), "dbg_ SW_Timeout  0:00:10.00");
+
+    pana->transport().setPosition(500);
+    lies(2);
+    memo.lines.clear();
+    Sio::Warte_auf_Position(2, 5000);
+    EXPECT_TRUE(memo.lines.empty() || letzteZeile().find("Timeout") == std::string::npos);
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The engine as at program start, for one test: module state reset, defaults
+// set by SIO_Init, debug output on and collected in a memo.
+
+#include "engine/Debug.h"
+#include "engine/Sio.h"
+
+struct EngineSession {
+    EngineSession() {
+        Dbg_disp::setDebugSink(&memo);
+        Dbg_disp::Debug_An = true;
+        Sio::Port_Daten = Sio::Port_MCR = Sio::Port_LSR = Sio::Port_MSR = 0;
+        Sio::Sende_Timeout = Sio::CTS_Zustand = Sio::DSR_Zustand = Sio::RX_Zustand = false;
+        Sio::Debug_Statistik = false;
+        Sio::SIO_Init();
+    }
+    ~EngineSession() {
+        Dbg_disp::Debug_An = false;
+        Dbg_disp::setDebugSink(nullptr);
+    }
+    EngineSession(const EngineSession&) = delete;
+    EngineSession& operator=(const EngineSession&) = delete;
+
+    Dbg_disp::DebugMemo memo;
+};
