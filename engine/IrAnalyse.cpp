@@ -12,14 +12,18 @@ namespace Sio {
 
 namespace {
 
-std::int64_t& M(std::int64_t i) { return tabelle(IR_Messwerte, i, "IR_Messwerte"); }
+std::int64_t& M(std::int64_t i) {
+    return tabelle(IR_Messwerte, i, "IR_Messwerte");
+}
 
 std::int32_t alsInt32(std::int64_t v) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(
         v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
-std::string zt(std::int64_t v) { return Zahl_Text(alsInt32(v)); }
+std::string zt(std::int64_t v) {
+    return Zahl_Text(alsInt32(v));
+}
 
 void voranstellenUndZeigen(std::string_view text) {
     IR_Fehlertext.insert(0, text);
@@ -35,18 +39,13 @@ void Korrigiere_Totzeiten() {
     bool zuKurz = false;
     for (std::int64_t i = 1;; i += 2) {
         std::int64_t& puls = M(i);
-        if (puls != 0 && puls > A)
-            puls -= A;
-        if (puls != 0 && puls <= A)
-            zuKurz = true;
-        if (M(i + 1) != 0)
-            M(i + 1) += A;
-        if (M(i + 2) == 0 || M(i + 1) == 0)
-            break;
+        if (puls != 0 && puls > A) puls -= A;
+        if (puls != 0 && puls <= A) zuKurz = true;
+        if (M(i + 1) != 0) M(i + 1) += A;
+        if (M(i + 2) == 0 || M(i + 1) == 0) break;
     }
     Messwerte_ausgeben();
-    if (zuKurz)
-        IR_Fehlertext.insert(0, "Impuls zu kurz ");
+    if (zuKurz) IR_Fehlertext.insert(0, "Impuls zu kurz ");
 }
 
 void Bestimme_Min_Max() {
@@ -81,7 +80,8 @@ void Suche_Wiederholung_und_Korrigiere_Messwerte() {
             ++k;
             Anzahl_Befehlspausen = static_cast<std::int32_t>(k);
             tabelle(P, k, "Aufsetzpunkte") = i;
-            Debug_WriteLn("Anzahl_Befehlspausen " + zt(k) + " bei " + zt(i) + " (" + zt(k * P[1]) + ")");
+            Debug_WriteLn("Anzahl_Befehlspausen " + zt(k) + " bei " + zt(i) + " (" + zt(k * P[1]) +
+                          ")");
             if (i != k * P[1]) {
                 falsch = true;
                 Debug_WriteLn("Falscher_Aufsetzpunkt");
@@ -99,10 +99,8 @@ void Suche_Wiederholung_und_Korrigiere_Messwerte() {
     Debug_WriteLn("Anzahl_Wiederholungen : " + zt(Anzahl_Wiederholungen));
     for (std::int64_t s = 1; s <= Anzahl_Wiederholungen - 1; ++s)
         Debug_Write("A.Pkt [" + zt(s) + "] =" + zt(P[static_cast<std::size_t>(s)]));
-    if (Anzahl_Wiederholungen > 1)
-        Debug_WriteLn("");
-    if (falsch)
-        voranstellenUndZeigen(" * Aufsetzpunkt falsch*");
+    if (Anzahl_Wiederholungen > 1) Debug_WriteLn("");
+    if (falsch) voranstellenUndZeigen(" * Aufsetzpunkt falsch*");
 
     // The first frame takes, entry by entry, the largest value over all
     // frames: the detector shortens what it sees, never lengthens it.
@@ -119,8 +117,7 @@ void Suche_Wiederholung_und_Korrigiere_Messwerte() {
         }
         Debug_WriteLn("");
     }
-    if (Anzahl_Befehlspausen > 0)
-        Last_correct_Bit = alsInt32(P[1] - 1);
+    if (Anzahl_Befehlspausen > 0) Last_correct_Bit = alsInt32(P[1] - 1);
     Debug_WriteLn("Last_correct_Bit " + zt(Last_correct_Bit));
 }
 
@@ -144,8 +141,7 @@ std::int32_t Bit_Mittel(std::int32_t erster, std::int32_t letzter) {
 }
 
 void Bestimme_Bitlaenge() {
-    if (Last_correct_Bit < 3)
-        Last_correct_Bit = IR_Burstende;
+    if (Last_correct_Bit < 3) Last_correct_Bit = IR_Burstende;
     AN_Bit_Zeit = Bit_Mittel(1, Last_correct_Bit);
     Debug_WriteLn("* Best._Bitlg, AN_Bit_Zeit : " + zt(AN_Bit_Zeit));
     AUS_Bit_Zeit = Bit_Mittel(2, Last_correct_Bit);
@@ -161,19 +157,18 @@ void Puzzle_Bits_Auseinander(std::int32_t start, std::int32_t& ende, TBytetabell
     std::int64_t e = start;
     // Both means are at least 1, so b is too; the guard keeps a division by
     // zero out whatever the table holds.
-    const std::int64_t b = std::max<std::int64_t>((static_cast<std::int64_t>(AN_Bit_Zeit) + AUS_Bit_Zeit) / 2, 1);
+    const std::int64_t b =
+        std::max<std::int64_t>((static_cast<std::int64_t>(AN_Bit_Zeit) + AUS_Bit_Zeit) / 2, 1);
     Debug_WriteLn("Mittlere_Bit_Laenge " + zt(b));
 
     std::int64_t m = 0;
     while (M(e) != 0 && M(e) / b < Stop_Bitlaenge) {
         const std::int64_t h = std::max<std::int64_t>(M(e) * 100 / b, 1);
         H[static_cast<std::size_t>(m)] = alsInt32(h);
-        if (m % 16 == 0)
-            Debug_WriteLn("");
+        if (m % 16 == 0) Debug_WriteLn("");
         Debug_Write(zt(h));
         ++e;
-        if (m < 297)
-            ++m;
+        if (m < 297) ++m;
     }
     H[static_cast<std::size_t>(m)] = 0;
     H[static_cast<std::size_t>(m) + 1] = 0;
@@ -188,10 +183,10 @@ void Puzzle_Bits_Auseinander(std::int32_t start, std::int32_t& ende, TBytetabell
         const std::int64_t c = Runden(H[static_cast<std::size_t>(l)] / 100.0);
         for (std::int64_t t = 0; t < c; ++t) {
             p %= 8;
-            if (p == 0 && j < 99)
-                ++j;
+            if (p == 0 && j < 99) ++j;
             if (l % 2 == 0)
-                B[static_cast<std::size_t>(j)] = (B[static_cast<std::size_t>(j)] + (128 >> p)) % 256;
+                B[static_cast<std::size_t>(j)] =
+                    (B[static_cast<std::size_t>(j)] + (128 >> p)) % 256;
             ++p;
         }
     }
@@ -212,13 +207,13 @@ void Bestimme_Basisbefehle() {
             Single_Laenge = ende;
             Debug_WriteLn("Single_Laenge " + zt(ende));
         }
-        if (n == 2)
-            Debug_WriteLn("Pausen Laenge " + zt(M(a - 1)));
+        if (n == 2) Debug_WriteLn("Pausen Laenge " + zt(M(a - 1)));
         a = ende + 2;
     }
     Debug_WriteLn("Wiederholungs_zaehler : " + zt(n));
     for (std::int32_t t = 1; t <= n; ++t)
-        Debug_WriteLn(zt(t) + " : " + Bytes_nach_Hextext(Basisbefehle[static_cast<std::size_t>(t)]));
+        Debug_WriteLn(zt(t) + " : " +
+                      Bytes_nach_Hextext(Basisbefehle[static_cast<std::size_t>(t)]));
 }
 
 std::string Bytes_nach_Hextext(const TBytetabelle& bytes) {
@@ -227,8 +222,7 @@ std::string Bytes_nach_Hextext(const TBytetabelle& bytes) {
         if (i >= static_cast<std::int64_t>(bytes.size()))
             throw ERangeError("Bereichsfehler: Bytetabelle ohne Endemarke");
         const std::int32_t v = bytes[static_cast<std::size_t>(i)];
-        if (v < 0)
-            break;
+        if (v < 0) break;
         text += Byte_nach_Hex(static_cast<std::uint8_t>(v & 0xFF));
         text += ' ';
     }

@@ -13,7 +13,9 @@ namespace Sio {
 
 namespace {
 
-void voranstellen(std::string_view text) { IR_Fehlertext.insert(0, text); }
+void voranstellen(std::string_view text) {
+    IR_Fehlertext.insert(0, text);
+}
 
 void voranstellenUndZeigen(std::string_view text) {
     voranstellen(text);
@@ -27,9 +29,9 @@ std::int32_t alsInt32(std::int64_t v) {
 
 // What one pass of the polling loops saw.
 struct Erfassung {
-    std::int32_t s = 0;          // stamps stored
+    std::int32_t s = 0; // stamps stored
     bool zeitueberschreitung = false;
-    bool ueberlauf = false;      // stamp cap reached, or the line never went quiet
+    bool ueberlauf = false; // stamp cap reached, or the line never went quiet
 };
 
 // Waits for the first change of the detector line, then stamps the changes
@@ -64,8 +66,7 @@ Erfassung erfassen(bool hochaufloesend) {
         bool wechsel;
         if (erster || !hochaufloesend) {
             wechsel = (m & MSR_DSR) != ref;
-            if (wechsel)
-                ref = m & MSR_DSR;
+            if (wechsel) ref = m & MSR_DSR;
         } else {
             wechsel = (m & MSR_DDSR) != 0;
         }
@@ -83,8 +84,7 @@ Erfassung erfassen(bool hochaufloesend) {
             ++q;
         }
         m = Port_Lesen(Port_MSR);
-        if (q > Q)
-            break;
+        if (q > Q) break;
         // A line that never goes quiet (flicker, a key held without a gap)
         // must not hold the thread for ever.
         if (++lesungen > W) {
@@ -93,8 +93,7 @@ Erfassung erfassen(bool hochaufloesend) {
         }
     }
     e.s = s;
-    if (s >= Stempel_Grenze)
-        e.ueberlauf = true;
+    if (s >= Stempel_Grenze) e.ueberlauf = true;
     return e;
 }
 
@@ -106,20 +105,19 @@ void stempelEnden(std::int32_t s) {
 }
 
 void ueberlaufUndTimeout(const Erfassung& e) {
-    if (e.ueberlauf)
-        voranstellenUndZeigen(" *Ueberlauf* ");
-    if (e.zeitueberschreitung)
-        voranstellenUndZeigen(" *Timeout* ");
+    if (e.ueberlauf) voranstellenUndZeigen(" *Ueberlauf* ");
+    if (e.zeitueberschreitung) voranstellenUndZeigen(" *Timeout* ");
 }
 
 void laengsteUndAnzahl(std::int32_t n) {
     Debug_WriteLn("Laengste_Zeitspanne : " + Zahl_Text(Laengste_Zeitspanne()));
-    if (n % 2 == 0)
-        voranstellenUndZeigen(" *falsche # IR Impulse ");
+    if (n % 2 == 0) voranstellenUndZeigen(" *falsche # IR Impulse ");
 }
 
 // A capture of 2 to 20 durations is a repeat code or a fragment: watch again.
-bool nochmal(std::int32_t n) { return n >= 2 && n <= 20 && IR_Methode != 1; }
+bool nochmal(std::int32_t n) {
+    return n >= 2 && n <= 20 && IR_Methode != 1;
+}
 
 // Merges the carrier cycles of each pulse (stamp gaps below the threshold)
 // into one pulse; works in counter ticks on entries 1..n. Returns the number
@@ -159,8 +157,7 @@ void IR_einlesen() {
     do {
         const Erfassung e = erfassen(false);
         const std::int32_t s = e.s;
-        if (s > 800)
-            voranstellen(" * IR Befehl zu lang *");
+        if (s > 800) voranstellen(" * IR Befehl zu lang *");
         stempelEnden(s);
         n = s - 1;
         for (std::int32_t k = n; k >= 1; --k)
@@ -174,18 +171,15 @@ void IR_einlesen() {
         Debug_WriteLn("Zu_kurz_Schwelle (us) : " + Zahl_Text(Zu_kurz_Schwelle));
         bool zuKurz = false;
         for (std::int32_t k = 1; k <= n; ++k)
-            if (IR_Messwerte[static_cast<std::size_t>(k)] < Zu_kurz_Schwelle)
-                zuKurz = true;
-        if (zuKurz)
-            voranstellenUndZeigen(" *Impulse zu kurz* ");
+            if (IR_Messwerte[static_cast<std::size_t>(k)] < Zu_kurz_Schwelle) zuKurz = true;
+        if (zuKurz) voranstellenUndZeigen(" *Impulse zu kurz* ");
         laengsteUndAnzahl(n);
         if (Debug_Statistik) {
             Messwerte_ausgeben();
             Haeufigkeitsverteilung();
         }
     } while (nochmal(n));
-    if (!WAV_Dateiname.empty())
-        WAV_Schreiben();
+    if (!WAV_Dateiname.empty()) WAV_Schreiben();
 }
 
 void IR_high_res_einlesen() {
@@ -197,7 +191,8 @@ void IR_high_res_einlesen() {
         stempelEnden(s);
         n = s - 1;
         for (std::int32_t k = n; k >= 1; --k)
-            IR_Messwerte[static_cast<std::size_t>(k)] -= IR_Messwerte[static_cast<std::size_t>(k) - 1];
+            IR_Messwerte[static_cast<std::size_t>(k)] -=
+                IR_Messwerte[static_cast<std::size_t>(k) - 1];
         IR_Messwerte[0] = 0;
         IR_Burstende = n;
         Debug_WriteLn("Anzahl Wechsel = IR_Burstende : " + Zahl_Text(n));
@@ -209,11 +204,11 @@ void IR_high_res_einlesen() {
             IR_Burstende = n;
         }
         for (std::int32_t k = 1; k <= n; ++k)
-            IR_Messwerte[static_cast<std::size_t>(k)] = Ticks_nach_us(IR_Messwerte[static_cast<std::size_t>(k)]);
+            IR_Messwerte[static_cast<std::size_t>(k)] =
+                Ticks_nach_us(IR_Messwerte[static_cast<std::size_t>(k)]);
         laengsteUndAnzahl(n);
     } while (nochmal(n));
-    if (!WAV_Dateiname.empty())
-        WAV_Schreiben();
+    if (!WAV_Dateiname.empty()) WAV_Schreiben();
 }
 
 std::int32_t Laengste_Zeitspanne() {
@@ -246,8 +241,7 @@ void Haeufigkeitsverteilung() {
         const std::int64_t ende = std::min<std::int64_t>(IR_Burstende, IR_Messwerte.size() - 1);
         for (std::int64_t k = 1; k <= ende; ++k) {
             const std::int64_t v = IR_Messwerte[static_cast<std::size_t>(k)];
-            if (v >= 1 && v <= l)
-                werte.push_back(v);
+            if (v >= 1 && v <= l) werte.push_back(v);
         }
         std::sort(werte.begin(), werte.end());
         std::int32_t paare = 0;
@@ -256,8 +250,7 @@ void Haeufigkeitsverteilung() {
             while (b < werte.size() && werte[b] == werte[a])
                 ++b;
             ++paare;
-            if (paare % 10 == 0)
-                Debug_WriteLn("");
+            if (paare % 10 == 0) Debug_WriteLn("");
             Debug_Write(Zahl_Text(alsInt32(werte[a])) + "-" +
                         Zahl_Text(static_cast<std::int32_t>(b - a)));
             a = b;

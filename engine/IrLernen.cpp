@@ -13,7 +13,9 @@ namespace Sio {
 
 namespace {
 
-std::int64_t& M(std::int64_t i) { return tabelle(IR_Messwerte, i, "IR_Messwerte"); }
+std::int64_t& M(std::int64_t i) {
+    return tabelle(IR_Messwerte, i, "IR_Messwerte");
+}
 
 std::int32_t alsInt32(std::int64_t v) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(
@@ -22,7 +24,9 @@ std::int32_t alsInt32(std::int64_t v) {
 
 constexpr std::int32_t Befehl_letzter = 800;
 
-// The sum C and count S of the short pairs (pulse + pause) give the unit.
+// The bit unit is half the mean of the short pairs (pulse + pause): those
+// below 1.25 times the shortest pair. Their count tells how steady the
+// signal is.
 struct Paare {
     std::int64_t anzahl = 0;
 };
@@ -57,7 +61,8 @@ void rohdatenKopieren(TBefehl& Befehl) {
 // The frame and its closing zeros must fit in the command.
 void rahmenPasst(std::int32_t laenge) {
     if (static_cast<std::int64_t>(laenge) + 3 > Befehl_letzter || laenge < 0)
-        throw ERangeError("Bereichsfehler: Befehl[" + std::to_string(static_cast<std::int64_t>(laenge) + 3) + "]");
+        throw ERangeError("Bereichsfehler: Befehl[" +
+                          std::to_string(static_cast<std::int64_t>(laenge) + 3) + "]");
 }
 
 void nichtSauber(std::string& Code, std::string& Kommentar) {
@@ -72,8 +77,7 @@ void nichtSauber(std::string& Code, std::string& Kommentar) {
 void methode2(TBefehl& Befehl, std::string& Code, std::string& Kommentar, bool Optimieren,
               std::int64_t C) {
     Debug_WriteLn("IR_Methode 2");
-    if (C < 3)
-        IR_Fehlertext += "unruhiger Verlauf";
+    if (C < 3) IR_Fehlertext += "unruhiger Verlauf";
     rohdatenKopieren(Befehl);
     const double einheit = std::max(Bit_Einheit, 1);
     for (std::int64_t i = 1; M(i) != 0; ++i)
@@ -84,10 +88,8 @@ void methode2(TBefehl& Befehl, std::string& Code, std::string& Kommentar, bool O
     Single_Laenge = 0;
     const std::int64_t lang = 8LL * Bit_Einheit;
     for (std::int64_t i = 1; M(i) != 0; ++i) {
-        if (Anzahl_Befehlspausen == 0)
-            ++Single_Laenge;
-        if (i % 2 == 0 && M(i) > lang)
-            ++Anzahl_Befehlspausen;
+        if (Anzahl_Befehlspausen == 0) ++Single_Laenge;
+        if (i % 2 == 0 && M(i) > lang) ++Anzahl_Befehlspausen;
     }
     Anzahl_Wiederholungen = Anzahl_Befehlspausen + 1;
 
@@ -107,16 +109,13 @@ void methode2(TBefehl& Befehl, std::string& Code, std::string& Kommentar, bool O
 
 void methode1(TBefehl& Befehl, std::string& Code, std::string& Kommentar, bool Optimieren) {
     Debug_WriteLn("IR_Methode 1");
-    if (IR_Fehlertext.empty())
-        Korrigiere_Totzeiten();
+    if (IR_Fehlertext.empty()) Korrigiere_Totzeiten();
     Bestimme_Min_Max();
     rohdatenKopieren(Befehl);
     Anzahl_Wiederholungen = 0;
     Anzahl_Befehlspausen = 0;
-    if (IR_Fehlertext.empty() && Optimieren)
-        Suche_Wiederholung_und_Korrigiere_Messwerte();
-    if (Optimieren)
-        Bestimme_Basisbefehle();
+    if (IR_Fehlertext.empty() && Optimieren) Suche_Wiederholung_und_Korrigiere_Messwerte();
+    if (Optimieren) Bestimme_Basisbefehle();
     if (IR_Fehlertext.empty() && Optimieren) {
         Debug_WriteLn("Ohne Errorcode durchgekommen");
         Befehl[0] = Anzahl_Wiederholungen;
@@ -151,8 +150,7 @@ bool IR_Befehl_Lernen(TBefehl& Befehl, std::string& Code, std::string& Fehler,
     Last_correct_Bit = IR_Burstende;
 
     const Paare paare = bestimmeBitEinheit();
-    if (IR_Fehlertext.empty())
-        Debug_WriteLn("Ohne Errorcode durchgekommen");
+    if (IR_Fehlertext.empty()) Debug_WriteLn("Ohne Errorcode durchgekommen");
 
     if (IR_Methode == 2)
         methode2(Befehl, Code, Kommentar, Optimieren, paare.anzahl);
@@ -164,8 +162,7 @@ bool IR_Befehl_Lernen(TBefehl& Befehl, std::string& Code, std::string& Fehler,
     Befehl[799] = 0;
     Befehl[800] = 0;
     Fehler = IR_Fehlertext;
-    if (Befehl[0] < 1)
-        Befehl[0] = 1;
+    if (Befehl[0] < 1) Befehl[0] = 1;
     return Fehler.empty();
 }
 
@@ -174,17 +171,14 @@ std::string Messwerte_nach_Hexcode(const TBefehl& Befehl) {
     std::string bits;
     for (std::size_t i = 1;; ++i) {
         const std::int64_t n = Runden(Befehl[i] / einheit);
-        if (n > 0)
-            bits.append(static_cast<std::size_t>(n), i % 2 == 1 ? '1' : '0');
-        if (i + 2 > static_cast<std::size_t>(Befehl_letzter) || Befehl[i + 2] == 0)
-            break;
+        if (n > 0) bits.append(static_cast<std::size_t>(n), i % 2 == 1 ? '1' : '0');
+        if (i + 2 > static_cast<std::size_t>(Befehl_letzter) || Befehl[i + 2] == 0) break;
     }
     const std::string hex = Bin_nach_Hex(bits);
     std::string code;
     for (std::size_t k = 0; k < hex.size(); ++k) {
         code += hex[k];
-        if (k % 2 == 1)
-            code += ' ';
+        if (k % 2 == 1) code += ' ';
     }
     return code;
 }

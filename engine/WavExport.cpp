@@ -1,6 +1,7 @@
 #include "engine/WavExport.h"
 
 #include "engine/Sio.h"
+#include "platform/Codepage.h"
 #include "platform/Errors.h"
 
 #include <array>
@@ -19,9 +20,9 @@ constexpr std::int64_t Vorlauf = 500; // samples of silence before and after
 
 // 8000 samples/s mono 8 bit PCM; both size fields are patched per file.
 constexpr std::array<std::uint8_t, 44> Kopf_Vorlage = {
-    'R', 'I', 'F', 'F', 0,    0,    0,   0,   'W', 'A', 'V', 'E', 'f', 'm', 't',
-    ' ', 16,  0,   0,   0,    1,    0,   1,   0,   0x40, 0x1F, 0,  0,   0x40, 0x1F,
-    0,   0,   1,   0,   8,    0,    'd', 'a', 't', 'a', 0,   0,   0,   0};
+    'R', 'I', 'F', 'F', 0, 0, 0,   0,   'W', 'A',  'V',  'E', 'f', 'm',  't',
+    ' ', 16,  0,   0,   0, 1, 0,   1,   0,   0x40, 0x1F, 0,   0,   0x40, 0x1F,
+    0,   0,   1,   0,   8, 0, 'd', 'a', 't', 'a',  0,    0,   0,   0};
 
 void setzeLe32(std::array<std::uint8_t, 44>& kopf, std::size_t pos, std::uint32_t v) {
     for (int b = 0; b < 4; ++b)
@@ -35,19 +36,23 @@ void setzeLe32(std::array<std::uint8_t, 44>& kopf, std::size_t pos, std::uint32_
 } // namespace
 
 std::string WAV_Dateipfad() {
-    // The name comes from a key caption; a "/" or a control character in it
-    // must not turn into a folder or an invalid name.
+    // The name comes from a key caption: a "/" or a control character in it
+    // must not turn into a folder or an unusable name, and the file system
+    // expects UTF-8.
     std::string name = WAV_Dateiname;
     for (char& ch : name) {
         const auto u = static_cast<unsigned char>(ch);
-        if (u < 0x20 || u == 0x7F || ch == '/')
-            ch = '_';
+        if (u < 0x20 || u == 0x7F || ch == '/') ch = '_';
     }
-    if (name == "." || name == "..")
-        name.assign(name.size(), '_');
-    // Stay within the usual limit of 255 bytes per name.
-    if (name.size() > 250)
-        name.resize(250);
+    if (name == "." || name == "..") name.assign(name.size(), '_');
+    name = platform::cp1252ToUtf8(name);
+    // Stay within the usual limit of 255 bytes per name, whole characters only.
+    if (name.size() > 250) {
+        std::size_t n = 250;
+        while (n > 0 && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80)
+            --n;
+        name.resize(n);
+    }
     return name + ".wav";
 }
 
@@ -72,7 +77,8 @@ void WAV_Schreiben() {
     daten.insert(daten.end(), kopf.begin(), kopf.end());
     daten.insert(daten.end(), Vorlauf, Stille);
     for (std::size_t k = 1; k < ende; ++k)
-        daten.insert(daten.end(), static_cast<std::size_t>(std::max<std::int64_t>(IR_Messwerte[k], 0)),
+        daten.insert(daten.end(),
+                     static_cast<std::size_t>(std::max<std::int64_t>(IR_Messwerte[k], 0)),
                      k % 2 == 1 ? Traeger_an : Stille);
     daten.insert(daten.end(), Vorlauf, Stille);
 
@@ -80,8 +86,7 @@ void WAV_Schreiben() {
     // leaves an older file of that name whole.
     const std::string temp = datei + ".tmp";
     std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f)
-        eaFehler(datei, errno);
+    if (!f) eaFehler(datei, errno);
     const bool ok = std::fwrite(daten.data(), 1, daten.size(), f) == daten.size();
     const int fehler = errno;
     if (std::fclose(f) != 0 || !ok) {

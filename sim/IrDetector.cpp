@@ -19,33 +19,30 @@ void IrDetector::setConfig(Config config) {
 }
 
 void IrDetector::addBurst(std::int64_t startPs, std::int64_t endPs, double carrierHz, double duty) {
-    if (endPs <= startPs)
-        return;
+    if (endPs <= startPs) return;
     if (config_.mode == Mode::Envelope) {
         raw_.push_back({startPs, endPs + config_.decayUs * kPsPerUs});
     } else {
-        const double periodPs = carrierHz > 0 ? 1e12 / carrierHz : static_cast<double>(endPs - startPs);
+        const double periodPs =
+            carrierHz > 0 ? 1e12 / carrierHz : static_cast<double>(endPs - startPs);
         const double highPs = std::clamp(duty, 0.01, 1.0) * periodPs;
         for (std::int64_t k = 0;; ++k) {
-            const auto s = startPs + static_cast<std::int64_t>(std::llround(static_cast<double>(k) * periodPs));
-            if (s >= endPs)
-                break;
+            const auto s = startPs + static_cast<std::int64_t>(
+                                         std::llround(static_cast<double>(k) * periodPs));
+            if (s >= endPs) break;
             const auto e = std::min(endPs, s + std::max<std::int64_t>(1, std::llround(highPs)));
             raw_.push_back({s, e});
         }
     }
     dirty_ = true;
-    if (onChange_)
-        onChange_();
+    if (onChange_) onChange_();
 }
 
 void IrDetector::addLinePulse(std::int64_t startPs, std::int64_t endPs) {
-    if (endPs <= startPs)
-        return;
+    if (endPs <= startPs) return;
     raw_.push_back({startPs, endPs});
     dirty_ = true;
-    if (onChange_)
-        onChange_();
+    if (onChange_) onChange_();
 }
 
 void IrDetector::setFlicker(std::int64_t startPs, std::int64_t periodPs, std::int64_t highPs,
@@ -56,8 +53,7 @@ void IrDetector::setFlicker(std::int64_t startPs, std::int64_t periodPs, std::in
     flickerHigh_ = highPs;
     flickerEnd_ = endPs;
     flickerGenerated_ = startPs;
-    if (onChange_)
-        onChange_();
+    if (onChange_) onChange_();
 }
 
 void IrDetector::clear() {
@@ -72,17 +68,14 @@ void IrDetector::clear() {
 }
 
 void IrDetector::extendFlicker(std::int64_t ps) {
-    if (!flicker_ || ps + kFlickerChunkPs / 2 < flickerGenerated_)
-        return;
+    if (!flicker_ || ps + kFlickerChunkPs / 2 < flickerGenerated_) return;
     const std::int64_t upTo = ps + kFlickerChunkPs;
     std::int64_t k = (flickerGenerated_ - flickerStart_ + flickerPeriod_ - 1) / flickerPeriod_;
     for (;; ++k) {
         const std::int64_t s = flickerStart_ + k * flickerPeriod_;
-        if (s >= upTo || (flickerEnd_ >= 0 && s >= flickerEnd_))
-            break;
+        if (s >= upTo || (flickerEnd_ >= 0 && s >= flickerEnd_)) break;
         std::int64_t e = s + flickerHigh_;
-        if (flickerEnd_ >= 0)
-            e = std::min(e, flickerEnd_);
+        if (flickerEnd_ >= 0) e = std::min(e, flickerEnd_);
         raw_.push_back({s, e});
     }
     flickerGenerated_ = flickerStart_ + k * flickerPeriod_;
@@ -90,15 +83,15 @@ void IrDetector::extendFlicker(std::int64_t ps) {
 }
 
 void IrDetector::normalise() {
-    if (!dirty_)
-        return;
+    if (!dirty_) return;
     std::sort(raw_.begin(), raw_.end(),
               [](const Interval& a, const Interval& b) { return a.start < b.start; });
     if (!merged_.empty() && !raw_.empty() && raw_.front().start < merged_.back().start) {
         // Something was added before the latest interval: merge everything.
         std::vector<Interval> all;
         all.reserve(merged_.size() + raw_.size());
-        std::merge(merged_.begin(), merged_.end(), raw_.begin(), raw_.end(), std::back_inserter(all),
+        std::merge(merged_.begin(), merged_.end(), raw_.begin(), raw_.end(),
+                   std::back_inserter(all),
                    [](const Interval& a, const Interval& b) { return a.start < b.start; });
         merged_.clear();
         raw_.swap(all);
@@ -148,10 +141,8 @@ std::int64_t IrDetector::lastActivityPs() {
 std::uint8_t IrDetector::readMsr(std::int64_t ps) {
     const std::uint64_t e = edgesUpTo(ps);
     std::uint8_t v = dsr(ps) ? 0x20 : 0x00;
-    if (msrRead_ && e != lastMsrEdges_)
-        v |= 0x02;
-    if (!msrRead_ && e != 0)
-        v |= 0x02;
+    if (msrRead_ && e != lastMsrEdges_) v |= 0x02;
+    if (!msrRead_ && e != 0) v |= 0x02;
     msrRead_ = true;
     lastMsrEdges_ = e;
     return v;
@@ -160,12 +151,10 @@ std::uint8_t IrDetector::readMsr(std::int64_t ps) {
 std::int64_t IrDetector::nextEdgeAfter(std::int64_t ps) {
     seek(ps);
     if (cursor_ >= merged_.size()) {
-        if (!flicker_)
-            return -1;
+        if (!flicker_) return -1;
         extendFlicker(flickerGenerated_);
         seek(ps);
-        if (cursor_ >= merged_.size())
-            return -1;
+        if (cursor_ >= merged_.size()) return -1;
     }
     const Interval& iv = merged_[cursor_];
     return iv.start > ps ? iv.start : iv.end;
@@ -181,8 +170,7 @@ std::size_t IrDetector::intervalCount() {
 IrDetectorDevice::IrDetectorDevice(IrDetector::Config config, std::uint64_t seed)
     : detector_(config), remote_(std::make_unique<IrRemote>(detector_, seed)) {
     detector_.setOnChange([this] {
-        if (attached())
-            reschedule();
+        if (attached()) reschedule();
     });
 }
 
@@ -193,24 +181,31 @@ void IrDetectorDevice::onAttached() {
     reschedule();
 }
 
-void IrDetectorDevice::onConnected(Ps t, int channel) { remote_->onChannelSelected(channel, t); }
+void IrDetectorDevice::onConnected(Ps t, int channel) {
+    remote_->onChannelSelected(channel, t);
+}
 
-void IrDetectorDevice::onDisconnected(Ps t) { remote_->onChannelSelected(-1, t); }
+void IrDetectorDevice::onDisconnected(Ps t) {
+    remote_->onChannelSelected(-1, t);
+}
 
-void IrDetectorDevice::onModemStatusRead(Ps t) { remote_->onMsrRead(t); }
+void IrDetectorDevice::onModemStatusRead(Ps t) {
+    remote_->onMsrRead(t);
+}
+
+void IrDetectorDevice::onTxd(Ps, bool, bool) {
+    remote_->onTxdActivity();
+}
 
 // One event is pending at a time: the next change of the line.
 void IrDetectorDevice::reschedule() {
     const Ps t = now();
     const Ps next = detector_.nextEdgeAfter(t);
-    if (hasPending_ && pendingAt_ == next)
-        return;
-    if (hasPending_)
-        cancel(pending_);
+    if (hasPending_ && pendingAt_ == next) return;
+    if (hasPending_) cancel(pending_);
     hasPending_ = next >= 0;
     pendingAt_ = next;
-    if (hasPending_)
-        pending_ = schedule(next, [this] { edge(); });
+    if (hasPending_) pending_ = schedule(next, [this] { edge(); });
     driveDsr(detector_.dsr(t));
 }
 
@@ -224,8 +219,7 @@ std::shared_ptr<IrDetectorDevice> attachIrDetector(SimAdapter& sim, IrDetector::
                                                    bool defaultRemote) {
     auto d = std::make_shared<IrDetectorDevice>(config);
     sim.adapter.attach(d, 3);
-    if (defaultRemote)
-        d->remote().setDefaultKey(remotes::nec(0x04, 0x08, 3));
+    if (defaultRemote) d->remote().setDefaultKey(remotes::nec(0x04, 0x08, 3));
     return d;
 }
 

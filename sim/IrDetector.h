@@ -22,8 +22,8 @@ public:
 
     struct Config {
         Mode mode = Mode::Envelope;
-        std::int64_t decayUs = 80;  // envelope mode only
-        bool activeHigh = true;     // DSR level while the detector sees IR
+        std::int64_t decayUs = 80; // envelope mode only
+        bool activeHigh = true;    // DSR level while the detector sees IR
     };
 
     IrDetector() = default;
@@ -72,11 +72,11 @@ private:
     void seek(std::int64_t ps);
 
     Config config_;
-    std::vector<Interval> raw_;       // as added
-    std::vector<Interval> merged_;    // sorted, disjoint
+    std::vector<Interval> raw_;    // as added
+    std::vector<Interval> merged_; // sorted, disjoint
     bool dirty_ = false;
-    bool search_ = false;            // cursor must be found anew
-    std::size_t cursor_ = 0;          // first merged interval whose end > last query
+    bool search_ = false;    // cursor must be found anew
+    std::size_t cursor_ = 0; // first merged interval whose end > last query
     std::int64_t lastQueryPs_ = -1;
 
     // Flicker
@@ -111,6 +111,7 @@ public:
     void onConnected(Ps t, int channel) override;
     void onDisconnected(Ps t) override;
     void onModemStatusRead(Ps t) override;
+    void onTxd(Ps t, bool mark, bool breakOn) override;
 
 private:
     void reschedule();

@@ -17,8 +17,7 @@ std::vector<std::int32_t> IrEmission::frame() const {
     std::vector<std::int32_t> d;
     for (std::size_t i = 1; i < befehl.size() && befehl[i] != 0; ++i)
         d.push_back(befehl[i]);
-    if (d.size() % 2 == 0 && !d.empty())
-        d.pop_back(); // the closing pause
+    if (d.size() % 2 == 0 && !d.empty()) d.pop_back(); // the closing pause
     return d;
 }
 
@@ -63,7 +62,8 @@ IrEmission nec(std::uint8_t address, std::uint8_t command, int frames) {
 
 IrEmission sony12(std::uint8_t address, std::uint8_t command, int frames) {
     std::vector<std::int32_t> f{2400};
-    const std::uint32_t bits = (command & 0x7Fu) | (static_cast<std::uint32_t>(address & 0x1F) << 7);
+    const std::uint32_t bits =
+        (command & 0x7Fu) | (static_cast<std::uint32_t>(address & 0x1F) << 7);
     for (int k = 0; k < 12; ++k) {
         f.push_back(600);
         f.push_back((bits >> k) & 1 ? 1200 : 600);
@@ -97,8 +97,7 @@ IrEmission rc5(bool toggle, std::uint8_t address, std::uint8_t command, int fram
         f.push_back(static_cast<std::int32_t>((j - i) * 889));
         i = j;
     }
-    if (f.size() % 2 == 0)
-        f.pop_back(); // a trailing space belongs to the gap
+    if (f.size() % 2 == 0) f.pop_back(); // a trailing space belongs to the gap
     return fromFrame(std::move(f), frames, 113778, 36000.0);
 }
 
@@ -107,8 +106,7 @@ IrEmission rc5(bool toggle, std::uint8_t address, std::uint8_t command, int fram
 IrRemote::IrRemote(IrDetector& detector, std::uint64_t seed) : detector_(detector), rng_(seed) {}
 
 std::int64_t IrRemote::jitter() {
-    if (jitterPs_ <= 0)
-        return 0;
+    if (jitterPs_ <= 0) return 0;
     const auto span = static_cast<std::uint64_t>(2 * jitterPs_ + 1);
     return static_cast<std::int64_t>(rng_() % span) - jitterPs_;
 }
@@ -118,7 +116,8 @@ void IrRemote::press(const IrEmission& emission, std::int64_t startPs) {
     const std::vector<std::int32_t> first = emission.frame();
     const std::int64_t gapUs = emission.closingPauseUs();
     std::int64_t frameStart = startPs;
-    std::int64_t lastEnd = emitted_.empty() ? std::numeric_limits<std::int64_t>::min() : emitted_.back().endPs;
+    std::int64_t lastEnd =
+        emitted_.empty() ? std::numeric_limits<std::int64_t>::min() : emitted_.back().endPs;
     const int frames = std::max(emission.frames(), 1);
     for (int f = 0; f < frames; ++f) {
         const std::vector<std::int32_t>& d =
@@ -138,7 +137,8 @@ void IrRemote::press(const IrEmission& emission, std::int64_t startPs) {
             t += dur;
             len += d[i];
         }
-        frameStart += (emission.framePeriodUs > 0 ? emission.framePeriodUs : len + gapUs) * kPsPerUs;
+        frameStart +=
+            (emission.framePeriodUs > 0 ? emission.framePeriodUs : len + gapUs) * kPsPerUs;
     }
 }
 
@@ -174,12 +174,10 @@ void IrRemote::onChannelSelected(int channel, std::int64_t nowPs) {
 }
 
 void IrRemote::onMsrRead(std::int64_t nowPs) {
-    if (!hasDefault_)
-        return;
+    if (!hasDefault_) return;
     const std::int64_t gap = lastMsrPs_ < 0 ? kRearmGapPs : nowPs - lastMsrPs_;
     lastMsrPs_ = nowPs;
-    if (gap >= kRearmGapPs)
-        armed_ = true;
+    if (gap >= kRearmGapPs) armed_ = true;
     tightReads_ = gap < kTightGapPs ? tightReads_ + 1 : 0;
     if (armed_ && channel_ == 3 && tightReads_ >= kTightReads) {
         armed_ = false;

@@ -63,14 +63,17 @@ public:
 
     // The default remote of the running simulator: it presses this key when
     // the program starts watching the detector for a capture (tight polling
-    // of the modem-status register while channel 3 is selected), once per
-    // capture.
+    // of the modem-status register, with TXD quiet, while channel 3 is
+    // selected), once per capture.
     void setDefaultKey(const IrEmission& emission, std::int64_t delayUs = 150000);
     void clearDefaultKey() { hasDefault_ = false; }
 
     // Hooks for the adapter.
     void onChannelSelected(int channel, std::int64_t nowPs);
     void onMsrRead(std::int64_t nowPs);
+    // TXD moved: an edit line or IR send is talking on the channel, which a
+    // capture never does.
+    void onTxdActivity() { tightReads_ = 0; }
 
     struct Burst {
         std::int64_t startPs;

@@ -24,8 +24,7 @@ std::vector<std::int64_t> frames(int n, std::int64_t jitterEvery = 0) {
             d.push_back(b % 3 == 0 ? 1690 : 560);
         }
         d.push_back(560);
-        if (f + 1 < n)
-            d.push_back(40000);
+        if (f + 1 < n) d.push_back(40000);
     }
     return d;
 }
@@ -160,18 +159,4 @@ TEST_F(IrAnalyse, BitMeansAndHexText) {
     EXPECT_EQ(Sio::Bytes_nach_Hextext(t), "0A FF ");
     t.fill(5);
     EXPECT_THROW(Sio::Bytes_nach_Hextext(t), ERangeError);
-}
-
-TEST_F(IrAnalyse, BaseCommandsOfEachFrame) {
-    setCapture(frames(3));
-    Sio::Bestimme_Min_Max();
-    Sio::Suche_Wiederholung_und_Korrigiere_Messwerte();
-    Sio::Bestimme_Basisbefehle();
-    EXPECT_EQ(Sio::Single_Laenge, 67);
-    EXPECT_TRUE(traced("Wiederholungs_zaehler :  3  "));
-    EXPECT_TRUE(traced("Pausen Laenge  40000  "));
-    const std::string first = Sio::Bytes_nach_Hextext(Sio::Basisbefehle[1]);
-    EXPECT_EQ(first.substr(0, 9), "FF FF 00 ");
-    EXPECT_EQ(Sio::Bytes_nach_Hextext(Sio::Basisbefehle[2]), first);
-    EXPECT_EQ(Sio::Bytes_nach_Hextext(Sio::Basisbefehle[3]), first);
 }

@@ -51,8 +51,7 @@ protected:
     void linePulses(std::int64_t t0Ps, const std::vector<std::int64_t>& d) {
         std::int64_t t = t0Ps;
         for (std::size_t i = 0; i < d.size(); ++i) {
-            if (i % 2 == 0)
-                detector.addLinePulse(t, t + d[i] * 1000000);
+            if (i % 2 == 0) detector.addLinePulse(t, t + d[i] * 1000000);
             t += d[i] * 1000000;
         }
     }
@@ -61,6 +60,7 @@ protected:
     sim::IrRemote remote{detector, 7};
 };
 
+#include "engine/IrSend.h"
 #include "support/SimFixture.h"
 
 // The engine on the simulated adapter (virtual clock) with the detector on
@@ -91,6 +91,23 @@ protected:
         Ergebnis e;
         e.ok = Sio::IR_Befehl_Lernen(e.befehl, e.code, e.fehler, e.kommentar, optimieren, wav);
         return e;
+    }
+
+    // Sends the command through the adapter's IR sender and gives back what
+    // a receiver sees: burst lengths and the pauses between them, in µs.
+    std::vector<double> resend(const Sio::TBefehl& befehl) {
+        sim.irSender->clear();
+        Sio::IR_Senden(befehl);
+        advanceUs(1000);
+        std::vector<double> d;
+        const auto& b = sim.irSender->bursts();
+        for (std::size_t i = 0; i < b.size(); ++i) {
+            d.push_back(static_cast<double>(b[i].lengthPs()) / 1e6);
+            if (i + 1 < b.size())
+                d.push_back(static_cast<double>(b[i + 1].start - b[i].start - b[i].lengthPs()) /
+                            1e6);
+        }
+        return d;
     }
 
     std::shared_ptr<sim::IrDetectorDevice> device;

@@ -14,7 +14,8 @@ namespace {
 std::string codeOf(const std::vector<std::int32_t>& frameAndGap, double unit) {
     std::string bits;
     for (std::size_t i = 0; i + 1 < frameAndGap.size(); ++i)
-        bits.append(static_cast<std::size_t>(std::lround(frameAndGap[i] / unit)), i % 2 == 0 ? '1' : '0');
+        bits.append(static_cast<std::size_t>(std::lround(frameAndGap[i] / unit)),
+                    i % 2 == 0 ? '1' : '0');
     while (bits.size() % 8 != 0)
         bits += '0';
     while (bits.size() > 8 && bits.compare(bits.size() - 8, 8, "00000000") == 0)
@@ -73,56 +74,66 @@ std::vector<std::int32_t> frameAndGap(const sim::IrEmission& e) {
 class IrLernen : public IrSimFixture {};
 
 TEST_F(IrLernen, LearnsCommonProtocolsUnderJitter) {
-  for (int jitter : {0, 30}) {
-    remote().setJitterUs(jitter);
-    for (const Fall& fall : faelle())
-        for (int methode : {1, 2})
-            for (int aufl : {0, 1})
-                for (Mode mode : {Mode::Envelope, Mode::Carrier}) {
-                    const bool carrier = mode == Mode::Carrier;
-                    SCOPED_TRACE(std::string(fall.name) + " jitter " + std::to_string(jitter) +
-                                 " method " + std::to_string(methode) +
-                                 (aufl == 1 ? " high-res" : " standard") + (carrier ? " carrier" : " envelope"));
-                    useDetector(mode, carrier ? 0 : 80);
-                    Sio::IR_Methode = methode;
-                    Sio::IR_Aufloesung = aufl;
-                    remote().press(fall.emission, clock.nowPs() + 60 * kMs);
-                    const Ergebnis e = learn();
-                    advanceUs(300000);
-                    if (carrier && aufl == 0) {
-                        // Level sampling sees every carrier cycle: the capture is
-                        // judged, and the raw capture kept.
-                        EXPECT_FALSE(e.ok);
-                        EXPECT_EQ(e.fehler, " *Impulse zu kurz*  * IR Befehl zu lang *");
-                        EXPECT_EQ(e.kommentar, "Befehl nicht sauber");
-                        EXPECT_EQ(e.befehl[0], 1);
-                        continue;
+    for (int jitter : {0, 30}) {
+        remote().setJitterUs(jitter);
+        for (const Fall& fall : faelle())
+            for (int methode : {1, 2})
+                for (int aufl : {0, 1})
+                    for (Mode mode : {Mode::Envelope, Mode::Carrier}) {
+                        const bool carrier = mode == Mode::Carrier;
+                        SCOPED_TRACE(std::string(fall.name) + " jitter " + std::to_string(jitter) +
+                                     " method " + std::to_string(methode) +
+                                     (aufl == 1 ? " high-res" : " standard") +
+                                     (carrier ? " carrier" : " envelope"));
+                        useDetector(mode, carrier ? 0 : 80);
+                        Sio::IR_Methode = methode;
+                        Sio::IR_Aufloesung = aufl;
+                        remote().press(fall.emission, clock.nowPs() + 60 * kMs);
+                        const Ergebnis e = learn();
+                        advanceUs(300000);
+                        if (carrier && aufl == 0) {
+                            // Level sampling sees every carrier cycle: the capture is
+                            // judged, and the raw capture kept.
+                            EXPECT_FALSE(e.ok);
+                            EXPECT_EQ(e.fehler, " *Impulse zu kurz*  * IR Befehl zu lang *");
+                            EXPECT_EQ(e.kommentar, "Befehl nicht sauber");
+                            EXPECT_EQ(e.befehl[0], 1);
+                            continue;
+                        }
+                        EXPECT_TRUE(e.ok) << e.fehler;
+                        EXPECT_EQ(e.fehler, "");
+                        EXPECT_EQ(e.kommentar, "");
+                        EXPECT_EQ(e.befehl[0], fall.emission.frames());
+                        const auto want = frameAndGap(fall.emission);
+                        // Method 1 takes each duration's largest value over the
+                        // frames, so jitter lengthens its bit time by about half
+                        // the jitter: NEC's 16-unit header then reads as 15 units
+                        // in its code text (the durations stay right).
+                        if (jitter == 0 || methode == 2 || std::string(fall.name) != "NEC") {
+                            EXPECT_EQ(e.code, codeOf(want, fall.unit));
+                        }
+                        std::size_t n = 0;
+                        while (e.befehl[n + 1] != 0)
+                            ++n;
+                        ASSERT_EQ(n, want.size());
+                        for (std::size_t i = 0; i < n; ++i) {
+                            const double tol = std::max(0.05 * want[i], 90.0);
+                            EXPECT_NEAR(e.befehl[i + 1], want[i], tol) << "entry " << i + 1;
+                        }
+                        // Sent again, the first frame and its gap to the next.
+                        const auto sent = resend(e.befehl);
+                        ASSERT_GE(sent.size(), n);
+                        for (std::size_t i = 0; i < n; ++i) {
+                            const double tol = std::max(0.05 * want[i], 90.0);
+                            EXPECT_NEAR(sent[i], want[i], tol) << "sent entry " << i + 1;
+                        }
+                        EXPECT_EQ(sent.size(),
+                                  static_cast<std::size_t>(fall.emission.frames()) * n - 1);
+                        if (methode == 2) {
+                            EXPECT_EQ(Sio::Single_Laenge, static_cast<std::int32_t>(want.size()));
+                        }
                     }
-                    EXPECT_TRUE(e.ok) << e.fehler;
-                    EXPECT_EQ(e.fehler, "");
-                    EXPECT_EQ(e.kommentar, "");
-                    EXPECT_EQ(e.befehl[0], fall.emission.frames());
-                    const auto want = frameAndGap(fall.emission);
-                    // Method 1 takes each duration's largest value over the
-                    // frames, so jitter lengthens its bit time by about half
-                    // the jitter: NEC's 16-unit header then reads as 15 units
-                    // in its code text (the durations stay right).
-                    if (jitter == 0 || methode == 2 || std::string(fall.name) != "NEC") {
-                        EXPECT_EQ(e.code, codeOf(want, fall.unit));
-                    }
-                    std::size_t n = 0;
-                    while (e.befehl[n + 1] != 0)
-                        ++n;
-                    ASSERT_EQ(n, want.size());
-                    for (std::size_t i = 0; i < n; ++i) {
-                        const double tol = std::max(0.05 * want[i], 90.0);
-                        EXPECT_NEAR(e.befehl[i + 1], want[i], tol) << "entry " << i + 1;
-                    }
-                    if (methode == 2) {
-                        EXPECT_EQ(Sio::Single_Laenge, static_cast<std::int32_t>(want.size()));
-                    }
-                }
-  }
+    }
 }
 
 TEST_F(IrLernen, MethodOneNeedsTwoFrames) {

@@ -26,7 +26,9 @@ std::vector<std::pair<double, bool>> kanten(IrDetector& d, Ps t0, Ps t1) {
     return k;
 }
 
-std::vector<std::int32_t> durationsOf(const sim::IrEmission& e) { return e.frame(); }
+std::vector<std::int32_t> durationsOf(const sim::IrEmission& e) {
+    return e.frame();
+}
 
 } // namespace
 
@@ -136,7 +138,9 @@ TEST(IrRemote, ProtocolsAndJitter) {
 namespace {
 
 struct AdapterRig {
-    AdapterRig() : clock(costs()), sim(clock, 0x3F8) { det = sim::attachIrDetector(sim, {}, false); }
+    AdapterRig() : clock(costs()), sim(clock, 0x3F8) {
+        det = sim::attachIrDetector(sim, {}, false);
+    }
     static platform::VirtualClock::Costs costs() {
         platform::VirtualClock::Costs c;
         c.portAccessesPerSecond = 700000;
@@ -213,4 +217,31 @@ TEST(IrDetectorOnAdapter, DefaultRemotePressesWhenACaptureStarts) {
     rig.waitUs(200000);
     EXPECT_EQ(rig.poll(1000000), 204);
     EXPECT_EQ(rig.det->remote().pressCount(), 2);
+
+    // An edit line polling its status on channel 3 writes to TXD between
+    // its reads: that is no capture.
+    rig.waitUs(200000);
+    rig.sim.bus.out(0x3FB, 0x83);
+    rig.sim.bus.out(0x3F8, 1);
+    rig.sim.bus.out(0x3FB, 0x03);
+    for (int i = 0; i < 200; ++i) {
+        rig.sim.bus.out(0x3F8, 0x55);
+        rig.poll(100);
+    }
+    EXPECT_EQ(rig.det->remote().pressCount(), 2);
+}
+
+TEST(IrRemote, RepeatCodeAfterTheFirstFrame) {
+    IrDetector d;
+    sim::IrRemote r(d, 1);
+    auto nec = sim::remotes::nec(0x04, 0x08, 3);
+    nec.repeatCode = {9000, 2250, 560};
+    r.press(nec, 0);
+    const auto e = r.emittedDurationsUs();
+    ASSERT_EQ(e.size(), 67u + 1 + 3 + 1 + 3);
+    EXPECT_DOUBLE_EQ(e[68], 9000);
+    EXPECT_DOUBLE_EQ(e[69], 2250);
+    // Frames start every 108 ms.
+    EXPECT_EQ(r.emitted()[34].startPs, 108 * kPsPerMs);
+    EXPECT_EQ(r.emitted()[36].startPs, 216 * kPsPerMs);
 }
