@@ -26,7 +26,9 @@ namespace {
 
 const QString kWebPage = QStringLiteral("https://www.tavix.example/");
 
-QString zahl(std::int64_t n) { return QString::number(n); }
+QString zahl(std::int64_t n) {
+    return QString::number(n);
+}
 
 } // namespace
 
@@ -40,16 +42,14 @@ void TIRForm::COMClick(QAction* sender) {
     Turn_Checked_Coms_On();
     IniDatei->writeInteger("Schnittstelle", "Com_Nr", n);
     // The line monitor drives the new port from now on.
-    if (Service2->isChecked())
-        Sio::UART_Setup(115, 3);
+    if (Service2->isChecked()) Sio::UART_Setup(115, 3);
 }
 
 void TIRForm::Turn_Checked_Coms_On() {
     for (int n = 1; n <= 8; ++n)
         COM[static_cast<std::size_t>(n)]->setChecked(n == Sio::Com_Nr);
     if (Allocate1->isChecked()) {
-        if (!Gehaltene_Ports)
-            Gehaltene_Ports = std::make_shared<PortHolds>();
+        if (!Gehaltene_Ports) Gehaltene_Ports = std::make_shared<PortHolds>();
         if (!Gehaltene_Ports->hold(Sio::Com_Nr))
             platform::prompts().message(QStringLiteral("ungültiger FileHandle"));
     }
@@ -75,7 +75,8 @@ void TIRForm::Info1Click() {
         zahl(Sio::Anfragen_Sec) + QStringLiteral(">"));
     const auto jetzt = static_cast<std::int32_t>(platform::clock().tickCount());
     if (std::llabs(static_cast<std::int64_t>(jetzt) - Zeit_letzter_Klick) <= 8000) {
-        platform::prompts().message(QStringLiteral("Erweiterung eingeschaltet/Extension switched on"));
+        platform::prompts().message(
+            QStringLiteral("Erweiterung eingeschaltet/Extension switched on"));
         Extra_Menuepunkte_ein();
     } else {
         Zeit_letzter_Klick = jetzt;
@@ -103,8 +104,7 @@ void TIRForm::B_Drehzahl() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     bool cursor = true;
     platform::ScopeExit normal([&cursor] {
-        if (cursor)
-            QApplication::restoreOverrideCursor();
+        if (cursor) QApplication::restoreOverrideCursor();
     });
     repaint();
     // 2. A failed measurement must not replace the rates every wait of the
@@ -125,8 +125,7 @@ void TIRForm::B_Drehzahl() {
     // 3.
     QApplication::restoreOverrideCursor();
     cursor = false;
-    if (!fehler.empty())
-        fehler = "Fehlercode : " + fehler;
+    if (!fehler.empty()) fehler = "Fehlercode : " + fehler;
     // 4.
     const std::int32_t tausend = Sio::Anfragen_Sec / 1000;
     const QString ratio = tausend != 0 ? zahl(Sio::Drehg_mSec / tausend) : QStringLiteral("-");

@@ -52,7 +52,9 @@ void hintergrund(QWidget* w, std::uint32_t bgr, QPalette::ColorRole role = QPale
     w->setAutoFillBackground(true);
 }
 
-QString zahl(std::int64_t n) { return QString::number(n); }
+QString zahl(std::int64_t n) {
+    return QString::number(n);
+}
 
 std::int32_t zahlVon(const QLineEdit* e) {
     return Sio::Zahl_Nr(platform::toCp1252(e->text()), 1);
@@ -62,8 +64,7 @@ std::int32_t zahlVon(const QLineEdit* e) {
 // run: also run it when the text stays (where the algorithm relies on it).
 void setzeText(QLineEdit* e, const QString& text, const std::function<void()>& run = {}) {
     if (e->text() == text) {
-        if (run)
-            run();
+        if (run) run();
         return;
     }
     e->setText(text);
@@ -71,8 +72,7 @@ void setzeText(QLineEdit* e, const QString& text, const std::function<void()>& r
 
 void setzeWert(QSpinBox* s, std::int32_t v, const std::function<void()>& run = {}) {
     if (s->value() == v) {
-        if (run)
-            run();
+        if (run) run();
         return;
     }
     s->setValue(v);
@@ -86,8 +86,7 @@ QGroupBox* gruppe(QWidget* parent, const char* name, const QString& title, int x
     return g;
 }
 
-template <class W>
-W* teil(W* w, const char* name, int x, int y, int width, int height) {
+template <class W> W* teil(W* w, const char* name, int x, int y, int width, int height) {
     w->setObjectName(QString::fromLatin1(name));
     w->setGeometry(x, y, width, height);
     return w;
@@ -135,8 +134,7 @@ void TLernenForm::build() {
     }
     FunktionItems[0]->setChecked(true);
     connect(funktionen, &QButtonGroup::idToggled, this, [this](int, bool on) {
-        if (on)
-            platform::guarded([&] { FunktionClick(); });
+        if (on) platform::guarded([&] { FunktionClick(); });
     });
 
     IRBefehl = gruppe(this, "IRBefehl", QStringLiteral("IR Kommando"), 8, 110, 358, 76);
@@ -147,8 +145,10 @@ void TLernenForm::build() {
     Anzahl_Wiederholungen->setRange(INT_MIN, INT_MAX);
     connect(Anzahl_Wiederholungen, &QSpinBox::valueChanged, this,
             guard(&TLernenForm::Anzahl_WiederholungenChange));
-    Optimieren = teil(new QCheckBox(QStringLiteral("Optimieren"), IRBefehl), "Optimieren", 222, 20, 130, 20);
-    WAV_Datei = teil(new QCheckBox(QStringLiteral("WAV  Datei"), IRBefehl), "WAV_Datei", 222, 46, 130, 20);
+    Optimieren =
+        teil(new QCheckBox(QStringLiteral("Optimieren"), IRBefehl), "Optimieren", 222, 20, 130, 20);
+    WAV_Datei =
+        teil(new QCheckBox(QStringLiteral("WAV  Datei"), IRBefehl), "WAV_Datei", 222, 46, 130, 20);
     WAV_Datei->setToolTip(QStringLiteral("WAV = Beschriftung.wav"));
     connect(WAV_Datei, &QCheckBox::toggled, this, guard(&TLernenForm::WAV_DateiClick));
 
@@ -169,7 +169,8 @@ void TLernenForm::build() {
     GroupBox2 = gruppe(Analytisch, "GroupBox2", QStringLiteral("Pulslänge"), 124, 16, 110, 52);
     Pulslaenge = teil(new QLineEdit(GroupBox2), "Pulslaenge", 8, 20, 94, 24);
     connect(Pulslaenge, &QLineEdit::textChanged, this, guard(&TLernenForm::PulslaengeChange));
-    GroupBox3 = gruppe(Analytisch, "GroupBox3", QStringLiteral("Pause zw. Bursts"), 240, 16, 110, 52);
+    GroupBox3 =
+        gruppe(Analytisch, "GroupBox3", QStringLiteral("Pause zw. Bursts"), 240, 16, 110, 52);
     Burstpause = teil(new QLineEdit(GroupBox3), "Burstpause", 8, 20, 94, 24);
     connect(Burstpause, &QLineEdit::textChanged, this, guard(&TLernenForm::BurstpauseChange));
     Analytisch->setEnabled(false);
@@ -192,16 +193,15 @@ void TLernenForm::build() {
 
     IR_Aufloesung = gruppe(this, "IR_Aufloesung", QStringLiteral("IR_Aufloesung"), 8, 486, 170, 66);
     auto* aufl = new QButtonGroup(this);
-    IR_AufloesungItems[0] =
-        teil(new QRadioButton(QStringLiteral("Standard"), IR_Aufloesung), "IR_Aufloesung0", 8, 20, 150, 20);
+    IR_AufloesungItems[0] = teil(new QRadioButton(QStringLiteral("Standard"), IR_Aufloesung),
+                                 "IR_Aufloesung0", 8, 20, 150, 20);
     IR_AufloesungItems[1] = teil(new QRadioButton(QStringLiteral("High Resolution"), IR_Aufloesung),
                                  "IR_Aufloesung1", 8, 42, 150, 20);
     aufl->addButton(IR_AufloesungItems[0], 0);
     aufl->addButton(IR_AufloesungItems[1], 1);
     IR_AufloesungItems[0]->setChecked(true);
     connect(aufl, &QButtonGroup::idToggled, this, [this](int, bool on) {
-        if (on)
-            platform::guarded([&] { IR_AufloesungClick(); });
+        if (on) platform::guarded([&] { IR_AufloesungClick(); });
     });
 
     LED = teil(new QLabel(QStringLiteral("Infrarot Detektor"), this), "LED", 186, 492, 180, 24);
@@ -210,14 +210,16 @@ void TLernenForm::build() {
     Test_IR = teil(new QPushButton(QStringLiteral("Test_IR"), this), "Test_IR", 186, 522, 86, 28);
     Test_IR->setEnabled(false);
     connect(Test_IR, &QPushButton::clicked, this, guard(&TLernenForm::Test_IRClick));
-    Feld_Display = teil(new QCheckBox(QStringLiteral("Feld_Display"), this), "Feld_Display", 278, 526, 96, 20);
+    Feld_Display =
+        teil(new QCheckBox(QStringLiteral("Feld_Display"), this), "Feld_Display", 278, 526, 96, 20);
     Feld_Display->setVisible(false);
     connect(Feld_Display, &QCheckBox::toggled, this, guard(&TLernenForm::Feld_DisplayClick));
 
     OKBtn = teil(new QPushButton(QStringLiteral("OK"), this), "OKBtn", 8, 564, 100, 30);
     OKBtn->setDefault(true);
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
-    BitBtn1 = teil(new QPushButton(QStringLiteral("Abbrechen"), this), "BitBtn1", 116, 564, 100, 30);
+    BitBtn1 =
+        teil(new QPushButton(QStringLiteral("Abbrechen"), this), "BitBtn1", 116, 564, 100, 30);
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
 
     Feld = teil(new QPlainTextEdit(this), "Feld", 382, 6, 233, 200);
@@ -239,8 +241,7 @@ void TLernenForm::build() {
     Binaercnt->setValue(50);
     connect(Binaercnt, &QSpinBox::valueChanged, this, guard(&TLernenForm::BinaercntChange));
     connect(BinaerBox, &QListWidget::itemChanged, this, [this](QListWidgetItem*) {
-        if (ticksFromCode_ == 0)
-            platform::guarded([&] { BinaerBoxClick(); });
+        if (ticksFromCode_ == 0) platform::guarded([&] { BinaerBoxClick(); });
     });
 
     SonyGruppe = gruppe(this, "SonyGruppe", QStringLiteral("Sony"), 382, 408, 233, 190);
@@ -250,8 +251,7 @@ void TLernenForm::build() {
     SonyLength->setRange(0, INT_MAX);
     connect(SonyLength, &QSpinBox::valueChanged, this, guard(&TLernenForm::SonyLengthChange));
     connect(Sony1Box, &QListWidget::itemChanged, this, [this](QListWidgetItem*) {
-        if (ticksFromCode_ == 0)
-            platform::guarded([&] { Sony1BoxClick(); });
+        if (ticksFromCode_ == 0) platform::guarded([&] { Sony1BoxClick(); });
     });
     SonyLength->setValue(12);
 
@@ -270,18 +270,18 @@ void TLernenForm::build() {
 
 int TLernenForm::FunktionIndex() const {
     for (std::size_t i = 0; i < FunktionItems.size(); ++i)
-        if (FunktionItems[i]->isChecked())
-            return static_cast<int>(i);
+        if (FunktionItems[i]->isChecked()) return static_cast<int>(i);
     return -1;
 }
 
 void TLernenForm::setFunktionIndex(int i) {
-    if (i < 0 || i > 2)
-        i = 0;
+    if (i < 0 || i > 2) i = 0;
     FunktionItems[static_cast<std::size_t>(i)]->setChecked(true);
 }
 
-int TLernenForm::IR_AufloesungIndex() const { return IR_AufloesungItems[1]->isChecked() ? 1 : 0; }
+int TLernenForm::IR_AufloesungIndex() const {
+    return IR_AufloesungItems[1]->isChecked() ? 1 : 0;
+}
 
 void TLernenForm::setIR_AufloesungIndex(int i) {
     IR_AufloesungItems[i == 1 ? 1 : 0]->setChecked(true);
@@ -299,7 +299,9 @@ QString TLernenForm::makroSchrittText(int i) const {
     return ComboBox.at(static_cast<std::size_t>(i))->currentText();
 }
 
-bool TLernenForm::isFeldDisplay() const { return Feld_Display->isChecked(); }
+bool TLernenForm::isFeldDisplay() const {
+    return Feld_Display->isChecked();
+}
 
 void TLernenForm::setLed(std::uint32_t bgr) {
     ledFarbe_ = bgr;
@@ -324,16 +326,18 @@ void TLernenForm::tickItems(QListWidget* box, std::string_view bits) {
     ++ticksFromCode_;
     platform::ScopeExit back([this] { --ticksFromCode_; });
     for (int i = 0; i < box->count(); ++i) {
-        const bool on = static_cast<std::size_t>(i) < bits.size() && bits[static_cast<std::size_t>(i)] == '1';
+        const bool on =
+            static_cast<std::size_t>(i) < bits.size() && bits[static_cast<std::size_t>(i)] == '1';
         box->item(i)->setCheckState(on ? Qt::Checked : Qt::Unchecked);
     }
 }
 
-std::string TLernenForm::codeText() const { return platform::toCp1252(IR_Hex_Code->text()); }
+std::string TLernenForm::codeText() const {
+    return platform::toCp1252(IR_Hex_Code->text());
+}
 
 void TLernenForm::processMessages() {
-    if (ProcessMessages)
-        ProcessMessages();
+    if (ProcessMessages) ProcessMessages();
 }
 
 // ---------------------------------------------------------------- routines
@@ -360,7 +364,8 @@ std::string TLernenForm::Formatiere_Hexcode(std::string_view text) {
 
 void TLernenForm::Bestimme_Puls_und_Pause() {
     std::int32_t lo = Lernpuffer[1], hi = Lernpuffer[1];
-    for (std::size_t i = 2; i < Lernpuffer.size() && Lernpuffer[i] != 0 && Lernpuffer[1] != 0; ++i) {
+    for (std::size_t i = 2; i < Lernpuffer.size() && Lernpuffer[i] != 0 && Lernpuffer[1] != 0;
+         ++i) {
         lo = std::min(lo, Lernpuffer[i]);
         hi = std::max(hi, Lernpuffer[i]);
     }
@@ -369,8 +374,7 @@ void TLernenForm::Bestimme_Puls_und_Pause() {
 }
 
 void TLernenForm::Zeige_Feld(const Sio::TBefehl& befehl) {
-    if (!Feld_Display->isChecked())
-        return;
+    if (!Feld_Display->isChecked()) return;
     QStringList lines;
     lines << zahl(befehl[0]) + QStringLiteral(" - 0");
     for (std::size_t i = 1; i < befehl.size() && befehl[i] != 0; ++i)
@@ -388,8 +392,7 @@ void TLernenForm::Analytisch_nach_Feld() {
 
 std::string TLernenForm::Sony_Auslesen(std::string_view code) {
     std::string bits = Sio::Hex_nach_Bin(code) + "0";
-    if (bits.rfind("11110", 0) != 0)
-        return {};
+    if (bits.rfind("11110", 0) != 0) return {};
     while (bits.size() >= 2 && bits.compare(bits.size() - 2, 2, "00") == 0)
         bits.pop_back();
     std::string out;
@@ -410,8 +413,7 @@ std::string TLernenForm::Sony_Auslesen(std::string_view code) {
 
 std::string TLernenForm::RC5_Auslesen(std::string_view code) {
     const std::string bits = Sio::Hex_nach_Bin(code);
-    if (bits.rfind("101", 0) != 0)
-        return {};
+    if (bits.rfind("101", 0) != 0) return {};
     auto paar = [&](std::size_t from) -> std::string {
         return from + 2 <= bits.size() ? bits.substr(from, 2) : std::string();
     };
@@ -439,8 +441,7 @@ void TLernenForm::FormCreate() {
 }
 
 void TLernenForm::IR_AufloesungClick() {
-    if (settings_)
-        settings_->writeInteger("IR_Sensor", "IR_Aufloesung", IR_AufloesungIndex());
+    if (settings_) settings_->writeInteger("IR_Sensor", "IR_Aufloesung", IR_AufloesungIndex());
 }
 
 void TLernenForm::FormActivate() {
@@ -499,7 +500,9 @@ void TLernenForm::FormDeactivate() {
     }
 }
 
-void TLernenForm::Timer1Timer() { setLed(Sio::Lies_DSR() ? kLime : kRed); }
+void TLernenForm::Timer1Timer() {
+    setLed(Sio::Lies_DSR() ? kLime : kRed);
+}
 
 void TLernenForm::LernenClick() {
     // 1.
@@ -511,8 +514,9 @@ void TLernenForm::LernenClick() {
     repaint();
     // 2. A caption of blanks names no file.
     const QString caption = Beschriftung->text();
-    const std::string wav =
-        WAV_Datei->isChecked() && !caption.trimmed().isEmpty() ? platform::toCp1252(caption) : std::string();
+    const std::string wav = WAV_Datei->isChecked() && !caption.trimmed().isEmpty()
+                                ? platform::toCp1252(caption)
+                                : std::string();
     // 3.
     Sio::IR_Liste_Loeschen(Lernpuffer);
     Sio::Setze_IR_Aufloesung(IR_AufloesungIndex());
@@ -536,10 +540,8 @@ void TLernenForm::LernenClick() {
     A_Wdhlg->setValue(wdh);
     IR_Hex_Code->setText(platform::fromCp1252(code));
     std::string info = fehler;
-    if (!kommentar.empty())
-        info += "(" + kommentar + ")";
-    if (!info.empty())
-        info = "Probieren ! " + info;
+    if (!kommentar.empty()) info += "(" + kommentar + ")";
+    if (!info.empty()) info = "Probieren ! " + info;
     Hex_Kommentar->setText(platform::fromCp1252(info));
     setCodeFarbe(fehler.empty() ? kWindow : kRed);
     // 8.
@@ -575,8 +577,7 @@ void TLernenForm::Test_IRClick() {
     processMessages();
     Sio::Warte_ms(500);
     processMessages();
-    if (IRForm)
-        IRForm->Befehl_aussenden(FunktionIndex(), Lernpuffer, codeText());
+    if (IRForm) IRForm->Befehl_aussenden(FunktionIndex(), Lernpuffer, codeText());
     Sio::UART_Init_9600();
     Sio::Waehle_Kanal(3);
 }
@@ -584,8 +585,7 @@ void TLernenForm::Test_IRClick() {
 void TLernenForm::FunktionClick() {
     const int f = FunktionIndex();
     // 1.
-    if (f == 0)
-        Bestimme_Puls_und_Pause();
+    if (f == 0) Bestimme_Puls_und_Pause();
     // 2.
     IRBefehl->setEnabled(f == 0);
     Kombination->setEnabled(f == 1);
@@ -600,8 +600,7 @@ void TLernenForm::FunktionClick() {
     if (f == 1)
         setzeText(MakroPause, Lernpuffer[0] == 0 ? QStringLiteral("250") : zahl(Lernpuffer[0]),
                   [this] { MakroPauseChange(); });
-    if (f == 2)
-        IR_Hex_Code->setText(QString::fromLatin1(Formatiere_Hexcode(codeText())));
+    if (f == 2) IR_Hex_Code->setText(QString::fromLatin1(Formatiere_Hexcode(codeText())));
     // 4.
     Feld_DisplayClick();
 }
@@ -619,8 +618,7 @@ void TLernenForm::MakroPauseChange() {
 }
 
 void TLernenForm::A_WdhlgChange() {
-    if (Analytisch->isEnabled() && Timer1->isActive())
-        Analytisch_nach_Feld();
+    if (Analytisch->isEnabled() && Timer1->isActive()) Analytisch_nach_Feld();
 }
 
 void TLernenForm::PulslaengeChange() {
@@ -648,8 +646,7 @@ void TLernenForm::Feld_DisplayClick() {
     SonyGruppe->setVisible(on);
     Test_IR->setEnabled(on && FunktionIndex() != 1);
     setFixedSize(on ? kBreiteMitFeld : kBreiteOhneFeld, height());
-    if (on)
-        Zeige_Feld(Lernpuffer);
+    if (on) Zeige_Feld(Lernpuffer);
 }
 
 void TLernenForm::BinaercntChange() {
@@ -700,9 +697,9 @@ void TLernenForm::Sony1BoxClick() {
 
 void TLernenForm::WAV_DateiClick() {
     if (Beschriftung->text().trimmed().isEmpty())
-        platform::prompts().message(
-            QStringLiteral("Wird nur erzeugt, wenn in \"Beschriftung\" etwas steht\r... und das tut es "
-                           "im Moment nicht !"));
+        platform::prompts().message(QStringLiteral(
+            "Wird nur erzeugt, wenn in \"Beschriftung\" etwas steht\r... und das tut es "
+            "im Moment nicht !"));
 }
 
 // ---------------------------------------------------------------- the key
@@ -720,8 +717,7 @@ void Taste_lernen(TIRForm& form, TLernenForm& dialog, TButtonx& key) {
         for (std::int32_t c = 1; c <= TIRForm::kMaxGrid; ++c)
             for (std::int32_t r = 1; r <= TIRForm::kMaxGrid; ++r) {
                 TButtonx* k = form.Taste(c * 100 + r);
-                if (k && !k->Beschriftung.empty() && k->Tasten_typ != 1)
-                    f(*k);
+                if (k && !k->Beschriftung.empty() && k->Tasten_typ != 1) f(*k);
             }
     };
     QStringList items;
@@ -740,8 +736,7 @@ void Taste_lernen(TIRForm& form, TLernenForm& dialog, TButtonx& key) {
     }
 
     // 5.
-    if (platform::runModal(dialog) != QDialog::Accepted)
-        return;
+    if (platform::runModal(dialog) != QDialog::Accepted) return;
 
     // 6. Copy back.
     key.Befehl = dialog.Lernpuffer;
@@ -769,8 +764,7 @@ void Taste_lernen(TIRForm& form, TLernenForm& dialog, TButtonx& key) {
             }
             const std::string wanted = platform::toCp1252(schritt);
             schrittTasten([&](TButtonx& k) {
-                if (k.Beschriftung == wanted)
-                    key.Befehl[idx] = k.Knopfnummer;
+                if (k.Beschriftung == wanted) key.Befehl[idx] = k.Knopfnummer;
             });
         }
     }

@@ -22,8 +22,7 @@ ComPathFunction& pathFunction() {
 } // namespace
 
 std::string comDevicePath(int n) {
-    if (pathFunction())
-        return pathFunction()(n);
+    if (pathFunction()) return pathFunction()(n);
 #ifdef DESK_HAVE_COM_TABLE
     return platform::comPortPath(n);
 #else
@@ -31,7 +30,9 @@ std::string comDevicePath(int n) {
 #endif
 }
 
-void setComDevicePathFunction(ComPathFunction f) { pathFunction() = std::move(f); }
+void setComDevicePathFunction(ComPathFunction f) {
+    pathFunction() = std::move(f);
+}
 
 PortHolds::~PortHolds() {
     for (const int fd : fds_)
@@ -39,22 +40,18 @@ PortHolds::~PortHolds() {
 }
 
 bool PortHolds::hold(int n) {
-    if (n < 1)
-        return false;
+    if (n < 1) return false;
     const std::string path = comDevicePath(n);
-    if (path.empty())
-        return false;
+    if (path.empty()) return false;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     // Not shared: the lock keeps out every other holder (our own second
     // hold included), TIOCEXCL every later open of a terminal device.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return false;
     }
-    if (::isatty(fd))
-        (void)::ioctl(fd, TIOCEXCL);
+    if (::isatty(fd)) (void)::ioctl(fd, TIOCEXCL);
     fds_.push_back(fd);
     paths_.push_back(path);
     return true;

@@ -156,7 +156,8 @@ TEST_F(LernenDialog, LampResolutionCaptionsAndWavHint) {
         EXPECT_EQ(l.windowTitle(), QStringLiteral("Tastenbelegung"));
         EXPECT_FALSE(l.Feld_Display->isHidden());
         // Lamp: the detector line on channel 3.
-        detector->detector().addLinePulse(clock.nowPs() + 1000000000LL, clock.nowPs() + 3000000000LL);
+        detector->detector().addLinePulse(clock.nowPs() + 1000000000LL,
+                                          clock.nowPs() + 3000000000LL);
         clock.advanceMs(2);
         l.Timer1Timer();
         EXPECT_EQ(l.ledFarbe(), 0x00FF00u);
@@ -164,8 +165,8 @@ TEST_F(LernenDialog, LampResolutionCaptionsAndWavHint) {
         l.Timer1Timer();
         EXPECT_EQ(l.ledFarbe(), 0x0000FFu);
         l.IR_AufloesungItems[1]->setChecked(true);
-        prompts.expectMessage(QStringLiteral(
-            "Wird nur erzeugt, wenn in \"Beschriftung\" etwas steht\r... und das tut es im Moment nicht !"));
+        prompts.expectMessage(QStringLiteral("Wird nur erzeugt, wenn in \"Beschriftung\" etwas "
+                                             "steht\r... und das tut es im Moment nicht !"));
         l.Beschriftung->setText(QStringLiteral("  "));
         l.WAV_Datei->setChecked(true);
     }
@@ -222,7 +223,8 @@ TEST_F(LernenDialog, LearnRunsAtRealtimePriorityAndGivesItBackOnEveryPath) {
     l.Timer1->stop();
     l.Lernen->click();
     Sio::IR_Methode = alt;
-    EXPECT_TRUE(shown) << l.Hex_Kommentar->text().toStdString() << " " << l.IR_Hex_Code->text().toStdString();
+    EXPECT_TRUE(shown) << l.Hex_Kommentar->text().toStdString() << " "
+                       << l.IR_Hex_Code->text().toStdString();
     EXPECT_EQ(os.priorityCalls, (Prio{PriorityClass::Realtime, PriorityClass::Normal}));
     EXPECT_TRUE(l.Timer1->isActive());
 

@@ -19,13 +19,17 @@ std::vector<Dauer> ausgesendet(const sim::IrSender& s) {
     const auto& b = s.bursts();
     for (std::size_t i = 0; i < b.size(); ++i) {
         if (i > 0)
-            d.push_back({false, static_cast<double>(b[i].start - (b[i - 1].start + b[i - 1].lengthPs())) / 1e6});
+            d.push_back(
+                {false,
+                 static_cast<double>(b[i].start - (b[i - 1].start + b[i - 1].lengthPs())) / 1e6});
         d.push_back({true, static_cast<double>(b[i].lengthPs()) / 1e6});
     }
     return d;
 }
 
-bool nahe(double ist, double soll) { return std::abs(ist - soll) <= std::max(0.05 * soll, 90.0); }
+bool nahe(double ist, double soll) {
+    return std::abs(ist - soll) <= std::max(0.05 * soll, 90.0);
+}
 
 } // namespace
 
@@ -165,9 +169,10 @@ TEST_F(LernenEndToEnd, CancelLeavesTheKeyAndStepsKeepTheirKeysDespiteEqualCaptio
             angeboten << l.ComboBox[1]->itemText(i);
         EXPECT_EQ(angeboten.count(QStringLiteral("Stop")), 2);
         EXPECT_FALSE(angeboten.contains(QStringLiteral("Film")));
-        EXPECT_TRUE(std::is_sorted(angeboten.begin(), angeboten.end(), [](const QString& a, const QString& b) {
-            return a.compare(b, Qt::CaseInsensitive) < 0;
-        }));
+        EXPECT_TRUE(std::is_sorted(angeboten.begin(), angeboten.end(),
+                                   [](const QString& a, const QString& b) {
+                                       return a.compare(b, Qt::CaseInsensitive) < 0;
+                                   }));
         l.ComboBox[3]->setEditText(QStringLiteral("Mute"));
         l.ComboBox[4]->setEditText(QStringLiteral("Stop")); // newly chosen: looked up
         l.MakroPause->setText(QStringLiteral("0"));

@@ -3,8 +3,8 @@
 // clock), the IR detector with a scripted remote on channel 3, scripted
 // prompts and modal scripts. The dialog's pending-message runs do nothing.
 
-#include "desk/Lernen_qt.h"
 #include "desk/KeyFile.h"
+#include "desk/Lernen_qt.h"
 #include "sim/IrDetector.h"
 #include "sim/IrRemote.h"
 #include "sim/IrSender.h"
@@ -49,8 +49,7 @@ protected:
 
     static std::vector<std::int32_t> liste(const Sio::TBefehl& b, bool withEntry0 = true) {
         std::vector<std::int32_t> v;
-        if (withEntry0)
-            v.push_back(b[0]);
+        if (withEntry0) v.push_back(b[0]);
         for (std::size_t i = 1; i < b.size() && b[i] != 0; ++i)
             v.push_back(b[i]);
         return v;

@@ -9,7 +9,8 @@
 
 namespace {
 
-const QString kBoxKopf = QStringLiteral("Version 1.17, 11-Juni-2002\r\r*** Zeitverhalten des PC ***\r");
+const QString kBoxKopf =
+    QStringLiteral("Version 1.17, 11-Juni-2002\r\r*** Zeitverhalten des PC ***\r");
 
 // Records the boxes of one operation; any other prompt fails the test.
 class Boxen final : public platform::Prompts {
@@ -33,7 +34,9 @@ public:
     QStringList texte;
 
 private:
-    static void unerwartet(const QString& t) { ADD_FAILURE() << "unexpected prompt " << t.toStdString(); }
+    static void unerwartet(const QString& t) {
+        ADD_FAILURE() << "unexpected prompt " << t.toStdString();
+    }
 };
 
 } // namespace
@@ -75,10 +78,10 @@ TEST_F(Menus, LanguageSwitchBothWays) {
     EXPECT_TRUE(f.Englisch1->isChecked());
     EXPECT_FALSE(f.Deutsch1->isChecked());
     EXPECT_EQ(ini().readInteger("Einstellungen", "Sprache", 0), 2);
-    const QStringList captions = {f.Datei1->title(),   f.Neu1->text(),     f.Laden1->text(),
-                                  f.Speichern1->text(), f.Speichernunter1->text(),
-                                  f.Ende1->text(),      f.Service1->title(), f.Lernen1->text(),
-                                  f.Infraroteinheit1->title()};
+    const QStringList captions = {
+        f.Datei1->title(),          f.Neu1->text(),  f.Laden1->text(),    f.Speichern1->text(),
+        f.Speichernunter1->text(),  f.Ende1->text(), f.Service1->title(), f.Lernen1->text(),
+        f.Infraroteinheit1->title()};
     EXPECT_EQ(captions, (QStringList{"&File", "&New", "&Load", "&Save", "Save as", "&End",
                                      "&Settings", "&Learn", "&Infrared"}));
     EXPECT_EQ(closed.count(), 0);
@@ -183,8 +186,9 @@ TEST_F(Menus, WebPageAndCounterReadout) {
     ASSERT_EQ(os.urls.size(), 1u);
     const QString url = QString::fromStdString(os.urls[0]);
     os.urlResult = false;
-    prompts.expectError(QStringLiteral("Die Adresse\r") + url +
-                        QStringLiteral("\rkonnte nicht automatisch aufgerufen werden\rBitte manuell versuchen"));
+    prompts.expectError(
+        QStringLiteral("Die Adresse\r") + url +
+        QStringLiteral("\rkonnte nicht automatisch aufgerufen werden\rBitte manuell versuchen"));
     f.TavixWEBPage1->trigger();
 
     // The first click shows the seconds since the counter's start.
@@ -194,7 +198,8 @@ TEST_F(Menus, WebPageAndCounterReadout) {
     EXPECT_EQ(f.Label[1]->text(), QStringLiteral("Freuquenz : 1193182"));
     const std::int64_t jetzt = f.Label[2]->text().mid(10).toLongLong();
     EXPECT_GE(jetzt, zaehler);
-    EXPECT_EQ(f.Label[3]->text(), QStringLiteral("Klick-Differenz (Sek) : %1").arg(jetzt / 1193182));
+    EXPECT_EQ(f.Label[3]->text(),
+              QStringLiteral("Klick-Differenz (Sek) : %1").arg(jetzt / 1193182));
     EXPECT_EQ(f.Label[4]->text(), QStringLiteral("Zeit in Minuten : 2"));
     clock.advanceMs(3000);
     f.High_Perform->click();
@@ -222,11 +227,12 @@ TEST_F(Menus, TimingMeasurementShowsAndStoresItsResult) {
     EXPECT_EQ(i.readString("Statistik", "Fehlercode", "x"), "");
     const std::int32_t abw = i.readInteger("Statistik", "Abweichung", -1);
     EXPECT_GE(abw, 0);
-    EXPECT_EQ(box, kBoxKopf + QStringLiteral("\rIterationen : 30\rMessSchranke : 10%\rSIO Anfragen : ") +
-                       QString::number(anfragen) + QStringLiteral("/sec\rDrehungen : ") +
-                       QString::number(drehg) + QStringLiteral("/msec  +/- ") + QString::number(abw) +
-                       QStringLiteral(" /msec\rRatio : ") + QString::number(drehg / (anfragen / 1000)) +
-                       QStringLiteral("\rTrefferquote : 1000/1000 "));
+    EXPECT_EQ(box,
+              kBoxKopf + QStringLiteral("\rIterationen : 30\rMessSchranke : 10%\rSIO Anfragen : ") +
+                  QString::number(anfragen) + QStringLiteral("/sec\rDrehungen : ") +
+                  QString::number(drehg) + QStringLiteral("/msec  +/- ") + QString::number(abw) +
+                  QStringLiteral(" /msec\rRatio : ") + QString::number(drehg / (anfragen / 1000)) +
+                  QStringLiteral("\rTrefferquote : 1000/1000 "));
     EXPECT_EQ(i.readInteger("VersionInfo", "BuildNumber", 0), 17);
     EXPECT_EQ(i.readString("VersionInfo", "CSDVersion", ""), "Linux 6.1.17");
     const std::string am = i.readString("Statistik", "AusgemessenAm", "");
@@ -246,9 +252,10 @@ TEST_F(Menus, FailedTimingMeasurementsKeepTheRates) {
     sim.setFault(sim::Fault::TransmitterStuckBusy);
     QString box = messen();
     sim.setFault(sim::Fault::TransmitterStuckBusy, false);
-    EXPECT_EQ(box, kBoxKopf + QStringLiteral("Fehlercode :  *COM ? \rIterationen : 0\rMessSchranke : "
-                                             "10%\rSIO Anfragen : 567890/sec\rDrehungen : 1234/msec  "
-                                             "+/- 0 /msec\rRatio : 2\rTrefferquote : 0/1000 "));
+    EXPECT_EQ(box,
+              kBoxKopf + QStringLiteral("Fehlercode :  *COM ? \rIterationen : 0\rMessSchranke : "
+                                        "10%\rSIO Anfragen : 567890/sec\rDrehungen : 1234/msec  "
+                                        "+/- 0 /msec\rRatio : 2\rTrefferquote : 0/1000 "));
     EXPECT_EQ(Sio::Drehg_mSec, 1234);
     timingUnberuehrt();
     EXPECT_EQ(ini().readString("Statistik", "Fehlercode", ""), "Fehlercode :  *COM ?");
@@ -260,7 +267,8 @@ TEST_F(Menus, FailedTimingMeasurementsKeepTheRates) {
     sim.setFault(sim::Fault::AbsentUart);
     box = messen();
     sim.setFault(sim::Fault::AbsentUart, false);
-    EXPECT_TRUE(box.startsWith(kBoxKopf + QStringLiteral("Fehlercode : Zeitmessung fehlgeschlagen")))
+    EXPECT_TRUE(
+        box.startsWith(kBoxKopf + QStringLiteral("Fehlercode : Zeitmessung fehlgeschlagen")))
         << box.toStdString();
     EXPECT_TRUE(box.contains(QStringLiteral("\rSIO Anfragen : 500/sec\rDrehungen : 1234/msec")));
     EXPECT_TRUE(box.contains(QStringLiteral("\rRatio : -\r")));
@@ -274,9 +282,11 @@ TEST_F(Menus, FailedTimingMeasurementsKeepTheRates) {
     Sio::Anfragen_Sec = 567890;
     sim.bus.setStalls({1000, 200 * sim::kPsPerUs, 0});
     box = messen();
-    EXPECT_TRUE(box.contains(QStringLiteral("Fehlercode : ** Achtung: Iterationen < 3 **\rIterationen : 0\r")))
+    EXPECT_TRUE(box.contains(
+        QStringLiteral("Fehlercode : ** Achtung: Iterationen < 3 **\rIterationen : 0\r")))
         << box.toStdString();
-    EXPECT_TRUE(box.contains(QStringLiteral("Drehungen : 0/msec"))) << "the box shows what was measured";
+    EXPECT_TRUE(box.contains(QStringLiteral("Drehungen : 0/msec")))
+        << "the box shows what was measured";
     EXPECT_EQ(Sio::Drehg_mSec, 1234);
     EXPECT_EQ(Sio::Anfragen_Sec, 567890);
     timingUnberuehrt();
@@ -284,7 +294,8 @@ TEST_F(Menus, FailedTimingMeasurementsKeepTheRates) {
     // Two passes are a warning only: the rates are kept and stored.
     sim.bus.setStalls({1000, 200 * sim::kPsPerUs, sim.bus.accesses() + 760000});
     box = messen();
-    EXPECT_TRUE(box.contains(QStringLiteral("Fehlercode : ** Achtung: Iterationen < 3 **\rIterationen : 1\r")))
+    EXPECT_TRUE(box.contains(
+        QStringLiteral("Fehlercode : ** Achtung: Iterationen < 3 **\rIterationen : 1\r")))
         << box.toStdString();
     EXPECT_NE(Sio::Drehg_mSec, 1234);
     EXPECT_EQ(ini().readInteger("Timing", "Drehg_mSec", 0), Sio::Drehg_mSec);

@@ -45,7 +45,8 @@ TEST_F(Screenshots, MainWindowModesAndLearnDialogFunctions) {
         l.Feld_Display->setChecked(true);
         speichern(l, QStringLiteral("learn-ir"));
         l.setFunktionIndex(1);
-        l.setMakroSchritt(1, {QStringLiteral("Mute"), QStringLiteral("TV +")}, QStringLiteral("Mute"));
+        l.setMakroSchritt(1, {QStringLiteral("Mute"), QStringLiteral("TV +")},
+                          QStringLiteral("Mute"));
         speichern(l, QStringLiteral("learn-macro"));
         l.setFunktionIndex(2);
         l.BinaerBox->item(0)->setCheckState(Qt::Checked);
