@@ -176,6 +176,10 @@ IrDetectorDevice::IrDetectorDevice(IrDetector::Config config, std::uint64_t seed
 
 IrDetectorDevice::~IrDetectorDevice() = default;
 
+void IrDetectorDevice::pressAfter(const IrEmission& emission, std::int64_t delayUs) {
+    remote_->press(emission, now() + delayUs * kPsPerUs);
+}
+
 void IrDetectorDevice::onAttached() {
     driveDsr(detector_.dsr(now()));
     reschedule();

@@ -104,8 +104,8 @@ public:
 
     IrDetector& detector() { return detector_; }
     IrRemote& remote() { return *remote_; }
-    // Carries the detector to the time of the simulated adapter's clock.
-    Ps nowPs() const { return now(); }
+    // A press of the remote delayUs after the adapter's now.
+    void pressAfter(const IrEmission& emission, std::int64_t delayUs);
 
     void onAttached() override;
     void onConnected(Ps t, int channel) override;

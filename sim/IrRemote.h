@@ -53,7 +53,8 @@ public:
     void setJitterUs(std::int64_t us) { jitterPs_ = us * 1000000; }
     void reseed(std::uint64_t seed) { rng_.seed(seed); }
 
-    // Start at an absolute time, or after a delay from now.
+    // Start at an absolute time (see IrDetectorDevice::pressAfter for a time
+    // relative to now).
     void press(const IrEmission& emission, std::int64_t startPs);
     // Start delayUs after the next selection of the detector's channel (3).
     void pressOnChannel3(const IrEmission& emission, std::int64_t delayUs = 0);

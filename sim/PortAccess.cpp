@@ -1,5 +1,7 @@
 #include "sim/PortAccess.h"
 
+#include "sim/IrDetector.h"
+
 #include <cstdio>
 #include <memory>
 
@@ -43,7 +45,12 @@ bool tryDirect(std::uint16_t base) {
 
 void useSim(std::uint16_t base) {
     Backends& b = backends();
-    if (!b.simulated) b.simulated = makeSimAdapter(platform::clock(), base);
+    if (!b.simulated) {
+        b.simulated = makeSimAdapter(platform::clock(), base);
+        // The IR detector with a remote that presses a key for every capture,
+        // so that learning can be tried without hardware.
+        attachIrDetector(*b.simulated);
+    }
     b.simulated->bus.setBase(base);
     platform::setPorts(&b.simulated->bus);
 }

@@ -181,6 +181,14 @@ TEST(IrDetectorOnAdapter, OnlyChannelThreeSeesTheDetector) {
     rig.det->remote().glitch(rig.clock.nowPs() + 100 * kPsPerUs, 500);
     rig.waitUs(300);
     EXPECT_EQ(rig.msr() & 0x20, 0x00) << "another channel is selected";
+
+    // A press relative to now, seen once channel 3 is back.
+    rig.waitUs(1000);
+    rig.channel(3);
+    rig.msr();
+    rig.det->pressAfter(sim::remotes::sony12(1, 0x15, 1), 2000);
+    EXPECT_EQ(rig.poll(1000), 0);
+    EXPECT_EQ(rig.poll(30000), 26);
 }
 
 TEST(IrDetectorOnAdapter, PressOnNextSelectionOfChannelThree) {
