@@ -1,9 +1,6 @@
 #include "desk/PortHold.h"
 
-#if __has_include("platform/SerialDevice.h")
 #include "platform/SerialDevice.h"
-#define DESK_HAVE_COM_TABLE 1
-#endif
 
 #include <cerrno>
 #include <fcntl.h>
@@ -14,26 +11,6 @@
 
 namespace desk {
 
-namespace {
-ComPathFunction& pathFunction() {
-    static ComPathFunction f;
-    return f;
-}
-} // namespace
-
-std::string comDevicePath(int n) {
-    if (pathFunction()) return pathFunction()(n);
-#ifdef DESK_HAVE_COM_TABLE
-    return platform::comPortPath(n);
-#else
-    return "/dev/ttyS" + std::to_string(n - 1);
-#endif
-}
-
-void setComDevicePathFunction(ComPathFunction f) {
-    pathFunction() = std::move(f);
-}
-
 PortHolds::~PortHolds() {
     for (const int fd : fds_)
         ::close(fd);
@@ -41,7 +18,7 @@ PortHolds::~PortHolds() {
 
 bool PortHolds::hold(int n) {
     if (n < 1) return false;
-    const std::string path = comDevicePath(n);
+    const std::string path = platform::comPortPath(n);
     if (path.empty()) return false;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;

@@ -4,17 +4,10 @@
 // registers. Each hold opens the device anew and keeps every handle until the
 // program ends; a second hold of a port that another holder has is refused.
 
-#include <functional>
 #include <string>
 #include <vector>
 
 namespace desk {
-
-// The device of "COMn"; by default the serial ports' name table.
-using ComPathFunction = std::function<std::string(int n)>;
-std::string comDevicePath(int n);
-// Empty restores the default.
-void setComDevicePathFunction(ComPathFunction f);
 
 class PortHolds {
 public:
@@ -23,9 +16,9 @@ public:
     PortHolds(const PortHolds&) = delete;
     PortHolds& operator=(const PortHolds&) = delete;
 
-    // Opens COMn without becoming its controlling terminal and without
-    // waiting for a carrier, exclusively (TIOCEXCL where the device supports
-    // it, and an advisory lock). False when the open or the lock is refused.
+    // Opens COMn (the serial ports' name table) without becoming its controlling terminal and
+    // without waiting for a carrier, exclusively (TIOCEXCL where the device supports it, and an
+    // advisory lock). False when the open or the lock is refused.
     bool hold(int n);
     std::size_t count() const { return fds_.size(); }
     const std::vector<std::string>& paths() const { return paths_; }

@@ -4,6 +4,7 @@
 #include "support/DeskFixture.h"
 
 #include "desk/PortHold.h"
+#include "platform/SerialDevice.h"
 
 #include <QSignalSpy>
 
@@ -49,7 +50,7 @@ protected:
         activate();
     }
     void TearDown() override {
-        desk::setComDevicePathFunction({});
+        platform::clearComPortPaths();
         platform::setPortAccessOpener({});
     }
     platform::IniFile ini() const { return platform::IniFile(iniPath()); }
@@ -116,8 +117,8 @@ TEST_F(Menus, ComChoiceObtainsAccessAndAllocateHoldsThePort) {
     f.Service2Click();
 
     // Devices of our own stand in for the serial ports.
-    desk::setComDevicePathFunction(
-        [this](int n) { return (folder / ("ttyS" + std::to_string(n - 1))).string(); });
+    for (int n = 1; n <= 8; ++n)
+        platform::setComPortPath(n, (folder / ("ttyS" + std::to_string(n - 1))).string());
     writeFile(folder / "ttyS2", "");
     writeFile(folder / "ttyS4", "");
     // Ticking it opens nothing by itself, and is stored.
