@@ -6,6 +6,7 @@
 #include "engine/Debug.h"
 #include "platform/Errors.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -71,6 +72,15 @@ inline constexpr std::uint8_t MSR_DSR = 0x20;
 
 // Nearest integer, halves to the even neighbour.
 inline std::int64_t Runden(double x) { return static_cast<std::int64_t>(std::nearbyint(x)); }
+
+// A 64-bit intermediate clamped into int32 (for trace cells and stored values
+// that must not wrap).
+inline std::int32_t Auf_int32_begrenzt(std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
+// Range-checked entry of the capture array.
+inline std::int64_t& Messwert(std::int64_t i) { return tabelle(IR_Messwerte, i, "IR_Messwerte"); }
 
 // ---- engine state and UART access ----
 std::int32_t SIO_Init();
