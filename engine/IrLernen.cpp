@@ -38,7 +38,8 @@ Paare bestimmeBitEinheit() {
     }
     Bit_Einheit = Standard_Bit_Einheit;
     if (C > 0)
-        Bit_Einheit = Auf_int32_begrenzt(Runden(static_cast<double>(S) / static_cast<double>(C) / 2.0));
+        Bit_Einheit =
+            Auf_int32_begrenzt(Runden(static_cast<double>(S) / static_cast<double>(C) / 2.0));
     return Paare{C};
 }
 
@@ -72,7 +73,8 @@ void methode2(TBefehl& Befehl, std::string& Code, std::string& Kommentar, bool O
     rohdatenKopieren(Befehl);
     const double einheit = std::max(Bit_Einheit, 1);
     for (std::int64_t i = 1; Messwert(i) != 0; ++i)
-        Messwert(i) = Runden(static_cast<double>(Messwert(i)) / einheit) * static_cast<std::int64_t>(einheit);
+        Messwert(i) =
+            Runden(static_cast<double>(Messwert(i)) / einheit) * static_cast<std::int64_t>(einheit);
 
     // Only pauses end a frame: a long header pulse is part of it.
     Anzahl_Befehlspausen = 0;

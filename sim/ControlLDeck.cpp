@@ -169,8 +169,7 @@ void ControlLDeck::command(std::uint8_t address, std::uint8_t code) {
         break;
     }
     bool obeyed = false;
-    if (known && address == kAddress)
-        obeyed = accept(c, code);
+    if (known && address == kAddress) obeyed = accept(c, code);
     log_.push_back(Received{now(), address, code, obeyed});
 }
 

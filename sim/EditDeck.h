@@ -18,8 +18,7 @@ struct EditDeckOptions {
     bool off = false;
 };
 
-template <class Options, class Received>
-class EditDeck : public Device {
+template <class Options, class Received> class EditDeck : public Device {
 public:
     static constexpr Ps kFieldPs = 20 * kPsPerMs;
 
@@ -68,8 +67,7 @@ private:
     void nextField() {
         frameStart_ = now();
         schedule(frameStart_ + kFieldPs, [this] { nextField(); });
-        if (opt_.off)
-            return; // no power: the transport stands and the wires stay idle
+        if (opt_.off) return; // no power: the transport stands and the wires stay idle
         ++frames_;
         tape_.field();
         if (connected()) // nobody sees the wires otherwise: the tape runs on quietly

@@ -165,8 +165,7 @@ void PanasonicDeck::command(std::uint8_t code) {
         break;
     }
     bool obeyed = false;
-    if (known)
-        obeyed = accept(c, code);
+    if (known) obeyed = accept(c, code);
     log_.push_back(Received{now(), code, obeyed});
 }
 
