@@ -3,6 +3,7 @@
 #include "video/Kamera_qt.h"
 
 #include "desk/IR_qt.h"
+#include "desk/Lernen_qt.h"
 #include "engine/Bandposition.h"
 #include "platform/Codepage_qt.h"
 #include "platform/Errors.h"
@@ -42,6 +43,23 @@ std::string text(const QLineEdit* e) {
 } // namespace
 
 // ---------------------------------------------------------------- editor
+
+Lerndialog Lerndialog_von(desk::TLernenForm& dialog) {
+    return [&dialog](LernAuftrag& a) {
+        dialog.Beschriftung->setText(a.Beschriftung);
+        dialog.IR_Hex_Code->setText(platform::fromCp1252(a.IR_Hex_Code));
+        dialog.Lernpuffer = a.Lernpuffer;
+        dialog.setFunktionIndex(a.Funktion);
+        // The recorder's command keeps its type.
+        dialog.Funktion->setEnabled(false);
+        platform::ScopeExit frei([&dialog] { dialog.Funktion->setEnabled(true); });
+        if (platform::runModal(dialog) != QDialog::Accepted) return false;
+        a.Lernpuffer = dialog.Lernpuffer;
+        a.IR_Hex_Code = platform::toCp1252(dialog.IR_Hex_Code->text());
+        a.Funktion = dialog.FunktionIndex();
+        return true;
+    };
+}
 
 TGeraete_edit::TGeraete_edit(TKameraDialog& kamera, QWidget* parent)
     : QDialog(parent), kamera_(kamera) {

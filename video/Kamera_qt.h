@@ -40,7 +40,8 @@ class QPrinter;
 
 namespace desk {
 class TIRForm;
-}
+class TLernenForm;
+} // namespace desk
 
 namespace video {
 
@@ -106,6 +107,8 @@ struct LernAuftrag {
 // Shows the learn dialog modally, preset from the order with the type fixed;
 // true on OK, with the order updated.
 using Lerndialog = std::function<bool(LernAuftrag&)>;
+// The program's learn dialog in that role.
+Lerndialog Lerndialog_von(desk::TLernenForm& dialog);
 
 class TKameraDialog;
 
