@@ -39,7 +39,7 @@ namespace {
 enum class Szenario { SonyNachPana, PanaNachSony, SonyNachIr };
 
 struct Ergebnis {
-    std::vector<double> rec;   // frames, signed (late > 0)
+    std::vector<double> rec; // frames, signed (late > 0)
     std::vector<double> pause;
     int schnitte = 0;
 };
@@ -100,7 +100,8 @@ Ergebnis lauf(Szenario sz, unsigned seed) {
         form.KameraDialog = &k;
         k.ProcessMessages = [] {};
         k.Jetzt = [&clock] {
-            return QDateTime(QDate(2026, 12, 8), QTime(10, 0)).addMSecs(static_cast<qint64>(clock.nowUs() / 1000));
+            return QDateTime(QDate(2026, 12, 8), QTime(10, 0))
+                .addMSecs(static_cast<qint64>(clock.nowUs() / 1000));
         };
         platform::WindowTracker::instance().activate(static_cast<QWidget*>(&form));
         platform::WindowTracker::instance().activate(static_cast<QWidget*>(&k));
@@ -126,7 +127,8 @@ Ergebnis lauf(Szenario sz, unsigned seed) {
         for (int i = 0; i < kSchnitte; ++i) {
             start.push_back((20 + 15 * i) * kSekunde + static_cast<std::int32_t>(rng() % 50));
             ende.push_back(start.back() + 6 * kSekunde + static_cast<std::int32_t>(rng() % 50));
-            for (int c = 0; c < 5; ++c) k.Raster.setZelle(c, i + 1, "");
+            for (int c = 0; c < 5; ++c)
+                k.Raster.setZelle(c, i + 1, "");
             k.Raster.setZelle(0, i + 1, ziffer);
             k.Raster.setZelle(1, i + 1, zeit(start.back()));
             k.Raster.setZelle(2, i + 1, zeit(ende.back()));
@@ -137,7 +139,8 @@ Ergebnis lauf(Szenario sz, unsigned seed) {
         // Where the player stood at a past moment while it kept playing.
         auto spielerBei = [&](sim::Ps at) {
             sim.sync();
-            return spieler.position() - static_cast<std::int32_t>((clock.nowPs() - at) / sim::ControlLDeck::kFieldPs);
+            return spieler.position() -
+                   static_cast<std::int32_t>((clock.nowPs() - at) / sim::ControlLDeck::kFieldPs);
         };
         k.SchneidenKnopf->click();
         for (int t = 0; t < 3000 && k.SchneidenKnopf->isChecked(); ++t) {
@@ -148,7 +151,8 @@ Ergebnis lauf(Szenario sz, unsigned seed) {
         sim.sync();
         std::vector<sim::Ps> zeiten;
         if (sz == Szenario::SonyNachIr) {
-            for (const auto& b : sim.irSender->bursts()) zeiten.push_back(b.start);
+            for (const auto& b : sim.irSender->bursts())
+                zeiten.push_back(b.start);
         } else if (sz == Szenario::SonyNachPana) {
             for (const auto& r : pana->log())
                 if (r.obeyed) zeiten.push_back(r.at);
@@ -157,8 +161,12 @@ Ergebnis lauf(Szenario sz, unsigned seed) {
                 if (r.obeyed && r.address == sim::ControlLDeck::kAddress) zeiten.push_back(r.at);
         }
         for (int i = 0; i < kSchnitte && static_cast<std::size_t>(2 * i + 1) < zeiten.size(); ++i) {
-            e.rec.push_back((spielerBei(zeiten[static_cast<std::size_t>(2 * i)]) - start[static_cast<std::size_t>(i)]) / 2.0);
-            e.pause.push_back((spielerBei(zeiten[static_cast<std::size_t>(2 * i + 1)]) - ende[static_cast<std::size_t>(i)]) / 2.0);
+            e.rec.push_back((spielerBei(zeiten[static_cast<std::size_t>(2 * i)]) -
+                             start[static_cast<std::size_t>(i)]) /
+                            2.0);
+            e.pause.push_back((spielerBei(zeiten[static_cast<std::size_t>(2 * i + 1)]) -
+                               ende[static_cast<std::size_t>(i)]) /
+                              2.0);
             ++e.schnitte;
         }
         platform::WindowTracker::instance().unregisterWindow(static_cast<QWidget*>(&k));
@@ -171,12 +179,14 @@ Ergebnis lauf(Szenario sz, unsigned seed) {
 void zeige(const char* name, const Ergebnis& e) {
     auto mittel = [](const std::vector<double>& v) {
         double s = 0;
-        for (double x : v) s += std::abs(x);
+        for (double x : v)
+            s += std::abs(x);
         return v.empty() ? 0.0 : s / static_cast<double>(v.size());
     };
     auto groesst = [](const std::vector<double>& v) {
         double m = 0;
-        for (double x : v) m = std::max(m, std::abs(x));
+        for (double x : v)
+            m = std::max(m, std::abs(x));
         return m;
     };
     std::printf("%s_cuts_done: %d of %d\n", name, e.schnitte, kSchnitte);

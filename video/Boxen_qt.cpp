@@ -36,9 +36,9 @@ struct Knopfdef {
     const char* symbol;
 };
 // Index = button number.
-constexpr Knopfdef kKnoepfe[13] = {{0, ""},    {9, "0"},   {1, ">"},   {12, "off"}, {6, "*"},
-                                   {4, "<<"},  {2, "o"},   {5, ">>"},  {10, "up"},  {7, "<I"},
-                                   {3, "II"},  {8, "I>"},  {11, "dn"}};
+constexpr Knopfdef kKnoepfe[13] = {{0, ""},   {9, "0"},  {1, ">"},  {12, "off"}, {6, "*"},
+                                   {4, "<<"}, {2, "o"},  {5, ">>"}, {10, "up"},  {7, "<I"},
+                                   {3, "II"}, {8, "I>"}, {11, "dn"}};
 } // namespace
 
 std::int32_t TCountBox::Tag(int n) {
@@ -140,7 +140,8 @@ TParameter::TParameter(QWidget* parent) : QDialog(parent) {
     VorCueSettle = edit(gruppe(QStringLiteral("Cue Stop bei Differenz kleiner als"), 1, 0),
                         QStringLiteral("0:20.00"));
     haupt->addWidget(schnell);
-    Warnen_bei_leerer_Infrarotdatei = check(this, QStringLiteral("Warnen bei leerer Infrarotdatei"), true);
+    Warnen_bei_leerer_Infrarotdatei =
+        check(this, QStringLiteral("Warnen bei leerer Infrarotdatei"), true);
     Warnung_vor_Aufnahme = check(this, QStringLiteral("Warnung vor Aufnahme"), true);
     Automatik_Play_bei_Cut = check(this, QStringLiteral("Automatik Play bei Cut"), true);
     Pause_bei_CutIn = check(this, QStringLiteral("Pause bei Cut In"), false);
@@ -159,8 +160,8 @@ void TParameter::FormCreate(const platform::IniFile& ini) {
         c->setChecked(ini.readBool(sec, key, c->isChecked()));
     };
     auto t = [&](const char* key, QLineEdit* e) {
-        e->setText(platform::fromCp1252(
-            ini.readString("SpulZeiten", key, platform::toCp1252(e->text()))));
+        e->setText(
+            platform::fromCp1252(ini.readString("SpulZeiten", key, platform::toCp1252(e->text()))));
     };
     b("SpulZeiten", "Cue_Vor", Cue_vor);
     b("SpulZeiten", "Cue_Zurueck", Cue_zurueck);
@@ -239,12 +240,16 @@ void TKameraDialog::Zaehler_abfragen() {
     auto box = [this](int b) { return CountBox[static_cast<std::size_t>(b)]; };
     if (!box(1)->Zuspieler->isChecked() && !box(2)->Zuspieler->isChecked() &&
         !box(3)->Zuspieler->isChecked()) {
-        if (!box(1)->Aufnahme->isChecked()) box(1)->Zuspieler->setChecked(true);
-        else if (!box(2)->Aufnahme->isChecked()) box(2)->Zuspieler->setChecked(true);
-        else if (!box(3)->Aufnahme->isChecked()) box(3)->Zuspieler->setChecked(true);
+        if (!box(1)->Aufnahme->isChecked())
+            box(1)->Zuspieler->setChecked(true);
+        else if (!box(2)->Aufnahme->isChecked())
+            box(2)->Zuspieler->setChecked(true);
+        else if (!box(3)->Aufnahme->isChecked())
+            box(3)->Zuspieler->setChecked(true);
     }
     bool recorder = false;
-    for (int b = 1; b <= 4; ++b) recorder = recorder || box(b)->Aufnahme->isChecked();
+    for (int b = 1; b <= 4; ++b)
+        recorder = recorder || box(b)->Aufnahme->isChecked();
     if (!recorder) box(4)->Aufnahme->setChecked(true);
 
     for (std::size_t i = 1; i <= 3; ++i) {
@@ -272,7 +277,8 @@ void TKameraDialog::Zaehler_abfragen() {
         Kanal_Typ_alt = Kanal_Typ;
         for (std::size_t b = 1; b <= 3; ++b) {
             const bool an = Kanal_Typ[b] == "Sony" || Kanal_Typ[b] == "Panasonic";
-            for (std::size_t n = 1; n <= 12; ++n) CountBox[b]->SpeedButton[n]->setEnabled(an);
+            for (std::size_t n = 1; n <= 12; ++n)
+                CountBox[b]->SpeedButton[n]->setEnabled(an);
         }
     }
 }
@@ -280,8 +286,10 @@ void TKameraDialog::Zaehler_abfragen() {
 void TKameraDialog::Timer1Timer() {
     if (!Timer1->isActive()) return;
     Zaehler_abfragen();
-    if (SchneidenKnopf->isChecked()) Schnitt_Schritt();
-    else Restzeit->setVisible(false);
+    if (SchneidenKnopf->isChecked())
+        Schnitt_Schritt();
+    else
+        Restzeit->setVisible(false);
 }
 
 void TKameraDialog::vcrClick(QToolButton* button) {
@@ -300,8 +308,8 @@ void TKameraDialog::vcrClick(QToolButton* button) {
                 "Bitte best\u00E4tigen : \"Aufnahme\"\r(Diese Box erscheint, weil die "
                 "Option\r\"Warnung_vor_Aufnahme\" angeschaltet ist)"));
         if (!nein) CountDown->setText(QString::number(Sio::Kamera_Befehl(kanal, code)));
-    } else if (platform::prompts().yesNo(
-                   QStringLiteral("Das UART mu\u00DF f\u00FCr Sony justiert werden. Jetzt erledigen ?"))) {
+    } else if (platform::prompts().yesNo(QStringLiteral(
+                   "Das UART mu\u00DF f\u00FCr Sony justiert werden. Jetzt erledigen ?"))) {
         Sony_justiert = true;
         Sio::Waehle_Kanal(kanal);
         Sony_justieren();
@@ -319,9 +327,8 @@ void TKameraDialog::Sony_justieren() {
         Sio::Warte_ms(800);
         Sio::UART_Messroutine(5);
     }
-    platform::prompts().message(QStringLiteral("Ergebnis : \rSony1 : %1\rSony2 : %2")
-                                    .arg(Sio::Sony1)
-                                    .arg(Sio::Sony2));
+    platform::prompts().message(
+        QStringLiteral("Ergebnis : \rSony1 : %1\rSony2 : %2").arg(Sio::Sony1).arg(Sio::Sony2));
     IniDatei().writeInteger("Sony", "Sony1", Sio::Sony1);
     IniDatei().writeInteger("Sony", "Sony2", Sio::Sony2);
 }
@@ -343,19 +350,23 @@ void TKameraDialog::IRKnopfClick(QToolButton* button) {
 void TKameraDialog::En_Disable_IR_Knoepfe() {
     for (std::size_t n = 1; n <= 12; ++n) {
         QToolButton* b = CountBox[4]->SpeedButton[n];
-        b->setEnabled(tabelle(Schnitt_IRCodes, b->property("Tag").toInt(), "Schnitt_IRCodes").Befehl[0] != 0);
+        b->setEnabled(
+            tabelle(Schnitt_IRCodes, b->property("Tag").toInt(), "Schnitt_IRCodes").Befehl[0] != 0);
     }
 }
 
 void TKameraDialog::Aufnahme_Befehl(std::int32_t code) {
     const std::int32_t rec = Aufnahme_Nr();
     if (code == 6 && Box_Geraet[static_cast<std::size_t>(rec)].PausePause) code = 3;
-    if (rec <= 3) Sio::Kamera_Befehl(rec, code);
-    else Sende_IR(code);
+    if (rec <= 3)
+        Sio::Kamera_Befehl(rec, code);
+    else
+        Sende_IR(code);
 }
 
 bool TKameraDialog::Zaehler_plausibel(std::string_view text) {
-    const std::int32_t h = Sio::Zahl_Nr(text, 1), m = Sio::Zahl_Nr(text, 2), s = Sio::Zahl_Nr(text, 3);
+    const std::int32_t h = Sio::Zahl_Nr(text, 1), m = Sio::Zahl_Nr(text, 2),
+                       s = Sio::Zahl_Nr(text, 3);
     return h >= 0 && h <= 23 && m >= 0 && m <= 59 && s >= 0 && s <= 59;
 }
 

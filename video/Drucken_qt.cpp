@@ -29,7 +29,9 @@ class QtZeilendrucker final : public Zeilendrucker {
 public:
     explicit QtZeilendrucker(QPrinter& printer) : printer_(printer) {}
     void beginnen() override {
-        if (!painter_.begin(&printer_)) throw EInOutError("Drucker kann nicht ge\xF6" "ffnet werden");
+        if (!painter_.begin(&printer_))
+            throw EInOutError("Drucker kann nicht ge\xF6"
+                              "ffnet werden");
         QFont f(QStringLiteral("Courier New"));
         f.setStyleHint(QFont::Courier);
         f.setPointSize(8);
@@ -73,13 +75,19 @@ std::string bytesOf(const QString& path) {
 std::string TKameraDialog::Dateigroesse(const std::string& name) {
     std::error_code ec;
     const auto n = std::filesystem::file_size(name, ec);
-    if (ec) throw EInOutError("Datei >" + name + "< kann nicht ge\xF6" "ffnet werden");
+    if (ec)
+        throw EInOutError("Datei >" + name +
+                          "< kann nicht ge\xF6"
+                          "ffnet werden");
     return std::to_string(n);
 }
 
 std::string TKameraDialog::Dateidatum(const std::string& name) const {
     QFileInfo info(QFile::decodeName(QByteArray::fromStdString(name)));
-    if (!info.exists()) throw EInOutError("Datei >" + name + "< kann nicht ge\xF6" "ffnet werden");
+    if (!info.exists())
+        throw EInOutError("Datei >" + name +
+                          "< kann nicht ge\xF6"
+                          "ffnet werden");
     return Datum_Text(info.lastModified());
 }
 
@@ -102,7 +110,10 @@ void TKameraDialog::Drucken(const std::string& name) {
     const std::string kopf =
         std::string(14, ' ') + name + "   " + Dateigroesse(name) + " Bytes, " + Dateidatum(name);
     std::ifstream in(name, std::ios::binary);
-    if (!in) throw EInOutError("Datei >" + name + "< kann nicht ge\xF6" "ffnet werden");
+    if (!in)
+        throw EInOutError("Datei >" + name +
+                          "< kann nicht ge\xF6"
+                          "ffnet werden");
     std::string inhalt((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) throw EInOutError("Datei >" + name + "< kann nicht gelesen werden");
     if (!PrintDialog1) PrintDialog1 = std::make_unique<QPrinter>();

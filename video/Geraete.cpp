@@ -4,7 +4,8 @@ namespace video {
 
 std::vector<std::string> Geraete_laden(const platform::IniFile& ini, TGeraeteliste& liste) {
     std::vector<std::string> namen;
-    for (TVideoGeraet& g : liste) g.Name.clear();
+    for (TVideoGeraet& g : liste)
+        g.Name.clear();
     for (int n = 0; n < kGeraete; ++n) {
         const std::string s = "VideoGeraet" + std::to_string(n);
         TVideoGeraet& g = liste[static_cast<std::size_t>(n)];

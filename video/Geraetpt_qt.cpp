@@ -171,7 +171,8 @@ void TGeraete_edit::SpeichernBClick() {
     if (!name) return;
     IRDateiName->setText(*name);
     std::error_code ec;
-    if (!std::filesystem::exists(bytesOf(*name), ec)) kamera_.Schreibe_Schnitt_IRCodes(bytesOf(*name), 1);
+    if (!std::filesystem::exists(bytesOf(*name), ec))
+        kamera_.Schreibe_Schnitt_IRCodes(bytesOf(*name), 1);
 }
 
 void TGeraete_edit::LadenBClick() {
@@ -189,7 +190,8 @@ void TGeraete_edit::LernenClick(QToolButton* button) {
         kamera_.Timer1->start();
     });
     if (IRDateiName->text().isEmpty()) {
-        platform::prompts().message(QStringLiteral("Dateinamen f\u00FCr Fernsteuerdatei ausw\u00E4hlen"));
+        platform::prompts().message(
+            QStringLiteral("Dateinamen f\u00FCr Fernsteuerdatei ausw\u00E4hlen"));
         return;
     }
     const std::int32_t t = button->property("Tag").toInt();
@@ -268,7 +270,8 @@ void TKameraDialog::CountBox1ComboBox1Click(int box) {
             fuege_Geraet_ein(platform::toCp1252(neu));
             a = CountBox[1]->ComboBox1->findText(neu, Qt::MatchExactly);
             combo->setCurrentIndex(a);
-            platform::prompts().message(QStringLiteral("Ger\u00E4t ") + neu + QStringLiteral(" eingef\u00FCgt"));
+            platform::prompts().message(QStringLiteral("Ger\u00E4t ") + neu +
+                                        QStringLiteral(" eingef\u00FCgt"));
         } else {
             combo->setCurrentIndex(a);
             platform::prompts().message(QStringLiteral("Bekanntes Ger\u00E4t ") + neu +

@@ -3,8 +3,8 @@
 #include "video/Kamera_qt.h"
 
 #include "desk/IR_qt.h"
-#include "engine/Debug.h"
 #include "engine/ControlL.h"
+#include "engine/Debug.h"
 #include "engine/EditLine.h"
 #include "engine/SioText.h"
 #include "platform/Codepage_qt.h"
@@ -66,8 +66,10 @@ std::string readWholeFile(const std::string& name) {
 
 std::string trim(std::string_view s) {
     std::size_t a = 0, b = s.size();
-    while (a < b && static_cast<unsigned char>(s[a]) <= ' ') ++a;
-    while (b > a && static_cast<unsigned char>(s[b - 1]) <= ' ') --b;
+    while (a < b && static_cast<unsigned char>(s[a]) <= ' ')
+        ++a;
+    while (b > a && static_cast<unsigned char>(s[b - 1]) <= ' ')
+        --b;
     return std::string(s.substr(a, b - a));
 }
 
@@ -151,7 +153,8 @@ void TKameraDialog::buildForm() {
                            QStringLiteral("Schnittliste \u00F6ffnen"));
     ToolButton9 = werkzeug(ToolBar1, "ToolButton9", QStringLiteral("Speichern"),
                            QStringLiteral("Schnittliste speichern"));
-    Schnittdateiname = feld(ToolBar1, "Schnittdateiname", QStringLiteral("Name der Schnittliste"), 140);
+    Schnittdateiname =
+        feld(ToolBar1, "Schnittdateiname", QStringLiteral("Name der Schnittliste"), 140);
     Schnittdateiname->setReadOnly(true);
     Schnittdateiname->setEnabled(false);
     ToolButton19 = werkzeug(ToolBar1, "ToolButton19", QStringLiteral("Drucken"),
@@ -160,9 +163,10 @@ void TKameraDialog::buildForm() {
                             QStringLiteral("Einstellungen"));
     ToolButton8 = werkzeug(ToolBar1, "ToolButton8", QStringLiteral("IR"),
                            QStringLiteral("Zur Infrarotfernbedienung"));
-    ToolButton5 = werkzeug(ToolBar1, "ToolButton5", QStringLiteral("Ende"),
-                           QStringLiteral("Programmende"));
-    CountDown = feld(ToolBar1, "CountDown", QStringLiteral("Zeit bis zur n\u00E4chsten Aktion"), 80);
+    ToolButton5 =
+        werkzeug(ToolBar1, "ToolButton5", QStringLiteral("Ende"), QStringLiteral("Programmende"));
+    CountDown =
+        feld(ToolBar1, "CountDown", QStringLiteral("Zeit bis zur n\u00E4chsten Aktion"), 80);
     Restzeit = feld(ToolBar1, "Restzeit",
                     QStringLiteral("Br\u00FCcksichtigung maximaler Recorder Pausenzeit"), 80);
     haupt->addWidget(ToolBar1);
@@ -184,10 +188,10 @@ void TKameraDialog::buildForm() {
     SchneidenKnopf = werkzeug(ToolBar2, "SchneidenKnopf", QStringLiteral("Schnitt"),
                               QStringLiteral("Schneiden !"));
     SchneidenKnopf->setCheckable(true);
-    ToolButton17 = werkzeug(ToolBar2, "ToolButton17", QStringLiteral("Stop"),
-                            QStringLiteral("Stop !"));
-    LiveButton = werkzeug(ToolBar2, "LiveButton", QStringLiteral("Live"),
-                          QStringLiteral("Live Modus"));
+    ToolButton17 =
+        werkzeug(ToolBar2, "ToolButton17", QStringLiteral("Stop"), QStringLiteral("Stop !"));
+    LiveButton =
+        werkzeug(ToolBar2, "LiveButton", QStringLiteral("Live"), QStringLiteral("Live Modus"));
     LiveButton->setCheckable(true);
     ToolBar2->setToolButtonStyle(Qt::ToolButtonTextOnly);
     haupt->addWidget(ToolBar2);
@@ -218,7 +222,8 @@ void TKameraDialog::buildForm() {
     StringGrid1->horizontalHeader()->hide();
     StringGrid1->verticalHeader()->hide();
     const int breiten[5] = {16, 79, 84, 81, 201};
-    for (int c = 0; c < 5; ++c) StringGrid1->setColumnWidth(c, breiten[c]);
+    for (int c = 0; c < 5; ++c)
+        StringGrid1->setColumnWidth(c, breiten[c]);
     StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     StringGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
     sp->addWidget(StringGrid1);
@@ -241,22 +246,28 @@ void TKameraDialog::buildForm() {
     haupt->addWidget(ZaehlerPanel);
 
     PopupMenu1 = new QMenu(this);
-    const char* namen[6] = {"Stop1", "Offset1", "Goto1", "Dialogbox1", "AufnahmerecNr1", "Referenz1"};
-    const QString texte[6] = {QStringLiteral("Stop"),      QStringLiteral("&Offset"),
-                              QStringLiteral("&Goto"),     QStringLiteral("&Dialogbox"),
-                              QStringLiteral("&Aufnahme Rec Nr"), QStringLiteral("&Referenz")};
+    const char* namen[6] = {"Stop1",      "Offset1",        "Goto1",
+                            "Dialogbox1", "AufnahmerecNr1", "Referenz1"};
+    const QString texte[6] = {QStringLiteral("Stop"),
+                              QStringLiteral("&Offset"),
+                              QStringLiteral("&Goto"),
+                              QStringLiteral("&Dialogbox"),
+                              QStringLiteral("&Aufnahme Rec Nr"),
+                              QStringLiteral("&Referenz")};
     for (int i = 0; i < 6; ++i) {
         QAction* a = PopupMenu1->addAction(texte[i]);
         a->setObjectName(QString::fromLatin1(namen[i]));
         PopupItems[static_cast<std::size_t>(i)] = a;
-        connect(a, &QAction::triggered, this, [this, a] { platform::guarded([&] { PopxClick(a); }); });
+        connect(a, &QAction::triggered, this,
+                [this, a] { platform::guarded([&] { PopxClick(a); }); });
     }
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(600);
 
     auto on = [this](QToolButton* b, void (TKameraDialog::*h)()) {
-        connect(b, &QToolButton::clicked, this, [this, h] { platform::guarded([&] { (this->*h)(); }); });
+        connect(b, &QToolButton::clicked, this,
+                [this, h] { platform::guarded([&] { (this->*h)(); }); });
     };
     on(ToolButton6, &TKameraDialog::Neue_Liste_TasteClick);
     on(ToolButton7, &TKameraDialog::ListeOeffnenClick);
@@ -274,12 +285,12 @@ void TKameraDialog::buildForm() {
     on(ToolButton17, &TKameraDialog::Panik_StopClick);
     on(SpinButton3Up, &TKameraDialog::SpinButton3UpClick);
     on(SpinButton3Down, &TKameraDialog::SpinButton3DownClick);
-    connect(Timer1, &QTimer::timeout, this, [this] { platform::guarded([this] { Timer1Timer(); }); });
+    connect(Timer1, &QTimer::timeout, this,
+            [this] { platform::guarded([this] { Timer1Timer(); }); });
     connect(StringGrid1, &QTableWidget::cellChanged, this, [this](int r, int c) {
         if (syncing_) return;
-        platform::guarded([&] {
-            Raster.setZelle(c, r, platform::toCp1252(StringGrid1->item(r, c)->text()));
-        });
+        platform::guarded(
+            [&] { Raster.setZelle(c, r, platform::toCp1252(StringGrid1->item(r, c)->text())); });
     });
     connect(StringGrid1, &QTableWidget::currentCellChanged, this, [this](int r, int c, int, int) {
         if (syncing_ || r < 0) return;
@@ -324,8 +335,10 @@ void TKameraDialog::FormCreate() {
             knopf->setProperty("GroupIndex", b);
             connect(knopf, &QToolButton::clicked, this, [this, knopf, b] {
                 platform::guarded([&] {
-                    if (b <= 3) vcrClick(knopf);
-                    else IRKnopfClick(knopf);
+                    if (b <= 3)
+                        vcrClick(knopf);
+                    else
+                        IRKnopfClick(knopf);
                 });
             });
         }
@@ -336,8 +349,8 @@ void TKameraDialog::FormCreate() {
             if (an) platform::guarded([&] { AufnahmeClick(b); });
         });
     }
-    CountBox[4]->ComboBox1->setToolTip(
-        QStringLiteral("Wichtig ! (f\u00FCr Alles)\nHier den Namen des Aufnahmeger\u00E4tes eintragen"));
+    CountBox[4]->ComboBox1->setToolTip(QStringLiteral(
+        "Wichtig ! (f\u00FCr Alles)\nHier den Namen des Aufnahmeger\u00E4tes eintragen"));
     for (int b = 1; b <= 4; ++b)
         CountBox[static_cast<std::size_t>(b)]->Kanal_x->setTitle(
             b <= 3 ? QStringLiteral("Kanal %1").arg(b) : QStringLiteral("Infrarot (4)"));
@@ -347,7 +360,8 @@ void TKameraDialog::FormCreate() {
 
     platform::IniFile& ini = IniDatei();
     // 5. Device table.
-    for (const std::string& name : Geraete_laden(ini, Geraeteliste)) fuege_Geraet_ein(name);
+    for (const std::string& name : Geraete_laden(ini, Geraeteliste))
+        fuege_Geraet_ein(name);
     // 6. Roles.
     Waehle_Aufnahme(4);
     Waehle_Aufnahme(ini.readInteger("Videoeinstellungen", "Aufnahmerecorder", 4));
@@ -360,7 +374,8 @@ void TKameraDialog::FormCreate() {
         QComboBox* combo = CountBox[static_cast<std::size_t>(b)]->ComboBox1;
         const int i = combo->findText(platform::fromCp1252(name), Qt::MatchExactly);
         combo->setCurrentIndex(i);
-        if (i >= 0) Box_Geraet[static_cast<std::size_t>(b)] = tabelle(Geraeteliste, i, "Geraeteliste");
+        if (i >= 0)
+            Box_Geraet[static_cast<std::size_t>(b)] = tabelle(Geraeteliste, i, "Geraeteliste");
     }
     // 8.
     setWindowTitle(kCaption);
@@ -370,7 +385,8 @@ void TKameraDialog::FormCreate() {
     En_Disable_IR_Knoepfe();
     // 11. Geometry.
     if (ini.readInteger("Videomaske", "top", -1) != -1) {
-        setGeometry(ini.readInteger("Videomaske", "left", 68), ini.readInteger("Videomaske", "top", 33),
+        setGeometry(ini.readInteger("Videomaske", "left", 68),
+                    ini.readInteger("Videomaske", "top", 33),
                     ini.readInteger("Videomaske", "width", 663),
                     ini.readInteger("Videomaske", "height", 533));
     } else {
@@ -410,7 +426,8 @@ void TKameraDialog::FormActivate() {
         Liste_laden = false;
         OpenDialog1_FileName = IniDatei().readString("Dateien", "Schnittliste", "");
         std::error_code ec;
-        if (!OpenDialog1_FileName.empty() && std::filesystem::is_regular_file(OpenDialog1_FileName, ec))
+        if (!OpenDialog1_FileName.empty() &&
+            std::filesystem::is_regular_file(OpenDialog1_FileName, ec))
             ListeVonPlatteLaden();
         else
             Schnittdateiname->clear();
@@ -444,7 +461,8 @@ void TKameraDialog::FormDeactivate() {
     ini.writeBool("Sonstiges_Video", "Warnen_bei_leerer_Infrarotdatei",
                   p.Warnen_bei_leerer_Infrarotdatei->isChecked());
     ini.writeBool("Sonstiges_Video", "Warnung_vor_Aufnahme", p.Warnung_vor_Aufnahme->isChecked());
-    ini.writeBool("Sonstiges_Video", "Automatik_Play_bei_Cut", p.Automatik_Play_bei_Cut->isChecked());
+    ini.writeBool("Sonstiges_Video", "Automatik_Play_bei_Cut",
+                  p.Automatik_Play_bei_Cut->isChecked());
     ini.writeBool("Sonstiges_Video", "Offsetfelder_sichtbar", p.Offsetfelder_sichtbar->isChecked());
 }
 
@@ -454,13 +472,15 @@ void TKameraDialog::resizeEvent(QResizeEvent* e) {
 }
 
 void TKameraDialog::FormResize() {
-    for (int b = 1; b <= 4; ++b) CountBox[static_cast<std::size_t>(b)]->setFixedWidth(width() / 4);
+    for (int b = 1; b <= 4; ++b)
+        CountBox[static_cast<std::size_t>(b)]->setFixedWidth(width() / 4);
     CountBox[1]->Zaehler->setText(QString::number(width()));
     CountBox[2]->Zaehler->setText(QString::number(height()));
     CountBox[3]->Zaehler->setText(QString::number(ZaehlerPanel->width()));
     if (width() > 450) {
         int w = Schnittpanel->width() - 30;
-        for (int c = 0; c <= 3; ++c) w -= StringGrid1->columnWidth(c);
+        for (int c = 0; c <= 3; ++c)
+            w -= StringGrid1->columnWidth(c);
         StringGrid1->setColumnWidth(4, std::max(w, 0));
     }
     ToolBar2->setToolButtonStyle(height() > 490 ? Qt::ToolButtonTextOnly : Qt::ToolButtonIconOnly);
@@ -494,7 +514,8 @@ void TKameraDialog::FormClose() {
     Sio::Debug_WriteLn("Schnittliste Counts  neu - alt : " + std::to_string(Schnittliste.size()) +
                        "   " + std::to_string(Alte_Schnittliste.size()));
     bool geaendert = Schnittliste.size() != Alte_Schnittliste.size();
-    if (geaendert) Sio::Debug_WriteLn("Unterschiedliche # Zeilen ");
+    if (geaendert)
+        Sio::Debug_WriteLn("Unterschiedliche # Zeilen ");
     else
         for (std::size_t i = 1; i < Schnittliste.size(); ++i)
             if (Schnittliste[i] != Alte_Schnittliste[i]) {
@@ -535,7 +556,8 @@ void TKameraDialog::Raster_anzeigen() {
     if (Raster.Row >= 0 && Raster.Row < Raster.RowCount()) {
         StringGrid1->setCurrentCell(Raster.Row, Raster.Col);
         if (!Raster.Editieren)
-            StringGrid1->setRangeSelected(QTableWidgetSelectionRange(Raster.Row, 0, Raster.Row, 4), true);
+            StringGrid1->setRangeSelected(QTableWidgetSelectionRange(Raster.Row, 0, Raster.Row, 4),
+                                          true);
     }
     Gesamtzeit->setText(platform::fromCp1252(Raster.Gesamtzeit));
 }
@@ -637,7 +659,8 @@ void TKameraDialog::SpinButton3UpClick() {
     if (fokus && !SchneidenKnopf->isChecked() && (Raster.Col == 1 || Raster.Col == 2) &&
         !Sio::Zeitwort_Nr(zelle(Raster.Col), 1).empty())
         Raster.setZelle(Raster.Col, Raster.Row, Sio::Zeit_naechstes_Bild(zelle(Raster.Col)));
-    if (fokus && SchneidenKnopf->isChecked() && Raster.Row > 1) Raster.Zeile_anwaehlen(Raster.Row - 1);
+    if (fokus && SchneidenKnopf->isChecked() && Raster.Row > 1)
+        Raster.Zeile_anwaehlen(Raster.Row - 1);
     Laengen_berechnen();
 }
 

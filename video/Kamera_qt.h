@@ -350,7 +350,9 @@ protected:
 private:
     void buildForm();
     void Sende_IR(std::int32_t code);
-    std::int32_t zaehler(std::string_view text) const { return Sio::Zeitwort_nach_Zaehler(text, 1); }
+    std::int32_t zaehler(std::string_view text) const {
+        return Sio::Zeitwort_nach_Zaehler(text, 1);
+    }
     std::string zelle(int spalte) const;
     bool syncing_ = false;
     desk::TIRForm& haupt_;

@@ -20,9 +20,9 @@ struct Eintrag {
 
 // Index = command code.
 constexpr Eintrag kCodes[13] = {
-    {"", 404},          {"> Play", 201}, {"o Stop", 202}, {"II Pause", 203}, {"<<", 102},
-    {">>", 302},        {"* Record", 401}, {"<I", 103},   {"I>", 303},       {"0 stellen", 101},
-    {"up", 402},        {"down", 403},   {"off", 301},
+    {"", 404},   {"> Play", 201},   {"o Stop", 202}, {"II Pause", 203}, {"<<", 102},
+    {">>", 302}, {"* Record", 401}, {"<I", 103},     {"I>", 303},       {"0 stellen", 101},
+    {"up", 402}, {"down", 403},     {"off", 301},
 };
 
 const char* const kKopf[7] = {
@@ -38,7 +38,8 @@ const char* const kKopf[7] = {
 // The first integer of a line: leading blanks skipped, the rest ignored.
 std::optional<std::int32_t> ersteZahl(std::string_view line) {
     std::size_t i = 0;
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+        ++i;
     bool neg = false;
     if (i < line.size() && (line[i] == '-' || line[i] == '+')) {
         neg = line[i] == '-';
@@ -88,8 +89,10 @@ std::string Knopf_Text(const Schnitt_IRTabelle& t, std::int32_t code) {
 
 std::string Datei_Text(const Schnitt_IRTabelle& t) {
     std::string s;
-    for (const char* k : kKopf) s += std::string(k) + "\r\n";
-    for (std::int32_t c = 1; c <= 13; ++c) s += Knopf_Text(t, c);
+    for (const char* k : kKopf)
+        s += std::string(k) + "\r\n";
+    for (std::int32_t c = 1; c <= 13; ++c)
+        s += Knopf_Text(t, c);
     return s;
 }
 
@@ -110,7 +113,8 @@ void Schreibe_Schnitt_IRCodes(const Schnitt_IRTabelle& t, const std::string& nam
 }
 
 void Lies_Schnitt_IRText(Schnitt_IRTabelle& t, std::string_view bytes, const std::string& name) {
-    for (Sio::TIR_Knopf& k : t) k.Befehl[0] = 0;
+    for (Sio::TIR_Knopf& k : t)
+        k.Befehl[0] = 0;
     // Lines; a last line without its end counts.
     std::vector<std::string_view> zeilen;
     std::size_t start = 0;
@@ -150,8 +154,10 @@ void Lies_Schnitt_IRText(Schnitt_IRTabelle& t, std::string_view bytes, const std
         std::size_t n = 0;
         while (i < zeilen.size()) {
             const std::int32_t v = zahl(i++);
-            if (n < desk::kMaxStoredValues) slot.Befehl[n] = v;
-            else if (n == desk::kMaxStoredValues) slot.Befehl[n] = 0;
+            if (n < desk::kMaxStoredValues)
+                slot.Befehl[n] = v;
+            else if (n == desk::kMaxStoredValues)
+                slot.Befehl[n] = 0;
             ++n;
             if (v == 0) break;
         }
@@ -161,7 +167,8 @@ void Lies_Schnitt_IRText(Schnitt_IRTabelle& t, std::string_view bytes, const std
 void Lies_Schnitt_IRCodes(Schnitt_IRTabelle& t, const std::string& name) {
     std::error_code ec;
     if (name.empty() || !std::filesystem::is_regular_file(name, ec)) {
-        for (Sio::TIR_Knopf& k : t) k.Befehl[0] = 0;
+        for (Sio::TIR_Knopf& k : t)
+            k.Befehl[0] = 0;
         return;
     }
     std::ifstream in(name, std::ios::binary);

@@ -33,8 +33,10 @@ std::string grossbuchstaben(std::string s) {
 
 std::string trim(std::string_view s) {
     std::size_t a = 0, b = s.size();
-    while (a < b && static_cast<unsigned char>(s[a]) <= ' ') ++a;
-    while (b > a && static_cast<unsigned char>(s[b - 1]) <= ' ') --b;
+    while (a < b && static_cast<unsigned char>(s[a]) <= ' ')
+        ++a;
+    while (b > a && static_cast<unsigned char>(s[b - 1]) <= ' ')
+        --b;
     return std::string(s.substr(a, b - a));
 }
 
@@ -71,13 +73,15 @@ void TKameraDialog::SchneidenKnopfClick() {
     });
     if ((!Sony_justiert || Sio::Sony1 == 0) &&
         (Kanal_Typ[1] == "Sony" || Kanal_Typ[2] == "Sony" || Kanal_Typ[3] == "Sony"))
-        platform::prompts().message(QStringLiteral(
-            "Achtung !\rerst Sony Steuerung ausmessen !\rper Dr\u00FCcken eines Knopfes ausl\u00F6sen"));
+        platform::prompts().message(
+            QStringLiteral("Achtung !\rerst Sony Steuerung ausmessen !\rper Dr\u00FCcken eines "
+                           "Knopfes ausl\u00F6sen"));
     Aufnahme_laeuft = false;
     Pausenbeginn = Jetzt();
     if (IR_Warnung && Aufnahme_Nr() == 4 && Schnitt_IRCodes[3].Befehl[1] == 0)
-        IR_Warnung = platform::prompts().yesNo(QStringLiteral(
-            "Achtung : kein IR Code geladen !\rOK = Weiterwarnen, Nein = keine weiteren Warnungen"));
+        IR_Warnung = platform::prompts().yesNo(
+            QStringLiteral("Achtung : kein IR Code geladen !\rOK = Weiterwarnen, Nein = keine "
+                           "weiteren Warnungen"));
     Letzter_Zuspieler = Zuspieler_Nr();
     if (SchneidenKnopf->isChecked()) {
         StringGrid1->setFocus();
@@ -96,7 +100,8 @@ void TKameraDialog::Schnitt_Schritt() {
     const int row = Raster.Row;
     if (row != Geloggte_Zeile) {
         std::string s = "Schnitt Zeile " + std::to_string(row) + " : ";
-        for (int c = 0; c <= 4; ++c) s += (c ? " , " : "") + Raster.zelle(c, row);
+        for (int c = 0; c <= 4; ++c)
+            s += (c ? " , " : "") + Raster.zelle(c, row);
         Sio::Debug_WriteLn(s);
         Geloggte_Zeile = row;
     }
@@ -118,7 +123,8 @@ void TKameraDialog::Schnitt_Schritt() {
         Sio::Debug_WriteLn("Umschalten von Player " + std::to_string(alt) + " nach " +
                            std::to_string(neu));
         Wartecursor cursor;
-        Sio::Debug_WriteLn("Ausschalten des Zuspielers " + std::to_string(Sio::Kamera_Befehl(alt, 2)));
+        Sio::Debug_WriteLn("Ausschalten des Zuspielers " +
+                           std::to_string(Sio::Kamera_Befehl(alt, 2)));
         Sio::Warte_ms(1000);
         if (neu > alt)
             for (std::int32_t i = alt; i < neu; ++i) {
@@ -134,14 +140,17 @@ void TKameraDialog::Schnitt_Schritt() {
             }
         Sio::Waehle_Kanal(neu);
         Sio::Debug_WriteLn("Waehle_Kanal (Zuspieler_Nr) " + std::to_string(neu));
-        Sio::Debug_WriteLn("Einschalt Versuche (Play) " + std::to_string(Sio::Kamera_Befehl(neu, 1)));
+        Sio::Debug_WriteLn("Einschalt Versuche (Play) " +
+                           std::to_string(Sio::Kamera_Befehl(neu, 1)));
     }
     Letzter_Zuspieler = Zuspieler_Nr();
     const bool befehl = Befehlszeile_ausfuehren();
     Blinken = !Blinken;
     CountDown_anzeigen();
-    if (Aufnahme_laeuft) Restzeit->setVisible(false);
-    else Restzeit_anzeigen();
+    if (Aufnahme_laeuft)
+        Restzeit->setVisible(false);
+    else
+        Restzeit_anzeigen();
 
     const std::int32_t spieler = Zuspieler_Nr();
     const auto sp = static_cast<std::size_t>(spieler);
@@ -171,8 +180,8 @@ void TKameraDialog::Schnitt_Schritt() {
     if (!befehl && schnitt && !Kanal_spielt[static_cast<std::size_t>(Zuspieler_Nr())] && cd() > 0 &&
         Parameter->Automatik_Play_bei_Cut->isChecked()) {
         const std::int32_t r = Sio::Kamera_Befehl(Zuspieler_Nr(), 1);
-        Sio::Debug_WriteLn("Starten des nicht aktiven Zuspielers Nr : " + std::to_string(Zuspieler_Nr()) +
-                           " # Versuche : " + std::to_string(r));
+        Sio::Debug_WriteLn("Starten des nicht aktiven Zuspielers Nr : " +
+                           std::to_string(Zuspieler_Nr()) + " # Versuche : " + std::to_string(r));
     }
     if (befehl) {
         weiter = true;
@@ -248,7 +257,8 @@ bool TKameraDialog::Befehlszeile_ausfuehren() {
     }
     if (start.find("OFFSET") != std::string::npos) {
         gefunden = true;
-        CountBox[static_cast<std::size_t>(Zuspieler_Nr())]->Offset->setText(platform::fromCp1252(ende));
+        CountBox[static_cast<std::size_t>(Zuspieler_Nr())]->Offset->setText(
+            platform::fromCp1252(ende));
     }
     return gefunden;
 }
@@ -264,15 +274,19 @@ void TKameraDialog::CountDown_anzeigen() {
         Triggerzelle = Raster.zelle(2, row - 1);
     const auto sp = static_cast<std::size_t>(Zuspieler_Nr());
     const std::int32_t wert =
-        differenz(std::int64_t{zaehler(Triggerzelle)} - Sio::Position_nach_Zaehler(Kanal_Position[sp]) -
-                  ZInt_Kameraoffset());
+        differenz(std::int64_t{zaehler(Triggerzelle)} -
+                  Sio::Position_nach_Zaehler(Kanal_Position[sp]) - ZInt_Kameraoffset());
     const std::string text = Sio::Zaehler_nach_Text_kurz(wert);
     CountDown->setText(platform::fromCp1252(text));
     QColor farbe;
-    if (zaehler(text) < 0) farbe = kRein_Rot;
-    else if (Blinken) farbe = QApplication::palette().color(QPalette::Button);
-    else if (Aufnahme_laeuft) farbe = kRein_Rot;
-    else farbe = kRein_Gruen;
+    if (zaehler(text) < 0)
+        farbe = kRein_Rot;
+    else if (Blinken)
+        farbe = QApplication::palette().color(QPalette::Button);
+    else if (Aufnahme_laeuft)
+        farbe = kRein_Rot;
+    else
+        farbe = kRein_Gruen;
     QPalette p = CountDown->palette();
     p.setColor(QPalette::Base, farbe);
     CountDown->setPalette(p);
@@ -291,7 +305,8 @@ void TKameraDialog::Goto_Befehl(std::int32_t ziel) {
     if (dist > 0) {
         if (Parameter->Spul_vor->isChecked() && weit) {
             const std::int32_t r = Sio::Kamera_Befehl(spieler, 2);
-            Sio::Debug_WriteLn("Goto_Befehl, vorwaerts Spul : Stop, # Versuche : " + std::to_string(r));
+            Sio::Debug_WriteLn("Goto_Befehl, vorwaerts Spul : Stop, # Versuche : " +
+                               std::to_string(r));
             Sio::Kamera_Befehl(spieler, 5);
             spulen = true;
         } else if (Parameter->Cue_vor->isChecked()) {
@@ -307,7 +322,8 @@ void TKameraDialog::Goto_Befehl(std::int32_t ziel) {
     } else {
         if (!Parameter->Cue_zurueck->isChecked() || weit) {
             const std::int32_t r = Sio::Kamera_Befehl(spieler, 2);
-            Sio::Debug_WriteLn("Goto_Befehl, rueckwaerts Spul : Stop, # Versuche : " + std::to_string(r));
+            Sio::Debug_WriteLn("Goto_Befehl, rueckwaerts Spul : Stop, # Versuche : " +
+                               std::to_string(r));
             Sio::Kamera_Befehl(spieler, 4);
             spulen = true;
         } else {
@@ -331,9 +347,10 @@ void TKameraDialog::Goto_Befehl(std::int32_t ziel) {
                 CountBox[sp]->Zaehler->setText(
                     platform::fromCp1252(Sio::Position_nach_Text_kurz(Kanal_Position[sp])));
                 Restzeit_anzeigen();
-                Sio::Debug_WriteLn("Repeatlauf " + std::to_string(n) + "  Differenz " +
-                                   Sio::Zaehler_nach_Text_kurz(differenz(position + offset - ziel)) +
-                                   " Zaehler : " + Sio::Position_nach_Text(Kanal_Position[sp]));
+                Sio::Debug_WriteLn(
+                    "Repeatlauf " + std::to_string(n) + "  Differenz " +
+                    Sio::Zaehler_nach_Text_kurz(differenz(position + offset - ziel)) +
+                    " Zaehler : " + Sio::Position_nach_Text(Kanal_Position[sp]));
                 ProcessMessages();
             }
             const std::uint32_t jetzt = platform::clock().tickCount();
@@ -358,13 +375,15 @@ void TKameraDialog::Goto_Befehl(std::int32_t ziel) {
 void TKameraDialog::Restzeit_anzeigen() {
     Restzeit->setVisible(true);
     auto tageszeit = [](const QDateTime& t) {
-        return std::int64_t{Sio::Zeitwort_nach_Zaehler(t.toString(QStringLiteral("h:mm:ss")).toStdString(), 1)};
+        return std::int64_t{
+            Sio::Zeitwort_nach_Zaehler(t.toString(QStringLiteral("h:mm:ss")).toStdString(), 1)};
     };
     std::int64_t vergangen = tageszeit(Jetzt()) - tageszeit(Pausenbeginn);
     // A pause over midnight: the time of day starts again at 0.
     if (vergangen < 0) vergangen += std::int64_t{24} * 3600 * 50;
     const std::int32_t rest = differenz(
-        std::int64_t{zaehler(Box_Geraet[static_cast<std::size_t>(Aufnahme_Nr())].MaxPausenZeit)} - vergangen);
+        std::int64_t{zaehler(Box_Geraet[static_cast<std::size_t>(Aufnahme_Nr())].MaxPausenZeit)} -
+        vergangen);
     Restzeit->setText(platform::fromCp1252(Sio::Zaehler_nach_Text_kurz(rest)));
 }
 

@@ -16,8 +16,10 @@ bool blank(std::string_view s) {
 
 std::string trimmed(std::string_view s) {
     std::size_t a = 0, b = s.size();
-    while (a < b && static_cast<unsigned char>(s[a]) <= ' ') ++a;
-    while (b > a && static_cast<unsigned char>(s[b - 1]) <= ' ') --b;
+    while (a < b && static_cast<unsigned char>(s[a]) <= ' ')
+        ++a;
+    while (b > a && static_cast<unsigned char>(s[b - 1]) <= ' ')
+        --b;
     return std::string(s.substr(a, b - a));
 }
 
@@ -77,11 +79,13 @@ void Schnittraster::Laengen_berechnen() {
         }
     }
     // A total beyond the counter's range shows its largest value.
-    Gesamtzeit = Sio::Zaehler_nach_Text(static_cast<std::int32_t>(std::min<std::int64_t>(summe, INT32_MAX)));
+    Gesamtzeit =
+        Sio::Zaehler_nach_Text(static_cast<std::int32_t>(std::min<std::int64_t>(summe, INT32_MAX)));
     const Rasterzeile& letzte = zeile(RowCount() - 1);
     if (std::any_of(letzte.begin(), letzte.end(), [](const std::string& c) { return !c.empty(); }))
         Leerzeile_anhaengen();
-    while (RowCount() < 12) Leerzeile_anhaengen();
+    while (RowCount() < 12)
+        Leerzeile_anhaengen();
 }
 
 bool Schnittraster::zeileLeer(int r) const {
@@ -123,7 +127,8 @@ void Schnittraster::Letzte_Zeile_erweitern() {
 void Schnittraster::Neue_Schnittliste() {
     setRowCount(20);
     Editieren_aus();
-    for (auto& z : zeilen_) z = Rasterzeile{};
+    for (auto& z : zeilen_)
+        z = Rasterzeile{};
     zeilen_[0] = {"", "Start (Befehl)", "Ende", "L\xE4nge", "Kommentar"};
     Row = 1;
     Col = 0;
@@ -145,7 +150,8 @@ void Schnittraster::Zeile_loeschen() {
 }
 
 void Schnittraster::Leerzeilen_kuerzen() {
-    while (RowCount() - 1 >= 3 && zeileLeer(RowCount() - 1)) zeilen_.pop_back();
+    while (RowCount() - 1 >= 3 && zeileLeer(RowCount() - 1))
+        zeilen_.pop_back();
     Leerzeile_anhaengen();
     Row = std::min(Row, RowCount() - 1);
 }

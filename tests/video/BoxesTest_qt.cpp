@@ -94,13 +94,15 @@ TEST_F(Boxes, TransportButtonsAndRecordWarning) {
     // Record asks first; No sends nothing, and the box deactivates the window.
     QToolButton* rec = k.CountBox[2]->SpeedButton[4];
     const int deakt = platform::WindowTracker::instance().deactivations(static_cast<QWidget*>(&k));
-    prompts.expectYesNo(QStringLiteral("Bitte best\u00E4tigen : \"Aufnahme\"\r(Diese Box erscheint, weil "
-                                       "die Option\r\"Warnung_vor_Aufnahme\" angeschaltet ist)"),
-                        false);
+    prompts.expectYesNo(
+        QStringLiteral("Bitte best\u00E4tigen : \"Aufnahme\"\r(Diese Box erscheint, weil "
+                       "die Option\r\"Warnung_vor_Aufnahme\" angeschaltet ist)"),
+        false);
     k.vcrClick(rec);
     sim.sync();
     EXPECT_EQ(pana->transport().mode(), sim::TapeTransport::Mode::Play);
-    EXPECT_EQ(platform::WindowTracker::instance().deactivations(static_cast<QWidget*>(&k)), deakt + 1);
+    EXPECT_EQ(platform::WindowTracker::instance().deactivations(static_cast<QWidget*>(&k)),
+              deakt + 1);
     k.Parameter->Warnung_vor_Aufnahme->setChecked(false);
     k.vcrClick(rec);
     sim.sync();
@@ -113,7 +115,8 @@ TEST_F(Boxes, UncalibratedControlLAsksAndCalibrates) {
     activateBoth();
     tick();
     QToolButton* play = k.CountBox[1]->SpeedButton[2];
-    const QString frage = QStringLiteral("Das UART mu\u00DF f\u00FCr Sony justiert werden. Jetzt erledigen ?");
+    const QString frage =
+        QStringLiteral("Das UART mu\u00DF f\u00FCr Sony justiert werden. Jetzt erledigen ?");
     prompts.expectYesNo(frage, false);
     k.vcrClick(play);
     EXPECT_FALSE(k.Sony_justiert);
@@ -130,7 +133,9 @@ TEST_F(Boxes, UncalibratedControlLAsksAndCalibrates) {
     prompts.onUnexpected = [](const QString& d) { ADD_FAILURE() << d.toStdString(); };
     EXPECT_TRUE(k.Sony_justiert);
     EXPECT_NEAR(Sio::Sony1, 9895, 500);
-    EXPECT_EQ(ergebnis, QStringLiteral("Ergebnis : \rSony1 : %1\rSony2 : %2").arg(Sio::Sony1).arg(Sio::Sony2));
+    EXPECT_EQ(
+        ergebnis,
+        QStringLiteral("Ergebnis : \rSony1 : %1\rSony2 : %2").arg(Sio::Sony1).arg(Sio::Sony2));
     platform::IniFile ini(iniPath());
     EXPECT_EQ(ini.readInteger("Sony", "Sony1", 0), Sio::Sony1);
     EXPECT_EQ(ini.readInteger("Sony", "Sony2", 0), Sio::Sony2);

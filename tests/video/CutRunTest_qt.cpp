@@ -213,9 +213,11 @@ TEST_F(CutRun, PlayerChangeStepsTheRecorder) {
     k.Zaehler_abfragen();
     ASSERT_FALSE(k.Kanal_spielt[1]);
     k.Schnitt_Schritt();
-    EXPECT_EQ(std::count(memo.lines.begin(), memo.lines.end(), std::string("Umschalten von Player 1 nach 3")),
+    EXPECT_EQ(std::count(memo.lines.begin(), memo.lines.end(),
+                         std::string("Umschalten von Player 1 nach 3")),
               wechsel);
-    for (const auto& b : sent) EXPECT_NE(b[1], 1000);
+    for (const auto& b : sent)
+        EXPECT_NE(b[1], 1000);
     EXPECT_EQ(k.Zuspieler_Nr(), 3);
 }
 

@@ -107,7 +107,8 @@ TEST_F(Devices, KnownNameCancelEmptyAndPlaceholder) {
 }
 
 TEST_F(Devices, TheTableHoldsTwentyOneDevices) {
-    for (int n = 0; n < 20; ++n) geraet(n, "G" + std::to_string(n));
+    for (int n = 0; n < 20; ++n)
+        geraet(n, "G" + std::to_string(n));
     TKameraDialog& k = makeKamera();
     activateBoth();
     ASSERT_EQ(k.CountBox[1]->ComboBox1->count(), 21);
@@ -135,7 +136,9 @@ TEST_F(Devices, RecorderIrFileOfBoxFour) {
 
     // A file name that does not exist empties the table and the buttons;
     // an empty one keeps it.
-    editor([&](video::TGeraete_edit& e) { e.IRDateiName->setText(QString::fromStdString(file("weg.cdx").string())); });
+    editor([&](video::TGeraete_edit& e) {
+        e.IRDateiName->setText(QString::fromStdString(file("weg.cdx").string()));
+    });
     waehle(4, QStringLiteral("VHS"));
     EXPECT_EQ(k.Schnitt_IRCodes[6].Befehl[0], 0);
     EXPECT_FALSE(k.CountBox[4]->SpeedButton[4]->isEnabled());
@@ -164,13 +167,15 @@ TEST_F(Devices, DiskButtonAndLearning) {
     e.SpeichernBClick();
     EXPECT_EQ(e.IRDateiName->text(), QString::fromStdString(vorschlag));
     EXPECT_FALSE(std::filesystem::exists(vorschlag));
-    prompts.expect(platform::PromptKind::Save, QString(), platform::Answer::Ok, QString::fromStdString(vorschlag));
+    prompts.expect(platform::PromptKind::Save, QString(), platform::Answer::Ok,
+                   QString::fromStdString(vorschlag));
     e.SpeichernBClick();
     EXPECT_EQ(e.IRDateiName->text(), QString::fromStdString(vorschlag));
     EXPECT_EQ(readFile(vorschlag), video::Datei_Text(k.Schnitt_IRCodes));
     // An existing file is left alone.
     writeFile(vorschlag, "eigene");
-    prompts.expect(platform::PromptKind::Save, QString(), platform::Answer::Ok, QString::fromStdString(vorschlag));
+    prompts.expect(platform::PromptKind::Save, QString(), platform::Answer::Ok,
+                   QString::fromStdString(vorschlag));
     e.SpeichernBClick();
     EXPECT_EQ(readFile(vorschlag), "eigene");
     video::Schreibe_Schnitt_IRCodes(k.Schnitt_IRCodes, vorschlag + ".x", 1);

@@ -155,7 +155,8 @@ TEST_F(GridEdit, InsertEndsTheRunAndTableFollowsTheData) {
 
     // Typing into the table goes into the data.
     k.StringGrid1->item(5, 4)->setText(QStringLiteral("Gr\u00FC\u00DFe"));
-    EXPECT_EQ(k.Raster.zelle(4, 5), "Gr\xFC\xDF" "e");
+    EXPECT_EQ(k.Raster.zelle(4, 5), "Gr\xFC\xDF"
+                                    "e");
     k.StringGrid1->setCurrentCell(6, 2);
     EXPECT_EQ(k.Raster.Row, 6);
     EXPECT_EQ(k.Raster.Col, 2);

@@ -25,7 +25,8 @@ public:
     }
     // Full after a line: the next page counts at once.
     int seite() const override {
-        return static_cast<int>(seiten_.size()) + (static_cast<int>(seiten_.back().size()) == zeilen_ ? 1 : 0);
+        return static_cast<int>(seiten_.size()) +
+               (static_cast<int>(seiten_.back().size()) == zeilen_ ? 1 : 0);
     }
     void beenden() override {}
 
@@ -61,7 +62,8 @@ TEST_F(ListFile, SaveOpenAndTheRememberedName) {
                  "Anfang\r\n#\r\n#\r\n;; Gesamtl\xE4nge des Schnitts :  0:00:10.00\r\n");
     EXPECT_EQ(text(k.Schnittdateiname), "a.lst");
     EXPECT_FALSE(k.SchneidenKnopf->isChecked());
-    EXPECT_EQ(platform::IniFile(iniPath()).readString("Dateien", "Schnittliste", ""), file("a.lst").string());
+    EXPECT_EQ(platform::IniFile(iniPath()).readString("Dateien", "Schnittliste", ""),
+              file("a.lst").string());
 
     // Saving under a new name writes the previous name in the header.
     speichern("b.lst");
@@ -78,7 +80,8 @@ TEST_F(ListFile, SaveOpenAndTheRememberedName) {
     prompts.expect(platform::PromptKind::Open, QString(), platform::Answer::Ok,
                    QString::fromStdString(file("a.lst").string()));
     k.ListeOeffnenClick();
-    EXPECT_EQ(k.Raster.zeile(1), (video::Rasterzeile{"1", "1:00", "1:10", " 0:00:10.00", "Anfang"}));
+    EXPECT_EQ(k.Raster.zeile(1),
+              (video::Rasterzeile{"1", "1:00", "1:10", " 0:00:10.00", "Anfang"}));
     EXPECT_EQ(k.Raster.RowCount(), 16);
     EXPECT_EQ(text(k.Schnittdateiname), "a.lst");
     EXPECT_EQ(k.SaveDialog1_FileName, file("a.lst").string());
@@ -105,7 +108,8 @@ TEST_F(ListFile, FailedLoadAndSaveLeaveEverything) {
     EXPECT_EQ(prompts.failures().size(), 2u);
     EXPECT_EQ(text(k.Schnittdateiname), "a.lst");
     EXPECT_EQ(k.Alte_Schnittliste, alt);
-    EXPECT_EQ(platform::IniFile(iniPath()).readString("Dateien", "Schnittliste", ""), file("a.lst").string());
+    EXPECT_EQ(platform::IniFile(iniPath()).readString("Dateien", "Schnittliste", ""),
+              file("a.lst").string());
 }
 
 TEST_F(ListFile, CloseAsksOnlyForARealChange) {
@@ -131,10 +135,12 @@ TEST_F(ListFile, CloseAsksOnlyForARealChange) {
 
 TEST_F(ListFile, PrintRewritesTheFileAndNumbersItsLines) {
     TKameraDialog& k = fenster();
-    prompts.expectMessage(QStringLiteral("Vor dem Drucken mu\u00DF die Schnittliste abgespeichert werden"));
+    prompts.expectMessage(
+        QStringLiteral("Vor dem Drucken mu\u00DF die Schnittliste abgespeichert werden"));
     k.DruckenKnopfClick();
 
-    for (int r = 1; r <= 12; ++r) zeile(r, {"1", "0:0" + std::to_string(r % 10), "", "", "z"});
+    for (int r = 1; r <= 12; ++r)
+        zeile(r, {"1", "0:0" + std::to_string(r % 10), "", "", "z"});
     speichern("p.lst");
     const auto alt = k.Alte_Schnittliste;
     clock.advanceMs(61000);
@@ -146,12 +152,15 @@ TEST_F(ListFile, PrintRewritesTheFileAndNumbersItsLines) {
     EXPECT_EQ(inhalt.substr(0, 42), ";; p.lst Letzte Aenderung 08.12.2026 10:01");
     EXPECT_EQ(k.Alte_Schnittliste, alt) << "printing renews no comparison copy";
     ASSERT_EQ(seiten.size(), 3u);
-    const QString kopf = QString(14, QLatin1Char(' ')) + QString::fromStdString(file("p.lst").string()) +
+    const QString kopf = QString(14, QLatin1Char(' ')) +
+                         QString::fromStdString(file("p.lst").string()) +
                          QStringLiteral("   %1 Bytes, ").arg(inhalt.size());
     EXPECT_EQ(seiten[0][0], QString());
     EXPECT_TRUE(seiten[0][1].startsWith(kopf));
     EXPECT_TRUE(seiten[0][1].endsWith(QStringLiteral("    Seite 1")));
-    EXPECT_EQ(seiten[0][3], QStringLiteral("             1   ") + platform::fromCp1252(";; p.lst Letzte Aenderung 08.12.2026 10:01:01"));
+    EXPECT_EQ(seiten[0][3],
+              QStringLiteral("             1   ") +
+                  platform::fromCp1252(";; p.lst Letzte Aenderung 08.12.2026 10:01:01"));
     EXPECT_EQ(seiten[0][9], QStringLiteral("             7    0:05,  ; z"));
     EXPECT_TRUE(seiten[1][1].endsWith(QStringLiteral("    Seite 2")));
     EXPECT_EQ(seiten[1][3].left(17), QStringLiteral("             8   ")) << "numbers go on";

@@ -45,7 +45,8 @@ TEST_F(SchnittIR, LabelsAndKeyNumbers) {
     EXPECT_EQ(video::Tastennummer(6), 401);
     EXPECT_EQ(video::Tastennummer(13), 404);
     EXPECT_EQ(video::Tastennummer(-1), 404);
-    for (int c = 1; c <= 12; ++c) EXPECT_EQ(video::Code_von_Tastennummer(video::Tastennummer(c)), c);
+    for (int c = 1; c <= 12; ++c)
+        EXPECT_EQ(video::Code_von_Tastennummer(video::Tastennummer(c)), c);
     EXPECT_EQ(video::Code_von_Tastennummer(404), 13);
     EXPECT_EQ(video::Code_von_Tastennummer(999), 13);
 }
@@ -86,7 +87,8 @@ TEST_F(SchnittIR, NewFileAppendAndReadBack) {
 
     // A missing file empties the table without a message.
     video::Lies_Schnitt_IRCodes(r, datei("fehlt.cdx"));
-    for (const auto& k : r) EXPECT_EQ(k.Befehl[0], 0);
+    for (const auto& k : r)
+        EXPECT_EQ(k.Befehl[0], 0);
 }
 
 TEST_F(SchnittIR, EmptyNameWritesTheDefaultFileAnew) {
@@ -106,7 +108,8 @@ TEST_F(SchnittIR, ReadsKeyFilesUnknownKeysAndDamage) {
     const std::string keyfile =
         "  10 Top\r\n  10 Left\r\n 200 Width\r\n 200 Height\r\n  40 Knopfbreite\r\n"
         "  40 Knopfhoehe\r\n   1 obsolet\r\n  201\r\n0  Typ\r\nPlay\r\n\r\n       1  201    0\r\n"
-        "    9000  201    1\r\n       0  201    2\r\n  999\r\n2  Typ\r\nX\r\nA5\r\n       1  999    0\r\n"
+        "    9000  201    1\r\n       0  201    2\r\n  999\r\n2  Typ\r\nX\r\nA5\r\n       1  999   "
+        " 0\r\n"
         "     500  999    1\r\n   20000  999    2\r\n       0  999    3\r\n\r\n\r\n";
     Schnitt_IRTabelle t{};
     video::Lies_Schnitt_IRText(t, keyfile, "k.cdx");
@@ -119,7 +122,8 @@ TEST_F(SchnittIR, ReadsKeyFilesUnknownKeysAndDamage) {
     Schnitt_IRTabelle h{};
     h[1].Befehl[0] = 1;
     video::Lies_Schnitt_IRText(h, keyfile.substr(0, keyfile.find("  201")), "h");
-    for (const auto& k : h) EXPECT_EQ(k.Befehl[0], 0);
+    for (const auto& k : h)
+        EXPECT_EQ(k.Befehl[0], 0);
 
     // A value line without a number ends the read; what came before stays.
     Schnitt_IRTabelle d{};
@@ -130,7 +134,8 @@ TEST_F(SchnittIR, ReadsKeyFilesUnknownKeysAndDamage) {
 
     // More values than a command holds: dropped, the end mark kept.
     std::string lang = keyfile.substr(0, keyfile.find("  201")) + "  203\r\n0  Typ\r\nP\r\n\r\n";
-    for (int i = 0; i < 1000; ++i) lang += "     " + std::to_string(i + 1) + "\r\n";
+    for (int i = 0; i < 1000; ++i)
+        lang += "     " + std::to_string(i + 1) + "\r\n";
     lang += "0\r\n";
     Schnitt_IRTabelle l{};
     l[3].Befehl.fill(5);
@@ -140,14 +145,16 @@ TEST_F(SchnittIR, ReadsKeyFilesUnknownKeysAndDamage) {
 
     // An odd type sends as an IR command.
     Schnitt_IRTabelle o{};
-    video::Lies_Schnitt_IRText(o, keyfile.substr(0, keyfile.find("  201")) + "201\r\n7 Typ\r\nx\r\n\r\n1\r\n0\r\n", "o");
+    video::Lies_Schnitt_IRText(
+        o, keyfile.substr(0, keyfile.find("  201")) + "201\r\n7 Typ\r\nx\r\n\r\n1\r\n0\r\n", "o");
     EXPECT_EQ(o[1].Typ, 0);
 
     // Random damage never writes past a slot.
     std::mt19937 rng(3);
     for (int k = 0; k < 300; ++k) {
         std::string s = golden("recorder_neu.cdx");
-        for (int j = 0; j < 5; ++j) s[rng() % s.size()] = "0123456789 \r\nx-"[rng() % 15];
+        for (int j = 0; j < 5; ++j)
+            s[rng() % s.size()] = "0123456789 \r\nx-"[rng() % 15];
         Schnitt_IRTabelle f{};
         try {
             video::Lies_Schnitt_IRText(f, s, "f");
@@ -163,7 +170,8 @@ TEST_F(SchnittIR, FailedWriteLeavesTheFile) {
     const std::string name = datei("x.cdx");
     video::Schreibe_Schnitt_IRCodes(t, name, 1);
     const std::string vorher = lies(name);
-    std::filesystem::permissions(ordner, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(ordner, std::filesystem::perms::owner_read |
+                                             std::filesystem::perms::owner_exec);
     if (::access(ordner.c_str(), W_OK) != 0) {
         EXPECT_THROW(video::Schreibe_Schnitt_IRCodes(t, name, 2), EInOutError);
         EXPECT_EQ(lies(name), vorher);

@@ -31,7 +31,8 @@ Schnittraster neu() {
 }
 
 void zeile(Schnittraster& r, int row, Rasterzeile z) {
-    for (int c = 0; c < 5; ++c) r.setZelle(c, row, z[static_cast<std::size_t>(c)]);
+    for (int c = 0; c < 5; ++c)
+        r.setZelle(c, row, z[static_cast<std::size_t>(c)]);
 }
 
 // The reader's player choice as the window makes it: 1..3 only.
@@ -107,7 +108,8 @@ TEST_F(SchnittrasterT, RowCountRules) {
     EXPECT_EQ(r.RowCount(), 13) << "a last row with text gets an empty row after it";
 
     Schnittraster d = neu();
-    for (int i = 1; i < 20; ++i) d.setZelle(4, i, "c" + std::to_string(i));
+    for (int i = 1; i < 20; ++i)
+        d.setZelle(4, i, "c" + std::to_string(i));
     d.Row = 3;
     d.Zeile_loeschen();
     EXPECT_EQ(d.RowCount(), 20);
@@ -204,7 +206,8 @@ TEST_F(SchnittlisteT, ReaderTakesOddAndDamagedLines) {
         ";; x\n1:00, 1:10\n;x3\n 2:00, 2:10 ; drei\n;X 9 Zuspieler Nr.\n 3:00, 3:10\n"
         "ohne Komma ; k\n\xFC\xFF\x01, \x7F";
     video::Liste_einlesen(b, video::Zeilen_aus_Text(text), w.wahl());
-    EXPECT_EQ(b.zeile(1), (Rasterzeile{"", ":00", "1:10", "", ""})) << "the marker position is lost";
+    EXPECT_EQ(b.zeile(1), (Rasterzeile{"", ":00", "1:10", "", ""}))
+        << "the marker position is lost";
     EXPECT_EQ(b.zeile(2), (Rasterzeile{"3", "2:00", "2:10", " 0:00:10.00", "drei"}));
     EXPECT_EQ(b.zeile(3), (Rasterzeile{"3", "3:00", "3:10", " 0:00:10.00", ""}))
         << "player 9 leaves player 3";
@@ -221,7 +224,8 @@ TEST_F(SchnittlisteT, ReaderTakesOddAndDamagedLines) {
     std::mt19937 rng(7);
     for (int k = 0; k < 200; ++k) {
         std::string junk(static_cast<std::size_t>(rng() % 400), '\0');
-        for (char& c : junk) c = static_cast<char>("0123456789:.,;#xX -\r\n\xE4"[rng() % 23]);
+        for (char& c : junk)
+            c = static_cast<char>("0123456789:.,;#xX -\r\n\xE4"[rng() % 23]);
         Schnittraster f;
         video::Liste_einlesen(f, video::Zeilen_aus_Text(junk), w.wahl());
         const Zeilen out = video::Liste_erzeugen(f, "n", "d");
@@ -238,6 +242,6 @@ TEST_F(SchnittlisteT, TrailingRowsAreTrimmedByTheWriter) {
     Schnittraster leer = neu();
     const Zeilen z = video::Liste_erzeugen(leer, "", "d");
     EXPECT_EQ(leer.RowCount(), 4);
-    EXPECT_EQ(z, (Zeilen{";;  Letzte Aenderung d", "#", "#", "#",
-                         ";; Gesamtl\xE4nge des Schnitts : 0"}));
+    EXPECT_EQ(
+        z, (Zeilen{";;  Letzte Aenderung d", "#", "#", "#", ";; Gesamtl\xE4nge des Schnitts : 0"}));
 }

@@ -9,9 +9,9 @@
 #include "engine/ControlL.h"
 #include "engine/EditLine.h"
 #include "engine/Panasonic.h"
+#include "platform/Codepage_qt.h"
 #include "sim/ControlLDeck.h"
 #include "sim/PanasonicDeck.h"
-#include "platform/Codepage_qt.h"
 #include "video/Kamera_qt.h"
 
 #include <QComboBox>
@@ -39,7 +39,9 @@ protected:
         writeCompleteSettings();
     }
     ~VideoFixture() override {
-        if (kamera) platform::WindowTracker::instance().unregisterWindow(static_cast<QWidget*>(kamera.get()));
+        if (kamera)
+            platform::WindowTracker::instance().unregisterWindow(
+                static_cast<QWidget*>(kamera.get()));
         kamera.reset();
     }
 
@@ -88,7 +90,8 @@ protected:
     }
 
     void zeile(int r, std::array<std::string, 5> z) {
-        for (int c = 0; c < 5; ++c) kamera->Raster.setZelle(c, r, z[static_cast<std::size_t>(c)]);
+        for (int c = 0; c < 5; ++c)
+            kamera->Raster.setZelle(c, r, z[static_cast<std::size_t>(c)]);
     }
 
     static std::string text(const QLineEdit* e) { return platform::toCp1252(e->text()); }

@@ -35,7 +35,8 @@ TEST_F(Window, FirstStartWithoutVideoSettings) {
         EXPECT_EQ(k.CountBox[static_cast<std::size_t>(b)]->ComboBox1->currentIndex(), -1);
     }
     // Box 4 has no learnt command: all its buttons are off.
-    for (int n = 1; n <= 12; ++n) EXPECT_FALSE(k.CountBox[4]->SpeedButton[static_cast<std::size_t>(n)]->isEnabled());
+    for (int n = 1; n <= 12; ++n)
+        EXPECT_FALSE(k.CountBox[4]->SpeedButton[static_cast<std::size_t>(n)]->isEnabled());
     EXPECT_TRUE(k.Parameter->Cue_vor->isChecked());
     EXPECT_FALSE(k.Parameter->Pause_bei_CutIn->isChecked());
     EXPECT_EQ(k.Parameter->SpulWert->text(), QStringLiteral("2:00.00"));
@@ -129,7 +130,8 @@ TEST_F(Window, ResizeLaysOutBoxesCommentColumnAndCaptions) {
     EXPECT_EQ(k.CountBox[1]->Zaehler->text(), QStringLiteral("1000"));
     EXPECT_EQ(k.CountBox[2]->Zaehler->text(), QStringLiteral("600"));
     int summe = 0;
-    for (int c = 0; c <= 3; ++c) summe += k.StringGrid1->columnWidth(c);
+    for (int c = 0; c <= 3; ++c)
+        summe += k.StringGrid1->columnWidth(c);
     EXPECT_EQ(k.StringGrid1->columnWidth(4), k.Schnittpanel->width() - summe - 30);
     EXPECT_EQ(k.ToolBar2->toolButtonStyle(), Qt::ToolButtonTextOnly);
 
@@ -147,7 +149,8 @@ TEST_F(Window, ResizeLaysOutBoxesCommentColumnAndCaptions) {
 
 TEST_F(Window, StoredListIsLoadedAtTheFirstActivation) {
     writeFile(file("schnitt.lst"), ";; x\r\n;X 2 Zuspieler Nr.\r\n 0:10, 0:20 ; eins\r\n");
-    platform::IniFile(iniPath()).writeString("Dateien", "Schnittliste", file("schnitt.lst").string());
+    platform::IniFile(iniPath()).writeString("Dateien", "Schnittliste",
+                                             file("schnitt.lst").string());
     TKameraDialog& k = makeKamera();
     activateBoth();
     EXPECT_EQ(k.Schnittdateiname->text(), QStringLiteral("schnitt.lst"));
