@@ -29,6 +29,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPrinter>
 #include <QRadioButton>
 #include <QScreen>
@@ -91,6 +92,25 @@ QLineEdit* feld(QToolBar* bar, const char* name, const QString& hint, int width)
     bar->addWidget(e);
     return e;
 }
+
+class RechtsklickFilter final : public QObject {
+public:
+    RechtsklickFilter(std::function<void(const QPoint&)> f, QObject* parent)
+        : QObject(parent), f_(std::move(f)) {}
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick) {
+            auto* m = static_cast<QMouseEvent*>(e);
+            if (m->button() == Qt::RightButton) {
+                if (e->type() == QEvent::MouseButtonPress) f_(m->globalPosition().toPoint());
+                return true;
+            }
+        }
+        return QObject::eventFilter(o, e);
+    }
+
+private:
+    std::function<void(const QPoint&)> f_;
+};
 
 } // namespace
 
@@ -225,7 +245,6 @@ void TKameraDialog::buildForm() {
     for (int c = 0; c < 5; ++c)
         StringGrid1->setColumnWidth(c, breiten[c]);
     StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    StringGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
     sp->addWidget(StringGrid1);
     mitteLayout->addWidget(Schnittpanel, 1);
     haupt->addWidget(mitte, 1);
@@ -299,9 +318,10 @@ void TKameraDialog::buildForm() {
     });
     connect(StringGrid1, &QTableWidget::cellClicked, this,
             [this](int, int) { platform::guarded([this] { StringGrid1Click(); }); });
-    connect(StringGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
-        PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(p));
-    });
+    // The right button opens the command menu and leaves the current cell
+    // where it was, so the menu acts on that cell.
+    StringGrid1->viewport()->installEventFilter(new RechtsklickFilter(
+        [this](const QPoint& global) { PopupMenu1->popup(global); }, StringGrid1));
     // Alt with an arrow steps rows or frames; no control sees the arrow.
     auto* runter = new QAction(this);
     runter->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Down));

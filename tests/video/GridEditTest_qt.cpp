@@ -161,5 +161,15 @@ TEST_F(GridEdit, InsertEndsTheRunAndTableFollowsTheData) {
     EXPECT_EQ(k.Raster.Row, 6);
     EXPECT_EQ(k.Raster.Col, 2);
     EXPECT_EQ(k.StringGrid1->item(0, 1)->text(), QStringLiteral("Start (Befehl)"));
+
+    // A right click opens the commands and keeps the current cell.
+    k.show();
+    const QRect zelle = k.StringGrid1->visualRect(k.StringGrid1->model()->index(2, 1));
+    QTest::mouseClick(k.StringGrid1->viewport(), Qt::RightButton, {}, zelle.center());
+    EXPECT_TRUE(k.PopupMenu1->isVisible());
+    EXPECT_EQ(k.Raster.Row, 6);
+    EXPECT_EQ(k.Raster.Col, 2);
+    k.PopupMenu1->hide();
+    k.hide();
     EXPECT_FALSE(k.StringGrid1->item(0, 1)->flags() & Qt::ItemIsEditable);
 }
