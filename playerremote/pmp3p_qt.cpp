@@ -424,7 +424,10 @@ void TForm1::BitsClick() {
 
 void TForm1::ComPort1RxChar() {
     // Runs on the port's event thread: the timer is started by the GUI thread.
-    QMetaObject::invokeMethod(this, [this] { Timer1->start(); }, Qt::QueuedConnection);
+    // Starting a running timer would restart its period, and batches come
+    // faster than it: only a stopped timer is started.
+    QMetaObject::invokeMethod(
+        this, [this] { if (!Timer1->isActive()) Timer1->start(); }, Qt::QueuedConnection);
     try {
         const std::int64_t stamp = Zaehler();
         std::array<std::uint8_t, kLeseGroesse> buf;
