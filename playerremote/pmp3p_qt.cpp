@@ -561,8 +561,12 @@ void TForm1::FB_Datei_Laden() {
     }
     Auswertung.Bereit = true;
     Faecher_Laden(*FB_Ini, Auswertung.Faecher);
-    setWidth(Programm_Ini->readInteger("Einstellungen", "Width", Width()));
-    setHeight(Programm_Ini->readInteger("Einstellungen", "Height", Height()));
+    // Both are read before either is set: setting the width writes the
+    // current height.
+    const std::int32_t w = Programm_Ini->readInteger("Einstellungen", "Width", Width());
+    const std::int32_t h = Programm_Ini->readInteger("Einstellungen", "Height", Height());
+    setWidth(w);
+    setHeight(h);
     if (portFehler) std::rethrow_exception(portFehler);
 }
 
