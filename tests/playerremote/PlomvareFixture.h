@@ -49,17 +49,17 @@ protected:
         WAInt::setPlayer(nullptr);
     }
 
-    pmp3p::TForm1& start(QStringList args = {}) {
+    pmp3p::TForm1& start(QStringList args = {}, bool ohnePort = true) {
         form.reset();
         pmp3p::TForm1Options o;
         o.programFile = folder / "Plomvare";
         o.arguments = std::move(args);
-        o.ohnePort = true;
+        o.ohnePort = ohnePort;
         o.registers = [this](std::uint16_t, CPort::TCustomComPort&) {
             return std::make_unique<ForwardRegisters>(&writes);
         };
         form = std::make_unique<pmp3p::TForm1>(std::move(o));
-        form->Zaehler = [this] { return jetzt; };
+        if (ohnePort) form->Zaehler = [this] { return jetzt; };
         closed = false;
         QObject::connect(form.get(), &pmp3p::TForm1::closed, [this] { closed = true; });
         return *form;
