@@ -226,6 +226,12 @@ void TForm1::buildMenus() {
     Info1 = act(Hilfe1, QStringLiteral("Info"), "Info1", &TForm1::Info1Click);
 }
 
+platform::IniFile& TForm1::fbIni() {
+    // A start that failed before the remote file was opened leaves none.
+    if (!FB_Ini) throw EInOutError("Keine Fernsteuerdatei ge\xF6" "ffnet");
+    return *FB_Ini;
+}
+
 std::string TForm1::programmOrdner() const {
     std::string dir = options_.programFile.parent_path().string();
     if (!dir.empty() && dir.back() != '/') dir += '/';
@@ -392,7 +398,7 @@ void TForm1::COpenClick() {
 
 void TForm1::SetBaudClick() {
     Periodenlaenge = StrToInt(Edit1->text());
-    FB_Ini->writeInteger("Einstellungen", "Periodenlaenge", Periodenlaenge);
+    fbIni().writeInteger("Einstellungen", "Periodenlaenge", Periodenlaenge);
     const Bitrate b = berechneBitrate(StrToInt(Edit1->text()));
     Label2->setText(QString::number(b.Teiler));
     ComPort1.setBaudRate(b.BaudRate);
@@ -416,7 +422,7 @@ void TForm1::setBitsIndex(std::int32_t index) {
 }
 
 void TForm1::BitsClick() {
-    FB_Ini->writeInteger("Einstellungen", "Anzahl_Bits", bitsIndex_ + 5);
+    fbIni().writeInteger("Einstellungen", "Anzahl_Bits", bitsIndex_ + 5);
     SetBaudClick();
 }
 
@@ -537,7 +543,7 @@ void TForm1::PlayClick(TTagButton* sender) {
 }
 
 void TForm1::Befehle_Speichern() {
-    pmp3p::Befehle_Speichern(*FB_Ini, Auswertung.Faecher);
+    pmp3p::Befehle_Speichern(fbIni(), Auswertung.Faecher);
 }
 
 void TForm1::FB_Datei_Laden() {
@@ -602,7 +608,7 @@ void TForm1::Speichern1Click() {
 }
 
 void TForm1::Initialisiere1Click() {
-    Faecher_Loeschen(*FB_Ini, Auswertung.Faecher);
+    Faecher_Loeschen(fbIni(), Auswertung.Faecher);
 }
 
 } // namespace pmp3p

@@ -190,6 +190,7 @@ private:
     void buildComponents();
     void buildMenus();
     std::string programmOrdner() const;
+    platform::IniFile& fbIni();
 
     TForm1Options options_;
     std::int32_t bitsIndex_ = 3;

@@ -63,6 +63,13 @@ TEST_F(ReceiverPty, BurstsArriveThroughThePortAndAreEvaluated) {
     EXPECT_TRUE(waitFor([&] { return !f.Timer1->isActive(); }));
     EXPECT_GT(f.Auswertung.Auswertungen, 0);
     EXPECT_EQ(f.Auswertung.Empfang.count(), 0);
+
+    // Without register access the open device takes the exact rate.
+    pmp3p::DeviceRegisters d(f.ComPort1, 0x2F8);
+    pmp3p::schreibeEmpfaengerRegister(d, 0x2F8, 3, 69);
+    EXPECT_TRUE(f.ComPort1.Connected());
+    EXPECT_EQ(f.ComPort1.BaudRate(), CPort::brCustom);
+    EXPECT_EQ(f.ComPort1.CustomBaudRate(), 1669);
 }
 
 TEST_F(ReceiverPty, PortClosesAndReopensWhileCharactersArrive) {

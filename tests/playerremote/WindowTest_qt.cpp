@@ -13,6 +13,9 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 
+#include <cerrno>
+#include <cstring>
+
 using W = pmp3p::RecordingRegisters::Write;
 
 namespace {
@@ -108,6 +111,19 @@ TEST_F(Window, SettingsAndCommandLineAtStart) {
     writeBytes(folder / "other.mpx", "[Einstellungen]\r\nAnzahl_Bits=12\r\n");
     auto& k = start({QString::fromStdString(other)});
     EXPECT_EQ(k.BitsIndex(), 3);
+}
+
+TEST_F(Window, AFailedStartLeavesAWindowThatReportsInsteadOfCrashing) {
+    // The settings file cannot be written in a folder that does not exist.
+    folder /= "missing";
+    prompts.expectError(QString::fromStdString("Die Datei " + ini().string() +
+                                               " kann nicht gespeichert werden: " + std::strerror(ENOENT)));
+    auto& f = start();
+    EXPECT_EQ(f.FB_Ini, nullptr);
+    prompts.expectError(QStringLiteral("Keine Fernsteuerdatei geöffnet"));
+    f.SetBaud->click();
+    prompts.expectError(QStringLiteral("Keine Fernsteuerdatei geöffnet"));
+    f.Initialisiere1->trigger();
 }
 
 TEST_F(Window, EveryResizeWritesWidthAndHeight) {
