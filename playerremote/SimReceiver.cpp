@@ -11,7 +11,9 @@
 namespace pmp3p {
 
 SimReceiver::SimReceiver() {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    // Non-blocking: with the port closed for long a full terminal drops
+    // characters instead of stalling the sender (and its join).
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (master_ < 0) throw std::runtime_error("no pseudo-terminal");
     char name[128];
     if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 || ::ptsname_r(master_, name, sizeof name) != 0) {
