@@ -56,7 +56,8 @@ std::vector<Batch> burst(std::mt19937& rng, std::int64_t start, const Frame& f, 
     std::vector<Batch> out;
     std::int64_t t = start;
     for (int n = 0; n < frames; ++n) {
-        if (n > 0) t += static_cast<std::int64_t>(static_cast<double>(frameGap) * (1.0 + 0.2 * u(rng)));
+        if (n > 0)
+            t += static_cast<std::int64_t>(static_cast<double>(frameGap) * (1.0 + 0.2 * u(rng)));
         for (std::size_t i = 0; i < f.size(); ++i) {
             if (i > 0) {
                 if (p(rng) < grouping) {
@@ -125,43 +126,46 @@ int main() {
     const int kBursts = 1000;
     // Frames 45 ms apart as learnt, and frames only three characters apart.
     for (std::int64_t frameGap : {kFrame, 3 * kZeichen})
-    for (double jitter : {0.0, 0.25, 0.5, 0.9}) {
-        for (double grouping : {0.0, 0.3}) {
-            int richtig = 0, falsch = 0, verpasst = 0;
-            std::vector<double> latenz;
-            for (int i = 0; i < kBursts; ++i) {
-                const int k = key(rng);
-                h.klicks.clear();
-                const std::int64_t start = t + phase(rng);
-                const std::int64_t at =
-                    play(e, h, burst(rng, start, keys[static_cast<std::size_t>(k)], frames(rng), jitter, grouping, frameGap), next);
-                t = next + 2000000;
-                if (h.klicks.empty()) {
-                    ++verpasst;
-                } else if (h.klicks.front() == k) {
-                    ++richtig;
-                    latenz.push_back(static_cast<double>(at - start) / kTicksPerMs);
-                } else {
-                    ++falsch;
+        for (double jitter : {0.0, 0.25, 0.5, 0.9}) {
+            for (double grouping : {0.0, 0.3}) {
+                int richtig = 0, falsch = 0, verpasst = 0;
+                std::vector<double> latenz;
+                for (int i = 0; i < kBursts; ++i) {
+                    const int k = key(rng);
+                    h.klicks.clear();
+                    const std::int64_t start = t + phase(rng);
+                    const std::int64_t at =
+                        play(e, h,
+                             burst(rng, start, keys[static_cast<std::size_t>(k)], frames(rng),
+                                   jitter, grouping, frameGap),
+                             next);
+                    t = next + 2000000;
+                    if (h.klicks.empty()) {
+                        ++verpasst;
+                    } else if (h.klicks.front() == k) {
+                        ++richtig;
+                        latenz.push_back(static_cast<double>(at - start) / kTicksPerMs);
+                    } else {
+                        ++falsch;
+                    }
                 }
+                char name[80];
+                std::snprintf(name, sizeof name, "framegap%dms_jitter%02d_grouping%02d",
+                              static_cast<int>(static_cast<double>(frameGap) / kTicksPerMs + 0.5),
+                              static_cast<int>(jitter * 100), static_cast<int>(grouping * 100));
+                double mean = 0, max = 0;
+                for (double l : latenz) {
+                    mean += l;
+                    max = std::max(max, l);
+                }
+                if (!latenz.empty()) mean /= static_cast<double>(latenz.size());
+                std::printf("recognition_rate_%s: %.1f %%\n", name, 100.0 * richtig / kBursts);
+                std::printf("wrong_command_%s: %d count\n", name, falsch);
+                std::printf("missed_%s: %d count\n", name, verpasst);
+                std::printf("latency_mean_%s: %.1f ms\n", name, mean);
+                std::printf("latency_max_%s: %.1f ms\n", name, max);
             }
-            char name[80];
-            std::snprintf(name, sizeof name, "framegap%dms_jitter%02d_grouping%02d",
-                          static_cast<int>(static_cast<double>(frameGap) / kTicksPerMs + 0.5),
-                          static_cast<int>(jitter * 100), static_cast<int>(grouping * 100));
-            double mean = 0, max = 0;
-            for (double l : latenz) {
-                mean += l;
-                max = std::max(max, l);
-            }
-            if (!latenz.empty()) mean /= static_cast<double>(latenz.size());
-            std::printf("recognition_rate_%s: %.1f %%\n", name, 100.0 * richtig / kBursts);
-            std::printf("wrong_command_%s: %d count\n", name, falsch);
-            std::printf("missed_%s: %d count\n", name, verpasst);
-            std::printf("latency_mean_%s: %.1f ms\n", name, mean);
-            std::printf("latency_max_%s: %.1f ms\n", name, max);
         }
-    }
 
     // One evaluation tick over a full window of 350 positions against 30
     // slots that all pass the gap test.
@@ -189,7 +193,8 @@ int main() {
         }
         const auto a = std::chrono::steady_clock::now();
         full.tick(now + 350 * 200, quiet);
-        total += std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - a).count();
+        total +=
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - a).count();
     }
     std::printf("tick_cost_full_window: %.1f us\n", total / kRuns);
     return 0;

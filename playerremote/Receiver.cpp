@@ -51,7 +51,8 @@ std::uint8_t wortlaengenCode(std::int32_t bitsIndex) {
 void schreibeEmpfaengerRegister(ReceiverRegisters& regs, std::uint16_t basis, std::uint8_t code,
                                 std::uint32_t teiler) {
     if (teiler > 255) throw ERangeError("Bereichsfehler: SIO Teiler " + std::to_string(teiler));
-    regs.Port_Schreiben(static_cast<std::uint16_t>(basis + 3), static_cast<std::uint8_t>(code | 0x80));
+    regs.Port_Schreiben(static_cast<std::uint16_t>(basis + 3),
+                        static_cast<std::uint8_t>(code | 0x80));
     regs.Port_Schreiben(basis, static_cast<std::uint8_t>(teiler));
     regs.Port_Schreiben(static_cast<std::uint16_t>(basis + 3), code);
     regs.Port_Schreiben(static_cast<std::uint16_t>(basis + 1), 5);

@@ -88,7 +88,10 @@ std::string Erkennung::lerne(std::int32_t tag, const std::string& caption) {
             }
         if (gleich) {
             f = Lern_Kandidat;
-            return text + "\rBefehl \xFC" "berschrieben, Fachnr. " + zahl(s);
+            return text +
+                   "\rBefehl \xFC"
+                   "berschrieben, Fachnr. " +
+                   zahl(s);
         }
     }
     for (int s = 1; s <= kFaecher; ++s) {
@@ -134,9 +137,10 @@ void Erkennung::burstEnde(RemoteHost& host) {
     if (host.anzeige()) {
         if (Gefeuertes_Fach != 0) {
             const std::int32_t befehl = fach(Gefeuertes_Fach)[2];
-            const std::string name = befehl >= 1 && befehl <= 9
-                                         ? std::string("-") + Befehlsnamen[static_cast<std::size_t>(befehl)]
-                                         : std::string("-undefiniert");
+            const std::string name =
+                befehl >= 1 && befehl <= 9
+                    ? std::string("-") + Befehlsnamen[static_cast<std::size_t>(befehl)]
+                    : std::string("-undefiniert");
             host.memo2Zeile(" ");
             host.memo2Zeile(" - gefeuert ! -  Befehl " + zahl(befehl) + name + "    Fach  " +
                             zahl(Gefeuertes_Fach));
@@ -189,8 +193,12 @@ void Erkennung::stopZaehlen(std::int64_t now, RemoteHost& host) {
 
 void Erkennung::auswerten(const ReceiveBuffer::Snapshot& snap, RemoteHost& host) {
     const std::int32_t count = snap.count;
-    const auto byteAt = [&](long long k) -> std::int32_t { return tabelle(snap.bytes, k, "Zeichen_Puffer"); };
-    const auto gapAt = [&](long long k) -> std::int64_t { return tabelle(snap.gaps, k, "Pausen_Puffer"); };
+    const auto byteAt = [&](long long k) -> std::int32_t {
+        return tabelle(snap.bytes, k, "Zeichen_Puffer");
+    };
+    const auto gapAt = [&](long long k) -> std::int64_t {
+        return tabelle(snap.gaps, k, "Pausen_Puffer");
+    };
     const bool anzeige = host.anzeige();
 
     Dump_Summe += count;
@@ -228,12 +236,15 @@ void Erkennung::auswerten(const ReceiveBuffer::Snapshot& snap, RemoteHost& host)
         host.memo2Leeren();
         if (host.lernmodus()) {
             host.memo2Zeile("           **** Lernmodus ! ****");
-            host.memo2Zeile("- Den erkannten Befehl per Knopfdruck auf Taste \xFC" "bertragen");
+            host.memo2Zeile("- Den erkannten Befehl per Knopfdruck auf Taste \xFC"
+                            "bertragen");
             host.memo2Zeile("- Lernmodus verlassen mit \"Einstellungen/Lernen\" ");
             host.memo2Zeile("");
         }
         host.memo2Zeile(zahl(count) + " Zeichen erkannt");
-        host.memo2Zeile(zahl(Pausenschwelle) + " ca. 2 *  Mittelwert Verz\xF6" "gerung (" +
+        host.memo2Zeile(zahl(Pausenschwelle) +
+                        " ca. 2 *  Mittelwert Verz\xF6"
+                        "gerung (" +
                         zahl(summe32) + " / " + zahl(anzahl == 0 ? -1 : anzahl) + " )");
         std::string zeile;
         const std::int32_t bis = std::min(kVergleichsGrenze, count);

@@ -20,9 +20,9 @@ constexpr int kFaecher = 30;
 using TFaecher = std::array<Befehl_Slot, kFaecher + 1>;
 
 constexpr int kPufferGroesse = 1500;
-constexpr int kAnnahmeGrenze = 666;          // batches are taken only below this count
-constexpr int kLeseGroesse = 2900;           // bytes read per batch
-constexpr std::int64_t kBurstEnde = 333334;  // counter ticks of silence
+constexpr int kAnnahmeGrenze = 666;         // batches are taken only below this count
+constexpr int kLeseGroesse = 2900;          // bytes read per batch
+constexpr std::int64_t kBurstEnde = 333334; // counter ticks of silence
 constexpr std::int64_t kStopFenster = 10000000;
 constexpr int kVergleichsGrenze = 350;
 

@@ -16,7 +16,8 @@ SimReceiver::SimReceiver() {
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (master_ < 0) throw std::runtime_error("no pseudo-terminal");
     char name[128];
-    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 || ::ptsname_r(master_, name, sizeof name) != 0) {
+    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
+        ::ptsname_r(master_, name, sizeof name) != 0) {
         ::close(master_);
         throw std::runtime_error("no pseudo-terminal");
     }

@@ -23,7 +23,8 @@ RecordingPlayer& recorder() {
 Player* current = nullptr;
 } // namespace
 
-MprisPlayer::MprisPlayer(QDBusConnection bus, int timeoutMs) : bus_(std::move(bus)), timeoutMs_(timeoutMs) {}
+MprisPlayer::MprisPlayer(QDBusConnection bus, int timeoutMs)
+    : bus_(std::move(bus)), timeoutMs_(timeoutMs) {}
 
 QString MprisPlayer::WA_Finden() {
     Player_Fenster.clear();
@@ -43,7 +44,8 @@ QString MprisPlayer::WA_Finden() {
     return Player_Fenster;
 }
 
-void MprisPlayer::call(const QString& interface, const QString& method, const QList<QVariant>& args) {
+void MprisPlayer::call(const QString& interface, const QString& method,
+                       const QList<QVariant>& args) {
     QDBusMessage m = QDBusMessage::createMethodCall(Player_Fenster, kPath, interface, method);
     m.setArguments(args);
     // Sent, not posted: the caller waits until the player has handled it.
@@ -51,7 +53,8 @@ void MprisPlayer::call(const QString& interface, const QString& method, const QL
 }
 
 void MprisPlayer::changeVolume(double delta) {
-    QDBusMessage get = QDBusMessage::createMethodCall(Player_Fenster, kPath, kProperties, QStringLiteral("Get"));
+    QDBusMessage get =
+        QDBusMessage::createMethodCall(Player_Fenster, kPath, kProperties, QStringLiteral("Get"));
     get.setArguments({kPlayerIface, QStringLiteral("Volume")});
     const QDBusReply<QDBusVariant> reply = bus_.call(get, QDBus::Block, timeoutMs_);
     if (!reply.isValid()) return;
@@ -66,16 +69,35 @@ void MprisPlayer::changeVolume(double delta) {
 void MprisPlayer::befehl(std::int32_t identifier) {
     if (WA_Finden().isEmpty()) return;
     switch (identifier) {
-    case kZurueck: call(kPlayerIface, QStringLiteral("Previous")); break;
-    case kPlay: call(kPlayerIface, QStringLiteral("Play")); break;
-    case kPause: call(kPlayerIface, QStringLiteral("Pause")); break;
-    case kStop: call(kPlayerIface, QStringLiteral("Stop")); break;
-    case kWeiter: call(kPlayerIface, QStringLiteral("Next")); break;
-    case kLauter: changeVolume(kVolumeStep); break;
-    case kLeiser: changeVolume(-kVolumeStep); break;
-    case kVor5: call(kPlayerIface, QStringLiteral("Seek"), {QVariant::fromValue(kSeekUs)}); break;
-    case kZurueck5: call(kPlayerIface, QStringLiteral("Seek"), {QVariant::fromValue(-kSeekUs)}); break;
-    default: break; // the player ignores what it does not know
+    case kZurueck:
+        call(kPlayerIface, QStringLiteral("Previous"));
+        break;
+    case kPlay:
+        call(kPlayerIface, QStringLiteral("Play"));
+        break;
+    case kPause:
+        call(kPlayerIface, QStringLiteral("Pause"));
+        break;
+    case kStop:
+        call(kPlayerIface, QStringLiteral("Stop"));
+        break;
+    case kWeiter:
+        call(kPlayerIface, QStringLiteral("Next"));
+        break;
+    case kLauter:
+        changeVolume(kVolumeStep);
+        break;
+    case kLeiser:
+        changeVolume(-kVolumeStep);
+        break;
+    case kVor5:
+        call(kPlayerIface, QStringLiteral("Seek"), {QVariant::fromValue(kSeekUs)});
+        break;
+    case kZurueck5:
+        call(kPlayerIface, QStringLiteral("Seek"), {QVariant::fromValue(-kSeekUs)});
+        break;
+    default:
+        break; // the player ignores what it does not know
     }
 }
 

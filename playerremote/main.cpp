@@ -1,14 +1,14 @@
 // Plomvare: the main window and the message loop until it closes. Without
 // the receiver's hardware the ports are a simulated receiver with a small
 // remote of its own.
-#include "playerremote/SimReceiver.h"
-#include "playerremote/SimRemote_qt.h"
-#include "playerremote/WAInt_qt.h"
-#include "playerremote/pmp3p_qt.h"
 #include "platform/Platform.h"
 #include "platform/PortIo.h"
 #include "platform/SerialDevice.h"
 #include "platform/System_qt.h"
+#include "playerremote/SimReceiver.h"
+#include "playerremote/SimRemote_qt.h"
+#include "playerremote/WAInt_qt.h"
+#include "playerremote/pmp3p_qt.h"
 
 #include <QApplication>
 #include <QFile>
@@ -50,7 +50,8 @@ int main(int argc, char** argv) {
     options.arguments = app.arguments().mid(1);
     if (alleSimuliert)
         options.registers = [](std::uint16_t basis, CPort::TCustomComPort& port) {
-            return std::unique_ptr<pmp3p::ReceiverRegisters>(new pmp3p::DeviceRegisters(port, basis));
+            return std::unique_ptr<pmp3p::ReceiverRegisters>(
+                new pmp3p::DeviceRegisters(port, basis));
         };
 
     std::unique_ptr<pmp3p::SimRemote> remote;

@@ -1,7 +1,5 @@
 #include "playerremote/pmp3p_qt.h"
 
-#include "playerremote/RemoteFile.h"
-#include "playerremote/WAInt_qt.h"
 #include "platform/Codepage_qt.h"
 #include "platform/Errors.h"
 #include "platform/Guard_qt.h"
@@ -10,13 +8,15 @@
 #include "platform/Prompts_qt.h"
 #include "platform/ScopeExit.h"
 #include "platform/System.h"
+#include "playerremote/RemoteFile.h"
+#include "playerremote/WAInt_qt.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -101,21 +101,25 @@ void TForm1::buildComponents() {
     QFont font(QStringLiteral("MS Sans Serif"));
     setFont(font);
 
-    const char* captions[] = {"", "Back", "Play", "Pause", "Stop", "Next", "VolPlus", "VolMinus", "Forward5", "Back5"};
-    const char* names[] = {"", "Back", "Play", "Pause", "Stop", "Next", "VolPlus", "VolMinus", "BForward5", "Back5"};
+    const char* captions[] = {"",     "Back",    "Play",     "Pause",    "Stop",
+                              "Next", "VolPlus", "VolMinus", "Forward5", "Back5"};
+    const char* names[] = {"",     "Back",    "Play",     "Pause",     "Stop",
+                           "Next", "VolPlus", "VolMinus", "BForward5", "Back5"};
     for (int i = 1; i <= 9; ++i) {
         auto* b = new TTagButton(QString::fromLatin1(captions[i]), i, c);
         b->setObjectName(QString::fromLatin1(names[i]));
         const int row = i <= 5 ? 0 : 1;
         const int col = i <= 5 ? i - 1 : i - 6;
         b->setGeometry(8 + col * 64, 8 + row * 30, 60, 25);
-        connect(b, &QPushButton::clicked, this, [this, b] { platform::guarded([&] { PlayClick(b); }); });
+        connect(b, &QPushButton::clicked, this,
+                [this, b] { platform::guarded([&] { PlayClick(b); }); });
         Knopf[static_cast<std::size_t>(i)] = b;
     }
     EndeButton = new QPushButton(QStringLiteral("Ende"), c);
     EndeButton->setObjectName(QStringLiteral("EndeButton"));
     EndeButton->setGeometry(264, 38, 60, 25);
-    connect(EndeButton, &QPushButton::clicked, this, [this] { platform::guarded([&] { Ende1Click(); }); });
+    connect(EndeButton, &QPushButton::clicked, this,
+            [this] { platform::guarded([&] { Ende1Click(); }); });
 
     Edit1 = new QLineEdit(QStringLiteral("600"), c);
     Edit1->setObjectName(QStringLiteral("Edit1"));
@@ -132,12 +136,14 @@ void TForm1::buildComponents() {
     SetBaud = new QPushButton(QStringLiteral("SetBaud"), c);
     SetBaud->setObjectName(QStringLiteral("SetBaud"));
     SetBaud->setGeometry(8, 98, 60, 25);
-    connect(SetBaud, &QPushButton::clicked, this, [this] { platform::guarded([&] { SetBaudClick(); }); });
+    connect(SetBaud, &QPushButton::clicked, this,
+            [this] { platform::guarded([&] { SetBaudClick(); }); });
     COpen = new QPushButton(QStringLiteral("COpen"), c);
     COpen->setObjectName(QStringLiteral("COpen"));
     COpen->setGeometry(72, 98, 60, 25);
     COpen->setVisible(false);
-    connect(COpen, &QPushButton::clicked, this, [this] { platform::guarded([&] { COpenClick(); }); });
+    connect(COpen, &QPushButton::clicked, this,
+            [this] { platform::guarded([&] { COpenClick(); }); });
 
     Bits = new QGroupBox(QStringLiteral("Bits"), c);
     Bits->setObjectName(QStringLiteral("Bits"));
@@ -146,9 +152,8 @@ void TForm1::buildComponents() {
         auto* r = new QRadioButton(QString::number(i + 5), Bits);
         r->setGeometry(8 + i * 40, 18, 36, 20);
         r->setAutoExclusive(false);
-        connect(r, &QRadioButton::clicked, this, [this, i] {
-            platform::guarded([&] { setBitsIndex(i); });
-        });
+        connect(r, &QRadioButton::clicked, this,
+                [this, i] { platform::guarded([&] { setBitsIndex(i); }); });
         BitsItems[static_cast<std::size_t>(i)] = r;
     }
     BitsItems[3]->setChecked(true);
@@ -157,7 +162,8 @@ void TForm1::buildComponents() {
     Anzeige->setObjectName(QStringLiteral("Anzeige"));
     Anzeige->setGeometry(340, 54, 80, 20);
     Anzeige->setChecked(true);
-    connect(Anzeige, &QCheckBox::clicked, this, [this] { platform::guarded([&] { AnzeigeClick(); }); });
+    connect(Anzeige, &QCheckBox::clicked, this,
+            [this] { platform::guarded([&] { AnzeigeClick(); }); });
     Label1 = new QLabel(c);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(430, 54, 80, 20);
@@ -188,7 +194,8 @@ void TForm1::buildMenus() {
     auto act = [this](QMenu* menu, const QString& text, const char* name, auto handler) {
         QAction* a = menu->addAction(text);
         a->setObjectName(QString::fromLatin1(name));
-        connect(a, &QAction::triggered, this, [this, handler] { platform::guarded([&] { (this->*handler)(); }); });
+        connect(a, &QAction::triggered, this,
+                [this, handler] { platform::guarded([&] { (this->*handler)(); }); });
         return a;
     };
     Datei1 = menuBar()->addMenu(QStringLiteral("Datei"));
@@ -201,13 +208,15 @@ void TForm1::buildMenus() {
     Lernen2 = act(Einstellungen1, QStringLiteral("Lernen"), "Lernen2", &TForm1::Lernen2Click);
     Lernen2->setCheckable(true);
     Einstellungen1->addSeparator();
-    Initialisiere1 = act(Einstellungen1, QStringLiteral("Initialisiere"), "Initialisiere1", &TForm1::Initialisiere1Click);
+    Initialisiere1 = act(Einstellungen1, QStringLiteral("Initialisiere"), "Initialisiere1",
+                         &TForm1::Initialisiere1Click);
     Einstellungen1->addSeparator();
     for (int n = 1; n <= 3; ++n) {
         QAction* a = Einstellungen1->addAction(QStringLiteral("COM %1").arg(n));
         a->setObjectName(QStringLiteral("COM%11").arg(n));
         a->setCheckable(true);
-        connect(a, &QAction::triggered, this, [this, n] { platform::guarded([&] { COM11Click(n); }); });
+        connect(a, &QAction::triggered, this,
+                [this, n] { platform::guarded([&] { COM11Click(n); }); });
         COM[static_cast<std::size_t>(n)] = a;
     }
     Einstellungen1->addSeparator();
@@ -219,16 +228,20 @@ void TForm1::buildMenus() {
     ShutdownperStop1->setVisible(false);
 
     Hilfe1 = menuBar()->addMenu(QStringLiteral("?"));
-    PlomvareHomepage1 = act(Hilfe1, QStringLiteral("Plomvare Homepage"), "PlomvareHomepage1", &TForm1::PlomvareHomepage1Click);
-    Beschreibung1 = act(Hilfe1, QStringLiteral("Beschreibung"), "Beschreibung1", &TForm1::Beschreibung1Click);
-    Bedienungsanleitung1 = act(Hilfe1, QStringLiteral("Bedienungsanleitung"), "Bedienungsanleitung1",
-                               &TForm1::Bedienungsanleitung1Click);
+    PlomvareHomepage1 = act(Hilfe1, QStringLiteral("Plomvare Homepage"), "PlomvareHomepage1",
+                            &TForm1::PlomvareHomepage1Click);
+    Beschreibung1 =
+        act(Hilfe1, QStringLiteral("Beschreibung"), "Beschreibung1", &TForm1::Beschreibung1Click);
+    Bedienungsanleitung1 = act(Hilfe1, QStringLiteral("Bedienungsanleitung"),
+                               "Bedienungsanleitung1", &TForm1::Bedienungsanleitung1Click);
     Info1 = act(Hilfe1, QStringLiteral("Info"), "Info1", &TForm1::Info1Click);
 }
 
 platform::IniFile& TForm1::fbIni() {
     // A start that failed before the remote file was opened leaves none.
-    if (!FB_Ini) throw EInOutError("Keine Fernsteuerdatei ge\xF6" "ffnet");
+    if (!FB_Ini)
+        throw EInOutError("Keine Fernsteuerdatei ge\xF6"
+                          "ffnet");
     return *FB_Ini;
 }
 
@@ -336,8 +349,9 @@ void TForm1::ShutdownperStop1Click() {
 void TForm1::Info1Click() {
     const std::string text =
         kVersion + "\r" + "\r" +
-        "WinAmp wird durch die Kn\xF6" "pfe oder per empfangenem IR Kommando gesteuert !\r" + "  \r" +
-        "Dreimal langsam hintereinander \"Stop\" beendet Plomvare 1.46 und winAMP, \r" +
+        "WinAmp wird durch die Kn\xF6"
+        "pfe oder per empfangenem IR Kommando gesteuert !\r" +
+        "  \r" + "Dreimal langsam hintereinander \"Stop\" beendet Plomvare 1.46 und winAMP, \r" +
         "Viermal \"Stop\" f\xE4hrt den Computer komplett herunter.\r" + "  \r" +
         "Lernmodus ein-/ausschalten mit \"Einstellungen/Lernen\".\r" + " \r" +
         "Infos und neue Programmversionen bei " + kHomepage + " .\r" +
@@ -347,16 +361,20 @@ void TForm1::Info1Click() {
 
 void TForm1::PlomvareHomepage1Click() {
     if (!platform::os().openUrl(kHomepage))
-        platform::prompts().error(q("Die Adresse\r" + kHomepage +
-                                    "\rkonnte nicht automatisch aufgerufen werden\rBitte manuell versuchen"));
+        platform::prompts().error(
+            q("Die Adresse\r" + kHomepage +
+              "\rkonnte nicht automatisch aufgerufen werden\rBitte manuell versuchen"));
 }
 
 void TForm1::Open_Zeug(const std::string& name) {
     // Relative names are resolved against the current directory.
-    const std::string path = QFile::encodeName(QDir::current().absoluteFilePath(QFile::decodeName(name.c_str()))).toStdString();
+    const std::string path =
+        QFile::encodeName(QDir::current().absoluteFilePath(QFile::decodeName(name.c_str())))
+            .toStdString();
     if (!platform::os().openUrl(path))
-        platform::prompts().error(q("Die Adresse\r" + name +
-                                    "\rkonnte nicht automatisch aufgerufen werden\rBitte manuell versuchen"));
+        platform::prompts().error(
+            q("Die Adresse\r" + name +
+              "\rkonnte nicht automatisch aufgerufen werden\rBitte manuell versuchen"));
 }
 
 void TForm1::Beschreibung1Click() {
@@ -391,7 +409,8 @@ void TForm1::COpenClick() {
         return;
     }
     ComPort1.Deactivate();
-    if (Schnittstelle >= 1 && Schnittstelle <= 3) ComPort1.setPort("COM" + std::to_string(Schnittstelle));
+    if (Schnittstelle >= 1 && Schnittstelle <= 3)
+        ComPort1.setPort("COM" + std::to_string(Schnittstelle));
     ComPort1.Activate();
     SetBaudClick();
 }
@@ -406,8 +425,9 @@ void TForm1::SetBaudClick() {
     const std::uint8_t code = wortlaengenCode(BitsIndex());
     if (b.Teiler > 255) throw ERangeError("Bereichsfehler: SIO Teiler " + std::to_string(b.Teiler));
     const std::uint16_t basis = uartBasis(Schnittstelle);
-    std::unique_ptr<ReceiverRegisters> regs =
-        options_.registers ? options_.registers(basis, ComPort1) : openReceiverRegisters(basis, ComPort1);
+    std::unique_ptr<ReceiverRegisters> regs = options_.registers
+                                                  ? options_.registers(basis, ComPort1)
+                                                  : openReceiverRegisters(basis, ComPort1);
     schreibeEmpfaengerRegister(*regs, basis, code, b.Teiler);
 }
 
@@ -433,7 +453,11 @@ void TForm1::ComPort1RxChar() {
     // Starting a running timer would restart its period, and batches come
     // faster than it: only a stopped timer is started.
     QMetaObject::invokeMethod(
-        this, [this] { if (!Timer1->isActive()) Timer1->start(); }, Qt::QueuedConnection);
+        this,
+        [this] {
+            if (!Timer1->isActive()) Timer1->start();
+        },
+        Qt::QueuedConnection);
     try {
         const std::int64_t stamp = Zaehler();
         std::array<std::uint8_t, kLeseGroesse> buf;
@@ -529,16 +553,36 @@ void TForm1::PlayClick(TTagButton* sender) {
         return;
     }
     switch (sender->Tag) {
-    case 1: WAInt::WA_Befehl(WAInt::kZurueck); break;
-    case 2: WAInt::WA_Befehl(WAInt::kPlay); break;
-    case 3: WAInt::WA_Befehl(WAInt::kPause); break;
-    case 4: WAInt::WA_Befehl(WAInt::kStop); break;
-    case 5: WAInt::WA_Befehl(WAInt::kWeiter); break;
-    case 6: WAInt::WA_Lauter(); break;
-    case 7: WAInt::WA_Leiser(); break;
-    case 8: WAInt::WA_Vor5(); break;
-    case 9: WAInt::WA_Zurueck5(); break;
-    default: platform::prompts().message(QStringLiteral("unbekannter Befehl")); break;
+    case 1:
+        WAInt::WA_Befehl(WAInt::kZurueck);
+        break;
+    case 2:
+        WAInt::WA_Befehl(WAInt::kPlay);
+        break;
+    case 3:
+        WAInt::WA_Befehl(WAInt::kPause);
+        break;
+    case 4:
+        WAInt::WA_Befehl(WAInt::kStop);
+        break;
+    case 5:
+        WAInt::WA_Befehl(WAInt::kWeiter);
+        break;
+    case 6:
+        WAInt::WA_Lauter();
+        break;
+    case 7:
+        WAInt::WA_Leiser();
+        break;
+    case 8:
+        WAInt::WA_Vor5();
+        break;
+    case 9:
+        WAInt::WA_Zurueck5();
+        break;
+    default:
+        platform::prompts().message(QStringLiteral("unbekannter Befehl"));
+        break;
     }
 }
 

@@ -11,9 +11,9 @@
 
 namespace burst {
 
-constexpr std::int64_t kZeichen = 7159;    // about 6 ms per character
-constexpr std::int64_t kFrame = 53693;     // about 45 ms between frames
-constexpr std::int64_t kTick = 298296;     // 250 ms timer period
+constexpr std::int64_t kZeichen = 7159; // about 6 ms per character
+constexpr std::int64_t kFrame = 53693;  // about 45 ms between frames
+constexpr std::int64_t kTick = 298296;  // 250 ms timer period
 
 struct Batch {
     std::int64_t stamp;

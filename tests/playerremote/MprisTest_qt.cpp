@@ -85,17 +85,19 @@ public:
         const QString config = dir + QStringLiteral("/bus.conf");
         QFile f(config);
         if (!f.open(QIODevice::WriteOnly)) return false;
-        f.write(QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-                               "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                               "<busconfig><type>session</type><listen>unix:dir=%1</listen>"
-                               "<auth>EXTERNAL</auth><policy context=\"default\">"
-                               "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-                               "<allow own=\"*\"/></policy></busconfig>\n")
+        f.write(QStringLiteral(
+                    "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
+                    "1.0//EN\" "
+                    "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                    "<busconfig><type>session</type><listen>unix:dir=%1</listen>"
+                    "<auth>EXTERNAL</auth><policy context=\"default\">"
+                    "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+                    "<allow own=\"*\"/></policy></busconfig>\n")
                     .arg(dir)
                     .toUtf8());
         f.close();
-        process_.start(exe, {QStringLiteral("--config-file=") + config, QStringLiteral("--print-address"),
-                             QStringLiteral("--nofork")});
+        process_.start(exe, {QStringLiteral("--config-file=") + config,
+                             QStringLiteral("--print-address"), QStringLiteral("--nofork")});
         if (!process_.waitForStarted(10000)) return false;
         while (!process_.canReadLine())
             if (!process_.waitForReadyRead(10000)) return false;
@@ -188,8 +190,8 @@ TEST_F(Mpris, CommandsReachTheRunningPlayer) {
     WAInt::setPlayer(nullptr);
     EXPECT_EQ(p.Player_Fenster, QStringLiteral("org.mpris.MediaPlayer2.fake"));
     EXPECT_EQ(fake->taken(),
-              (QStringList{"Previous", "Play", "Pause", "Stop", "Next", "Volume 0.55", "Volume 0.50",
-                           "Volume 0.45", "Seek 5000000", "Seek -5000000", "Quit"}));
+              (QStringList{"Previous", "Play", "Pause", "Stop", "Next", "Volume 0.55",
+                           "Volume 0.50", "Volume 0.45", "Seek 5000000", "Seek -5000000", "Quit"}));
 
     // The volume stays within 0 and 1.
     {

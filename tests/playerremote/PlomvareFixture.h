@@ -5,10 +5,10 @@
 // and the counter under the test's control.
 
 #include "BurstSupport.h"
-#include "playerremote/WAInt_qt.h"
-#include "playerremote/pmp3p_qt.h"
 #include "platform/Prompts_qt.h"
 #include "platform/System.h"
+#include "playerremote/WAInt_qt.h"
+#include "playerremote/pmp3p_qt.h"
 
 #include <QTemporaryDir>
 #include <QTimer>

@@ -3,8 +3,8 @@
 // timer on the real clock. Waits are bounded.
 #include "PlomvareFixture.h"
 
-#include "playerremote/SimReceiver.h"
 #include "platform/SerialDevice.h"
+#include "playerremote/SimReceiver.h"
 
 #include <QPlainTextEdit>
 #include <QTest>

@@ -60,7 +60,8 @@ TEST(Recognition, LearnsTheFirstFrameAndFiresOncePerBurst) {
     r.press(wiederholt(kA, 3));
     // Gaps from position 2: 9 x 7159 and 2 x 53693; twice their mean.
     EXPECT_EQ(r.e.Pausenschwelle, 31239);
-    EXPECT_EQ(entries(r.e.Lern_Kandidat), (std::vector<std::int32_t>{6, 312, 0, 0xE0, 0x22, 0xF2, 0x82}));
+    EXPECT_EQ(entries(r.e.Lern_Kandidat),
+              (std::vector<std::int32_t>{6, 312, 0, 0xE0, 0x22, 0xF2, 0x82}));
     EXPECT_TRUE(r.host.klicks.empty());
     EXPECT_TRUE(contains(r.host.memo2, "12 Zeichen erkannt"));
     EXPECT_TRUE(contains(r.host.memo2, "31239 ca. 2 *  Mittelwert Verz\xF6gerung (171817 / 11 )"));
@@ -68,7 +69,8 @@ TEST(Recognition, LearnsTheFirstFrameAndFiresOncePerBurst) {
     EXPECT_FALSE(r.host.timer1);
 
     EXPECT_EQ(r.e.lerne(2, "Play"), "Lerne Befehl als >Play<\rNeuer Befehl, Fachnr. 1");
-    EXPECT_EQ(entries(r.e.Faecher[1]), (std::vector<std::int32_t>{6, 312, 2, 0xE0, 0x22, 0xF2, 0x82}));
+    EXPECT_EQ(entries(r.e.Faecher[1]),
+              (std::vector<std::int32_t>{6, 312, 2, 0xE0, 0x22, 0xF2, 0x82}));
     r.host.lernen = false;
 
     // A held key: many frames, one command.
@@ -156,13 +158,15 @@ TEST(Recognition, ThresholdAndCandidateEdges) {
 TEST(Recognition, LearningMessagesAndSlotTable) {
     Erkennung e;
     // No burst yet: the empty candidate equals the first empty slot.
-    EXPECT_EQ(e.lerne(4, "Stop"), "Lerne Befehl als >Stop<\rBefehl \xFC" "berschrieben, Fachnr. 1");
+    EXPECT_EQ(e.lerne(4, "Stop"), "Lerne Befehl als >Stop<\rBefehl \xFC"
+                                  "berschrieben, Fachnr. 1");
     EXPECT_EQ(e.Faecher[1][0], 0);
 
     for (int s = 1; s <= 30; ++s)
         e.Faecher[static_cast<std::size_t>(s)] = slot({4, 100, 1, s, s});
     e.Lern_Kandidat = slot({4, 100, 0, 7, 7});
-    EXPECT_EQ(e.lerne(3, "Pause"), "Lerne Befehl als >Pause<\rBefehl \xFC" "berschrieben, Fachnr. 7");
+    EXPECT_EQ(e.lerne(3, "Pause"), "Lerne Befehl als >Pause<\rBefehl \xFC"
+                                   "berschrieben, Fachnr. 7");
     EXPECT_EQ(e.Faecher[7][2], 3);
     e.Lern_Kandidat = slot({4, 100, 0, 99, 99});
     EXPECT_EQ(e.lerne(3, "Pause"), "Lerne Befehl als >Pause<\rZu viele Befehle gelernt !");

@@ -30,8 +30,9 @@ void writeBytes(const fs::path& p, const std::string& b) {
 struct TempDir {
     fs::path dir;
     TempDir() {
-        dir = fs::temp_directory_path() / ("plomvare_rf_" + std::to_string(::getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = fs::temp_directory_path() /
+              ("plomvare_rf_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
     }

@@ -116,8 +116,9 @@ TEST_F(Window, SettingsAndCommandLineAtStart) {
 TEST_F(Window, AFailedStartLeavesAWindowThatReportsInsteadOfCrashing) {
     // The settings file cannot be written in a folder that does not exist.
     folder /= "missing";
-    prompts.expectError(QString::fromStdString("Die Datei " + ini().string() +
-                                               " kann nicht gespeichert werden: " + std::strerror(ENOENT)));
+    prompts.expectError(
+        QString::fromStdString("Die Datei " + ini().string() +
+                               " kann nicht gespeichert werden: " + std::strerror(ENOENT)));
     auto& f = start();
     EXPECT_EQ(f.FB_Ini, nullptr);
     prompts.expectError(QStringLiteral("Keine Fernsteuerdatei geöffnet"));
@@ -150,8 +151,8 @@ TEST_F(Window, ButtonsCommandThePlayer) {
     auto& f = start();
     for (int i = 1; i <= 9; ++i)
         f.Knopf[static_cast<std::size_t>(i)]->click();
-    EXPECT_EQ(player.befehle,
-              (std::vector<std::int32_t>{40044, 40045, 40046, 40047, 40048, 40058, 40059, 40060, 40061}));
+    EXPECT_EQ(player.befehle, (std::vector<std::int32_t>{40044, 40045, 40046, 40047, 40048, 40058,
+                                                         40059, 40060, 40061}));
     EXPECT_EQ(player.beendet, 0);
     pmp3p::TTagButton fremd(QStringLiteral("x"), 10, nullptr);
     prompts.expectMessage(QStringLiteral("unbekannter Befehl"));
@@ -279,7 +280,8 @@ TEST_F(Window, SaveUnderNewNameOpenAndClear) {
     EXPECT_EQ(bytesOf(copy), bytesOf(standard()));
     EXPECT_EQ(f.FB_Datei, copy.string());
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Plomvare 1.46, copy.mpx"));
-    EXPECT_TRUE(f.Memo2->toPlainText().startsWith(QStringLiteral("[Einstellungen]\nPeriodenlaenge=600")));
+    EXPECT_TRUE(
+        f.Memo2->toPlainText().startsWith(QStringLiteral("[Einstellungen]\nPeriodenlaenge=600")));
     EXPECT_EQ(platform::IniFile(ini()).readString("Dateien", "FB_Datei", ""), copy.string());
 
     // Opening a file with fewer slots empties the others.
@@ -289,7 +291,8 @@ TEST_F(Window, SaveUnderNewNameOpenAndClear) {
     f.Laden1->trigger();
     EXPECT_EQ(f.Auswertung.Faecher[1][0], 0);
     EXPECT_EQ(f.Auswertung.Faecher[2][0], 3);
-    EXPECT_EQ(platform::IniFile(ini()).readString("Dateien", "FB_Datei", ""), (folder / "one.mpx").string());
+    EXPECT_EQ(platform::IniFile(ini()).readString("Dateien", "FB_Datei", ""),
+              (folder / "one.mpx").string());
 
     // Clearing, then saving: the settings and no slot.
     f.Initialisiere1->trigger();
@@ -303,8 +306,9 @@ TEST_F(Window, SaveUnderNewNameOpenAndClear) {
     EXPECT_EQ(platform::IniFile(empty).readInteger("Einstellungen", "Periodenlaenge", 0), 600);
 
     // A damaged slot: the error is shown, the slots after it stay empty.
-    writeBytes(folder / "bad.mpx", "[Befehl1]\r\nx0=3\r\nx1=1\r\nx2=7\r\nx3=9\r\n[Befehl2]\r\nx0=200\r\n"
-                                   "[Befehl3]\r\nx0=3\r\nx1=1\r\nx2=7\r\nx3=9\r\n");
+    writeBytes(folder / "bad.mpx",
+               "[Befehl1]\r\nx0=3\r\nx1=1\r\nx2=7\r\nx3=9\r\n[Befehl2]\r\nx0=200\r\n"
+               "[Befehl3]\r\nx0=3\r\nx1=1\r\nx2=7\r\nx3=9\r\n");
     prompts.expect(platform::PromptKind::Open, QString(), platform::Answer::Ok,
                    QString::fromStdString((folder / "bad.mpx").string()));
     prompts.expectError(QStringLiteral("Bereichsfehler: Befehl2 x0 = 200"));
@@ -315,28 +319,31 @@ TEST_F(Window, SaveUnderNewNameOpenAndClear) {
 
 TEST_F(Window, HelpInformationAndShutdownOption) {
     auto& f = start();
-    prompts.expectMessage(
-        QStringLiteral("Plomvare 1.46, IR -> WINAMP, 29-Apr-2002\r\rWinAmp wird durch die Knöpfe oder per "
-                       "empfangenem IR Kommando gesteuert !\r  \rDreimal langsam hintereinander \"Stop\" "
-                       "beendet Plomvare 1.46 und winAMP, \rViermal \"Stop\" fährt den Computer komplett "
-                       "herunter.\r  \rLernmodus ein-/ausschalten mit \"Einstellungen/Lernen\".\r \rInfos "
-                       "und neue Programmversionen bei https://plomvare.example.org .\rDirekt dorthin mit "
-                       "Mausklick auf \"?/Plomvare Homepage\"."));
+    prompts.expectMessage(QStringLiteral(
+        "Plomvare 1.46, IR -> WINAMP, 29-Apr-2002\r\rWinAmp wird durch die Knöpfe oder per "
+        "empfangenem IR Kommando gesteuert !\r  \rDreimal langsam hintereinander \"Stop\" "
+        "beendet Plomvare 1.46 und winAMP, \rViermal \"Stop\" fährt den Computer komplett "
+        "herunter.\r  \rLernmodus ein-/ausschalten mit \"Einstellungen/Lernen\".\r \rInfos "
+        "und neue Programmversionen bei https://plomvare.example.org .\rDirekt dorthin mit "
+        "Mausklick auf \"?/Plomvare Homepage\"."));
     f.Info1->trigger();
 
     f.PlomvareHomepage1->trigger();
     ASSERT_EQ(os.urls.size(), 1u);
     EXPECT_EQ(os.urls[0], "https://plomvare.example.org");
     os.urlResult = false;
-    prompts.expectError(QStringLiteral("Die Adresse\rPlomvare.htm\rkonnte nicht automatisch aufgerufen "
-                                       "werden\rBitte manuell versuchen"));
+    prompts.expectError(
+        QStringLiteral("Die Adresse\rPlomvare.htm\rkonnte nicht automatisch aufgerufen "
+                       "werden\rBitte manuell versuchen"));
     f.Beschreibung1->trigger();
-    EXPECT_EQ(os.urls[1], QDir::current().absoluteFilePath(QStringLiteral("Plomvare.htm")).toStdString());
+    EXPECT_EQ(os.urls[1],
+              QDir::current().absoluteFilePath(QStringLiteral("Plomvare.htm")).toStdString());
     prompts.expectError(QStringLiteral("Die Adresse\rPlomvarehilfe.htm\rkonnte nicht automatisch "
                                        "aufgerufen werden\rBitte manuell versuchen"));
     f.Bedienungsanleitung1->trigger();
 
-    prompts.expectMessage(QStringLiteral("Diese Option fährt den Computer\rbei Mehrfach-Stop herunter"));
+    prompts.expectMessage(
+        QStringLiteral("Diese Option fährt den Computer\rbei Mehrfach-Stop herunter"));
     f.ShutdownperStop1->trigger();
     EXPECT_FALSE(f.ShutdownperStop1->isChecked());
     EXPECT_FALSE(platform::IniFile(ini()).readBool("Einstellungen", "ShutdownperStop", true));
