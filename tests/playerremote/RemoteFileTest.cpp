@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <unistd.h>
 
@@ -107,4 +108,41 @@ TEST(RemoteFile, SettingsFileIsNamedAfterTheProgram) {
     EXPECT_EQ(pmp3p::Dateiname_ohneExtension("C:\\Prog\\Plomvare.exe"), "Plomvare");
     EXPECT_EQ(pmp3p::Dateiname_ohneExtension("Plomvare"), "Plomvare");
     EXPECT_EQ(pmp3p::programmIniPfad("/opt/pv/remote.control.exe"), fs::path("/opt/pv/remote.ini"));
+}
+
+TEST(RemoteFile, MutatedFilesLoadOrAreRefusedWithinTheTable) {
+    TempDir t;
+    const std::string golden = bytesOf(fs::path(TAVIX_TEST_DATA) / "playerremote" / "remote.mpx");
+    std::mt19937 rng(4711);
+    const std::string alphabet = "0123456789-x=[]\r\nBefhl;\"' \xFF";
+    for (int round = 0; round < 300; ++round) {
+        std::string b = golden;
+        const int edits = 1 + static_cast<int>(rng() % 8);
+        for (int e = 0; e < edits; ++e) {
+            const std::size_t at = rng() % (b.size() + 1);
+            switch (rng() % 3) {
+            case 0:
+                b.insert(at, 1, alphabet[rng() % alphabet.size()]);
+                break;
+            case 1:
+                if (at < b.size()) b.erase(at, 1);
+                break;
+            default:
+                b.insert(at, "x0=" + std::to_string(static_cast<int>(rng() % 300) - 50) + "\r\n");
+            }
+        }
+        const fs::path file = t.dir / "m.mpx";
+        writeBytes(file, b);
+        platform::IniFile ini(file);
+        TFaecher f{};
+        try {
+            pmp3p::Faecher_Laden(ini, f);
+        } catch (const ERangeError&) {
+        }
+        for (int s = 1; s <= 30; ++s)
+            ASSERT_TRUE(f[static_cast<std::size_t>(s)][0] >= 0 &&
+                        f[static_cast<std::size_t>(s)][0] <= 100)
+                << b;
+        pmp3p::Befehle_Speichern(ini, f);
+    }
 }
