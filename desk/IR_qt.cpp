@@ -1030,23 +1030,7 @@ void TIRForm::Debug1Click() {
                   now.toString(QStringLiteral("hh:mm:ss")).toStdString());
 }
 
-void TIRForm::COMClick(QAction* sender) {
-    const QString name = sender->objectName();
-    int n = 0;
-    for (const QChar ch : name)
-        if (ch.isDigit()) n = n * 10 + ch.digitValue();
-    Sio::Com_Nr = n;
-    Serielle_Schnittstelle->setTitle(QStringLiteral("COM %1:").arg(n));
-    Turn_Checked_Coms_On();
-    IniDatei->writeInteger("Schnittstelle", "Com_Nr", n);
-}
-
-void TIRForm::Turn_Checked_Coms_On() {
-    for (int n = 1; n <= 8; ++n)
-        COM[static_cast<std::size_t>(n)]->setChecked(n == Sio::Com_Nr);
-}
-
-void TIRForm::Allocate1Click() {}
+// COM choice, "Allocate" and the timing measurement: IR_Menus_qt.cpp.
 
 void TIRForm::TavixClassic1Click(QAction* sender) {
     IR_Einheit = sender->data().toInt();
@@ -1102,9 +1086,5 @@ void TIRForm::Timing_NachmessenClick() {
     B_Drehzahl();
 }
 
-void TIRForm::B_Drehzahl() {}
-void TIRForm::High_PerformClick() {}
-void TIRForm::Info1Click() {}
-void TIRForm::TavixWEBPage1Click() {}
 
 } // namespace desk

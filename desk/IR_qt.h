@@ -27,6 +27,8 @@ class QTimer;
 
 namespace desk {
 
+class PortHolds;
+
 // A key of the grid. Its data are the system's own fields; all start empty.
 class TButtonx : public QPushButton {
     Q_OBJECT
@@ -228,6 +230,12 @@ public:
     void High_PerformClick();
     void Info1Click();
     void TavixWEBPage1Click();
+
+    // Menu state: the last about box, the performance-counter readout and
+    // the ports that "Allocate" holds.
+    std::int32_t Zeit_letzter_Klick = 0;
+    std::int64_t HP_Frequenz = 0, HP_Zaehler = 0, HP_Vorher = 0;
+    std::shared_ptr<PortHolds> Gehaltene_Ports;
 
     const TIRFormOptions& options() const { return options_; }
     std::filesystem::path programFolder() const;

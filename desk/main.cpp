@@ -1,6 +1,7 @@
 // Tavix: the forms in their order, then the message loop until the main
 // window closes.
 #include "desk/IR_qt.h"
+#include "desk/Lernen_qt.h"
 #include "engine/Dbg_disp_qt.h"
 #include "platform/Platform.h"
 #include "platform/System_qt.h"
@@ -52,8 +53,12 @@ int main(int argc, char** argv) {
     TDebug_Display debugDisplay;
     Dbg_disp::setDebugSink(&debugDisplay);
     mainWindow.DebugFenster = &debugDisplay;
-    // The learn dialog, the recorder editor, the video window and its
-    // parameters come next in this order.
+    desk::TLernenForm lernenForm(mainWindow.IniDatei.get());
+    mainWindow.LerneKnopf = [&](desk::TButtonx& key) {
+        desk::Taste_lernen(mainWindow, lernenForm, key);
+    };
+    // The recorder editor, the video window and its parameters come next in
+    // this order.
 
     mainWindow.show();
     // The application activates its main window when the loop starts.

@@ -38,7 +38,9 @@ TDebug_Display::TDebug_Display(QWidget* parent) : QWidget(parent, Qt::Window) {
     layout->addWidget(Memo1);
 }
 
-int TDebug_Display::lineCount() const { return Memo1->document()->blockCount(); }
+int TDebug_Display::lineCount() const {
+    return Memo1->document()->blockCount();
+}
 
 void TDebug_Display::deleteFirstLine() {
     QTextCursor c(Memo1->document()->firstBlock());
@@ -66,7 +68,9 @@ std::vector<std::string> TDebug_Display::lines() const {
     return out;
 }
 
-void TDebug_Display::FormClose() { Dbg_disp::Debug_An = false; }
+void TDebug_Display::FormClose() {
+    Dbg_disp::Debug_An = false;
+}
 
 void TDebug_Display::closeEvent(QCloseEvent* event) {
     FormClose();

@@ -12,17 +12,8 @@ namespace Sio {
 
 namespace {
 
-std::int64_t& M(std::int64_t i) {
-    return tabelle(IR_Messwerte, i, "IR_Messwerte");
-}
-
-std::int32_t alsInt32(std::int64_t v) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
-        v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
-}
-
 std::string zt(std::int64_t v) {
-    return Zahl_Text(alsInt32(v));
+    return Zahl_Text(Auf_int32_begrenzt(v));
 }
 
 void voranstellenUndZeigen(std::string_view text) {
@@ -38,32 +29,32 @@ void Korrigiere_Totzeiten() {
     Debug_WriteLn("Abfallzeit_IR_Detektor (usec)  " + zt(A));
     bool zuKurz = false;
     for (std::int64_t i = 1;; i += 2) {
-        std::int64_t& puls = M(i);
+        std::int64_t& puls = Messwert(i);
         if (puls != 0 && puls > A) puls -= A;
         if (puls != 0 && puls <= A) zuKurz = true;
-        if (M(i + 1) != 0) M(i + 1) += A;
-        if (M(i + 2) == 0 || M(i + 1) == 0) break;
+        if (Messwert(i + 1) != 0) Messwert(i + 1) += A;
+        if (Messwert(i + 2) == 0 || Messwert(i + 1) == 0) break;
     }
     Messwerte_ausgeben();
     if (zuKurz) IR_Fehlertext.insert(0, "Impuls zu kurz ");
 }
 
 void Bestimme_Min_Max() {
-    std::int64_t mn = M(1), mx = M(1);
-    for (std::int64_t i = 3; M(i) != 0; i += 2) {
-        mn = std::min(mn, M(i));
-        mx = std::max(mx, M(i));
+    std::int64_t mn = Messwert(1), mx = Messwert(1);
+    for (std::int64_t i = 3; Messwert(i) != 0; i += 2) {
+        mn = std::min(mn, Messwert(i));
+        mx = std::max(mx, Messwert(i));
     }
-    kuerzester_Impuls = alsInt32(mn);
-    laengster_Impuls = alsInt32(mx);
+    kuerzester_Impuls = Auf_int32_begrenzt(mn);
+    laengster_Impuls = Auf_int32_begrenzt(mx);
     Debug_WriteLn("kuerzester_Impuls" + zt(mn) + "laengster_Impuls" + zt(mx));
-    mn = mx = M(2);
-    for (std::int64_t i = 2; M(i) != 0; i += 2) {
-        mn = std::min(mn, M(i));
-        mx = std::max(mx, M(i));
+    mn = mx = Messwert(2);
+    for (std::int64_t i = 2; Messwert(i) != 0; i += 2) {
+        mn = std::min(mn, Messwert(i));
+        mx = std::max(mx, Messwert(i));
     }
-    kuerzeste_Pause = alsInt32(mn);
-    laengste_Pause = alsInt32(mx);
+    kuerzeste_Pause = Auf_int32_begrenzt(mn);
+    laengste_Pause = Auf_int32_begrenzt(mx);
     Debug_WriteLn("kuerzeste_Pause" + zt(mn) + "laengste_Pause" + zt(mx));
 }
 
@@ -76,7 +67,7 @@ void Suche_Wiederholung_und_Korrigiere_Messwerte() {
     std::array<std::int64_t, Max_Befehlspausen + 1> P{}; // P[1..20]
     std::int64_t k = 0;
     for (std::int64_t i = 1; i <= IR_Burstende; ++i) {
-        if (M(i) > T) {
+        if (Messwert(i) > T) {
             ++k;
             Anzahl_Befehlspausen = static_cast<std::int32_t>(k);
             tabelle(P, k, "Aufsetzpunkte") = i;
@@ -107,37 +98,37 @@ void Suche_Wiederholung_und_Korrigiere_Messwerte() {
     if (P[1] > 0) {
         for (std::int64_t s = 1; s <= Anzahl_Wiederholungen - 1; ++s)
             for (std::int64_t j = 1; j <= P[1]; ++j)
-                M(j) = std::max(M(j), M(P[static_cast<std::size_t>(s)] + j));
+                Messwert(j) = std::max(Messwert(j), Messwert(P[static_cast<std::size_t>(s)] + j));
         for (std::int64_t j = 1; j <= P[1]; ++j) {
             if ((j - 1) % 16 == 0) {
                 Debug_WriteLn("");
                 Debug_Write(zt(j) + ": ");
             }
-            Debug_Write(zt(M(j)));
+            Debug_Write(zt(Messwert(j)));
         }
         Debug_WriteLn("");
     }
-    if (Anzahl_Befehlspausen > 0) Last_correct_Bit = alsInt32(P[1] - 1);
+    if (Anzahl_Befehlspausen > 0) Last_correct_Bit = Auf_int32_begrenzt(P[1] - 1);
     Debug_WriteLn("Last_correct_Bit " + zt(Last_correct_Bit));
 }
 
 std::int32_t Bit_Mittel(std::int32_t erster, std::int32_t letzter) {
-    std::int64_t x = M(erster);
+    std::int64_t x = Messwert(erster);
     for (std::int64_t i = static_cast<std::int64_t>(erster) + 2; i <= letzter; i += 2)
-        x = std::min(x, M(i));
+        x = std::min(x, Messwert(i));
     const std::int64_t grenze = (3 * x) / 2;
     std::int64_t summe = 0;
     std::int64_t anzahl = 0;
     for (std::int64_t i = erster; i == erster || i <= letzter; i += 2) {
-        if (M(i) < grenze) {
-            summe += M(i);
+        if (Messwert(i) < grenze) {
+            summe += Messwert(i);
             ++anzahl;
         }
     }
     const std::int64_t mittel = anzahl > 0 ? summe / anzahl : 1;
     Debug_Write("X_Minimum : " + zt(x));
     Debug_Write(" Bit_Mittel : " + zt(mittel) + " (" + zt(anzahl) + ")");
-    return alsInt32(mittel);
+    return Auf_int32_begrenzt(mittel);
 }
 
 void Bestimme_Bitlaenge() {
@@ -162,9 +153,9 @@ void Puzzle_Bits_Auseinander(std::int32_t start, std::int32_t& ende, TBytetabell
     Debug_WriteLn("Mittlere_Bit_Laenge " + zt(b));
 
     std::int64_t m = 0;
-    while (M(e) != 0 && M(e) / b < Stop_Bitlaenge) {
-        const std::int64_t h = std::max<std::int64_t>(M(e) * 100 / b, 1);
-        H[static_cast<std::size_t>(m)] = alsInt32(h);
+    while (Messwert(e) != 0 && Messwert(e) / b < Stop_Bitlaenge) {
+        const std::int64_t h = std::max<std::int64_t>(Messwert(e) * 100 / b, 1);
+        H[static_cast<std::size_t>(m)] = Auf_int32_begrenzt(h);
         if (m % 16 == 0) Debug_WriteLn("");
         Debug_Write(zt(h));
         ++e;
@@ -173,7 +164,7 @@ void Puzzle_Bits_Auseinander(std::int32_t start, std::int32_t& ende, TBytetabell
     H[static_cast<std::size_t>(m)] = 0;
     H[static_cast<std::size_t>(m) + 1] = 0;
     --e;
-    ende = alsInt32(e);
+    ende = Auf_int32_begrenzt(e);
     Debug_WriteLn("");
     Debug_WriteLn("Ende des Befehls bei : " + zt(e));
 
@@ -199,7 +190,7 @@ void Bestimme_Basisbefehle() {
     std::int32_t n = 0;
     std::int32_t a = 1;
     // The index test comes first so that no entry beyond the array is read.
-    while (a < Stempel_Grenze && M(a) != 0 && n < Max_Rahmen) {
+    while (a < Stempel_Grenze && Messwert(a) != 0 && n < Max_Rahmen) {
         ++n;
         std::int32_t ende = a;
         Puzzle_Bits_Auseinander(a, ende, Basisbefehle[static_cast<std::size_t>(n)]);
@@ -207,7 +198,7 @@ void Bestimme_Basisbefehle() {
             Single_Laenge = ende;
             Debug_WriteLn("Single_Laenge " + zt(ende));
         }
-        if (n == 2) Debug_WriteLn("Pausen Laenge " + zt(M(a - 1)));
+        if (n == 2) Debug_WriteLn("Pausen Laenge " + zt(Messwert(a - 1)));
         a = ende + 2;
     }
     Debug_WriteLn("Wiederholungs_zaehler : " + zt(n));

@@ -22,11 +22,6 @@ void voranstellenUndZeigen(std::string_view text) {
     Debug_WriteLn(IR_Fehlertext);
 }
 
-std::int32_t alsInt32(std::int64_t v) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
-        v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
-}
-
 // What one pass of the polling loops saw.
 struct Erfassung {
     std::int32_t s = 0; // stamps stored
@@ -215,7 +210,7 @@ std::int32_t Laengste_Zeitspanne() {
     std::int64_t l = IR_Messwerte[1];
     for (std::size_t i = 1; i < IR_Messwerte.size() && IR_Messwerte[i] > 0; ++i)
         l = std::max(l, IR_Messwerte[i]);
-    return alsInt32(l);
+    return Auf_int32_begrenzt(l);
 }
 
 void Messwerte_ausgeben() {
@@ -225,7 +220,7 @@ void Messwerte_ausgeben() {
             Debug_WriteLn("");
             Debug_Write(Zahl_Text(static_cast<std::int32_t>(i)) + ":");
         }
-        Debug_Write(Zahl_Text(alsInt32(IR_Messwerte[i])));
+        Debug_Write(Zahl_Text(Auf_int32_begrenzt(IR_Messwerte[i])));
         ++i;
     } while (i < IR_Messwerte.size() && IR_Messwerte[i] != 0);
     Debug_WriteLn("");
@@ -251,7 +246,7 @@ void Haeufigkeitsverteilung() {
                 ++b;
             ++paare;
             if (paare % 10 == 0) Debug_WriteLn("");
-            Debug_Write(Zahl_Text(alsInt32(werte[a])) + "-" +
+            Debug_Write(Zahl_Text(Auf_int32_begrenzt(werte[a])) + "-" +
                         Zahl_Text(static_cast<std::int32_t>(b - a)));
             a = b;
         }

@@ -13,15 +13,6 @@ namespace Sio {
 
 namespace {
 
-std::int64_t& M(std::int64_t i) {
-    return tabelle(IR_Messwerte, i, "IR_Messwerte");
-}
-
-std::int32_t alsInt32(std::int64_t v) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
-        v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
-}
-
 constexpr std::int32_t Befehl_letzter = 800;
 
 // The bit unit is half the mean of the short pairs (pulse + pause): those
@@ -32,14 +23,14 @@ struct Paare {
 };
 
 Paare bestimmeBitEinheit() {
-    std::int64_t m = M(1) + M(2);
-    for (std::int64_t i = 3; M(i) != 0 && M(i + 1) != 0; i += 2)
-        m = std::min(m, M(i) + M(i + 1));
+    std::int64_t m = Messwert(1) + Messwert(2);
+    for (std::int64_t i = 3; Messwert(i) != 0 && Messwert(i + 1) != 0; i += 2)
+        m = std::min(m, Messwert(i) + Messwert(i + 1));
     const std::int64_t grenze = Runden(1.25 * static_cast<double>(m));
     std::int64_t C = 0;
     std::int64_t S = 0;
-    for (std::int64_t i = 1; M(i) != 0 && M(i + 1) != 0; i += 2) {
-        const std::int64_t paar = M(i) + M(i + 1);
+    for (std::int64_t i = 1; Messwert(i) != 0 && Messwert(i + 1) != 0; i += 2) {
+        const std::int64_t paar = Messwert(i) + Messwert(i + 1);
         if (paar < grenze) {
             ++C;
             S += paar;
@@ -47,13 +38,14 @@ Paare bestimmeBitEinheit() {
     }
     Bit_Einheit = Standard_Bit_Einheit;
     if (C > 0)
-        Bit_Einheit = alsInt32(Runden(static_cast<double>(S) / static_cast<double>(C) / 2.0));
+        Bit_Einheit =
+            Auf_int32_begrenzt(Runden(static_cast<double>(S) / static_cast<double>(C) / 2.0));
     return Paare{C};
 }
 
 void rohdatenKopieren(TBefehl& Befehl) {
     for (std::int64_t i = 1; i <= Befehl_letzter; ++i)
-        Befehl[static_cast<std::size_t>(i)] = alsInt32(M(i));
+        Befehl[static_cast<std::size_t>(i)] = Auf_int32_begrenzt(Messwert(i));
     Befehl[799] = 0;
     Befehl[800] = 0;
 }
@@ -80,16 +72,17 @@ void methode2(TBefehl& Befehl, std::string& Code, std::string& Kommentar, bool O
     if (C < 3) IR_Fehlertext += "unruhiger Verlauf";
     rohdatenKopieren(Befehl);
     const double einheit = std::max(Bit_Einheit, 1);
-    for (std::int64_t i = 1; M(i) != 0; ++i)
-        M(i) = Runden(static_cast<double>(M(i)) / einheit) * static_cast<std::int64_t>(einheit);
+    for (std::int64_t i = 1; Messwert(i) != 0; ++i)
+        Messwert(i) =
+            Runden(static_cast<double>(Messwert(i)) / einheit) * static_cast<std::int64_t>(einheit);
 
     // Only pauses end a frame: a long header pulse is part of it.
     Anzahl_Befehlspausen = 0;
     Single_Laenge = 0;
     const std::int64_t lang = 8LL * Bit_Einheit;
-    for (std::int64_t i = 1; M(i) != 0; ++i) {
+    for (std::int64_t i = 1; Messwert(i) != 0; ++i) {
         if (Anzahl_Befehlspausen == 0) ++Single_Laenge;
-        if (i % 2 == 0 && M(i) > lang) ++Anzahl_Befehlspausen;
+        if (i % 2 == 0 && Messwert(i) > lang) ++Anzahl_Befehlspausen;
     }
     Anzahl_Wiederholungen = Anzahl_Befehlspausen + 1;
 
@@ -98,7 +91,7 @@ void methode2(TBefehl& Befehl, std::string& Code, std::string& Kommentar, bool O
         Befehl[0] = Anzahl_Wiederholungen;
         rahmenPasst(Single_Laenge);
         for (std::int64_t i = 1; i <= Single_Laenge; ++i)
-            Befehl[static_cast<std::size_t>(i)] = alsInt32(M(i));
+            Befehl[static_cast<std::size_t>(i)] = Auf_int32_begrenzt(Messwert(i));
         for (std::int64_t i = Single_Laenge + 1; i <= Single_Laenge + 3; ++i)
             Befehl[static_cast<std::size_t>(i)] = 0;
         Code = Messwerte_nach_Hexcode(Befehl);
@@ -121,7 +114,7 @@ void methode1(TBefehl& Befehl, std::string& Code, std::string& Kommentar, bool O
         Befehl[0] = Anzahl_Wiederholungen;
         rahmenPasst(Single_Laenge);
         for (std::int64_t i = 1; i <= Single_Laenge + 1; ++i)
-            Befehl[static_cast<std::size_t>(i)] = alsInt32(M(i));
+            Befehl[static_cast<std::size_t>(i)] = Auf_int32_begrenzt(Messwert(i));
         Befehl[static_cast<std::size_t>(Single_Laenge) + 2] = 0;
         Befehl[static_cast<std::size_t>(Single_Laenge) + 3] = 0;
         Code = Bytes_nach_Hextext(Basisbefehle[1]);

@@ -48,14 +48,12 @@ std::int32_t GiveIO_Oeffnen() {
 // Address 0 is never a UART register: before the first UART_Setup the stored
 // addresses are 0, and nothing may reach the bus then.
 std::uint8_t Port_Lesen(std::uint16_t port) {
-    if (port == 0)
-        return 0;
+    if (port == 0) return 0;
     return platform::ports().in(port);
 }
 
 void Port_Schreiben(std::uint16_t port, std::uint8_t value) {
-    if (port == 0)
-        return;
+    if (port == 0) return;
     platform::ports().out(port, value);
 }
 
@@ -76,16 +74,36 @@ void UART_Setup(std::uint16_t baud, std::uint16_t line) {
     Port_MCR = base + 4;
     std::uint8_t divisor = 12;
     switch (baud) {
-    case 115: divisor = 1; break;
-    case 57600: divisor = 2; break;
-    case 38400: divisor = 3; break;
-    case 19200: divisor = 6; break;
-    case 9600: divisor = 12; break;
-    case 4800: divisor = 24; break;
-    case 2400: divisor = 48; break;
-    case 1200: divisor = 96; break;
-    case 600: divisor = 192; break;
-    default: divisor = 12; break;
+    case 115:
+        divisor = 1;
+        break;
+    case 57600:
+        divisor = 2;
+        break;
+    case 38400:
+        divisor = 3;
+        break;
+    case 19200:
+        divisor = 6;
+        break;
+    case 9600:
+        divisor = 12;
+        break;
+    case 4800:
+        divisor = 24;
+        break;
+    case 2400:
+        divisor = 48;
+        break;
+    case 1200:
+        divisor = 96;
+        break;
+    case 600:
+        divisor = 192;
+        break;
+    default:
+        divisor = 12;
+        break;
     }
     const auto lcr = static_cast<std::uint8_t>(line);
     Port_Schreiben(Port_Basis() + 3, lcr | 0x80);
@@ -96,41 +114,35 @@ void UART_Setup(std::uint16_t baud, std::uint16_t line) {
     Port_Schreiben(Port_Basis() + 2, 0);
 }
 
-void UART_Init_9600() { UART_Setup(9600, 3); }
+void UART_Init_9600() {
+    UART_Setup(9600, 3);
+}
 
 void Setze_DTR_RTS(bool rts, bool dtr) {
-    if (!Register_gesetzt())
-        return;
+    if (!Register_gesetzt()) return;
     Port_Schreiben(Port_MCR, static_cast<std::uint8_t>((rts ? 2 : 0) + (dtr ? 1 : 0)));
 }
 
 std::int32_t Waehle_Kanal(std::int32_t n) {
     const auto c = static_cast<std::uint8_t>(n & 3);
-    if (Register_gesetzt())
-        Port_Schreiben(Port_MCR, c);
-    if (c == 3)
-        Warte_ms(20);
+    if (Register_gesetzt()) Port_Schreiben(Port_MCR, c);
+    if (c == 3) Warte_ms(20);
     return 1;
 }
 
 void Warte_Sender_leer() {
-    if (!Register_gesetzt())
-        return; // no transmitter set up to wait for
+    if (!Register_gesetzt()) return; // no transmitter set up to wait for
     std::int32_t count = 0;
     for (;;) {
-        if (Port_Lesen(Port_LSR) & LSR_THRE)
-            return;
-        if (Sende_Timeout)
-            return;
-        if (++count > 20000)
-            Sende_Timeout = true;
+        if (Port_Lesen(Port_LSR) & LSR_THRE) return;
+        if (Sende_Timeout) return;
+        if (++count > 20000) Sende_Timeout = true;
     }
 }
 
 void Lies_Leitungen(bool& cts, bool& dsr, bool& rx) {
     cts = dsr = rx = false;
-    if (!Register_gesetzt())
-        return;
+    if (!Register_gesetzt()) return;
     const std::uint8_t m = Port_Lesen(Port_MSR);
     cts = (m & MSR_CTS) != 0;
     dsr = (m & MSR_DSR) != 0;
@@ -156,8 +168,7 @@ bool Lies_DSR() {
 }
 
 void Warteschleife(std::int32_t n) {
-    if (n > 0)
-        platform::clock().spin(n);
+    if (n > 0) platform::clock().spin(n);
 }
 
 void Warte_ms(std::int32_t n) {
@@ -165,8 +176,12 @@ void Warte_ms(std::int32_t n) {
         Warteschleife(Drehg_mSec); // read anew each millisecond
 }
 
-std::int64_t Zaehlerstand() { return platform::clock().performanceCounter(); }
-std::int64_t Zaehlerfrequenz() { return platform::clock().performanceFrequency(); }
+std::int64_t Zaehlerstand() {
+    return platform::clock().performanceCounter();
+}
+std::int64_t Zaehlerfrequenz() {
+    return platform::clock().performanceFrequency();
+}
 
 std::int64_t Ticks_nach_us(std::int64_t ticks) {
     const double f = static_cast<double>(Zaehlerfrequenz());

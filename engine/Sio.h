@@ -6,6 +6,7 @@
 #include "engine/Debug.h"
 #include "platform/Errors.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -22,7 +23,7 @@ using TBefehl = std::array<std::int32_t, 801>;
 
 struct TIR_Knopf {
     TBefehl Befehl{};
-    std::string Name; // code text (Windows-1252)
+    std::string Name;     // code text (Windows-1252)
     std::int32_t Typ = 0; // 0 IR command, 1 macro, 2 analytic
 };
 
@@ -70,7 +71,20 @@ inline constexpr std::uint8_t MSR_CTS = 0x10;
 inline constexpr std::uint8_t MSR_DSR = 0x20;
 
 // Nearest integer, halves to the even neighbour.
-inline std::int64_t Runden(double x) { return static_cast<std::int64_t>(std::nearbyint(x)); }
+inline std::int64_t Runden(double x) {
+    return static_cast<std::int64_t>(std::nearbyint(x));
+}
+
+// A 64-bit intermediate clamped into int32 (for trace cells and stored values
+// that must not wrap).
+inline std::int32_t Auf_int32_begrenzt(std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
+// Range-checked entry of the capture array.
+inline std::int64_t& Messwert(std::int64_t i) {
+    return tabelle(IR_Messwerte, i, "IR_Messwerte");
+}
 
 // ---- engine state and UART access ----
 std::int32_t SIO_Init();
@@ -89,7 +103,9 @@ void Lies_Leitungen(bool& cts, bool& dsr, bool& rx);
 bool Lies_DSR();
 // True once UART_Setup has given the register addresses; before that no
 // operation touches a port.
-inline bool Register_gesetzt() { return Port_MCR != 0; }
+inline bool Register_gesetzt() {
+    return Port_MCR != 0;
+}
 
 // ---- busy-wait delay and time units ----
 void Warteschleife(std::int32_t n);

@@ -29,7 +29,9 @@ public:
     }
     // cli/sti are privileged beyond what a user process may do; the realtime
     // priority of the caller is what keeps the pulses together.
-    std::string describe() const override { return "direct"; }
+    std::string describe() const override {
+        return "direct";
+    }
 };
 
 bool requestRange(std::uint16_t base) {
@@ -46,14 +48,12 @@ bool requestRange(std::uint16_t base) {
 } // namespace
 
 std::unique_ptr<PortIo> openDirectPortIo(std::uint16_t base) {
-    if (!requestRange(base))
-        return nullptr;
+    if (!requestRange(base)) return nullptr;
     return std::make_unique<DirectPortIo>();
 }
 
 bool grantDirectPortRange(PortIo& io, std::uint16_t base) {
-    if (dynamic_cast<DirectPortIo*>(&io) == nullptr)
-        return false;
+    if (dynamic_cast<DirectPortIo*>(&io) == nullptr) return false;
     return requestRange(base);
 }
 

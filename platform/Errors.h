@@ -18,8 +18,7 @@ public:
 };
 
 // Range-checked table access: every table index goes through here.
-template <class Table>
-auto& tabelle(Table& t, long long i, const char* name = "Tabelle") {
+template <class Table> auto& tabelle(Table& t, long long i, const char* name = "Tabelle") {
     if (i < 0 || static_cast<unsigned long long>(i) >= std::size(t))
         throw ERangeError(std::string("Bereichsfehler: ") + name + "[" + std::to_string(i) + "]");
     return t[static_cast<std::size_t>(i)];

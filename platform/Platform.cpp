@@ -25,8 +25,12 @@ PortIo* currentPorts = &noPorts;
 Clock* currentClock = &realClock;
 } // namespace detail
 
-void setPorts(PortIo* io) { detail::currentPorts = io ? io : &noPorts; }
-void setClock(Clock* clk) { detail::currentClock = clk ? clk : &realClock; }
+void setPorts(PortIo* io) {
+    detail::currentPorts = io ? io : &noPorts;
+}
+void setClock(Clock* clk) {
+    detail::currentClock = clk ? clk : &realClock;
+}
 
 ScopedBackends::ScopedBackends(PortIo* io, Clock* clk)
     : oldPorts_(detail::currentPorts), oldClock_(detail::currentClock) {
@@ -42,18 +46,17 @@ ScopedBackends::~ScopedBackends() {
 PortMode portModeFromEnvironment() {
     const char* v = std::getenv("TAVIX_PORTS");
     const std::string_view s = v ? v : "";
-    if (s == "direct")
-        return PortMode::Direct;
-    if (s == "sim")
-        return PortMode::Sim;
+    if (s == "direct") return PortMode::Direct;
+    if (s == "sim") return PortMode::Sim;
     return PortMode::Auto;
 }
 
-void setPortAccessOpener(PortAccessOpener o) { opener = std::move(o); }
+void setPortAccessOpener(PortAccessOpener o) {
+    opener = std::move(o);
+}
 
 void openPortAccess(std::uint16_t base) {
-    if (opener)
-        opener(base);
+    if (opener) opener(base);
 }
 
 } // namespace platform

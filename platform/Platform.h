@@ -16,8 +16,12 @@ extern PortIo* currentPorts;
 extern Clock* currentClock;
 } // namespace detail
 
-inline PortIo& ports() { return *detail::currentPorts; }
-inline Clock& clock() { return *detail::currentClock; }
+inline PortIo& ports() {
+    return *detail::currentPorts;
+}
+inline Clock& clock() {
+    return *detail::currentClock;
+}
 
 // Not owning; null restores the default (no ports: reads 0xFF, writes go
 // nowhere; the host's clock).

@@ -16,12 +16,18 @@ std::int64_t hostNs() {
 // uptime; the tick count keeps the host's own base, as a tick count does.
 const std::int64_t startNs = hostNs();
 
-std::int64_t monotonicNs() { return hostNs() - startNs; }
+std::int64_t monotonicNs() {
+    return hostNs() - startNs;
+}
 } // namespace
 
-std::int64_t RealClock::performanceCounter() { return psToCounter(monotonicNs() * 1000); }
+std::int64_t RealClock::performanceCounter() {
+    return psToCounter(monotonicNs() * 1000);
+}
 
-std::uint32_t RealClock::tickCount() { return static_cast<std::uint32_t>(hostNs() / 1000000); }
+std::uint32_t RealClock::tickCount() {
+    return static_cast<std::uint32_t>(hostNs() / 1000000);
+}
 
 void RealClock::sleepMs(std::uint32_t ms) {
     timespec ts{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
@@ -32,8 +38,7 @@ void RealClock::sleepMs(std::uint32_t ms) {
 // The loop whose rate the timing calibration measures; written in assembly so
 // that no optimiser can remove, unroll or vectorise it.
 void RealClock::spin(std::int32_t turns) {
-    if (turns <= 0)
-        return;
+    if (turns <= 0) return;
 #if defined(__x86_64__) || defined(__i386__)
     asm volatile("1:\n\tdec %0\n\tjnz 1b" : "+r"(turns) : : "cc");
 #else
@@ -43,6 +48,8 @@ void RealClock::spin(std::int32_t turns) {
 #endif
 }
 
-std::int64_t RealClock::nowPs() { return monotonicNs() * 1000; }
+std::int64_t RealClock::nowPs() {
+    return monotonicNs() * 1000;
+}
 
 } // namespace platform

@@ -5,8 +5,7 @@
 namespace platform {
 
 std::uint8_t ScriptedPortIo::in(std::uint16_t port) {
-    if (clock_)
-        clock_->chargePortAccess();
+    if (clock_) clock_->chargePortAccess();
     ++readCounts_[port];
     std::uint8_t v = 0xFF;
     if (auto q = queued_.find(port); q != queued_.end() && !q->second.empty()) {
@@ -17,14 +16,12 @@ std::uint8_t ScriptedPortIo::in(std::uint16_t port) {
     } else if (auto d = defaults_.find(port); d != defaults_.end()) {
         v = d->second;
     }
-    if (logReads_)
-        log_.push_back({false, port, v, clock_ ? clock_->nowPs() : 0});
+    if (logReads_) log_.push_back({false, port, v, clock_ ? clock_->nowPs() : 0});
     return v;
 }
 
 void ScriptedPortIo::out(std::uint16_t port, std::uint8_t value) {
-    if (clock_)
-        clock_->chargePortAccess();
+    if (clock_) clock_->chargePortAccess();
     log_.push_back({true, port, value, clock_ ? clock_->nowPs() : 0});
 }
 
@@ -36,8 +33,7 @@ void ScriptedPortIo::queueRead(std::uint16_t port, std::initializer_list<std::ui
 std::vector<std::pair<std::uint16_t, std::uint8_t>> ScriptedPortIo::writes() const {
     std::vector<std::pair<std::uint16_t, std::uint8_t>> w;
     for (const auto& a : log_)
-        if (a.write)
-            w.emplace_back(a.port, a.value);
+        if (a.write) w.emplace_back(a.port, a.value);
     return w;
 }
 

@@ -12,8 +12,7 @@ std::uint32_t VirtualClock::tickCount() {
 }
 
 void VirtualClock::spin(std::int32_t turns) {
-    if (turns <= 0 || costs_.loopTurnsPerMs <= 0)
-        return;
+    if (turns <= 0 || costs_.loopTurnsPerMs <= 0) return;
     loopTurns_ += turns;
     // One turn lasts 1e9 / loopTurnsPerMs ps.
     const __int128 total = static_cast<__int128>(turns) * 1000000000LL + turnRemainder_;
@@ -23,8 +22,7 @@ void VirtualClock::spin(std::int32_t turns) {
 
 void VirtualClock::chargePortAccess() {
     ++portAccesses_;
-    if (costs_.portAccessesPerSecond <= 0)
-        return;
+    if (costs_.portAccessesPerSecond <= 0) return;
     const std::int64_t total = kPsPerSecond + portRemainder_;
     nowPs_ += total / costs_.portAccessesPerSecond;
     portRemainder_ = total % costs_.portAccessesPerSecond;

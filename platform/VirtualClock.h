@@ -21,14 +21,15 @@ public:
 
     std::int64_t performanceCounter() override;
     std::uint32_t tickCount() override;
-    void sleepMs(std::uint32_t ms) override { advancePs(static_cast<std::int64_t>(ms) * 1000000000LL); }
+    void sleepMs(std::uint32_t ms) override {
+        advancePs(static_cast<std::int64_t>(ms) * 1000000000LL);
+    }
     void spin(std::int32_t turns) override;
     std::int64_t nowPs() override { return nowPs_; }
     void chargePortAccess() override;
 
     void advancePs(std::int64_t ps) {
-        if (ps > 0)
-            nowPs_ += ps;
+        if (ps > 0) nowPs_ += ps;
     }
     void advanceUs(std::int64_t us) { advancePs(us * 1000000); }
     void advanceMs(std::int64_t ms) { advancePs(ms * 1000000000LL); }

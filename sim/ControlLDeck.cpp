@@ -13,11 +13,6 @@ std::uint8_t bcd(std::int32_t n) {
 
 } // namespace
 
-void ControlLDeck::onAttached() {
-    frameStart_ = now();
-    schedule(now(), [this] { startFrame(); });
-}
-
 void ControlLDeck::onTxd(Ps, bool mark, bool) {
     driveRxd(ownMark_ && mark);
 }
@@ -63,13 +58,6 @@ std::uint8_t ControlLDeck::status() const {
 }
 
 void ControlLDeck::startFrame() {
-    frameStart_ = now();
-    schedule(frameStart_ + kFieldPs, [this] { startFrame(); });
-    if (opt_.off) return; // no power: the transport stands and the bus stays idle
-    ++frames_;
-    tape_.field();
-    if (!connected())
-        return; // nobody sees the bus: the tape runs on without wire events
     for (int b = 0; b < 8; ++b)
         schedule(frameStart_ + byteOffset(b), [this, b] { startByte(b); });
 }
@@ -181,9 +169,7 @@ void ControlLDeck::command(std::uint8_t address, std::uint8_t code) {
         break;
     }
     bool obeyed = false;
-    if (known && address == kAddress && !opt_.ignoreCommands && !tape_.isRepeat(c) &&
-        counter_.receive(code, frames_, opt_.framesNeeded))
-        obeyed = tape_.request(c);
+    if (known && address == kAddress) obeyed = accept(c, code);
     log_.push_back(Received{now(), address, code, obeyed});
 }
 

@@ -16,8 +16,7 @@
 // it received it in N frames in a row), commands ignored, deck off (the line
 // stays idle and CTS still). Every command pair it read is logged with its time.
 
-#include "sim/Adapter.h"
-#include "sim/TapeTransport.h"
+#include "sim/EditDeck.h"
 
 #include <cstdint>
 #include <string>
@@ -25,9 +24,24 @@
 
 namespace sim {
 
-class ControlLDeck final : public Device {
+struct ControlLOptions : EditDeckOptions {
+    // The counter as seconds only: kind 2 (seconds in BCD, hundreds of
+    // seconds as a number) instead of kind 3; kind 4 then carries hour 0.
+    bool secondsCounter = false;
+};
+
+struct ControlLReceived {
+    Ps at; // end of the command byte
+    std::uint8_t address;
+    std::uint8_t command;
+    bool obeyed; // handed to the transport (not refused, not ignored)
+};
+
+class ControlLDeck final : public EditDeck<ControlLOptions, ControlLReceived> {
 public:
-    static constexpr Ps kFieldPs = 20 * kPsPerMs;
+    using Options = ControlLOptions;
+    using Received = ControlLReceived;
+
     static constexpr int kBaud = 9600;
     static constexpr std::uint8_t kAddress = 24;
     // Idle time after each byte: the controller's address character, which
@@ -35,68 +49,31 @@ public:
     // can start in byte 1.
     static constexpr Ps kByteGapPs = 400 * kPsPerUs;
 
-    struct Options {
-        TapeTransport::Options tape{};
-        int framesNeeded = 1;
-        bool ignoreCommands = false;
-        bool off = false;
-        // The counter as seconds only: kind 2 (seconds in BCD, hundreds of
-        // seconds as a number) instead of kind 3; kind 4 then carries hour 0.
-        bool secondsCounter = false;
-    };
-    struct Received {
-        Ps at; // end of the command byte
-        std::uint8_t address;
-        std::uint8_t command;
-        bool obeyed; // handed to the transport (not refused, not ignored)
-    };
-
     ControlLDeck() : ControlLDeck(Options{}) {}
-    explicit ControlLDeck(Options o) : opt_(o), tape_(o.tape) {}
+    explicit ControlLDeck(Options o) : EditDeck(o) {}
 
     std::string name() const override { return "Control-L deck"; }
-    void onAttached() override;
     void onTxd(Ps t, bool mark, bool breakOn) override;
-
-    TapeTransport& transport() { return tape_; }
-    const TapeTransport& transport() const { return tape_; }
-    Options& options() { return opt_; }
     void setOff(bool off);
-    void setIgnoreCommands(bool on) { opt_.ignoreCommands = on; }
-    void setFramesNeeded(int n) { opt_.framesNeeded = n; }
 
     // The status byte of the current transport state.
     std::uint8_t status() const;
-    const std::vector<Received>& log() const { return log_; }
-    void clearLog() { log_.clear(); }
-    std::int64_t frames() const { return frames_; }
-    // Start of the current frame.
-    Ps frameStart() const { return frameStart_; }
-    // The counter that the frame now on the bus reports.
-    std::int32_t sentPosition() const { return sentPosition_; }
 
     static Ps halfBits(int n) { return static_cast<Ps>(n) * kPsPerSecond / (2 * kBaud); }
     // Start of byte b from the frame's start.
     static Ps byteOffset(int b) { return b * (halfBits(20) + kByteGapPs); }
 
 private:
-    void startFrame();
+    void startFrame() override;
     void startByte(int b);
     void sample(int b, int j);
     void setOwn(bool mark);
     void command(std::uint8_t address, std::uint8_t code);
 
-    Options opt_;
-    TapeTransport tape_;
-    CommandCounter counter_;
-    std::vector<Received> log_;
-    Ps frameStart_ = 0;
-    std::int64_t frames_ = 0;
     bool ownMark_ = true;
     bool cts_ = false;
     std::uint8_t bytes_[8] = {};
     std::uint8_t read_[2] = {};
-    std::int32_t sentPosition_ = 0;
 };
 
 } // namespace sim

@@ -15,11 +15,6 @@ constexpr std::uint8_t kPattern[4] = {0, 0x5A, 0xA5, 0x5A};
 
 } // namespace
 
-void PanasonicDeck::onAttached() {
-    frameStart_ = now();
-    schedule(now(), [this] { startFrame(); });
-}
-
 std::uint8_t PanasonicDeck::status() const {
     if (!tape_.hasTape()) return 0;
     using M = TapeTransport::Mode;
@@ -47,13 +42,6 @@ std::uint8_t PanasonicDeck::status() const {
 }
 
 void PanasonicDeck::startFrame() {
-    frameStart_ = now();
-    schedule(frameStart_ + kFieldPs, [this] { startFrame(); });
-    if (opt_.off) return; // no clock: no runs, CTS still
-    ++frames_;
-    tape_.field();
-    if (!connected())
-        return; // nobody sees the lines: the tape runs on without wire events
     Ps t = frameStart_;
     for (int r = 0; r <= kRunsPerFrame; ++r) {
         schedule(t, [this, r] { startRun(r); });
@@ -177,9 +165,7 @@ void PanasonicDeck::command(std::uint8_t code) {
         break;
     }
     bool obeyed = false;
-    if (known && !opt_.ignoreCommands && !tape_.isRepeat(c) &&
-        counter_.receive(code, frames_, opt_.framesNeeded))
-        obeyed = tape_.request(c);
+    if (known) obeyed = accept(c, code);
     log_.push_back(Received{now(), code, obeyed});
 }
 

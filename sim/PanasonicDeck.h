@@ -20,8 +20,7 @@
 // Failure modes as for the Control-L deck: commands needed in N frames,
 // commands ignored, deck off (no clock).
 
-#include "sim/Adapter.h"
-#include "sim/TapeTransport.h"
+#include "sim/EditDeck.h"
 
 #include <cstdint>
 #include <string>
@@ -29,62 +28,39 @@
 
 namespace sim {
 
-class PanasonicDeck final : public Device {
+struct PanasonicReceived {
+    Ps at; // end of the command byte
+    std::uint8_t code;
+    bool obeyed;
+};
+
+class PanasonicDeck final : public EditDeck<EditDeckOptions, PanasonicReceived> {
 public:
-    static constexpr Ps kFieldPs = 20 * kPsPerMs;
+    using Options = EditDeckOptions;
+    using Received = PanasonicReceived;
+
     static constexpr Ps kRunPs = 130 * kPsPerUs;
     static constexpr Ps kLongRunPs = 2 * kRunPs;
     static constexpr int kRunsPerFrame = 7 * 16; // then the pause
 
-    struct Options {
-        TapeTransport::Options tape{};
-        int framesNeeded = 1;
-        bool ignoreCommands = false;
-        bool off = false;
-    };
-    struct Received {
-        Ps at; // end of the command byte
-        std::uint8_t code;
-        bool obeyed;
-    };
-
     PanasonicDeck() : PanasonicDeck(Options{}) {}
-    explicit PanasonicDeck(Options o) : opt_(o), tape_(o.tape) {}
+    explicit PanasonicDeck(Options o) : EditDeck(o) {}
 
     std::string name() const override { return "Panasonic deck"; }
-    void onAttached() override;
-
-    TapeTransport& transport() { return tape_; }
-    const TapeTransport& transport() const { return tape_; }
-    Options& options() { return opt_; }
     void setOff(bool off) { opt_.off = off; }
-    void setIgnoreCommands(bool on) { opt_.ignoreCommands = on; }
-    void setFramesNeeded(int n) { opt_.framesNeeded = n; }
 
     // The status byte of the current transport state.
     std::uint8_t status() const;
-    const std::vector<Received>& log() const { return log_; }
-    void clearLog() { log_.clear(); }
-    std::int64_t frames() const { return frames_; }
-    Ps frameStart() const { return frameStart_; }
-    std::int32_t sentPosition() const { return sentPosition_; }
 
 private:
-    void startFrame();
+    void startFrame() override;
     void startRun(int r);
     void sample();
     void command(std::uint8_t code);
     void fillCounter();
 
-    Options opt_;
-    TapeTransport tape_;
-    CommandCounter counter_;
-    std::vector<Received> log_;
-    Ps frameStart_ = 0;
-    std::int64_t frames_ = 0;
     bool dsr_ = false;
     std::uint8_t bytes_[8] = {};
-    std::int32_t sentPosition_ = 0;
     // Command reception.
     bool prevLong_ = false;
     bool window_ = false;

@@ -20,8 +20,7 @@ TEST(QtDispatcher, RunsPostedCallsOnTheGuiThreadInOrder) {
         for (int i = 0; i < 3; ++i)
             dispatcher.post([&, i] {
                 order.push_back(i);
-                if (QThread::currentThread() == gui)
-                    ++onGuiThread;
+                if (QThread::currentThread() == gui) ++onGuiThread;
             });
     });
     poster.join();

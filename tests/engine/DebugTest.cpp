@@ -57,8 +57,14 @@ struct BrokenSink : DebugSink {
     bool isShowing() const override { return true; }
     int lineCount() const override { throw std::runtime_error("count"); }
     void deleteFirstLine() override { throw std::runtime_error("delete"); }
-    void appendToLastLine(std::string_view) override { ++appends; throw std::runtime_error("full"); }
-    void addEmptyLine() override { ++added; throw std::runtime_error("full"); }
+    void appendToLastLine(std::string_view) override {
+        ++appends;
+        throw std::runtime_error("full");
+    }
+    void addEmptyLine() override {
+        ++added;
+        throw std::runtime_error("full");
+    }
     int appends = 0;
     int added = 0;
 };

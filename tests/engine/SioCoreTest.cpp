@@ -28,8 +28,8 @@ TEST_F(SioCore, InitSetsDefaultsAndTraces) {
 TEST_F(SioCore, UartSetupWritesRegistersInOrder) {
     Sio::Com_Nr = 2;
     Sio::UART_Setup(9600, 3);
-    EXPECT_EQ(ports.writes(), (Writes{{0x2FB, 0x83}, {0x2F8, 12}, {0x2F9, 0}, {0x2FB, 3},
-                                      {0x2F9, 0}, {0x2FA, 0}}));
+    EXPECT_EQ(ports.writes(),
+              (Writes{{0x2FB, 0x83}, {0x2F8, 12}, {0x2F9, 0}, {0x2FB, 3}, {0x2F9, 0}, {0x2FA, 0}}));
     EXPECT_EQ(Sio::Port_Daten, 0x2F8);
     EXPECT_EQ(Sio::Port_MCR, 0x2FC);
     EXPECT_EQ(Sio::Port_LSR, 0x2FD);
@@ -47,10 +47,9 @@ TEST_F(SioCore, UartSetupWritesRegistersInOrder) {
 }
 
 TEST_F(SioCore, PortBaseTableAndRange) {
-    const std::pair<int, std::uint16_t> table[] = {{1, 0x3F8}, {2, 0x2F8}, {3, 0x3E8},
-                                                   {4, 0x2E8}, {5, 0x2F0}, {6, 0x3E0},
-                                                   {7, 0x2E0}, {8, 0x260}, {12, 0x3F8},
-                                                   {16, 0x3F8}};
+    const std::pair<int, std::uint16_t> table[] = {{1, 0x3F8},  {2, 0x2F8}, {3, 0x3E8}, {4, 0x2E8},
+                                                   {5, 0x2F0},  {6, 0x3E0}, {7, 0x2E0}, {8, 0x260},
+                                                   {12, 0x3F8}, {16, 0x3F8}};
     for (auto [com, base] : table) {
         Sio::Com_Nr = com;
         EXPECT_EQ(Sio::Port_Basis(), base) << "COM" << com;

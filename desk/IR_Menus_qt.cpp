@@ -1,0 +1,171 @@
+// The main window's menu: COM choice and "Allocate", the about box with its
+// extension switch, the web page, the performance-counter readout and the
+// timing measurement.
+#include "desk/IR_qt.h"
+#include "desk/PortHold.h"
+#include "engine/Bandposition.h"
+#include "engine/Timing.h"
+#include "platform/Codepage_qt.h"
+#include "platform/Platform.h"
+#include "platform/Prompts_qt.h"
+#include "platform/ScopeExit.h"
+#include "platform/System.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDateTime>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include <cstdlib>
+
+namespace desk {
+
+namespace {
+
+const QString kWebPage = QStringLiteral("https://www.tavix.example/");
+
+QString zahl(std::int64_t n) {
+    return QString::number(n);
+}
+
+} // namespace
+
+void TIRForm::COMClick(QAction* sender) {
+    const std::int32_t n = Sio::Zahl_Nr(sender->objectName().toStdString(), 1);
+    Sio::Com_Nr = n;
+    // Port permission for the new UART (or the simulated adapter) before any
+    // access to it.
+    platform::openPortAccess(Sio::Port_Basis());
+    Serielle_Schnittstelle->setTitle(QStringLiteral("COM %1:").arg(n));
+    Turn_Checked_Coms_On();
+    IniDatei->writeInteger("Schnittstelle", "Com_Nr", n);
+    // The line monitor drives the new port from now on.
+    if (Service2->isChecked()) Sio::UART_Setup(115, 3);
+}
+
+void TIRForm::Turn_Checked_Coms_On() {
+    for (int n = 1; n <= 8; ++n)
+        COM[static_cast<std::size_t>(n)]->setChecked(n == Sio::Com_Nr);
+    if (Allocate1->isChecked()) {
+        if (!Gehaltene_Ports) Gehaltene_Ports = std::make_shared<PortHolds>();
+        if (!Gehaltene_Ports->hold(Sio::Com_Nr))
+            platform::prompts().message(QStringLiteral("ungültiger FileHandle"));
+    }
+}
+
+void TIRForm::Allocate1Click() {
+    Allocate1->setChecked(!Allocate1->isChecked());
+    IniDatei->writeBool("Einstellungen", "ComKrallen", Allocate1->isChecked());
+}
+
+void TIRForm::TavixWEBPage1Click() {
+    if (!platform::os().openUrl(kWebPage.toStdString()))
+        platform::prompts().error(QStringLiteral("Die Adresse\r") + kWebPage +
+                                  QStringLiteral("\rkonnte nicht automatisch aufgerufen werden\r"
+                                                 "Bitte manuell versuchen"));
+}
+
+void TIRForm::Info1Click() {
+    platform::prompts().message(
+        QStringLiteral("Tavix, Fernsteuern + Videoschneiden \r            pc remote control + "
+                       "video editing\r\r") +
+        kVersion + QStringLiteral("\r\r<") + zahl(Sio::Drehg_mSec) + QStringLiteral("-") +
+        zahl(Sio::Anfragen_Sec) + QStringLiteral(">"));
+    const auto jetzt = static_cast<std::int32_t>(platform::clock().tickCount());
+    if (std::llabs(static_cast<std::int64_t>(jetzt) - Zeit_letzter_Klick) <= 8000) {
+        platform::prompts().message(
+            QStringLiteral("Erweiterung eingeschaltet/Extension switched on"));
+        Extra_Menuepunkte_ein();
+    } else {
+        Zeit_letzter_Klick = jetzt;
+    }
+}
+
+void TIRForm::High_PerformClick() {
+    for (std::size_t i = 1; i <= 4; ++i)
+        Label[i]->setVisible(true);
+    HP_Frequenz = Sio::Zaehlerfrequenz();
+    HP_Vorher = HP_Zaehler;
+    HP_Zaehler = Sio::Zaehlerstand();
+    // Without a counter frequency there is nothing to divide by.
+    const bool f = HP_Frequenz > 0;
+    Label[1]->setText(QStringLiteral("Freuquenz : ") + zahl(HP_Frequenz));
+    Label[2]->setText(QStringLiteral("Counter : ") + zahl(HP_Zaehler));
+    Label[3]->setText(QStringLiteral("Klick-Differenz (Sek) : ") +
+                      (f ? zahl((HP_Zaehler - HP_Vorher) / HP_Frequenz) : QStringLiteral("-")));
+    Label[4]->setText(QStringLiteral("Zeit in Minuten : ") +
+                      (f ? zahl(HP_Zaehler / (HP_Frequenz * 60)) : QStringLiteral("-")));
+}
+
+void TIRForm::B_Drehzahl() {
+    // 1.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    bool cursor = true;
+    platform::ScopeExit normal([&cursor] {
+        if (cursor) QApplication::restoreOverrideCursor();
+    });
+    repaint();
+    // 2. A failed measurement must not replace the rates every wait of the
+    // program is based on.
+    const std::int32_t altDrehg = Sio::Drehg_mSec, altAnfragen = Sio::Anfragen_Sec;
+    std::int32_t iterationen = 0, abweichung = 0, quote = 0, ergebnis = -1;
+    std::string fehler;
+    bool abgebrochen = false;
+    try {
+        ergebnis = Sio::Bestimme_Drehzahl(iterationen, abweichung, quote, fehler);
+    } catch (const Sio::ECalibrationError& e) {
+        abgebrochen = true;
+        fehler = e.what();
+        Sio::Drehg_mSec = altDrehg;
+        Sio::Anfragen_Sec = altAnfragen;
+    }
+    const bool gemessen = !abgebrochen && ergebnis >= 0 && Sio::Drehg_mSec > 0;
+    // 3.
+    QApplication::restoreOverrideCursor();
+    cursor = false;
+    if (!fehler.empty()) fehler = "Fehlercode : " + fehler;
+    // 4.
+    const std::int32_t tausend = Sio::Anfragen_Sec / 1000;
+    const QString ratio = tausend != 0 ? zahl(Sio::Drehg_mSec / tausend) : QStringLiteral("-");
+    QStringList zeilen;
+    zeilen << kVersion + QStringLiteral("\r\r*** Zeitverhalten des PC ***\r") +
+                  platform::fromCp1252(fehler)
+           << QStringLiteral("Iterationen : ") + zahl(iterationen)
+           << QStringLiteral("MessSchranke : ") + zahl(Sio::MessSchranke) + QStringLiteral("%")
+           << QStringLiteral("SIO Anfragen : ") + zahl(Sio::Anfragen_Sec) + QStringLiteral("/sec")
+           << QStringLiteral("Drehungen : ") + zahl(Sio::Drehg_mSec) + QStringLiteral("/msec") +
+                  QStringLiteral("  +/- ") + zahl(abweichung) + QStringLiteral(" /msec")
+           << QStringLiteral("Ratio : ") + ratio
+           << QStringLiteral("Trefferquote : ") + zahl(quote) + QStringLiteral("/1000 ");
+    if (!gemessen) {
+        Sio::Drehg_mSec = altDrehg;
+        Sio::Anfragen_Sec = altAnfragen;
+    }
+    platform::prompts().message(zeilen.join(QLatin1Char('\r')));
+    // 5.
+    const platform::OsVersion v = platform::os().osVersion();
+    IniDatei->writeInteger("VersionInfo", "MajorVersion", v.major);
+    IniDatei->writeInteger("VersionInfo", "MinorVersion", v.minor);
+    IniDatei->writeInteger("VersionInfo", "BuildNumber", v.build);
+    IniDatei->writeInteger("VersionInfo", "PlatformId", v.platformId);
+    IniDatei->writeString("VersionInfo", "CSDVersion", v.csdVersion);
+    // 6.
+    if (gemessen) {
+        IniDatei->writeInteger("Timing", "Anfragen_Sec", Sio::Anfragen_Sec);
+        IniDatei->writeInteger("Timing", "Drehg_mSec", Sio::Drehg_mSec);
+    }
+    IniDatei->writeInteger("Statistik", "MessSchranke", Sio::MessSchranke);
+    IniDatei->writeInteger("Statistik", "Iterationen", iterationen);
+    IniDatei->writeInteger("Statistik", "Abweichung", abweichung);
+    IniDatei->writeInteger("Statistik", "Quote", quote);
+    IniDatei->writeString("Statistik", "Fehlercode", fehler);
+    const QDateTime jetzt = QDateTime::currentDateTime();
+    IniDatei->writeString("Statistik", "AusgemessenAm",
+                          (jetzt.toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(", ") +
+                           jetzt.toString(QStringLiteral("hh:mm:ss")))
+                              .toStdString());
+}
+
+} // namespace desk
