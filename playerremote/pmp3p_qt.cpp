@@ -1,0 +1,658 @@
+#include "playerremote/pmp3p_qt.h"
+
+#include "platform/Codepage_qt.h"
+#include "platform/Errors.h"
+#include "platform/Guard_qt.h"
+#include "platform/IniFile.h"
+#include "platform/Platform.h"
+#include "platform/Prompts_qt.h"
+#include "platform/ScopeExit.h"
+#include "platform/System.h"
+#include "playerremote/RemoteFile.h"
+#include "playerremote/WAInt_qt.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace pmp3p {
+
+namespace {
+
+QString q(const std::string& cp1252) {
+    return platform::fromCp1252(cp1252);
+}
+
+// The class library's whole-number conversion of a field.
+std::int32_t StrToInt(const QString& text) {
+    bool ok = false;
+    const QString t = text.trimmed();
+    const int v = t.toInt(&ok, 10);
+    if (!ok) {
+        throw std::invalid_argument(
+            platform::toCp1252(QStringLiteral("'%1' ist kein gültiger Integerwert").arg(text)));
+    }
+    return v;
+}
+
+std::string leseDatei(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw EInOutError("Datei nicht gefunden: " + path);
+    std::ostringstream s;
+    s << in.rdbuf();
+    if (in.bad()) throw EInOutError("Lesefehler: " + path);
+    return s.str();
+}
+
+} // namespace
+
+TForm1::TForm1(TForm1Options options, QWidget* parent)
+    : QMainWindow(parent), options_(std::move(options)) {
+    Zaehler = [] { return platform::clock().performanceCounter(); };
+    buildComponents();
+    buildMenus();
+    setGeometry(192, 40, 527, 538);
+
+    // The receiver's port as designed.
+    ComPort1.Name = "ComPort1";
+    ComPort1.setBaudRate(CPort::br2400);
+    ComPort1.setPort("COM1");
+    ComPort1.Parity().setBits(CPort::prNone);
+    ComPort1.setStopBits(CPort::sbOneStopBit);
+    ComPort1.setDataBits(CPort::dbEight);
+    ComPort1.Events = CPort::TComEvents{CPort::evRxChar};
+    ComPort1.FlowControl().setControlDTR(CPort::dtrEnable);
+    ComPort1.FlowControl().setControlRTS(CPort::rtsEnable);
+    ComPort1.FlowControl().setOutCTSFlow(false);
+    ComPort1.FlowControl().setOutDSRFlow(false);
+    ComPort1.FlowControl().setXonXoffOut(false);
+    ComPort1.FlowControl().setXonXoffIn(false);
+    ComPort1.Timeouts().setReadTotalMultiplier(-1);
+    ComPort1.Timeouts().setReadTotalConstant(1);
+    ComPort1.setSyncMethod(CPort::smNone);
+    ComPort1.OnRxChar = [this](CPort::TCustomComPort*, int) { ComPort1RxChar(); };
+
+    platform::guarded([&] { FormCreate(); });
+}
+
+TForm1::~TForm1() {
+    // The event thread must be gone before the receive state is.
+    ComPort1.OnRxChar = nullptr;
+    ComPort1.Deactivate();
+}
+
+void TForm1::buildComponents() {
+    auto* c = new QWidget(this);
+    setCentralWidget(c);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    setFont(font);
+
+    const char* captions[] = {"",     "Back",    "Play",     "Pause",    "Stop",
+                              "Next", "VolPlus", "VolMinus", "Forward5", "Back5"};
+    const char* names[] = {"",     "Back",    "Play",     "Pause",     "Stop",
+                           "Next", "VolPlus", "VolMinus", "BForward5", "Back5"};
+    for (int i = 1; i <= 9; ++i) {
+        auto* b = new TTagButton(QString::fromLatin1(captions[i]), i, c);
+        b->setObjectName(QString::fromLatin1(names[i]));
+        const int row = i <= 5 ? 0 : 1;
+        const int col = i <= 5 ? i - 1 : i - 6;
+        b->setGeometry(8 + col * 64, 8 + row * 30, 60, 25);
+        connect(b, &QPushButton::clicked, this,
+                [this, b] { platform::guarded([&] { PlayClick(b); }); });
+        Knopf[static_cast<std::size_t>(i)] = b;
+    }
+    EndeButton = new QPushButton(QStringLiteral("Ende"), c);
+    EndeButton->setObjectName(QStringLiteral("EndeButton"));
+    EndeButton->setGeometry(264, 38, 60, 25);
+    connect(EndeButton, &QPushButton::clicked, this,
+            [this] { platform::guarded([&] { Ende1Click(); }); });
+
+    Edit1 = new QLineEdit(QStringLiteral("600"), c);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setGeometry(8, 72, 49, 21);
+    SIO_Teiler = new QLabel(QStringLiteral("us  SIO Teiler :"), c);
+    SIO_Teiler->setObjectName(QStringLiteral("SIO_Teiler"));
+    SIO_Teiler->setGeometry(62, 74, 90, 17);
+    Label2 = new QLabel(c);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setGeometry(152, 74, 40, 17);
+    Label3 = new QLabel(c);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    Label3->setGeometry(196, 74, 120, 17);
+    SetBaud = new QPushButton(QStringLiteral("SetBaud"), c);
+    SetBaud->setObjectName(QStringLiteral("SetBaud"));
+    SetBaud->setGeometry(8, 98, 60, 25);
+    connect(SetBaud, &QPushButton::clicked, this,
+            [this] { platform::guarded([&] { SetBaudClick(); }); });
+    COpen = new QPushButton(QStringLiteral("COpen"), c);
+    COpen->setObjectName(QStringLiteral("COpen"));
+    COpen->setGeometry(72, 98, 60, 25);
+    COpen->setVisible(false);
+    connect(COpen, &QPushButton::clicked, this,
+            [this] { platform::guarded([&] { COpenClick(); }); });
+
+    Bits = new QGroupBox(QStringLiteral("Bits"), c);
+    Bits->setObjectName(QStringLiteral("Bits"));
+    Bits->setGeometry(340, 4, 170, 44);
+    for (int i = 0; i < 4; ++i) {
+        auto* r = new QRadioButton(QString::number(i + 5), Bits);
+        r->setGeometry(8 + i * 40, 18, 36, 20);
+        r->setAutoExclusive(false);
+        connect(r, &QRadioButton::clicked, this,
+                [this, i] { platform::guarded([&] { setBitsIndex(i); }); });
+        BitsItems[static_cast<std::size_t>(i)] = r;
+    }
+    BitsItems[3]->setChecked(true);
+
+    Anzeige = new QCheckBox(QStringLiteral("Anzeige"), c);
+    Anzeige->setObjectName(QStringLiteral("Anzeige"));
+    Anzeige->setGeometry(340, 54, 80, 20);
+    Anzeige->setChecked(true);
+    connect(Anzeige, &QCheckBox::clicked, this,
+            [this] { platform::guarded([&] { AnzeigeClick(); }); });
+    Label1 = new QLabel(c);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(430, 54, 80, 20);
+    Count_down_Zaehler = new QLabel(QStringLiteral("Count_down_Zaehler"), c);
+    Count_down_Zaehler->setObjectName(QStringLiteral("Count_down_Zaehler"));
+    Count_down_Zaehler->setGeometry(340, 78, 170, 20);
+    Count_down_Zaehler->setVisible(false);
+
+    Memo1 = new QPlainTextEdit(c);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setGeometry(8, 128, 137, 473 - 128);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo2 = new QPlainTextEdit(c);
+    Memo2->setObjectName(QStringLiteral("Memo2"));
+    Memo2->setGeometry(152, 128, 321, 305);
+    Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(250);
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    Timer2 = new QTimer(this);
+    Timer2->setInterval(4000);
+    Timer2->setSingleShot(true);
+    connect(Timer2, &QTimer::timeout, this, [this] { platform::guarded([&] { Timer2Timer(); }); });
+}
+
+void TForm1::buildMenus() {
+    auto act = [this](QMenu* menu, const QString& text, const char* name, auto handler) {
+        QAction* a = menu->addAction(text);
+        a->setObjectName(QString::fromLatin1(name));
+        connect(a, &QAction::triggered, this,
+                [this, handler] { platform::guarded([&] { (this->*handler)(); }); });
+        return a;
+    };
+    Datei1 = menuBar()->addMenu(QStringLiteral("Datei"));
+    Laden1 = act(Datei1, QStringLiteral("Laden"), "Laden1", &TForm1::Laden1Click);
+    Speichern1 = act(Datei1, QStringLiteral("Speichern"), "Speichern1", &TForm1::Speichern1Click);
+    Datei1->addSeparator();
+    Ende1 = act(Datei1, QStringLiteral("Ende"), "Ende1", &TForm1::Ende1Click);
+
+    Einstellungen1 = menuBar()->addMenu(QStringLiteral("Einstellungen"));
+    Lernen2 = act(Einstellungen1, QStringLiteral("Lernen"), "Lernen2", &TForm1::Lernen2Click);
+    Lernen2->setCheckable(true);
+    Einstellungen1->addSeparator();
+    Initialisiere1 = act(Einstellungen1, QStringLiteral("Initialisiere"), "Initialisiere1",
+                         &TForm1::Initialisiere1Click);
+    Einstellungen1->addSeparator();
+    for (int n = 1; n <= 3; ++n) {
+        QAction* a = Einstellungen1->addAction(QStringLiteral("COM %1").arg(n));
+        a->setObjectName(QStringLiteral("COM%11").arg(n));
+        a->setCheckable(true);
+        connect(a, &QAction::triggered, this,
+                [this, n] { platform::guarded([&] { COM11Click(n); }); });
+        COM[static_cast<std::size_t>(n)] = a;
+    }
+    Einstellungen1->addSeparator();
+    gross1 = act(Einstellungen1, QStringLiteral("Fenster gross"), "gross1", &TForm1::gross1Click);
+    klein1 = act(Einstellungen1, QStringLiteral("Fenster klein"), "klein1", &TForm1::klein1Click);
+    ShutdownperStop1 = act(Einstellungen1, QStringLiteral("Shutdown_per_Stop"), "ShutdownperStop1",
+                           &TForm1::ShutdownperStop1Click);
+    ShutdownperStop1->setCheckable(true);
+    ShutdownperStop1->setVisible(false);
+
+    Hilfe1 = menuBar()->addMenu(QStringLiteral("?"));
+    PlomvareHomepage1 = act(Hilfe1, QStringLiteral("Plomvare Homepage"), "PlomvareHomepage1",
+                            &TForm1::PlomvareHomepage1Click);
+    Beschreibung1 =
+        act(Hilfe1, QStringLiteral("Beschreibung"), "Beschreibung1", &TForm1::Beschreibung1Click);
+    Bedienungsanleitung1 = act(Hilfe1, QStringLiteral("Bedienungsanleitung"),
+                               "Bedienungsanleitung1", &TForm1::Bedienungsanleitung1Click);
+    Info1 = act(Hilfe1, QStringLiteral("Info"), "Info1", &TForm1::Info1Click);
+}
+
+platform::IniFile& TForm1::fbIni() {
+    // A start that failed before the remote file was opened leaves none.
+    if (!FB_Ini)
+        throw EInOutError("Keine Fernsteuerdatei ge\xF6"
+                          "ffnet");
+    return *FB_Ini;
+}
+
+std::string TForm1::programmOrdner() const {
+    std::string dir = options_.programFile.parent_path().string();
+    if (!dir.empty() && dir.back() != '/') dir += '/';
+    return dir;
+}
+
+// ---- start-up, window and help ----
+
+void TForm1::FormCreate() {
+    // Port access is asked for at each register setting (see Receiver.h);
+    // there is no device to open beforehand.
+    setWindowTitle(QStringLiteral("Plomvare 1.46"));
+    Auswertung.Gefeuertes_Fach = 0;
+    Label1->clear();
+    Programm_Ini = std::make_unique<platform::IniFile>(programmIniPfad(options_.programFile));
+    Programm_Ini->writeString("Statistik", "Version", kVersion);
+    ShutdownperStop1->setChecked(Programm_Ini->readBool("Einstellungen", "ShutdownperStop", true));
+    setAnzeige(Programm_Ini->readBool("Einstellungen", "Anzeige", true));
+    OpenDialog1_InitialDir = programmOrdner();
+    FB_Datei = Programm_Ini->readString("Dateien", "FB_Datei", programmOrdner() + "standard.mpx");
+    if (!options_.arguments.isEmpty() && !options_.arguments.front().trimmed().isEmpty())
+        FB_Datei = QFile::encodeName(options_.arguments.front()).toStdString();
+    FB_Datei_Laden();
+}
+
+void TForm1::closeEvent(QCloseEvent* e) {
+    platform::guarded([&] { FormClose(); });
+    e->accept();
+    if (!closed_) {
+        closed_ = true;
+        emit closed();
+    }
+}
+
+void TForm1::FormClose() {
+    Timer1->stop();
+    ComPort1.Deactivate();
+}
+
+void TForm1::resizeEvent(QResizeEvent* e) {
+    QMainWindow::resizeEvent(e);
+    if (!ownResize_) platform::guarded([&] { FormResize(); });
+}
+
+void TForm1::FormResize() {
+    if (!Programm_Ini) return;
+    Programm_Ini->writeInteger("Einstellungen", "Width", Width());
+    Programm_Ini->writeInteger("Einstellungen", "Height", Height());
+}
+
+void TForm1::setWidth(std::int32_t w) {
+    if (w == width()) return;
+    {
+        ownResize_ = true;
+        platform::ScopeExit back([&] { ownResize_ = false; });
+        resize(w, height());
+    }
+    FormResize();
+}
+
+void TForm1::setHeight(std::int32_t h) {
+    if (h == height()) return;
+    {
+        ownResize_ = true;
+        platform::ScopeExit back([&] { ownResize_ = false; });
+        resize(width(), h);
+    }
+    FormResize();
+}
+
+void TForm1::gross1Click() {
+    setWidth(527);
+    setHeight(543);
+    setAnzeige(true);
+}
+
+void TForm1::klein1Click() {
+    setWidth(342);
+    setHeight(120);
+    setAnzeige(false);
+}
+
+void TForm1::setAnzeige(bool on) {
+    if (Anzeige->isChecked() == on) return;
+    Anzeige->setChecked(on);
+    AnzeigeClick();
+}
+
+void TForm1::AnzeigeClick() {
+    Memo1->clear();
+    Memo2->clear();
+    if (Programm_Ini) Programm_Ini->writeBool("Einstellungen", "Anzeige", Anzeige->isChecked());
+}
+
+void TForm1::ShutdownperStop1Click() {
+    // A checkable action has already toggled itself when triggered.
+    platform::prompts().message(
+        QStringLiteral("Diese Option fährt den Computer\rbei Mehrfach-Stop herunter"));
+    Programm_Ini->writeBool("Einstellungen", "ShutdownperStop", ShutdownperStop1->isChecked());
+}
+
+void TForm1::Info1Click() {
+    const std::string text =
+        kVersion + "\r" + "\r" +
+        "WinAmp wird durch die Kn\xF6"
+        "pfe oder per empfangenem IR Kommando gesteuert !\r" +
+        "  \r" + "Dreimal langsam hintereinander \"Stop\" beendet Plomvare 1.46 und winAMP, \r" +
+        "Viermal \"Stop\" f\xE4hrt den Computer komplett herunter.\r" + "  \r" +
+        "Lernmodus ein-/ausschalten mit \"Einstellungen/Lernen\".\r" + " \r" +
+        "Infos und neue Programmversionen bei " + kHomepage + " .\r" +
+        "Direkt dorthin mit Mausklick auf \"?/Plomvare Homepage\".";
+    platform::prompts().message(q(text));
+}
+
+void TForm1::PlomvareHomepage1Click() {
+    if (!platform::os().openUrl(kHomepage))
+        platform::prompts().error(
+            q("Die Adresse\r" + kHomepage +
+              "\rkonnte nicht automatisch aufgerufen werden\rBitte manuell versuchen"));
+}
+
+void TForm1::Open_Zeug(const std::string& name) {
+    // Relative names are resolved against the current directory.
+    const std::string path =
+        QFile::encodeName(QDir::current().absoluteFilePath(QFile::decodeName(name.c_str())))
+            .toStdString();
+    if (!platform::os().openUrl(path))
+        platform::prompts().error(
+            q("Die Adresse\r" + name +
+              "\rkonnte nicht automatisch aufgerufen werden\rBitte manuell versuchen"));
+}
+
+void TForm1::Beschreibung1Click() {
+    Open_Zeug("Plomvare.htm");
+}
+
+void TForm1::Bedienungsanleitung1Click() {
+    Open_Zeug("Plomvarehilfe.htm");
+}
+
+void TForm1::Ende1Click() {
+    close();
+}
+
+void TForm1::Timer2Timer() {
+    close();
+}
+
+// ---- receiver port and bit rate ----
+
+void TForm1::COM11Click(std::int32_t tag) {
+    Schnittstelle = tag;
+    for (int n = 1; n <= 3; ++n)
+        COM[static_cast<std::size_t>(n)]->setChecked(n == tag);
+    COpenClick();
+    Programm_Ini->writeInteger("Einstellungen", "Schnittstelle", Schnittstelle);
+}
+
+void TForm1::COpenClick() {
+    if (options_.ohnePort) {
+        SetBaudClick();
+        return;
+    }
+    ComPort1.Deactivate();
+    if (Schnittstelle >= 1 && Schnittstelle <= 3)
+        ComPort1.setPort("COM" + std::to_string(Schnittstelle));
+    ComPort1.Activate();
+    SetBaudClick();
+}
+
+void TForm1::SetBaudClick() {
+    Periodenlaenge = StrToInt(Edit1->text());
+    fbIni().writeInteger("Einstellungen", "Periodenlaenge", Periodenlaenge);
+    const Bitrate b = berechneBitrate(StrToInt(Edit1->text()));
+    Label2->setText(QString::number(b.Teiler));
+    ComPort1.setBaudRate(b.BaudRate);
+    Label3->setText(QString::fromStdString(frequenzText(b.f)));
+    const std::uint8_t code = wortlaengenCode(BitsIndex());
+    if (b.Teiler > 255) throw ERangeError("Bereichsfehler: SIO Teiler " + std::to_string(b.Teiler));
+    const std::uint16_t basis = uartBasis(Schnittstelle);
+    std::unique_ptr<ReceiverRegisters> regs = options_.registers
+                                                  ? options_.registers(basis, ComPort1)
+                                                  : openReceiverRegisters(basis, ComPort1);
+    schreibeEmpfaengerRegister(*regs, basis, code, b.Teiler);
+}
+
+void TForm1::setBitsIndex(std::int32_t index) {
+    if (index < -1) index = -1;
+    if (index > 3) index = 3;
+    for (int i = 0; i < 4; ++i)
+        BitsItems[static_cast<std::size_t>(i)]->setChecked(i == index);
+    if (index == bitsIndex_) return;
+    bitsIndex_ = index;
+    BitsClick();
+}
+
+void TForm1::BitsClick() {
+    fbIni().writeInteger("Einstellungen", "Anzahl_Bits", bitsIndex_ + 5);
+    SetBaudClick();
+}
+
+// ---- reception and evaluation ----
+
+void TForm1::ComPort1RxChar() {
+    // Runs on the port's event thread: the timer is started by the GUI thread.
+    // Starting a running timer would restart its period, and batches come
+    // faster than it: only a stopped timer is started.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!Timer1->isActive()) Timer1->start();
+        },
+        Qt::QueuedConnection);
+    try {
+        const std::int64_t stamp = Zaehler();
+        std::array<std::uint8_t, kLeseGroesse> buf;
+        const std::int32_t n = ComPort1.ReceiveBytes(buf.data(), kLeseGroesse);
+        Auswertung.empfange(stamp, buf.data(), n);
+    } catch (...) {
+        // A failed read ends this batch.
+    }
+}
+
+void TForm1::Timer1Timer() {
+    // A box shown by the tick runs a nested loop in which the timer fires
+    // again; that tick is skipped.
+    if (imTick_) return;
+    imTick_ = true;
+    platform::ScopeExit done([&] { imTick_ = false; });
+    try {
+        Auswertung.tick(Zaehler(), *this);
+    } catch (...) {
+        // Errors of the tick end it silently.
+    }
+}
+
+bool TForm1::anzeige() const {
+    return Anzeige->isChecked();
+}
+bool TForm1::lernmodus() const {
+    return Lernen2->isChecked();
+}
+bool TForm1::shutdownPerStop() const {
+    return ShutdownperStop1->isChecked();
+}
+void TForm1::zeigeAuswertungen(std::int32_t n) {
+    Label1->setText(QString::number(n));
+}
+void TForm1::memo1Leeren() {
+    Memo1->clear();
+}
+void TForm1::memo1Zeile(const std::string& line) {
+    Memo1->appendPlainText(q(line));
+}
+void TForm1::memo2Leeren() {
+    Memo2->clear();
+}
+void TForm1::memo2Zeile(const std::string& line) {
+    Memo2->appendPlainText(q(line));
+}
+void TForm1::countdownZeigen(const Countdown& c) {
+    Count_down_Zaehler->setText(q(c.Caption));
+    Count_down_Zaehler->setVisible(c.Visible);
+}
+void TForm1::timer1Aus() {
+    Timer1->stop();
+}
+void TForm1::knopfKlick(std::int32_t befehl) {
+    TTagButton* b = Knopf.at(static_cast<std::size_t>(befehl));
+    platform::guarded([&] { PlayClick(b); });
+}
+void TForm1::meldung(const std::string& text) {
+    platform::prompts().message(q(text));
+}
+void TForm1::beep() {
+    platform::os().beep();
+}
+void TForm1::playerBeenden() {
+    WAInt::WA_Beenden();
+}
+void TForm1::timer2An() {
+    Timer2->start();
+}
+bool TForm1::herunterfahren(std::int32_t& fehlercode) {
+    if (platform::os().shutdown()) return true;
+    fehlercode = 5; // refused: not permitted
+    return false;
+}
+void TForm1::fensterSchliessen() {
+    close();
+}
+
+// ---- learnt slots and the remote file ----
+
+void TForm1::Lernen2Click() {
+    // A checkable action has already toggled itself when triggered.
+    Memo2->clear();
+    if (Lernen2->isChecked()) Memo2->appendPlainText(QStringLiteral("***** Lernmodus *****"));
+}
+
+void TForm1::PlayClick(TTagButton* sender) {
+    if (Lernen2->isChecked()) {
+        const std::string text = Auswertung.lerne(sender->Tag, platform::toCp1252(sender->text()));
+        Befehle_Speichern();
+        platform::prompts().message(q(text));
+        return;
+    }
+    switch (sender->Tag) {
+    case 1:
+        WAInt::WA_Befehl(WAInt::kZurueck);
+        break;
+    case 2:
+        WAInt::WA_Befehl(WAInt::kPlay);
+        break;
+    case 3:
+        WAInt::WA_Befehl(WAInt::kPause);
+        break;
+    case 4:
+        WAInt::WA_Befehl(WAInt::kStop);
+        break;
+    case 5:
+        WAInt::WA_Befehl(WAInt::kWeiter);
+        break;
+    case 6:
+        WAInt::WA_Lauter();
+        break;
+    case 7:
+        WAInt::WA_Leiser();
+        break;
+    case 8:
+        WAInt::WA_Vor5();
+        break;
+    case 9:
+        WAInt::WA_Zurueck5();
+        break;
+    default:
+        platform::prompts().message(QStringLiteral("unbekannter Befehl"));
+        break;
+    }
+}
+
+void TForm1::Befehle_Speichern() {
+    pmp3p::Befehle_Speichern(fbIni(), Auswertung.Faecher);
+}
+
+void TForm1::FB_Datei_Laden() {
+    const QString name = QFileInfo(QFile::decodeName(FB_Datei.c_str())).fileName();
+    setWindowTitle(QStringLiteral("Plomvare 1.46, ") + name);
+    FB_Ini = std::make_unique<platform::IniFile>(FB_Datei);
+    Periodenlaenge = FB_Ini->readInteger("Einstellungen", "Periodenlaenge", 600);
+    Edit1->setText(QString::number(Periodenlaenge));
+
+    // A port that cannot be opened or a rate that cannot be set does not keep
+    // the slots and the window size from loading; the first such error is
+    // raised once the rest is done.
+    std::exception_ptr portFehler;
+    try {
+        setBitsIndex(FB_Ini->readInteger("Einstellungen", "Anzahl_Bits", 8) - 5);
+        Schnittstelle = Programm_Ini->readInteger("Einstellungen", "Schnittstelle", 2);
+        if (Schnittstelle >= 1 && Schnittstelle <= 3) COM11Click(Schnittstelle);
+        COpenClick();
+    } catch (...) {
+        portFehler = std::current_exception();
+    }
+    Auswertung.Bereit = true;
+    Faecher_Laden(*FB_Ini, Auswertung.Faecher);
+    // Both are read before either is set: setting the width writes the
+    // current height.
+    const std::int32_t w = Programm_Ini->readInteger("Einstellungen", "Width", Width());
+    const std::int32_t h = Programm_Ini->readInteger("Einstellungen", "Height", Height());
+    setWidth(w);
+    setHeight(h);
+    if (portFehler) std::rethrow_exception(portFehler);
+}
+
+void TForm1::Laden1Click() {
+    platform::FileDialogOptions o;
+    o.filter = QStringLiteral("Fernsteuerdateien (*.mpx)");
+    o.initialDir = QFile::decodeName(OpenDialog1_InitialDir.c_str());
+    o.defaultSuffix = QStringLiteral("mpx");
+    const auto file = platform::prompts().openFile(o);
+    if (!file) return;
+    FB_Datei = QFile::encodeName(*file).toStdString();
+    FB_Ini.reset();
+    Programm_Ini->writeString("Dateien", "FB_Datei", FB_Datei);
+    FB_Datei_Laden();
+}
+
+void TForm1::Speichern1Click() {
+    platform::FileDialogOptions o;
+    o.filter = QStringLiteral("Fernsteuerdateien (*.mpx)");
+    o.defaultSuffix = QStringLiteral("mpx");
+    o.overwritePrompt = true;
+    const auto file = platform::prompts().saveFile(o);
+    if (!file) return;
+    Memo2->clear();
+    // Every write already went to disk; the file is copied byte for byte.
+    const std::string bytes = leseDatei(FB_Datei);
+    Memo2->setPlainText(q(bytes).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    FB_Datei = QFile::encodeName(*file).toStdString();
+    platform::saveFileAtomically(FB_Datei, bytes);
+    FB_Ini.reset();
+    FB_Datei_Laden();
+    Programm_Ini->writeString("Dateien", "FB_Datei", FB_Datei);
+}
+
+void TForm1::Initialisiere1Click() {
+    Faecher_Loeschen(fbIni(), Auswertung.Faecher);
+}
+
+} // namespace pmp3p

@@ -1,0 +1,89 @@
+// The receiver end to end: the simulated receiver's pseudo-terminal, the
+// serial-port component's event thread, the receive handler and the 250 ms
+// timer on the real clock. Waits are bounded.
+#include "PlomvareFixture.h"
+
+#include "platform/SerialDevice.h"
+#include "playerremote/SimReceiver.h"
+
+#include <QPlainTextEdit>
+#include <QTest>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+// The byte column of the raw dump ("k     byte     gap").
+std::vector<int> dumpBytes(const QPlainTextEdit* memo) {
+    std::vector<int> out;
+    for (const QString& l : memo->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QStringList parts = l.split(QStringLiteral("     "));
+        if (parts.size() == 3) out.push_back(parts[1].toInt());
+    }
+    return out;
+}
+
+bool waitFor(const std::function<bool()>& done, int ms = 15000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+} // namespace
+
+class ReceiverPty : public PlomvareFixture {
+protected:
+    ~ReceiverPty() override {
+        form.reset();
+        platform::clearComPortPaths();
+    }
+};
+
+TEST_F(ReceiverPty, BurstsArriveThroughThePortAndAreEvaluated) {
+    pmp3p::SimReceiver sim;
+    platform::setComPortPath(2, sim.portPath());
+    auto& f = start({}, false);
+    ASSERT_TRUE(f.ComPort1.Connected());
+    EXPECT_EQ(f.ComPort1.Port(), "COM2");
+
+    sim.press(3);
+    sim.release();
+    ASSERT_TRUE(waitFor([&] { return dumpBytes(f.Memo1).size() >= 8; }))
+        << f.Memo1->toPlainText().toStdString();
+    std::vector<int> expected;
+    for (int i = 0; i < 2; ++i)
+        for (std::uint8_t b : pmp3p::SimReceiver::frame(3))
+            expected.push_back(b);
+    EXPECT_EQ(dumpBytes(f.Memo1), expected);
+    // The timer evaluated and, after the silence, switched itself off.
+    EXPECT_TRUE(waitFor([&] { return !f.Timer1->isActive(); }));
+    EXPECT_GT(f.Auswertung.Auswertungen, 0);
+    EXPECT_EQ(f.Auswertung.Empfang.count(), 0);
+
+    // Without register access the open device takes the exact rate.
+    pmp3p::DeviceRegisters d(f.ComPort1, 0x2F8);
+    pmp3p::schreibeEmpfaengerRegister(d, 0x2F8, 3, 69);
+    EXPECT_TRUE(f.ComPort1.Connected());
+    EXPECT_EQ(f.ComPort1.BaudRate(), CPort::brCustom);
+    EXPECT_EQ(f.ComPort1.CustomBaudRate(), 1669);
+}
+
+TEST_F(ReceiverPty, PortClosesAndReopensWhileCharactersArrive) {
+    pmp3p::SimReceiver sim;
+    platform::setComPortPath(2, sim.portPath());
+    platform::setComPortPath(3, sim.portPath());
+    auto& f = start({}, false);
+    sim.press(5); // held: frames keep coming
+    ASSERT_TRUE(waitFor([&] { return !dumpBytes(f.Memo1).empty(); }));
+    f.COM[3]->trigger();
+    EXPECT_TRUE(f.ComPort1.Connected());
+    EXPECT_EQ(f.ComPort1.Port(), "COM3");
+    f.COpen->click();
+    EXPECT_TRUE(f.ComPort1.Connected());
+    form.reset(); // closes the port with characters in flight
+    sim.release();
+}

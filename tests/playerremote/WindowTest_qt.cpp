@@ -1,0 +1,354 @@
+// Plomvare's window: start-up and settings, window size, the receiver's port
+// and bit rate, player buttons, learning, the remote file and the Stop
+// countdown.
+#include "PlomvareFixture.h"
+
+#include "platform/IniFile.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+
+#include <cerrno>
+#include <cstring>
+
+using W = pmp3p::RecordingRegisters::Write;
+
+namespace {
+
+const burst::Frame kA = {0xE0, 0x22, 0xF2, 0x82};
+const burst::Frame kB = {0xE0, 0x33, 0xE5, 0x83};
+
+std::vector<W> satz(std::uint16_t base, std::uint8_t code, std::uint8_t teiler) {
+    return {{static_cast<std::uint16_t>(base + 3), static_cast<std::uint8_t>(code | 0x80)},
+            {base, teiler},
+            {static_cast<std::uint16_t>(base + 3), code},
+            {static_cast<std::uint16_t>(base + 1), 5}};
+}
+
+std::vector<W> mal2(std::vector<W> v) {
+    auto w = v;
+    w.insert(w.end(), v.begin(), v.end());
+    return w;
+}
+
+} // namespace
+
+class Window : public PlomvareFixture {};
+
+TEST_F(Window, FirstStartWritesSettingsOpensThePortAndSetsTheRate) {
+    auto& f = start();
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("Plomvare 1.46, standard.mpx"));
+    EXPECT_EQ(f.FB_Datei, (folder / "standard.mpx").string());
+    platform::IniFile p(ini());
+    EXPECT_EQ(p.readString("Statistik", "Version", ""), "Plomvare 1.46, IR -> WINAMP, 29-Apr-2002");
+    EXPECT_EQ(p.readInteger("Einstellungen", "Schnittstelle", 0), 2);
+    EXPECT_FALSE(p.valueExists("Einstellungen", "Anzeige"));
+    EXPECT_TRUE(f.ShutdownperStop1->isChecked());
+    EXPECT_FALSE(f.ShutdownperStop1->isVisible());
+    EXPECT_TRUE(f.COM[2]->isChecked());
+    EXPECT_FALSE(f.COM[1]->isChecked());
+    // The COM item and the reopen each set the rate.
+    EXPECT_EQ(writes, mal2(satz(0x2F8, 3, 69)));
+    EXPECT_EQ(f.Label2->text(), QStringLiteral("69"));
+    EXPECT_EQ(f.Label3->text(), QStringLiteral("1666.66666666667"));
+    EXPECT_EQ(f.ComPort1.BaudRate(), CPort::br1200);
+    EXPECT_EQ(f.ComPort1.SyncMethod(), CPort::smNone);
+    EXPECT_TRUE(f.ComPort1.Events == CPort::TComEvents{CPort::evRxChar});
+    EXPECT_EQ(bytesOf(standard()), "[Einstellungen]\r\nPeriodenlaenge=600\r\n");
+    EXPECT_EQ(f.BitsIndex(), 3);
+    EXPECT_TRUE(f.Auswertung.Bereit);
+
+    // "Version" is written at every start.
+    p.writeString("Statistik", "Version", "alt");
+    start();
+    EXPECT_EQ(p.readString("Statistik", "Version", ""), "Plomvare 1.46, IR -> WINAMP, 29-Apr-2002");
+}
+
+TEST_F(Window, SettingsAndCommandLineAtStart) {
+    platform::IniFile p(ini());
+    p.writeBool("Einstellungen", "Anzeige", false);
+    p.writeBool("Einstellungen", "ShutdownperStop", false);
+    p.writeInteger("Einstellungen", "Schnittstelle", 4);
+    writeBytes(folder / "other.mpx", "[Einstellungen]\r\nPeriodenlaenge=889\r\nAnzahl_Bits=6\r\n");
+
+    auto& f = start({QStringLiteral("   ")});
+    EXPECT_FALSE(f.Anzeige->isChecked());
+    EXPECT_TRUE(f.Memo1->toPlainText().isEmpty());
+    EXPECT_FALSE(f.ShutdownperStop1->isChecked());
+    EXPECT_EQ(f.FB_Datei, standard().string());
+    // COM 4: no item ticked, the port name stays, registers at 0x2F8.
+    for (int n = 1; n <= 3; ++n)
+        EXPECT_FALSE(f.COM[static_cast<std::size_t>(n)]->isChecked());
+    EXPECT_EQ(f.ComPort1.Port(), "COM1");
+    EXPECT_EQ(writes, satz(0x2F8, 3, 69));
+
+    writes.clear();
+    const std::string other = (folder / "other.mpx").string();
+    auto& g = start({QString::fromStdString(other)});
+    EXPECT_EQ(g.FB_Datei, other);
+    EXPECT_EQ(g.windowTitle(), QStringLiteral("Plomvare 1.46, other.mpx"));
+    EXPECT_EQ(g.Edit1->text(), QStringLiteral("889"));
+    EXPECT_EQ(g.BitsIndex(), 1);
+    EXPECT_TRUE(g.BitsItems[1]->isChecked());
+    // The choice of 6 bits set the rate once, the reopen once more.
+    EXPECT_EQ(writes, mal2(satz(0x2F8, 1, 102)));
+    EXPECT_EQ(g.ComPort1.BaudRate(), CPort::br600);
+    EXPECT_FALSE(p.valueExists("Dateien", "FB_Datei"));
+
+    // A width out of the radio group's range: 3 chooses none, 12 the last.
+    writes.clear();
+    writeBytes(folder / "other.mpx", "[Einstellungen]\r\nAnzahl_Bits=3\r\n");
+    auto& h = start({QString::fromStdString(other)});
+    EXPECT_EQ(h.BitsIndex(), -1);
+    for (auto* r : h.BitsItems)
+        EXPECT_FALSE(r->isChecked());
+    EXPECT_EQ(writes, mal2(satz(0x2F8, 3, 69)));
+    writeBytes(folder / "other.mpx", "[Einstellungen]\r\nAnzahl_Bits=12\r\n");
+    auto& k = start({QString::fromStdString(other)});
+    EXPECT_EQ(k.BitsIndex(), 3);
+}
+
+TEST_F(Window, AFailedStartLeavesAWindowThatReportsInsteadOfCrashing) {
+    // The settings file cannot be written in a folder that does not exist.
+    folder /= "missing";
+    prompts.expectError(
+        QString::fromStdString("Die Datei " + ini().string() +
+                               " kann nicht gespeichert werden: " + std::strerror(ENOENT)));
+    auto& f = start();
+    EXPECT_EQ(f.FB_Ini, nullptr);
+    prompts.expectError(QStringLiteral("Keine Fernsteuerdatei geöffnet"));
+    f.SetBaud->click();
+    prompts.expectError(QStringLiteral("Keine Fernsteuerdatei geöffnet"));
+    f.Initialisiere1->trigger();
+}
+
+TEST_F(Window, EveryResizeWritesWidthAndHeight) {
+    auto& f = start();
+    platform::IniFile p(ini());
+    f.klein1->trigger();
+    EXPECT_EQ(p.readInteger("Einstellungen", "Width", 0), 342);
+    EXPECT_EQ(p.readInteger("Einstellungen", "Height", 0), 120);
+    EXPECT_FALSE(f.Anzeige->isChecked());
+    EXPECT_FALSE(p.readBool("Einstellungen", "Anzeige", true));
+    f.gross1->trigger();
+    EXPECT_EQ(p.readInteger("Einstellungen", "Width", 0), 527);
+    EXPECT_EQ(p.readInteger("Einstellungen", "Height", 0), 543);
+    EXPECT_TRUE(p.readBool("Einstellungen", "Anzeige", false));
+
+    p.writeInteger("Einstellungen", "Width", 400);
+    p.writeInteger("Einstellungen", "Height", 300);
+    auto& g = start();
+    EXPECT_EQ(g.Width(), 400);
+    EXPECT_EQ(g.Height(), 300);
+}
+
+TEST_F(Window, ButtonsCommandThePlayer) {
+    auto& f = start();
+    for (int i = 1; i <= 9; ++i)
+        f.Knopf[static_cast<std::size_t>(i)]->click();
+    EXPECT_EQ(player.befehle, (std::vector<std::int32_t>{40044, 40045, 40046, 40047, 40048, 40058,
+                                                         40059, 40060, 40061}));
+    EXPECT_EQ(player.beendet, 0);
+    pmp3p::TTagButton fremd(QStringLiteral("x"), 10, nullptr);
+    prompts.expectMessage(QStringLiteral("unbekannter Befehl"));
+    f.PlayClick(&fremd);
+}
+
+TEST_F(Window, LearnsABurstIntoTheFileAndRecognisesIt) {
+    auto& f = start();
+    f.Lernen2->trigger();
+    EXPECT_EQ(f.Memo2->toPlainText(), QStringLiteral("***** Lernmodus *****"));
+    press(burst::wiederholt(kA, 3));
+    EXPECT_TRUE(f.Memo2->toPlainText().contains(QStringLiteral("**** Lernmodus ! ****")));
+    EXPECT_TRUE(f.Memo2->toPlainText().contains(QStringLiteral("Verzögerung (171817 / 11 )")));
+    EXPECT_FALSE(f.Label1->text().isEmpty());
+    prompts.expectMessage(QStringLiteral("Lerne Befehl als >Play<\rNeuer Befehl, Fachnr. 1"));
+    f.Knopf[2]->click();
+    press(burst::wiederholt(kB, 3));
+    prompts.expectMessage(QStringLiteral("Lerne Befehl als >VolPlus<\rNeuer Befehl, Fachnr. 2"));
+    f.Knopf[6]->click();
+    EXPECT_TRUE(player.befehle.empty());
+
+    platform::IniFile mpx(standard());
+    EXPECT_EQ(mpx.readInteger("Befehl1", "x0", 0), 6);
+    EXPECT_EQ(mpx.readInteger("Befehl1", "x2", 0), 2);
+    EXPECT_EQ(mpx.readInteger("Befehl2", "x2", 0), 6);
+
+    f.Lernen2->trigger();
+    EXPECT_TRUE(f.Memo2->toPlainText().isEmpty());
+    press(burst::wiederholt(kA, 3));
+    EXPECT_EQ(player.befehle, std::vector<std::int32_t>{40045});
+    press(burst::wiederholt(kB, 12));
+    EXPECT_EQ(player.befehle, (std::vector<std::int32_t>{40045, 40058, 40058, 40058}));
+
+    // The slots come back with the file.
+    auto& g = start();
+    EXPECT_EQ(g.Auswertung.Faecher[1][0], 6);
+    EXPECT_EQ(g.Auswertung.Faecher[2][2], 6);
+    EXPECT_EQ(g.Auswertung.Faecher[3][0], 0);
+}
+
+TEST_F(Window, StopCountdownClosesAndShutsDown) {
+    auto& f = start();
+    f.Lernen2->trigger();
+    press(burst::wiederholt(kA, 3));
+    prompts.expectMessage(QStringLiteral("Lerne Befehl als >Stop<\rNeuer Befehl, Fachnr. 1"));
+    f.Knopf[4]->click();
+    f.Lernen2->trigger();
+    f.show();
+    for (int i = 0; i < 3; ++i)
+        press(burst::wiederholt(kA, 5));
+    EXPECT_EQ(player.beendet, 1);
+    EXPECT_EQ(os.beeps, 3);
+    EXPECT_TRUE(f.Timer2->isActive());
+    EXPECT_EQ(f.Timer2->interval(), 4000);
+    EXPECT_TRUE(f.Count_down_Zaehler->isVisible());
+    EXPECT_EQ(f.Count_down_Zaehler->text(), QStringLiteral("*Count_Down 3"));
+    EXPECT_FALSE(closed);
+    press(burst::wiederholt(kA, 5));
+    EXPECT_EQ(os.shutdowns, 1);
+    EXPECT_TRUE(closed);
+
+    // Without the option the fourth Stop only closes; the timer closes too.
+    platform::IniFile(ini()).writeBool("Einstellungen", "ShutdownperStop", false);
+    auto& g = start();
+    g.show();
+    EXPECT_FALSE(g.ShutdownperStop1->isChecked());
+    for (int i = 0; i < 4; ++i)
+        press(burst::wiederholt(kA, 5));
+    EXPECT_EQ(os.shutdowns, 1);
+    EXPECT_TRUE(closed);
+    auto& h = start();
+    h.show();
+    h.Timer2Timer();
+    EXPECT_TRUE(closed);
+}
+
+TEST_F(Window, BitRateErrors) {
+    auto& f = start();
+    writes.clear();
+    f.Edit1->setText(QStringLiteral("abc"));
+    prompts.expectError(QStringLiteral("'abc' ist kein gültiger Integerwert"));
+    f.SetBaud->click();
+    f.Edit1->setText(QStringLiteral("0"));
+    prompts.expectError(QStringLiteral("Division durch Null"));
+    f.SetBaud->click();
+    EXPECT_EQ(platform::IniFile(standard()).readInteger("Einstellungen", "Periodenlaenge", 1), 0);
+    f.Edit1->setText(QStringLiteral("2218"));
+    prompts.expectError(QStringLiteral("Bereichsfehler: SIO Teiler 256"));
+    f.SetBaud->click();
+    EXPECT_EQ(f.Label2->text(), QStringLiteral("256"));
+    EXPECT_TRUE(writes.empty());
+    f.Edit1->setText(QStringLiteral("2217"));
+    f.SetBaud->click();
+    EXPECT_EQ(writes, satz(0x2F8, 3, 255));
+
+    // COM 1: stored, ticked, registers at 0x3F8.
+    writes.clear();
+    f.Edit1->setText(QStringLiteral("600"));
+    f.BitsItems[0]->click();
+    EXPECT_EQ(platform::IniFile(standard()).readInteger("Einstellungen", "Anzahl_Bits", 0), 5);
+    f.COM[1]->trigger();
+    EXPECT_TRUE(f.COM[1]->isChecked());
+    EXPECT_FALSE(f.COM[2]->isChecked());
+    EXPECT_EQ(platform::IniFile(ini()).readInteger("Einstellungen", "Schnittstelle", 0), 1);
+    auto expected = satz(0x2F8, 0, 69);
+    const auto com1 = satz(0x3F8, 0, 69);
+    expected.insert(expected.end(), com1.begin(), com1.end());
+    EXPECT_EQ(writes, expected);
+}
+
+TEST_F(Window, SaveUnderNewNameOpenAndClear) {
+    auto& f = start();
+    f.Lernen2->trigger();
+    press(burst::wiederholt(kA, 3));
+    prompts.expectMessage(QStringLiteral("Lerne Befehl als >Next<\rNeuer Befehl, Fachnr. 1"));
+    f.Knopf[5]->click();
+    press(burst::wiederholt(kB, 3));
+    prompts.expectMessage(QStringLiteral("Lerne Befehl als >Back<\rNeuer Befehl, Fachnr. 2"));
+    f.Knopf[1]->click();
+
+    const auto copy = folder / "copy.mpx";
+    prompts.expect(platform::PromptKind::Save, QString(), platform::Answer::Ok,
+                   QString::fromStdString(copy.string()));
+    f.Speichern1->trigger();
+    EXPECT_EQ(bytesOf(copy), bytesOf(standard()));
+    EXPECT_EQ(f.FB_Datei, copy.string());
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("Plomvare 1.46, copy.mpx"));
+    EXPECT_TRUE(
+        f.Memo2->toPlainText().startsWith(QStringLiteral("[Einstellungen]\nPeriodenlaenge=600")));
+    EXPECT_EQ(platform::IniFile(ini()).readString("Dateien", "FB_Datei", ""), copy.string());
+
+    // Opening a file with fewer slots empties the others.
+    writeBytes(folder / "one.mpx", "[Befehl2]\r\nx0=3\r\nx1=1\r\nx2=7\r\nx3=9\r\n");
+    prompts.expect(platform::PromptKind::Open, QString(), platform::Answer::Ok,
+                   QString::fromStdString((folder / "one.mpx").string()));
+    f.Laden1->trigger();
+    EXPECT_EQ(f.Auswertung.Faecher[1][0], 0);
+    EXPECT_EQ(f.Auswertung.Faecher[2][0], 3);
+    EXPECT_EQ(platform::IniFile(ini()).readString("Dateien", "FB_Datei", ""),
+              (folder / "one.mpx").string());
+
+    // Clearing, then saving: the settings and no slot.
+    f.Initialisiere1->trigger();
+    EXPECT_EQ(f.Auswertung.Faecher[2][0], 0);
+    const auto empty = folder / "empty.mpx";
+    prompts.expect(platform::PromptKind::Save, QString(), platform::Answer::Ok,
+                   QString::fromStdString(empty.string()));
+    f.Speichern1->trigger();
+    EXPECT_EQ(bytesOf(empty), bytesOf(folder / "one.mpx"));
+    EXPECT_EQ(platform::IniFile(empty).readSections(), std::vector<std::string>{"Einstellungen"});
+    EXPECT_EQ(platform::IniFile(empty).readInteger("Einstellungen", "Periodenlaenge", 0), 600);
+
+    // A damaged slot: the error is shown, the slots after it stay empty.
+    writeBytes(folder / "bad.mpx",
+               "[Befehl1]\r\nx0=3\r\nx1=1\r\nx2=7\r\nx3=9\r\n[Befehl2]\r\nx0=200\r\n"
+               "[Befehl3]\r\nx0=3\r\nx1=1\r\nx2=7\r\nx3=9\r\n");
+    prompts.expect(platform::PromptKind::Open, QString(), platform::Answer::Ok,
+                   QString::fromStdString((folder / "bad.mpx").string()));
+    prompts.expectError(QStringLiteral("Bereichsfehler: Befehl2 x0 = 200"));
+    f.Laden1->trigger();
+    EXPECT_EQ(f.Auswertung.Faecher[1][0], 3);
+    EXPECT_EQ(f.Auswertung.Faecher[3][0], 0);
+}
+
+TEST_F(Window, HelpInformationAndShutdownOption) {
+    auto& f = start();
+    prompts.expectMessage(QStringLiteral(
+        "Plomvare 1.46, IR -> WINAMP, 29-Apr-2002\r\rWinAmp wird durch die Knöpfe oder per "
+        "empfangenem IR Kommando gesteuert !\r  \rDreimal langsam hintereinander \"Stop\" "
+        "beendet Plomvare 1.46 und winAMP, \rViermal \"Stop\" fährt den Computer komplett "
+        "herunter.\r  \rLernmodus ein-/ausschalten mit \"Einstellungen/Lernen\".\r \rInfos "
+        "und neue Programmversionen bei https://plomvare.example.org .\rDirekt dorthin mit "
+        "Mausklick auf \"?/Plomvare Homepage\"."));
+    f.Info1->trigger();
+
+    f.PlomvareHomepage1->trigger();
+    ASSERT_EQ(os.urls.size(), 1u);
+    EXPECT_EQ(os.urls[0], "https://plomvare.example.org");
+    os.urlResult = false;
+    prompts.expectError(
+        QStringLiteral("Die Adresse\rPlomvare.htm\rkonnte nicht automatisch aufgerufen "
+                       "werden\rBitte manuell versuchen"));
+    f.Beschreibung1->trigger();
+    EXPECT_EQ(os.urls[1],
+              QDir::current().absoluteFilePath(QStringLiteral("Plomvare.htm")).toStdString());
+    prompts.expectError(QStringLiteral("Die Adresse\rPlomvarehilfe.htm\rkonnte nicht automatisch "
+                                       "aufgerufen werden\rBitte manuell versuchen"));
+    f.Bedienungsanleitung1->trigger();
+
+    prompts.expectMessage(
+        QStringLiteral("Diese Option fährt den Computer\rbei Mehrfach-Stop herunter"));
+    f.ShutdownperStop1->trigger();
+    EXPECT_FALSE(f.ShutdownperStop1->isChecked());
+    EXPECT_FALSE(platform::IniFile(ini()).readBool("Einstellungen", "ShutdownperStop", true));
+
+    f.show();
+    f.EndeButton->click();
+    EXPECT_TRUE(closed);
+}
