@@ -8,6 +8,7 @@
 #include "platform/WindowTracker_qt.h"
 
 #include "sim/PortAccess.h"
+#include "video/Kamera_qt.h"
 
 #include <QApplication>
 #include <QFile>
@@ -59,6 +60,9 @@ int main(int argc, char** argv) {
     };
     // The recorder editor, the video window and its parameters come next in
     // this order.
+    video::TKameraDialog kameraDialog(mainWindow);
+    mainWindow.KameraDialog = &kameraDialog;
+    kameraDialog.Geraete_edit->Lernen = video::Lerndialog_von(lernenForm);
 
     mainWindow.show();
     // The application activates its main window when the loop starts.

@@ -1,0 +1,361 @@
+#pragma once
+// The video window: the cut-list grid above, the four device boxes below, two
+// tool bars and the 600 ms timer that polls the edit devices and drives the
+// cut run. Also the device box frame, the parameters dialog and the recorder
+// editor.
+
+#include "desk/VideoWindow.h"
+#include "engine/Bandposition.h"
+#include "engine/Sio.h"
+#include "video/Geraete.h"
+#include "video/SchnittIR.h"
+#include "video/Schnittraster.h"
+
+#include <QDateTime>
+#include <QDialog>
+#include <QFrame>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTableWidget;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class QMenu;
+class QAction;
+class QPrinter;
+
+namespace desk {
+class TIRForm;
+class TLernenForm;
+} // namespace desk
+
+namespace video {
+
+inline const QColor kRein_Gruen(0, 255, 0);
+inline const QColor kRein_Rot(255, 0, 0);
+
+// One device box: transport buttons, counter, role and device.
+class TCountBox : public QFrame {
+public:
+    explicit TCountBox(QWidget* parent = nullptr);
+
+    QGroupBox* Kanal_x = nullptr;
+    std::array<QToolButton*, 13> SpeedButton{}; // 1 to 12
+    QLineEdit* Zaehler = nullptr;
+    QGroupBox* Modus = nullptr;
+    QRadioButton* Zuspieler = nullptr;
+    QRadioButton* Aufnahme = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    QLineEdit* Offset = nullptr;
+
+    // Command code of button n (1 to 12).
+    static std::int32_t Tag(int n);
+    // The channel or box that the buttons address (1 to 4).
+    int GroupIndex = 0;
+    void setFarbe(const QColor& c);
+    QColor farbe() const;
+};
+
+// The video parameters.
+class TParameter : public QDialog {
+public:
+    explicit TParameter(QWidget* parent = nullptr);
+
+    QCheckBox* Cue_zurueck = nullptr;
+    QCheckBox* Cue_vor = nullptr;
+    QLineEdit* CueWert = nullptr;
+    QCheckBox* Spul_zurueck = nullptr;
+    QCheckBox* Spul_vor = nullptr;
+    QLineEdit* SpulWert = nullptr;
+    QLineEdit* Vorspulsettle = nullptr;
+    QLineEdit* VorCueSettle = nullptr;
+    QCheckBox* Warnen_bei_leerer_Infrarotdatei = nullptr;
+    QCheckBox* Warnung_vor_Aufnahme = nullptr;
+    QCheckBox* Automatik_Play_bei_Cut = nullptr;
+    QCheckBox* Pause_bei_CutIn = nullptr;
+    QCheckBox* Timecode_Display = nullptr;
+    QCheckBox* Offsetfelder_sichtbar = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+
+    // Loads the controls from the settings file.
+    void FormCreate(const platform::IniFile& ini);
+    // Set by the video window: shows or hides the offset edits.
+    std::function<void()> Offsetfelder_sichtbarClick;
+};
+
+// What the learn dialog gets and gives back for one recorder command.
+struct LernAuftrag {
+    QString Beschriftung;
+    std::string IR_Hex_Code;
+    Sio::TBefehl Lernpuffer{};
+    std::int32_t Funktion = 0;
+};
+// Shows the learn dialog modally, preset from the order with the type fixed;
+// true on OK, with the order updated.
+using Lerndialog = std::function<bool(LernAuftrag&)>;
+// The program's learn dialog in that role.
+Lerndialog Lerndialog_von(desk::TLernenForm& dialog);
+
+class TKameraDialog;
+
+// The recorder editor.
+class TGeraete_edit : public QDialog {
+public:
+    explicit TGeraete_edit(TKameraDialog& kamera, QWidget* parent = nullptr);
+
+    QGroupBox* GroupBox1 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QLineEdit* IR_Aufnahme = nullptr;
+    QLineEdit* IR_Pause = nullptr;
+    QLineEdit* K_Aufnahme = nullptr;
+    QLineEdit* K_Pause = nullptr;
+    std::array<QRadioButton*, 2> IR_Aufnahme_steuerung{};
+    QLineEdit* t_Pause = nullptr;
+    QLineEdit* IRDateiName = nullptr;
+    QToolButton* SpeichernB = nullptr;
+    QToolButton* LadenB = nullptr;
+    TCountBox* CountBox1 = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+    QPushButton* BitBtn2 = nullptr;
+
+    int IR_Aufnahme_steuerungIndex() const;
+    void setIR_Aufnahme_steuerungIndex(int i);
+
+    // The learn dialog; none: learn clicks learn nothing.
+    Lerndialog Lernen;
+
+    void FormShow();
+    void Edit1Change();
+    void SpeichernBClick();
+    void LadenBClick();
+    void LernenClick(QToolButton* button);
+
+private:
+    TKameraDialog& kamera_;
+};
+
+// Draws text lines one below the other and starts a new page when the next
+// line does not fit.
+class Zeilendrucker {
+public:
+    virtual ~Zeilendrucker() = default;
+    virtual void beginnen() = 0; // page 1
+    virtual void zeile(const QString& text) = 0;
+    virtual int seite() const = 0;
+    virtual void beenden() = 0;
+};
+
+class TKameraDialog : public QWidget, public desk::VideoWindowLink {
+public:
+    inline static const QString kCaption =
+        QStringLiteral("Tavix Videoschnitt, Version 1.17, 11-Juni-2002   ");
+
+    // The main window owns the settings file and sends IR commands.
+    explicit TKameraDialog(desk::TIRForm& hauptfenster, QWidget* parent = nullptr);
+    ~TKameraDialog() override;
+
+    // ---- the main window's view ----
+    void showVideoWindow() override;
+    bool isVideoWindowShowing() const override;
+    void setListeLaden(bool on) override { Liste_laden = on; }
+    void setDebugModus(bool on) override { Debug_Modus = on; }
+
+    // ---- fields ----
+    bool Debug_Modus = false;
+    bool Liste_laden = false;
+    bool IR_Warnung = true;
+    bool Sony_justiert = false;
+
+    // Channel state, index 1 to 3.
+    std::array<Sio::Bandposition, 4> Kanal_Position{};
+    std::array<std::string, 4> Kanal_Typ{};
+    std::array<std::string, 4> Kanal_Typ_alt{};
+    std::array<bool, 4> Kanal_spielt{};
+    std::array<std::string, 4> Kanal_Status{};
+    std::array<std::string, 4> Kanal_Anzeige{};
+
+    TGeraeteliste Geraeteliste{};
+    std::array<TVideoGeraet, 5> Box_Geraet{}; // 1 to 4
+    Schnitt_IRTabelle Schnitt_IRCodes{};
+
+    // Cut run state.
+    bool Aufnahme_laeuft = false;
+    QDateTime Pausenbeginn;
+    std::string Triggerzelle;
+    std::int32_t Letzter_Zuspieler = 1;
+    bool Blinken = false;
+    int Geloggte_Zeile = -1;
+    int Geloggter_Zustand = -1;
+
+    Schnittraster Raster;
+    // The list text and its last stored state.
+    Zeilen Schnittliste;
+    Zeilen Alte_Schnittliste{"Alte_Schnittliste"};
+    std::string OpenDialog1_FileName;
+    std::string SaveDialog1_FileName;
+
+    // ---- components ----
+    QToolBar* ToolBar1 = nullptr;
+    QToolButton* ToolButton6 = nullptr;
+    QToolButton* ToolButton7 = nullptr;
+    QToolButton* ToolButton9 = nullptr;
+    QLineEdit* Schnittdateiname = nullptr;
+    QToolButton* ToolButton19 = nullptr;
+    QToolButton* ToolButton18 = nullptr;
+    QToolButton* ToolButton8 = nullptr;
+    QToolButton* ToolButton5 = nullptr;
+    QLineEdit* CountDown = nullptr;
+    QLineEdit* Restzeit = nullptr;
+    QToolBar* ToolBar2 = nullptr;
+    QToolButton* ToolButton1 = nullptr;
+    QToolButton* ToolButton12 = nullptr;
+    QToolButton* ToolButton13 = nullptr;
+    QLineEdit* Gesamtzeit = nullptr;
+    QToolButton* ToolButton15 = nullptr;
+    QToolButton* ToolButton16 = nullptr;
+    QToolButton* SchneidenKnopf = nullptr;
+    QToolButton* ToolButton17 = nullptr;
+    QToolButton* LiveButton = nullptr;
+    QWidget* ZaehlerPanel = nullptr;
+    std::array<TCountBox*, 5> CountBox{}; // 1 to 4
+    QWidget* UpDownPanel = nullptr;
+    QToolButton* SpinButton3Up = nullptr;
+    QToolButton* SpinButton3Down = nullptr;
+    QWidget* Schnittpanel = nullptr;
+    QTableWidget* StringGrid1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    std::array<QAction*, 6> PopupItems{}; // Stop1 .. Referenz1
+    QTimer* Timer1 = nullptr;
+    TParameter* Parameter = nullptr;
+    TGeraete_edit* Geraete_edit = nullptr;
+
+    // ---- seams ----
+    // Lets pending messages run inside long operations.
+    std::function<void()> ProcessMessages;
+    // Date and time now (the cut list's header, pause times).
+    std::function<QDateTime()> Jetzt;
+    // Whether the grid has the input focus.
+    std::function<bool()> RasterFokus;
+    // The printer for the list; none: the system's printer.
+    std::function<std::unique_ptr<Zeilendrucker>()> Drucker;
+    // The printer that the print dialog sets up.
+    std::unique_ptr<QPrinter> PrintDialog1;
+
+    desk::TIRForm& Hauptfenster() { return haupt_; }
+    platform::IniFile& IniDatei();
+    // The program's folder (the editor proposes IR files there).
+    std::string Programmordner() const;
+
+    // ---- window and settings ----
+    void FormCreate();
+    void FormActivate();
+    void FormDeactivate();
+    void FormResize();
+    void EinstellungenKnopfClick();
+    void FBKnopfClick();
+    void EndeKnopfClick();
+    // The close handler: the change question; closes the main window when
+    // the video window was the program's view.
+    void FormClose();
+
+    // ---- boxes and polling ----
+    std::int32_t Aufnahme_Nr() const;
+    std::int32_t Zuspieler_Nr() const;
+    void Waehle_Zuspieler(std::int32_t n);
+    void Waehle_Aufnahme(std::int32_t n);
+    void ZuspielerClick(int box);
+    void AufnahmeClick(int box);
+    void Zaehler_abfragen();
+    void Timer1Timer();
+    void vcrClick(QToolButton* button);
+    void IRKnopfClick(QToolButton* button);
+    void Sony_justieren();
+    void En_Disable_IR_Knoepfe();
+    void Aufnahme_Befehl(std::int32_t code);
+    static bool Zaehler_plausibel(std::string_view text);
+    std::int32_t ZInt_Kameraoffset() const;
+    void CountDown_loeschen();
+    bool Timer_an() const;
+
+    // ---- cut run ----
+    void SchneidenKnopfClick();
+    void Schnitt_Schritt();
+    bool Befehlszeile_ausfuehren();
+    void CountDown_anzeigen();
+    void Goto_Befehl(std::int32_t ziel);
+    void Restzeit_anzeigen();
+    std::string Aufnahme_dt_rec() const;
+    std::string Aufnahme_dt_Pause() const;
+    void Panik_StopClick();
+    void setSchneiden(bool down); // the button, without its click
+
+    // ---- grid and editing ----
+    void Raster_anzeigen(); // the grid data into the table
+    void Editieren_an();
+    void Editieren_aus();
+    void Zeile_anwaehlen(int row);
+    void Laengen_berechnen();
+    void Neue_Schnittliste();
+    void Neue_Liste_TasteClick();
+    void Zeile_einfuegen_TasteClick();
+    void Zeile_loeschenClick();
+    void CutInClick();
+    void CutOutClick();
+    void SpeedButton1Click();
+    void SpinButton3UpClick();
+    void SpinButton3DownClick();
+    void StringGrid1Click();
+    void PopxClick(QAction* item);
+
+    // ---- list file ----
+    void StringGrid_to_Memofeld();
+    void Memofeld_to_StringGrid();
+    void ListeVonPlatteLaden();
+    void ListeOeffnenClick();
+    void ListeSpeichernClick();
+
+    // ---- printing ----
+    void DruckenKnopfClick();
+    void Drucken(const std::string& name);
+    static std::string Dateigroesse(const std::string& name);
+    std::string Dateidatum(const std::string& name) const;
+
+    // ---- devices ----
+    std::int32_t fuege_Geraet_ein(const std::string& name);
+    void Geraete_speichern();
+    void CountBox1ComboBox1Click(int box);
+    void Lies_Schnitt_IRCodes(const std::string& name);
+    void Schreibe_Schnitt_IRCodes(const std::string& name, std::int32_t code);
+
+    static std::string Datum_Text(const QDateTime& t);
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    void buildForm();
+    void Sende_IR(std::int32_t code);
+    std::int32_t zaehler(std::string_view text) const {
+        return Sio::Zeitwort_nach_Zaehler(text, 1);
+    }
+    std::string zelle(int spalte) const;
+    bool syncing_ = false;
+    desk::TIRForm& haupt_;
+};
+
+} // namespace video

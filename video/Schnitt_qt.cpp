@@ -1,0 +1,409 @@
+// The cut run: one step of the current cut-list row per tick of the window's
+// timer while the cut button is down.
+#include "video/Kamera_qt.h"
+
+#include "engine/Debug.h"
+#include "engine/EditLine.h"
+#include "platform/Codepage_qt.h"
+#include "platform/Errors.h"
+#include "platform/Guard_qt.h"
+#include "platform/Platform.h"
+#include "platform/Prompts_qt.h"
+#include "platform/ScopeExit.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolButton>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace video {
+
+namespace {
+
+std::string grossbuchstaben(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+std::string trim(std::string_view s) {
+    std::size_t a = 0, b = s.size();
+    while (a < b && static_cast<unsigned char>(s[a]) <= ' ')
+        ++a;
+    while (b > a && static_cast<unsigned char>(s[b - 1]) <= ' ')
+        --b;
+    return std::string(s.substr(a, b - a));
+}
+
+// Differences of counts: clamped, so that far-off texts cannot overflow.
+std::int32_t differenz(std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN + 1, INT32_MAX));
+}
+
+class Wartecursor {
+public:
+    Wartecursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~Wartecursor() { QApplication::restoreOverrideCursor(); }
+    Wartecursor(const Wartecursor&) = delete;
+    Wartecursor& operator=(const Wartecursor&) = delete;
+};
+
+} // namespace
+
+std::string TKameraDialog::Aufnahme_dt_rec() const {
+    const std::size_t r = static_cast<std::size_t>(Aufnahme_Nr());
+    return r <= 3 ? Box_Geraet[r].dt_K_rec : Box_Geraet[r].dt_IR_rec;
+}
+
+std::string TKameraDialog::Aufnahme_dt_Pause() const {
+    const std::size_t r = static_cast<std::size_t>(Aufnahme_Nr());
+    return r <= 3 ? Box_Geraet[r].dt_K_Pause : Box_Geraet[r].dt_IR_Pause;
+}
+
+void TKameraDialog::SchneidenKnopfClick() {
+    Timer1->stop();
+    platform::ScopeExit ende([this] {
+        Timer1->start();
+        CountDown_loeschen();
+    });
+    if ((!Sony_justiert || Sio::Sony1 == 0) &&
+        (Kanal_Typ[1] == "Sony" || Kanal_Typ[2] == "Sony" || Kanal_Typ[3] == "Sony"))
+        platform::prompts().message(
+            QStringLiteral("Achtung !\rerst Sony Steuerung ausmessen !\rper Dr\u00FCcken eines "
+                           "Knopfes ausl\u00F6sen"));
+    Aufnahme_laeuft = false;
+    Pausenbeginn = Jetzt();
+    if (IR_Warnung && Aufnahme_Nr() == 4 && Schnitt_IRCodes[3].Befehl[1] == 0)
+        IR_Warnung = platform::prompts().yesNo(
+            QStringLiteral("Achtung : kein IR Code geladen !\rOK = Weiterwarnen, Nein = keine "
+                           "weiteren Warnungen"));
+    Letzter_Zuspieler = Zuspieler_Nr();
+    if (SchneidenKnopf->isChecked()) {
+        StringGrid1->setFocus();
+        Zeile_anwaehlen(Raster.Row);
+    } else {
+        Editieren_an();
+        Panik_StopClick();
+    }
+}
+
+void TKameraDialog::Schnitt_Schritt() {
+    const std::int32_t spieler0 = Zuspieler_Nr();
+    if (!Zaehler_plausibel(Kanal_Anzeige[static_cast<std::size_t>(spieler0)])) return;
+    Timer1->stop();
+    platform::ScopeExit an([this] { Timer1->start(); });
+    const int row = Raster.Row;
+    if (row != Geloggte_Zeile) {
+        std::string s = "Schnitt Zeile " + std::to_string(row) + " : ";
+        for (int c = 0; c <= 4; ++c)
+            s += (c ? " , " : "") + Raster.zelle(c, row);
+        Sio::Debug_WriteLn(s);
+        Geloggte_Zeile = row;
+    }
+    bool weiter = false;
+    if (static_cast<int>(Aufnahme_laeuft) != Geloggter_Zustand) {
+        Sio::Debug_WriteLn("Schnitt Punkt  : " + Kanal_Anzeige[static_cast<std::size_t>(spieler0)]);
+        Geloggter_Zustand = Aufnahme_laeuft;
+    }
+    if (row >= Raster.RowCount() - 1) {
+        setSchneiden(false);
+        Sio::Kamera_Befehl(Zuspieler_Nr(), 2);
+        Aufnahme_Befehl(2);
+    }
+    if (Schnittraster::Ist_Zuspieler_Ziffer(Raster.zelle(0, row)))
+        Waehle_Zuspieler(Raster.zelle(0, row)[0] - '0');
+    if (Zuspieler_Nr() != Letzter_Zuspieler &&
+        Kanal_spielt[static_cast<std::size_t>(Letzter_Zuspieler)]) {
+        const std::int32_t alt = Letzter_Zuspieler, neu = Zuspieler_Nr();
+        Sio::Debug_WriteLn("Umschalten von Player " + std::to_string(alt) + " nach " +
+                           std::to_string(neu));
+        Wartecursor cursor;
+        Sio::Debug_WriteLn("Ausschalten des Zuspielers " +
+                           std::to_string(Sio::Kamera_Befehl(alt, 2)));
+        Sio::Warte_ms(1000);
+        if (neu > alt)
+            for (std::int32_t i = alt; i < neu; ++i) {
+                Aufnahme_Befehl(10);
+                Sio::Warte_ms(2500);
+                Sio::Debug_WriteLn("hochschalten  Index " + std::to_string(i));
+            }
+        else
+            for (std::int32_t i = alt; i > neu; --i) {
+                Aufnahme_Befehl(11);
+                Sio::Warte_ms(2500);
+                Sio::Debug_WriteLn("runterschalten  Index " + std::to_string(i));
+            }
+        Sio::Waehle_Kanal(neu);
+        Sio::Debug_WriteLn("Waehle_Kanal (Zuspieler_Nr) " + std::to_string(neu));
+        Sio::Debug_WriteLn("Einschalt Versuche (Play) " +
+                           std::to_string(Sio::Kamera_Befehl(neu, 1)));
+    }
+    Letzter_Zuspieler = Zuspieler_Nr();
+    const bool befehl = Befehlszeile_ausfuehren();
+    Blinken = !Blinken;
+    CountDown_anzeigen();
+    if (Aufnahme_laeuft)
+        Restzeit->setVisible(false);
+    else
+        Restzeit_anzeigen();
+
+    const std::int32_t spieler = Zuspieler_Nr();
+    const auto sp = static_cast<std::size_t>(spieler);
+    const bool schnitt = Raster.Ist_Schnittzeile(Raster.Row);
+    auto cd = [this] { return zaehler(platform::toCp1252(CountDown->text())); };
+    if (!Aufnahme_laeuft) {
+        const std::int32_t CD = cd();
+        if (CD < 0) {
+            Sio::Debug_WriteLn("Zurueckspulen, um Schnittpunkt zu erreichen");
+            Goto_Befehl(differenz(std::int64_t{zaehler(Triggerzelle)} - zaehler("0:10.0")));
+            CountDown_anzeigen();
+        } else if (Parameter->Spul_vor->isChecked() && Kanal_spielt[sp] && schnitt &&
+                   zaehler(platform::toCp1252(Parameter->SpulWert->text())) < CD) {
+            Sio::Debug_WriteLn("Vorspulen, um Zeit zu verkuerzen");
+            Goto_Befehl(differenz(std::int64_t{zaehler(Triggerzelle)} -
+                                  zaehler(platform::toCp1252(Parameter->Vorspulsettle->text()))));
+            CountDown_anzeigen();
+        } else if (Parameter->Cue_vor->isChecked() && Kanal_spielt[sp] && schnitt &&
+                   zaehler(platform::toCp1252(Parameter->CueWert->text())) < CD &&
+                   Kanal_Typ[sp] != "Panasonic") {
+            Sio::Debug_WriteLn("Vorcuen, um Zeit zu verkuerzen");
+            Goto_Befehl(differenz(std::int64_t{zaehler(Triggerzelle)} -
+                                  zaehler(platform::toCp1252(Parameter->VorCueSettle->text()))));
+            CountDown_anzeigen();
+        }
+    }
+    if (!befehl && schnitt && !Kanal_spielt[static_cast<std::size_t>(Zuspieler_Nr())] && cd() > 0 &&
+        Parameter->Automatik_Play_bei_Cut->isChecked()) {
+        const std::int32_t r = Sio::Kamera_Befehl(Zuspieler_Nr(), 1);
+        Sio::Debug_WriteLn("Starten des nicht aktiven Zuspielers Nr : " +
+                           std::to_string(Zuspieler_Nr()) + " # Versuche : " + std::to_string(r));
+    }
+    if (befehl) {
+        weiter = true;
+    } else {
+        const std::int32_t lead =
+            std::max(std::abs(zaehler(Aufnahme_dt_rec())), std::abs(zaehler(Aufnahme_dt_Pause()))) +
+            zaehler("04.00");
+        CountDown_anzeigen();
+        const std::int32_t CD = cd();
+        const std::int32_t p = Zuspieler_Nr();
+        if (CD > 0 && CD < lead && Kanal_spielt[static_cast<std::size_t>(p)] &&
+            Raster.Ist_Schnittzeile(Raster.Row)) {
+            Wartecursor cursor;
+            Sio::Debug_WriteLn("Triggerzelle : " + Triggerzelle);
+            const std::int64_t basis = std::int64_t{zaehler(Triggerzelle)} - ZInt_Kameraoffset();
+            if (Aufnahme_laeuft) {
+                const std::int32_t ziel = differenz(basis - zaehler(Aufnahme_dt_Pause()));
+                Sio::Debug_WriteLn("XStoppe  Schnittpunkt : " + Sio::Zaehler_nach_Text(ziel));
+                Sio::Warte_auf_Position(p, ziel);
+                Aufnahme_Befehl(3);
+                Aufnahme_laeuft = false;
+                Pausenbeginn = Jetzt();
+                weiter = true;
+            } else {
+                const std::int32_t ziel = differenz(basis - zaehler(Aufnahme_dt_rec()));
+                Sio::Debug_WriteLn("XAufnahme Schnittpunkt : " + Sio::Zaehler_nach_Text(ziel));
+                Sio::Warte_auf_Position(p, ziel);
+                Aufnahme_Befehl(6);
+                Aufnahme_laeuft = true;
+            }
+        }
+    }
+    if (!Raster.Ist_Schnittzeile(Raster.Row)) weiter = true;
+    if (weiter && Raster.Row < Raster.RowCount() - 1) Zeile_anwaehlen(Raster.Row + 1);
+}
+
+bool TKameraDialog::Befehlszeile_ausfuehren() {
+    const std::string start = grossbuchstaben(zelle(1));
+    const std::string ende = zelle(2);
+    const std::int32_t spieler = Zuspieler_Nr();
+    bool gefunden = false;
+    auto halt = [&] {
+        Timer1->stop();
+        Sio::Kamera_Befehl(spieler, 2);
+    };
+    if (start.find("DIALOGBOX") != std::string::npos) {
+        gefunden = true;
+        halt();
+        platform::prompts().message(platform::fromCp1252(zelle(4)));
+    }
+    if (start.find("REFERENZ") != std::string::npos) {
+        gefunden = true;
+        halt();
+        platform::prompts().message(QStringLiteral("Referenz : noch eine Baustelle ! "));
+    }
+    if (start.find("STOP") != std::string::npos) {
+        gefunden = true;
+        halt();
+        Editieren_an();
+        CountDown_loeschen();
+        Aufnahme_laeuft = false;
+        setSchneiden(false);
+    }
+    if (start.find("AUFNAHME") != std::string::npos) {
+        gefunden = true;
+        const std::int32_t n = Sio::Zahl_Nr(ende, 1);
+        if (n >= 1 && n <= 4) Waehle_Aufnahme(n);
+    }
+    if (start.find("GOTO") != std::string::npos) {
+        gefunden = true;
+        Timer1->stop();
+        Goto_Befehl(zaehler(ende));
+    }
+    if (start.find("OFFSET") != std::string::npos) {
+        gefunden = true;
+        CountBox[static_cast<std::size_t>(Zuspieler_Nr())]->Offset->setText(
+            platform::fromCp1252(ende));
+    }
+    return gefunden;
+}
+
+void TKameraDialog::CountDown_anzeigen() {
+    const int row = Raster.Row;
+    if (!Raster.Ist_Schnittzeile(row)) {
+        CountDown_loeschen();
+        return;
+    }
+    Triggerzelle = Aufnahme_laeuft ? Raster.zelle(2, row) : Raster.zelle(1, row);
+    if (trim(Raster.zelle(1, row)).empty() && Raster.Ist_Schnittzeile(row - 1))
+        Triggerzelle = Raster.zelle(2, row - 1);
+    const auto sp = static_cast<std::size_t>(Zuspieler_Nr());
+    const std::int32_t wert =
+        differenz(std::int64_t{zaehler(Triggerzelle)} -
+                  Sio::Position_nach_Zaehler(Kanal_Position[sp]) - ZInt_Kameraoffset());
+    const std::string text = Sio::Zaehler_nach_Text_kurz(wert);
+    CountDown->setText(platform::fromCp1252(text));
+    QColor farbe;
+    if (zaehler(text) < 0)
+        farbe = kRein_Rot;
+    else if (Blinken)
+        farbe = QApplication::palette().color(QPalette::Button);
+    else if (Aufnahme_laeuft)
+        farbe = kRein_Rot;
+    else
+        farbe = kRein_Gruen;
+    QPalette p = CountDown->palette();
+    p.setColor(QPalette::Base, farbe);
+    CountDown->setPalette(p);
+}
+
+void TKameraDialog::Goto_Befehl(std::int32_t ziel) {
+    const std::int32_t spieler = Zuspieler_Nr();
+    const auto sp = static_cast<std::size_t>(spieler);
+    const std::int32_t offset = ZInt_Kameraoffset();
+    const std::int32_t pos = zaehler(Kanal_Anzeige[sp]);
+    const std::int32_t dist = differenz(std::int64_t{ziel} - pos - offset);
+    Sio::Debug_WriteLn("Goto_Befehl " + Sio::Zaehler_nach_Text_kurz(ziel) + " Differenz " +
+                       Sio::Zaehler_nach_Text_kurz(dist));
+    const bool weit = zaehler(platform::toCp1252(Parameter->SpulWert->text())) < std::abs(dist);
+    bool spulen = false, abfragen = true;
+    if (dist > 0) {
+        if (Parameter->Spul_vor->isChecked() && weit) {
+            const std::int32_t r = Sio::Kamera_Befehl(spieler, 2);
+            Sio::Debug_WriteLn("Goto_Befehl, vorwaerts Spul : Stop, # Versuche : " +
+                               std::to_string(r));
+            Sio::Kamera_Befehl(spieler, 5);
+            spulen = true;
+        } else if (Parameter->Cue_vor->isChecked()) {
+            if (Kanal_Typ[sp] != "Panasonic") {
+                if (!Kanal_spielt[sp]) Sio::Kamera_Befehl(spieler, 1);
+                Sio::Kamera_Befehl(spieler, 13);
+                Sio::Debug_WriteLn("Goto : Cue vor");
+            } else {
+                abfragen = false;
+                Sio::Debug_WriteLn("Kein Cue bei Panasonic");
+            }
+        }
+    } else {
+        if (!Parameter->Cue_zurueck->isChecked() || weit) {
+            const std::int32_t r = Sio::Kamera_Befehl(spieler, 2);
+            Sio::Debug_WriteLn("Goto_Befehl, rueckwaerts Spul : Stop, # Versuche : " +
+                               std::to_string(r));
+            Sio::Kamera_Befehl(spieler, 4);
+            spulen = true;
+        } else {
+            if (!Kanal_spielt[sp]) Sio::Kamera_Befehl(spieler, 1);
+            Sio::Kamera_Befehl(spieler, 14);
+            Sio::Debug_WriteLn("Goto : Cue zurueck");
+        }
+    }
+    int n = -1;
+    if (abfragen) {
+        std::int64_t d = std::abs(std::int64_t{dist});
+        std::uint32_t letzteAenderung = platform::clock().tickCount();
+        std::string protokoll, status;
+        bool spielt = false;
+        for (;;) {
+            Sio::Lies_Geraetestatus(spieler, Kanal_Position[sp], protokoll, status, spielt);
+            ++n;
+            const std::int64_t position = Sio::Position_nach_Zaehler(Kanal_Position[sp]);
+            const std::int64_t neu = std::abs(position + offset - ziel);
+            if (n % 5 == 0) {
+                CountBox[sp]->Zaehler->setText(
+                    platform::fromCp1252(Sio::Position_nach_Text_kurz(Kanal_Position[sp])));
+                Restzeit_anzeigen();
+                Sio::Debug_WriteLn(
+                    "Repeatlauf " + std::to_string(n) + "  Differenz " +
+                    Sio::Zaehler_nach_Text_kurz(differenz(position + offset - ziel)) +
+                    " Zaehler : " + Sio::Position_nach_Text(Kanal_Position[sp]));
+                ProcessMessages();
+            }
+            const std::uint32_t jetzt = platform::clock().tickCount();
+            if (neu != d) letzteAenderung = jetzt;
+            // Wrapping tick counts: the difference counts.
+            const bool weiterlaufen = neu <= d && jetzt - letzteAenderung <= 5000u;
+            if (!weiterlaufen && n > 3) break;
+            d = neu;
+        }
+        if (spulen) {
+            Sio::Kamera_Befehl(spieler, 2);
+        } else {
+            if (protokoll == "Panasonic") Sio::Kamera_Befehl(spieler, 3);
+            Sio::Kamera_Befehl(spieler, 1);
+        }
+        std::string typ, text;
+        Sio::Lies_Geraetestatus(spieler, Kanal_Position[sp], typ, text, Kanal_spielt[sp]);
+    }
+    Sio::Debug_WriteLn("Goto_Befehl Ende, loopctr : " + std::to_string(n));
+}
+
+void TKameraDialog::Restzeit_anzeigen() {
+    Restzeit->setVisible(true);
+    auto tageszeit = [](const QDateTime& t) {
+        return std::int64_t{
+            Sio::Zeitwort_nach_Zaehler(t.toString(QStringLiteral("h:mm:ss")).toStdString(), 1)};
+    };
+    std::int64_t vergangen = tageszeit(Jetzt()) - tageszeit(Pausenbeginn);
+    // A pause over midnight: the time of day starts again at 0.
+    if (vergangen < 0) vergangen += std::int64_t{24} * 3600 * 50;
+    const std::int32_t rest = differenz(
+        std::int64_t{zaehler(Box_Geraet[static_cast<std::size_t>(Aufnahme_Nr())].MaxPausenZeit)} -
+        vergangen);
+    Restzeit->setText(platform::fromCp1252(Sio::Zaehler_nach_Text_kurz(rest)));
+}
+
+void TKameraDialog::Panik_StopClick() {
+    const std::int32_t spieler = Zuspieler_Nr();
+    Timer1->stop();
+    Sio::Kamera_Befehl(spieler, 2);
+    Aufnahme_Befehl(2);
+    ProcessMessages();
+    Timer1->stop();
+    ProcessMessages();
+    Timer1->stop();
+    Sio::Kamera_Befehl(spieler, 2);
+    Aufnahme_Befehl(2);
+    Editieren_an();
+    Sio::Debug_WriteLn("Panik Stop");
+    Sio::Kamera_Befehl(spieler, 2);
+    setSchneiden(false);
+    CountDown_loeschen();
+    Timer1->start();
+}
+
+} // namespace video
