@@ -1086,5 +1086,4 @@ void TIRForm::Timing_NachmessenClick() {
     B_Drehzahl();
 }
 
-
 } // namespace desk
