@@ -4,7 +4,7 @@
 #include "sim/ControlLDeck.h"
 #include "sim/SimAdapter.h"
 
-#include "platform/VirtualClock.h"
+#include "support/SimRig.h"
 
 #include <gtest/gtest.h>
 
@@ -18,14 +18,8 @@ namespace {
 
 constexpr std::uint16_t kBase = 0x3F8;
 
-platform::VirtualClock::Costs freeAccesses() {
-    platform::VirtualClock::Costs c;
-    c.portAccessesPerSecond = 0;
-    return c;
-}
-
-struct Rig {
-    explicit Rig(ControlLDeck::Options o = {}) : clock(freeAccesses()), sim(clock, kBase) {
+struct Rig : SimRig {
+    explicit Rig(ControlLDeck::Options o = {}) : SimRig(kBase) {
         deck = std::make_shared<ControlLDeck>(o);
         sim.adapter.attach(deck, 1);
         out(3, 0x83);
@@ -33,12 +27,6 @@ struct Rig {
         out(1, 0);
         out(3, 3); // 9600 8N1
         out(4, 1); // channel 1
-    }
-    void out(int reg, std::uint8_t v) { sim.bus.out(static_cast<std::uint16_t>(kBase + reg), v); }
-    std::uint8_t in(int reg) { return sim.bus.in(static_cast<std::uint16_t>(kBase + reg)); }
-    void at(Ps t) {
-        clock.advancePs(t - clock.nowPs());
-        sim.sync();
     }
     // Polls every 10 µs until t: received bytes (inverted, as the engine keeps
     // them) grouped into frames, and the times of delta-CTS.
@@ -54,8 +42,6 @@ struct Rig {
             }
         }
     }
-    platform::VirtualClock clock;
-    sim::SimAdapter sim;
     std::shared_ptr<ControlLDeck> deck;
     std::vector<std::vector<std::uint8_t>> frames;
     std::vector<Ps> ctsEdges;

@@ -4,7 +4,7 @@
 #include "sim/PanasonicDeck.h"
 #include "sim/SimAdapter.h"
 
-#include "platform/VirtualClock.h"
+#include "support/SimRig.h"
 
 #include <gtest/gtest.h>
 
@@ -18,30 +18,18 @@ namespace {
 
 constexpr std::uint16_t kBase = 0x3F8;
 
-platform::VirtualClock::Costs freeAccesses() {
-    platform::VirtualClock::Costs c;
-    c.portAccessesPerSecond = 0;
-    return c;
-}
-
 struct Run {
     Ps start;
     Ps length;
     bool ctsHigh; // at the run's middle
 };
 
-struct Rig {
-    explicit Rig(PanasonicDeck::Options o = {}) : clock(freeAccesses()), sim(clock, kBase) {
+struct Rig : SimRig {
+    explicit Rig(PanasonicDeck::Options o = {}) : SimRig(kBase) {
         deck = std::make_shared<PanasonicDeck>(o);
         sim.adapter.attach(deck, 2);
         out(4, 2); // channel 2
         out(3, 0); // 5 data bits, no break
-    }
-    void out(int reg, std::uint8_t v) { sim.bus.out(static_cast<std::uint16_t>(kBase + reg), v); }
-    std::uint8_t in(int reg) { return sim.bus.in(static_cast<std::uint16_t>(kBase + reg)); }
-    void at(Ps t) {
-        clock.advancePs(t - clock.nowPs());
-        sim.sync();
     }
     // Polls the modem status every 5 µs until t and records the runs between
     // delta-DSR edges with the CTS level in their middle.
@@ -63,8 +51,6 @@ struct Rig {
         }
         return runs;
     }
-    platform::VirtualClock clock;
-    sim::SimAdapter sim;
     std::shared_ptr<PanasonicDeck> deck;
 };
 

@@ -4,7 +4,7 @@
 #include "sim/LineSource.h"
 #include "sim/SimAdapter.h"
 
-#include "platform/VirtualClock.h"
+#include "support/SimRig.h"
 
 #include <gtest/gtest.h>
 
@@ -17,31 +17,17 @@ namespace {
 
 constexpr std::uint16_t kBase = 0x2F8;
 
-platform::VirtualClock::Costs freeAccesses() {
-    platform::VirtualClock::Costs c;
-    c.portAccessesPerSecond = 0;
-    return c;
-}
-
-struct Rig {
-    Rig() : clock(freeAccesses()), sim(clock, kBase) {
+struct Rig : SimRig {
+    Rig() : SimRig(kBase) {
         probe = std::make_shared<sim::LineProbe>();
         sim.adapter.attach(probe, 0);
     }
-    void out(int reg, std::uint8_t v) { sim.bus.out(static_cast<std::uint16_t>(kBase + reg), v); }
-    std::uint8_t in(int reg) { return sim.bus.in(static_cast<std::uint16_t>(kBase + reg)); }
     void setup(std::uint8_t divisor, std::uint8_t lcr) {
         out(3, 0x80 | lcr);
         out(0, divisor);
         out(1, 0);
         out(3, lcr);
     }
-    void at(Ps t) {
-        clock.advancePs(t - clock.nowPs());
-        sim.sync();
-    }
-    platform::VirtualClock clock;
-    sim::SimAdapter sim;
     std::shared_ptr<sim::LineProbe> probe;
 };
 
