@@ -95,6 +95,7 @@ bool within(double got, double want, double share, double floorUs) {
 
 int main(int argc, char** argv) {
     const std::string only = argc > 1 ? "," + std::string(argv[1]) + "," : "";
+    const bool verbose = argc > 2 && std::string(argv[2]) == "-v";
     const double start = hostSeconds();
     platform::VirtualClock clock;
     sim::SimAdapter adapter(clock, 0x3F8);
@@ -179,8 +180,17 @@ int main(int argc, char** argv) {
                                 }
                                 if (fine)
                                     ++right;
-                                else if (!usable)
+                                else if (!usable) {
                                     ++silent;
+                                    if (verbose) {
+                                        std::printf("%s press %d (b0 %d, n %zu):\n", name.c_str(),
+                                                    press, b[0], n);
+                                        for (std::size_t i = 0; i < want.size(); ++i)
+                                            std::printf("  %zu: want %d learnt %d sent %.0f\n",
+                                                        i + 1, want[i], b[i + 1],
+                                                        i < sent.size() ? sent[i] : -1.0);
+                                    }
+                                }
                             }
                             auto pct = [&](int k) { return 100.0 * k / presses; };
                             std::printf("%s.learnt_right: %.0f %%\n", name.c_str(), pct(right));
