@@ -195,8 +195,7 @@ int main(int argc, char** argv) {
                             auto pct = [&](int k) { return 100.0 * k / presses; };
                             std::printf("%s.learnt_right: %.0f %%\n", name.c_str(), pct(right));
                             std::printf("%s.flagged: %.0f %%\n", name.c_str(), pct(flagged));
-                            std::printf("%s.silent_failures: %.0f %%\n", name.c_str(),
-                                        pct(silent));
+                            std::printf("%s.silent_failures: %.0f %%\n", name.c_str(), pct(silent));
                             std::fflush(stdout);
                         }
         }

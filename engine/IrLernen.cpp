@@ -80,8 +80,9 @@ void methode2(TBefehl& Befehl, TBefehl& roh, std::string& Code, std::string& Kom
     // would end the command there. Only durations of the capture are
     // rounded, so the closing pauses (long by definition) are unaffected.
     for (std::int64_t i = 1; Messwert(i) != 0; ++i)
-        Messwert(i) = std::max<std::int64_t>(Runden(static_cast<double>(Messwert(i)) / einheit), 1) *
-                      static_cast<std::int64_t>(einheit);
+        Messwert(i) =
+            std::max<std::int64_t>(Runden(static_cast<double>(Messwert(i)) / einheit), 1) *
+            static_cast<std::int64_t>(einheit);
 
     // Only pauses end a frame: a long header pulse is part of it.
     Anzahl_Befehlspausen = 0;

@@ -40,8 +40,7 @@ void Sendetabelle_bauen(const TBefehl& cmd, std::span<std::int64_t> table) {
     long long i = 1;
     do {
         const std::int32_t puls = tabelle(cmd, i, "Befehl");
-        tabelle(table, i, "Sendetabelle") =
-            Runden(static_cast<double>(puls) * 38400.0 / 1000000.0);
+        tabelle(table, i, "Sendetabelle") = Runden(static_cast<double>(puls) * 38400.0 / 1000000.0);
         sum += static_cast<std::int64_t>(puls) + tabelle(cmd, i + 1, "Befehl");
         tabelle(table, i + 1, "Sendetabelle") = sum;
         i += 2;

@@ -30,8 +30,8 @@ IrEmission pair(Frame normal, Frame complemented, std::int64_t periodUs, double 
 
 Frame sharpFrame(std::uint8_t address, std::uint8_t command, bool inverted) {
     const std::uint32_t cmd = inverted ? static_cast<std::uint8_t>(~command) : command;
-    const std::uint32_t word = (address & 0x1Fu) | (cmd << 5) | (inverted ? 0u : 1u) << 13 |
-                               (inverted ? 1u : 0u) << 14;
+    const std::uint32_t word =
+        (address & 0x1Fu) | (cmd << 5) | (inverted ? 0u : 1u) << 13 | (inverted ? 1u : 0u) << 14;
     Frame f;
     bits(f, word, 15, true, 320, 680, 1680);
     f.push_back(320);
@@ -73,8 +73,8 @@ IrEmission samsung36(std::uint16_t address, std::uint8_t command, int frames) {
     bits(f, address, 16, true, 560, 560, 1690);
     f.push_back(560);
     f.push_back(4500);
-    const std::uint32_t rest =
-        static_cast<std::uint32_t>(command) << 4 | static_cast<std::uint32_t>(~command & 0xFF) << 12;
+    const std::uint32_t rest = static_cast<std::uint32_t>(command) << 4 |
+                               static_cast<std::uint32_t>(~command & 0xFF) << 12;
     bits(f, rest, 20, true, 560, 560, 1690);
     f.push_back(560);
     return fromFrame(std::move(f), frames, 108000, 38000.0);

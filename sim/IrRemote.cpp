@@ -86,8 +86,7 @@ IrEmission rc5(bool toggle, std::uint8_t address, std::uint8_t command, int fram
     return fromFrame(halvesToDurations(halves, 889), frames, 113778, 36000.0);
 }
 
-std::vector<std::int32_t> halvesToDurations(const std::vector<bool>& halves,
-                                            std::int32_t halfUs) {
+std::vector<std::int32_t> halvesToDurations(const std::vector<bool>& halves, std::int32_t halfUs) {
     // Runs of equal halves become durations; the leading space is not seen.
     std::vector<std::int32_t> f;
     std::size_t i = 0;
