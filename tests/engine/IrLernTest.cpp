@@ -71,7 +71,16 @@ std::vector<std::int32_t> frameAndGap(const sim::IrEmission& e) {
 
 } // namespace
 
-class IrLernen : public IrSimFixture {};
+class IrLernen : public IrSimFixture {
+protected:
+    // A learn that failed with this error text and kept the raw capture.
+    static void expectUnclean(const Ergebnis& e, const std::string& fehler) {
+        EXPECT_FALSE(e.ok);
+        EXPECT_EQ(e.fehler, fehler);
+        EXPECT_EQ(e.kommentar, "Befehl nicht sauber");
+        EXPECT_EQ(e.befehl[0], 1);
+    }
+};
 
 TEST_F(IrLernen, LearnsCommonProtocolsUnderJitter) {
     for (int jitter : {0, 30}) {
@@ -143,10 +152,7 @@ TEST_F(IrLernen, MethodOneNeedsTwoFrames) {
     once.befehl[0] = 1;
     remote().press(once, clock.nowPs() + 60 * kMs);
     const Ergebnis e = learn();
-    EXPECT_FALSE(e.ok);
-    EXPECT_EQ(e.fehler, "*Wiederhlg teilweise*");
-    EXPECT_EQ(e.kommentar, "Befehl nicht sauber");
-    EXPECT_EQ(e.befehl[0], 1);
+    expectUnclean(e, "*Wiederhlg teilweise*");
     EXPECT_NE(e.befehl[99], 0);
     EXPECT_EQ(e.befehl[100], 0);
     EXPECT_NEAR(e.befehl[1], 500, 10) << "raw capture, decay corrected";
@@ -225,10 +231,7 @@ TEST_F(IrLernen, BitUnitAndQuantisationEdges) {
     r = press(d);
     EXPECT_EQ(Sio::IR_Messwerte[10], 500);
     EXPECT_EQ(Sio::Single_Laenge, 27);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.fehler, " *Abweichung bei Zeit 10: 490 statt 150* ");
-    EXPECT_EQ(r.kommentar, "Befehl nicht sauber");
-    EXPECT_EQ(r.befehl[0], 1);
+    expectUnclean(r, " *Abweichung bei Zeit 10: 490 statt 150* ");
     EXPECT_EQ(r.befehl[10], 150);
     EXPECT_EQ(r.befehl[27], 1500);
 }
@@ -279,10 +282,7 @@ TEST_F(IrLernen, LearntCommandMustSendWhatWasCaptured) {
     Sio::IR_Methode = 1;
     const auto denon = sim::remotes::denon(0x02, 0x4C);
     Ergebnis r = pressAndLearn(denon);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.fehler, " *Abweichung bei Zeit 12: 1889 statt 776* ");
-    EXPECT_EQ(r.kommentar, "Befehl nicht sauber");
-    EXPECT_EQ(r.befehl[0], 1);
+    expectUnclean(r, " *Abweichung bei Zeit 12: 1889 statt 776* ");
     // The raw capture stays: sent again, it is what the remote sent.
     {
         const auto sent = resend(r.befehl);
@@ -309,9 +309,7 @@ TEST_F(IrLernen, LearntCommandMustSendWhatWasCaptured) {
     sim::IrEmission puls;
     puls.befehl = {1, 700, 0};
     r = pressAndLearn(puls, false);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.fehler, " * IR Befehl zu kurz *");
-    EXPECT_EQ(r.kommentar, "Befehl nicht sauber");
+    expectUnclean(r, " * IR Befehl zu kurz *");
 }
 
 TEST_F(IrLernen, FrameTooLongForACommandIsARangeError) {
