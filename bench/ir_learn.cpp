@@ -96,6 +96,7 @@ bool within(double got, double want, double share, double floorUs) {
 int main(int argc, char** argv) {
     const std::string only = argc > 1 ? "," + std::string(argv[1]) + "," : "";
     const bool verbose = argc > 2 && std::string(argv[2]) == "-v";
+    const std::string part = argc > 3 ? argv[3] : "";
     const double start = hostSeconds();
     platform::VirtualClock clock;
     sim::SimAdapter adapter(clock, 0x3F8);
@@ -119,6 +120,7 @@ int main(int argc, char** argv) {
                                 std::to_string(methode) + (aufl == 1 ? ".hires" : ".std") +
                                 (carrier ? ".carrier" : ".envelope") + ".j" +
                                 std::to_string(jitter);
+                            if (name.find(part) == std::string::npos) continue;
                             device->detector().setConfig({carrier ? sim::IrDetector::Mode::Carrier
                                                                   : sim::IrDetector::Mode::Envelope,
                                                           carrier ? 0 : 80, true});
@@ -148,6 +150,9 @@ int main(int argc, char** argv) {
                                 clock.advancePs(300 * kMs);
                                 adapter.sync();
                                 if (!ok) {
+                                    if (verbose)
+                                        std::printf("%s press %d: %s\n", name.c_str(), press,
+                                                    fehler.c_str());
                                     ++flagged;
                                     continue;
                                 }

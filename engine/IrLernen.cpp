@@ -144,9 +144,11 @@ std::vector<std::int64_t> erfassteZeiten() {
     return d;
 }
 
-// What IR receivers' decoders accept: 25 % or 100 µs, the larger.
+// What IR receivers' decoders accept: 25 % or 100 µs, the larger. The remote's
+// nominal duration lies between the two, so 25 % are taken of the longer.
 bool weichtAb(std::int64_t gesendet, std::int64_t erfasst) {
-    const double toleranz = std::max(0.25 * static_cast<double>(erfasst), 100.0);
+    const double toleranz =
+        std::max(0.25 * static_cast<double>(std::max(gesendet, erfasst)), 100.0);
     return std::abs(static_cast<double>(gesendet - erfasst)) > toleranz;
 }
 
