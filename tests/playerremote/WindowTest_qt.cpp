@@ -26,6 +26,7 @@ const burst::Frame kB = {0xE0, 0x33, 0xE5, 0x83};
 std::vector<W> satz(std::uint16_t base, std::uint8_t code, std::uint8_t teiler) {
     return {{static_cast<std::uint16_t>(base + 3), static_cast<std::uint8_t>(code | 0x80)},
             {base, teiler},
+            {static_cast<std::uint16_t>(base + 1), 0},
             {static_cast<std::uint16_t>(base + 3), code},
             {static_cast<std::uint16_t>(base + 1), 5}};
 }
