@@ -63,6 +63,9 @@ std::string leseDatei(const std::string& path) {
 TForm1::TForm1(TForm1Options options, QWidget* parent)
     : QMainWindow(parent), options_(std::move(options)) {
     Zaehler = [] { return platform::clock().performanceCounter(); };
+    Lesen = [this](std::uint8_t* buffer, std::int32_t count) {
+        return ComPort1.ReceiveBytes(buffer, count);
+    };
     buildComponents();
     buildMenus();
     setGeometry(192, 40, 527, 538);
@@ -449,23 +452,32 @@ void TForm1::BitsClick() {
 // ---- reception and evaluation ----
 
 void TForm1::ComPort1RxChar() {
-    // Runs on the port's event thread: the timer is started by the GUI thread.
-    // Starting a running timer would restart its period, and batches come
-    // faster than it: only a stopped timer is started.
+    // Runs on the port's event thread. Each batch is stamped and appended
+    // before the timer is asked for: a tick in between then sees the new
+    // stamp, or ends the old burst before the batch is there, and the request
+    // after it starts the timer again.
+    try {
+        std::array<std::uint8_t, kLeseGroesse> buf;
+        for (;;) {
+            const std::int64_t stamp = Zaehler();
+            const std::int32_t n = Lesen(buf.data(), kLeseGroesse);
+            Auswertung.empfange(stamp, buf.data(), n);
+            // A sender that waits for room sends nothing, and the port reports
+            // nothing new, until the queue has been read empty.
+            if (n < kLeseGroesse) break;
+        }
+    } catch (...) {
+        // A failed read ends this batch.
+    }
+    // The timer is started by the GUI thread. Starting a running timer would
+    // restart its period, and batches come faster than it: only a stopped
+    // timer is started.
     QMetaObject::invokeMethod(
         this,
         [this] {
             if (!Timer1->isActive()) Timer1->start();
         },
         Qt::QueuedConnection);
-    try {
-        const std::int64_t stamp = Zaehler();
-        std::array<std::uint8_t, kLeseGroesse> buf;
-        const std::int32_t n = ComPort1.ReceiveBytes(buf.data(), kLeseGroesse);
-        Auswertung.empfange(stamp, buf.data(), n);
-    } catch (...) {
-        // A failed read ends this batch.
-    }
 }
 
 void TForm1::Timer1Timer() {

@@ -159,6 +159,8 @@ public:
 
     // The counter value the receive handler and the tick read.
     std::function<std::int64_t()> Zaehler;
+    // The receive handler's read of up to `count` bytes (the port's read).
+    std::function<std::int32_t(std::uint8_t* buffer, std::int32_t count)> Lesen;
 
 signals:
     void closed();

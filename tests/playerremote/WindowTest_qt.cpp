@@ -7,12 +7,14 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -352,4 +354,46 @@ TEST_F(Window, HelpInformationAndShutdownOption) {
     f.show();
     f.EndeButton->click();
     EXPECT_TRUE(closed);
+}
+
+TEST_F(Window, TheReceiveHandlerNeverStrandsABatch) {
+    auto& f = start();
+    // A burst is running with the timer on.
+    const std::uint8_t alt = 0x11;
+    f.Auswertung.empfange(jetzt, &alt, 1);
+    f.Timer1->start();
+    const std::int64_t alterStempel = jetzt;
+
+    // While the read is under way the GUI thread ticks, finds the old burst
+    // silent and switches the timer off.
+    f.Lesen = [&](std::uint8_t* buffer, std::int32_t) {
+        QCoreApplication::processEvents();
+        jetzt = alterStempel + pmp3p::kBurstEnde;
+        f.Timer1Timer();
+        EXPECT_FALSE(f.Timer1->isActive());
+        for (std::size_t i = 0; i < kA.size(); ++i)
+            buffer[i] = kA[i];
+        return static_cast<std::int32_t>(kA.size());
+    };
+    f.ComPort1RxChar();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(f.Timer1->isActive());
+    EXPECT_EQ(f.Auswertung.Empfang.count(), 4);
+
+    // More than one read's worth waiting: read until the queue is empty, each
+    // chunk a batch of its own.
+    std::vector<std::int32_t> gelesen;
+    std::int32_t wartend = 2 * pmp3p::kLeseGroesse + 7;
+    f.Lesen = [&](std::uint8_t* buffer, std::int32_t count) {
+        const std::int32_t n = std::min(count, wartend);
+        std::fill(buffer, buffer + n, std::uint8_t{0x22});
+        wartend -= n;
+        gelesen.push_back(n);
+        ++jetzt;
+        return n;
+    };
+    f.ComPort1RxChar();
+    EXPECT_EQ(gelesen, (std::vector<std::int32_t>{2900, 2900, 7}));
+    EXPECT_EQ(f.Auswertung.Empfang.count(), pmp3p::kPufferGroesse);
+    EXPECT_EQ(f.Auswertung.Empfang.stamp(), jetzt - 1);
 }
