@@ -187,8 +187,7 @@ void Erkennung::stopZaehlen(std::int64_t now, RemoteHost& host) {
     }
 }
 
-void Erkennung::auswerten(const ReceiveBuffer::Snapshot& snap, std::int64_t now,
-                          RemoteHost& host) {
+void Erkennung::auswerten(const ReceiveBuffer::Snapshot& snap, std::int64_t now, RemoteHost& host) {
     const std::int32_t count = snap.count;
     const auto byteAt = [&](long long k) -> std::int32_t {
         return tabelle(snap.bytes, k, "Zeichen_Puffer");

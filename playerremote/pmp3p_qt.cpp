@@ -294,8 +294,10 @@ void TForm1::resizeEvent(QResizeEvent* e) {
 
 void TForm1::FormResize() {
     if (!Programm_Ini) return;
-    Programm_Ini->writeInteger("Einstellungen", "Width", Width());
-    Programm_Ini->writeInteger("Einstellungen", "Height", Height());
+    platform::IniBatch groesse(*Programm_Ini);
+    groesse.writeInteger("Einstellungen", "Width", Width());
+    groesse.writeInteger("Einstellungen", "Height", Height());
+    groesse.commit();
 }
 
 void TForm1::setWidth(std::int32_t w) {
@@ -606,30 +608,41 @@ void TForm1::FB_Datei_Laden() {
     const QString name = QFileInfo(QFile::decodeName(FB_Datei.c_str())).fileName();
     setWindowTitle(QStringLiteral("Plomvare 1.46, ") + name);
     FB_Ini = std::make_unique<platform::IniFile>(FB_Datei);
-    Periodenlaenge = FB_Ini->readInteger("Einstellungen", "Periodenlaenge", 600);
+    // One read of the file serves the whole load.
+    const platform::IniBatch datei(*FB_Ini);
+    Periodenlaenge = datei.readInteger("Einstellungen", "Periodenlaenge", 600);
     Edit1->setText(QString::number(Periodenlaenge));
 
-    // A port that cannot be opened or a rate that cannot be set does not keep
-    // the slots and the window size from loading; the first such error is
-    // raised once the rest is done.
-    std::exception_ptr portFehler;
+    // A port that cannot be opened, a rate that cannot be set or a damaged
+    // slot keeps nothing else from loading; their errors are shown together
+    // once the rest is done.
+    std::string fehler;
+    const auto merke = [&](const std::exception& e) {
+        if (!fehler.empty()) fehler += "\r";
+        fehler += e.what();
+    };
     try {
-        setBitsIndex(FB_Ini->readInteger("Einstellungen", "Anzahl_Bits", 8) - 5);
+        setBitsIndex(datei.readInteger("Einstellungen", "Anzahl_Bits", 8) - 5);
         Schnittstelle = Programm_Ini->readInteger("Einstellungen", "Schnittstelle", 2);
         if (Schnittstelle >= 1 && Schnittstelle <= 3) COM11Click(Schnittstelle);
         COpenClick();
-    } catch (...) {
-        portFehler = std::current_exception();
+    } catch (const std::exception& e) {
+        merke(e);
     }
     Auswertung.Bereit = true;
-    Faecher_Laden(*FB_Ini, Auswertung.Faecher);
+    try {
+        Faecher_Laden(datei, Auswertung.Faecher);
+    } catch (const ERangeError& e) {
+        merke(e);
+    }
     // Both are read before either is set: setting the width writes the
     // current height.
-    const std::int32_t w = Programm_Ini->readInteger("Einstellungen", "Width", Width());
-    const std::int32_t h = Programm_Ini->readInteger("Einstellungen", "Height", Height());
+    const platform::IniBatch programm(*Programm_Ini);
+    const std::int32_t w = programm.readInteger("Einstellungen", "Width", Width());
+    const std::int32_t h = programm.readInteger("Einstellungen", "Height", Height());
     setWidth(w);
     setHeight(h);
-    if (portFehler) std::rethrow_exception(portFehler);
+    if (!fehler.empty()) throw std::runtime_error(fehler);
 }
 
 void TForm1::Laden1Click() {

@@ -133,6 +133,11 @@ TEST_F(Window, AFailedStartLeavesAWindowThatReportsInsteadOfCrashing) {
 TEST_F(Window, EveryResizeWritesWidthAndHeight) {
     auto& f = start();
     platform::IniFile p(ini());
+    burst::FileWatch watch(folder.string());
+    f.setWidth(500);
+    EXPECT_EQ(watch.take("Plomvare.ini").writes, 1);
+    EXPECT_EQ(p.readInteger("Einstellungen", "Width", 0), 500);
+    EXPECT_EQ(p.readInteger("Einstellungen", "Height", 0), f.Height());
     f.klein1->trigger();
     EXPECT_EQ(p.readInteger("Einstellungen", "Width", 0), 342);
     EXPECT_EQ(p.readInteger("Einstellungen", "Height", 0), 120);
@@ -308,7 +313,7 @@ TEST_F(Window, SaveUnderNewNameOpenAndClear) {
     EXPECT_EQ(platform::IniFile(empty).readSections(), std::vector<std::string>{"Einstellungen"});
     EXPECT_EQ(platform::IniFile(empty).readInteger("Einstellungen", "Periodenlaenge", 0), 600);
 
-    // A damaged slot: the error is shown, the slots after it stay empty.
+    // A damaged slot: the error is shown, the slots after it load.
     writeBytes(folder / "bad.mpx",
                "[Befehl1]\r\nx0=3\r\nx1=1\r\nx2=7\r\nx3=9\r\n[Befehl2]\r\nx0=200\r\n"
                "[Befehl3]\r\nx0=3\r\nx1=1\r\nx2=7\r\nx3=9\r\n");
@@ -317,7 +322,8 @@ TEST_F(Window, SaveUnderNewNameOpenAndClear) {
     prompts.expectError(QStringLiteral("Bereichsfehler: Befehl2 x0 = 200"));
     f.Laden1->trigger();
     EXPECT_EQ(f.Auswertung.Faecher[1][0], 3);
-    EXPECT_EQ(f.Auswertung.Faecher[3][0], 0);
+    EXPECT_EQ(f.Auswertung.Faecher[2][0], 0);
+    EXPECT_EQ(f.Auswertung.Faecher[3][0], 3);
 }
 
 TEST_F(Window, HelpInformationAndShutdownOption) {
@@ -396,4 +402,39 @@ TEST_F(Window, TheReceiveHandlerNeverStrandsABatch) {
     EXPECT_EQ(gelesen, (std::vector<std::int32_t>{2900, 2900, 7}));
     EXPECT_EQ(f.Auswertung.Empfang.count(), pmp3p::kPufferGroesse);
     EXPECT_EQ(f.Auswertung.Empfang.stamp(), jetzt - 1);
+}
+
+TEST_F(Window, ADamagedSlotCostsNoOtherSlot) {
+    const std::string valid2 =
+        "[Befehl2]\r\nx0=6\r\nx1=312\r\nx2=2\r\nx3=1\r\nx4=2\r\nx5=3\r\nx6=4\r\n";
+    const std::string valid3 = "[Befehl3]\r\nx0=3\r\nx1=1\r\nx2=7\r\nx3=9\r\n";
+    writeBytes(standard(),
+               "[Einstellungen]\r\nPeriodenlaenge=2218\r\n\r\n[Befehl1]\r\nx0=101\r\n\r\n" +
+                   valid2 + "\r\n" + valid3);
+    writeBytes(ini(), "[Einstellungen]\r\nWidth=400\r\nHeight=300\r\n");
+    // One box at the end of the load, with the port's error of the same load.
+    prompts.expectError(
+        QStringLiteral("Bereichsfehler: SIO Teiler 256\rBereichsfehler: Befehl1 x0 = 101"));
+    auto& f = start();
+    EXPECT_EQ(f.Auswertung.Faecher[1][0], 0);
+    EXPECT_EQ(f.Auswertung.Faecher[2][0], 6);
+    EXPECT_EQ(f.Auswertung.Faecher[3][2], 7);
+    EXPECT_EQ(f.Width(), 400);
+    EXPECT_EQ(f.Height(), 300);
+
+    // Learning takes the damaged slot, then the first free one; the loaded
+    // slots stay as they were in the file.
+    f.Lernen2->trigger();
+    press(burst::wiederholt(kA, 3));
+    prompts.expectMessage(QStringLiteral("Lerne Befehl als >Play<\rNeuer Befehl, Fachnr. 1"));
+    f.Knopf[2]->click();
+    press(burst::wiederholt(kB, 3));
+    prompts.expectMessage(QStringLiteral("Lerne Befehl als >Pause<\rNeuer Befehl, Fachnr. 4"));
+    f.Knopf[3]->click();
+    const std::string file = bytesOf(standard());
+    EXPECT_NE(file.find(valid2), std::string::npos) << file;
+    EXPECT_NE(file.find(valid3), std::string::npos) << file;
+    platform::IniFile mpx(standard());
+    EXPECT_EQ(mpx.readInteger("Befehl1", "x2", 0), 2);
+    EXPECT_EQ(mpx.readInteger("Befehl4", "x2", 0), 3);
 }
