@@ -60,6 +60,15 @@ std::string leseDatei(const std::string& path) {
 
 } // namespace
 
+int pruefeArgumente(const QStringList& arguments, std::FILE* err) {
+    // An option would otherwise become the name of a new remote file.
+    if (arguments.isEmpty()) return 0;
+    const QString& erstes = arguments.front();
+    if (!erstes.startsWith(QLatin1Char('-')) || QFileInfo::exists(erstes)) return 0;
+    std::fprintf(err, "Usage: Plomvare [remote file (.mpx)]\n");
+    return 2;
+}
+
 TForm1::TForm1(TForm1Options options, QWidget* parent)
     : QMainWindow(parent), options_(std::move(options)) {
     Zaehler = [] { return platform::clock().performanceCounter(); };
@@ -372,9 +381,12 @@ void TForm1::PlomvareHomepage1Click() {
 }
 
 void TForm1::Open_Zeug(const std::string& name) {
-    // Relative names are resolved against the current directory.
+    // The pages are installed beside the program; other relative names are
+    // resolved against the current directory.
+    const QString n = QFile::decodeName(name.c_str());
+    const QString daneben = QDir(QFile::decodeName(programmOrdner().c_str())).absoluteFilePath(n);
     const std::string path =
-        QFile::encodeName(QDir::current().absoluteFilePath(QFile::decodeName(name.c_str())))
+        QFile::encodeName(QFileInfo::exists(daneben) ? daneben : QDir::current().absoluteFilePath(n))
             .toStdString();
     if (!platform::os().openUrl(path))
         platform::prompts().error(

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -56,6 +57,11 @@ struct TForm1Options {
     // Tests open no port: the receiver is fed directly.
     bool ohnePort = false;
 };
+
+// Checks the command line before the window opens: a first argument that
+// starts with "-" and names no existing file is refused with a usage line on
+// `err`. Returns the exit status, 0 when the program may start.
+int pruefeArgumente(const QStringList& arguments, std::FILE* err);
 
 class TForm1 : public QMainWindow, private RemoteHost {
     Q_OBJECT

@@ -200,6 +200,20 @@ TEST_F(Mpris, CommandsReachTheRunningPlayer) {
     }
     p.befehl(WAInt::kLauter);
     EXPECT_EQ(fake->taken(), QStringList{"Volume 1.00"});
+    // Above 1.0: Vol- steps down from there, Vol+ leaves it.
+    {
+        std::lock_guard lock(fake->mutex);
+        fake->volume = 1.3;
+    }
+    p.befehl(WAInt::kLauter);
+    p.befehl(WAInt::kLeiser);
+    EXPECT_EQ(fake->taken(), QStringList{"Volume 1.25"});
+    {
+        std::lock_guard lock(fake->mutex);
+        fake->volume = 0.02;
+    }
+    p.befehl(WAInt::kLeiser);
+    EXPECT_EQ(fake->taken(), QStringList{"Volume 0.00"});
 }
 
 #include "MprisTest_qt.moc"

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 using W = pmp3p::RecordingRegisters::Write;
@@ -114,6 +115,27 @@ TEST_F(Window, SettingsAndCommandLineAtStart) {
     writeBytes(folder / "other.mpx", "[Einstellungen]\r\nAnzahl_Bits=12\r\n");
     auto& k = start({QString::fromStdString(other)});
     EXPECT_EQ(k.BitsIndex(), 3);
+}
+
+TEST_F(Window, AnOptionIsNoRemoteFile) {
+    std::FILE* err = std::tmpfile();
+    ASSERT_NE(err, nullptr);
+    EXPECT_EQ(pmp3p::pruefeArgumente({QStringLiteral("--help")}, err), 2);
+    std::rewind(err);
+    char line[200] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, err), nullptr);
+    EXPECT_EQ(std::string(line), "Usage: Plomvare [remote file (.mpx)]\n");
+    std::fclose(err);
+    EXPECT_EQ(pmp3p::pruefeArgumente({}, stderr), 0);
+    EXPECT_EQ(pmp3p::pruefeArgumente({QStringLiteral("my.mpx")}, stderr), 0);
+    // A file whose name starts with "-" is still a remote file.
+    const QString alt = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(folder.string())));
+    writeBytes(folder / "-alt.mpx", "");
+    const int rc = pmp3p::pruefeArgumente({QStringLiteral("-alt.mpx")}, stderr);
+    QDir::setCurrent(alt);
+    EXPECT_EQ(rc, 0);
+    EXPECT_FALSE(std::filesystem::exists(folder / "--help"));
 }
 
 TEST_F(Window, AFailedStartLeavesAWindowThatReportsInsteadOfCrashing) {
@@ -350,6 +372,11 @@ TEST_F(Window, HelpInformationAndShutdownOption) {
     prompts.expectError(QStringLiteral("Die Adresse\rPlomvarehilfe.htm\rkonnte nicht automatisch "
                                        "aufgerufen werden\rBitte manuell versuchen"));
     f.Bedienungsanleitung1->trigger();
+    // A page beside the program is found from any current folder.
+    os.urlResult = true;
+    writeBytes(folder / "Plomvarehilfe.htm", "<html></html>");
+    f.Bedienungsanleitung1->trigger();
+    EXPECT_EQ(os.urls.back(), (folder / "Plomvarehilfe.htm").string());
 
     prompts.expectMessage(
         QStringLiteral("Diese Option fährt den Computer\rbei Mehrfach-Stop herunter"));
