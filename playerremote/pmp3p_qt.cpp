@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 #include "platform/Prompts_qt.h"
 #include "platform/ScopeExit.h"
+#include "platform/SerialDevice.h"
 #include "platform/System.h"
 #include "playerremote/RemoteFile.h"
 #include "playerremote/WAInt_qt.h"
@@ -97,6 +98,13 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
     ComPort1.Timeouts().setReadTotalConstant(1);
     ComPort1.setSyncMethod(CPort::smNone);
     ComPort1.OnRxChar = [this](CPort::TCustomComPort*, int) { ComPort1RxChar(); };
+    ComPort1.OnDeviceLost = [this](CPort::TCustomComPort*) {
+        // The port cannot be reopened while its event thread runs: the
+        // opening seen here is the one that was lost.
+        const int oeffnung = oeffnungen_;
+        QMetaObject::invokeMethod(
+            this, [this, oeffnung] { ComPort1Verloren(oeffnung); }, Qt::QueuedConnection);
+    };
 
     platform::guarded([&] { FormCreate(); });
 }
@@ -104,6 +112,7 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
 TForm1::~TForm1() {
     // The event thread must be gone before the receive state is.
     ComPort1.OnRxChar = nullptr;
+    ComPort1.OnDeviceLost = nullptr;
     ComPort1.Deactivate();
 }
 
@@ -386,7 +395,8 @@ void TForm1::Open_Zeug(const std::string& name) {
     const QString n = QFile::decodeName(name.c_str());
     const QString daneben = QDir(QFile::decodeName(programmOrdner().c_str())).absoluteFilePath(n);
     const std::string path =
-        QFile::encodeName(QFileInfo::exists(daneben) ? daneben : QDir::current().absoluteFilePath(n))
+        QFile::encodeName(QFileInfo::exists(daneben) ? daneben
+                                                     : QDir::current().absoluteFilePath(n))
             .toStdString();
     if (!platform::os().openUrl(path))
         platform::prompts().error(
@@ -429,7 +439,17 @@ void TForm1::COpenClick() {
     if (Schnittstelle >= 1 && Schnittstelle <= 3)
         ComPort1.setPort("COM" + std::to_string(Schnittstelle));
     ComPort1.Activate();
+    ++oeffnungen_;
     SetBaudClick();
+}
+
+void TForm1::ComPort1Verloren(int oeffnung) {
+    // Closed or reopened since: nothing of the lost device is left.
+    if (oeffnung != oeffnungen_ || !ComPort1.Connected()) return;
+    platform::guarded([&] {
+        ComPort1.Deactivate();
+        throw CPort::EComPort::CreateWithWinCode(3, platform::serial::ERROR_IO_DEVICE);
+    });
 }
 
 void TForm1::SetBaudClick() {

@@ -140,6 +140,9 @@ public:
     void BitsClick();
 
     void ComPort1RxChar();
+    // The receiver's device went away: the port is closed and the loss shown
+    // once; choosing a COM item opens it again.
+    void ComPort1Verloren(int oeffnung);
     void Timer1Timer();
 
     void Lernen2Click();
@@ -205,6 +208,7 @@ private:
     bool imTick_ = false;
     bool ownResize_ = false;
     bool closed_ = false;
+    std::atomic<int> oeffnungen_{0}; // openings of the port so far
 };
 
 } // namespace pmp3p

@@ -120,3 +120,23 @@ TEST_F(ReceiverPty, ShortStopPressesCountAsTheyFire) {
     EXPECT_TRUE(closed);
     EXPECT_EQ(std::count(player.befehle.begin(), player.befehle.end(), WAInt::kStop), 4);
 }
+
+TEST_F(ReceiverPty, ALostDeviceIsReportedOnceAndReopenedByACom) {
+    auto sim = std::make_unique<pmp3p::SimReceiver>();
+    platform::setComPortPath(2, sim->portPath());
+    auto& f = start({}, false);
+    ASSERT_TRUE(f.ComPort1.Connected());
+    prompts.expectError(QStringLiteral("ReadFile function failed (win error code: 1117)"));
+    sim.reset(); // the terminal hangs up
+    EXPECT_TRUE(waitFor([&] { return !f.ComPort1.Connected(); }));
+    QTest::qWait(50);
+    EXPECT_EQ(prompts.remaining(), 0u);
+
+    sim = std::make_unique<pmp3p::SimReceiver>();
+    platform::setComPortPath(2, sim->portPath());
+    f.COM[2]->trigger();
+    ASSERT_TRUE(f.ComPort1.Connected());
+    sim->press(3);
+    sim->release();
+    EXPECT_TRUE(waitFor([&] { return !dumpBytes(f.Memo1).empty(); }));
+}
