@@ -231,8 +231,9 @@ TEST_F(Window, StopCountdownClosesAndShutsDown) {
     f.Knopf[4]->click();
     f.Lernen2->trigger();
     f.show();
-    for (int i = 0; i < 3; ++i)
-        press(burst::wiederholt(kA, 5));
+    // Short presses and a long one: each Stop counts as it fires.
+    for (const int frames : {2, 3, 5})
+        press(burst::wiederholt(kA, frames));
     EXPECT_EQ(player.beendet, 1);
     EXPECT_EQ(os.beeps, 3);
     EXPECT_TRUE(f.Timer2->isActive());
@@ -240,7 +241,7 @@ TEST_F(Window, StopCountdownClosesAndShutsDown) {
     EXPECT_TRUE(f.Count_down_Zaehler->isVisible());
     EXPECT_EQ(f.Count_down_Zaehler->text(), QStringLiteral("*Count_Down 3"));
     EXPECT_FALSE(closed);
-    press(burst::wiederholt(kA, 5));
+    press(burst::wiederholt(kA, 2));
     EXPECT_EQ(os.shutdowns, 1);
     EXPECT_TRUE(closed);
 
@@ -250,7 +251,7 @@ TEST_F(Window, StopCountdownClosesAndShutsDown) {
     g.show();
     EXPECT_FALSE(g.ShutdownperStop1->isChecked());
     for (int i = 0; i < 4; ++i)
-        press(burst::wiederholt(kA, 5));
+        press(burst::wiederholt(kA, 3));
     EXPECT_EQ(os.shutdowns, 1);
     EXPECT_TRUE(closed);
     auto& h = start();
