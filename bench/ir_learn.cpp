@@ -11,8 +11,8 @@
 //     a duration beyond 25 % or 100 µs of what the remote sent, which a
 //     receiver would reject;
 // the rest is learnt roughly but usably. "What the remote sent" is the
-// generator's nominal frame; in the distorted variants the detector sees it
-// as a receiver module distorts it, on top of the detector's own decay.
+// generator's nominal frame, distorted as the receiver module distorts it in
+// the distorted variants.
 // Usage: ir_learn [protocol,...] to run only those protocols.
 #include "engine/IrCapture.h"
 #include "engine/IrLernen.h"
@@ -133,10 +133,10 @@ int main(int argc, char** argv) {
                                 device->remote().reseed(static_cast<std::uint64_t>(press) * 7919 +
                                                         17);
                                 auto e = proto.emission(press);
-                                auto want = e.frame();
-                                want.push_back(e.closingPauseUs());
                                 if (distorted)
                                     e = sim::remotes::receiverDistorted(e, 50 + (press * 37) % 101);
+                                auto want = e.frame();
+                                want.push_back(e.closingPauseUs());
                                 device->remote().press(e, clock.nowPs() + 60 * kMs);
                                 Sio::TBefehl b{};
                                 std::string code, fehler, kommentar;
