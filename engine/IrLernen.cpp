@@ -144,11 +144,9 @@ std::vector<std::int64_t> erfassteZeiten() {
     return d;
 }
 
-// What IR receivers' decoders accept: 25 % or 100 µs, the larger. The remote's
-// nominal duration lies between the two, so 25 % are taken of the longer.
+// What IR receivers' decoders accept: 25 % or 100 µs, the larger.
 bool weichtAb(std::int64_t gesendet, std::int64_t erfasst) {
-    const double toleranz =
-        std::max(0.25 * static_cast<double>(std::max(gesendet, erfasst)), 100.0);
+    const double toleranz = std::max(0.25 * static_cast<double>(erfasst), 100.0);
     return std::abs(static_cast<double>(gesendet - erfasst)) > toleranz;
 }
 
@@ -162,13 +160,17 @@ std::string abweichung(std::size_t zeit, std::int64_t gesendet, std::int64_t erf
 // capture (erfasst: index 0 unused), duration by duration; where the capture
 // goes on after the frame, it must go on after a pause longer than any
 // inside the frame, and when the frame is repeated, that pause must be the
-// one between the repetitions. Returns the error text, empty when it does.
+// one between the repetitions. Later frames of a held key that repeat the
+// first one, each duration within the margin, are averaged into it: that
+// evens out the jitter of single edges. Returns the error text, empty when
+// the command sends the frame.
 std::string befehlPruefen(const TBefehl& Befehl, const std::vector<std::int64_t>& erfasst) {
     std::size_t laenge = 0;
     while (laenge + 1 < Befehl.size() && Befehl[laenge + 1] != 0)
         ++laenge;
     if (laenge == 0) return " * IR Befehl leer *";
-    if (laenge == 1) return " * IR Befehl zu kurz *";
+    // A single pulse, with or without a pause after it, is no command.
+    if (laenge <= 2) return " * IR Befehl zu kurz *";
 
     const std::vector<std::int64_t> gesendet = Gesendeter_Rahmen(Befehl);
     std::size_t n_erfasst = 0;
@@ -179,9 +181,27 @@ std::string befehlPruefen(const TBefehl& Befehl, const std::vector<std::int64_t>
     // The frame without its closing pause.
     const std::size_t rahmen = gesendet.size() % 2 == 0 ? gesendet.size() - 1 : gesendet.size();
     std::int64_t laengstePause = 0;
+    for (std::size_t i = 2; i <= rahmen; i += 2)
+        laengstePause = std::max(laengstePause, zeit(i));
+
+    std::vector<std::int64_t> summe(rahmen + 1, 0);
+    for (std::size_t i = 1; i <= rahmen; ++i)
+        summe[i] = zeit(i);
+    std::int64_t rahmenAnzahl = 1;
+    for (std::size_t start = rahmen + 2;
+         start + rahmen - 1 <= n_erfasst && zeit(start - 1) > laengstePause; start += rahmen + 1) {
+        bool gleich = true;
+        for (std::size_t i = 1; gleich && i <= rahmen; ++i)
+            gleich = !weichtAb(zeit(start + i - 1), zeit(i));
+        if (!gleich) break;
+        for (std::size_t i = 1; i <= rahmen; ++i)
+            summe[i] += zeit(start + i - 1);
+        ++rahmenAnzahl;
+    }
+
     for (std::size_t i = 1; i <= rahmen; ++i) {
-        if (weichtAb(gesendet[i - 1], zeit(i))) return abweichung(i, gesendet[i - 1], zeit(i));
-        if (i % 2 == 0) laengstePause = std::max(laengstePause, zeit(i));
+        const std::int64_t mittel = Runden(static_cast<double>(summe[i]) / rahmenAnzahl);
+        if (weichtAb(gesendet[i - 1], mittel)) return abweichung(i, gesendet[i - 1], mittel);
     }
     if (n_erfasst > rahmen) {
         const std::size_t i = rahmen + 1;
