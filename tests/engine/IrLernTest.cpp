@@ -310,6 +310,17 @@ TEST_F(IrLernen, LearntCommandMustSendWhatWasCaptured) {
     puls.befehl = {1, 700, 0};
     r = pressAndLearn(puls, false);
     expectUnclean(r, " * IR Befehl zu kurz *");
+
+    // Nor is a header taken for a whole frame: its long pause split off the
+    // rest, a pulse and a pause would be sent over and over.
+    Sio::IR_Methode = 2;
+    useDetector(Mode::Envelope, 0);
+    puls.befehl = {1, 9000, 4500};
+    puls.befehl.insert(puls.befehl.end(), 21, 500); // more than a repeat code
+    puls.befehl.push_back(0);
+    r = pressAndLearn(puls);
+    EXPECT_EQ(Sio::Single_Laenge, 2);
+    expectUnclean(r, " * IR Befehl zu kurz *");
 }
 
 TEST_F(IrLernen, FrameTooLongForACommandIsARangeError) {
