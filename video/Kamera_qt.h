@@ -148,6 +148,7 @@ public:
     void LernenClick(QToolButton* button);
 
 private:
+    void Groesse_festlegen();
     TKameraDialog& kamera_;
 };
 
