@@ -200,7 +200,7 @@ TEST_F(Calibration, ImplausibleRunsAreNoMeasurement) {
     };
     const Fall faelle[] = {
         {4 * kPass, 5 * kPass, 3, "Durchgaenge"}, // pass 5 at a third of the rate
-        {0, 30 * kPass, 20, "statt"},               // every pass at a twentieth
+        {0, 30 * kPass, 20, "statt"},             // every pass at a twentieth
     };
     for (const Fall& f : faelle) {
         BusyClock busy(clock, 95000);
