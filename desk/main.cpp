@@ -12,7 +12,9 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
@@ -37,6 +39,16 @@ int main(int argc, char** argv) {
     // The program ends with its main window, whatever else is open.
     app.setQuitOnLastWindowClosed(false);
 
+    // The first argument names a key file or a cut list; an option that is
+    // no file's name is refused. Later arguments are key captions.
+    const QStringList arguments = app.arguments().mid(1);
+    if (!arguments.isEmpty() && arguments.front().startsWith(QLatin1Char('-')) &&
+        !QFileInfo::exists(arguments.front())) {
+        std::fprintf(stderr, "Aufruf / usage: Tavix [Fernsteuerdatei.cdx [Taste ...] | "
+                             "Schnittliste.lst]\n");
+        return 2;
+    }
+
     platform::QtSystem system;
     platform::setOs(&system);
     platform::WindowTracker::instance().setFollowFocus(true);
@@ -46,11 +58,16 @@ int main(int argc, char** argv) {
 
     desk::TIRFormOptions options;
     options.programFile = QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
-    options.arguments = app.arguments().mid(1);
+    options.arguments = arguments;
 
     desk::TIRForm mainWindow(std::move(options));
-    QObject::connect(&mainWindow, &desk::TIRForm::closed, &app, &QApplication::quit,
-                     Qt::QueuedConnection);
+    // The window may close before the loop runs (a batch run ended inside a
+    // question at the first activation): then there is no loop to run.
+    bool geschlossen = false;
+    QObject::connect(&mainWindow, &desk::TIRForm::closed, &app, [&geschlossen] {
+        geschlossen = true;
+        QCoreApplication::quit();
+    });
     TDebug_Display debugDisplay;
     Dbg_disp::setDebugSink(&debugDisplay);
     mainWindow.DebugFenster = &debugDisplay;
@@ -67,7 +84,7 @@ int main(int argc, char** argv) {
     mainWindow.show();
     // The application activates its main window when the loop starts.
     platform::WindowTracker::instance().activate(static_cast<QWidget*>(&mainWindow));
-    const int rc = app.exec();
+    const int rc = geschlossen ? 0 : app.exec();
     Dbg_disp::setDebugSink(nullptr);
     writeSimIrLog();
     return rc;
