@@ -172,11 +172,15 @@ TEST_F(LernenEndToEnd, CancelLeavesTheKeyAndStepsKeepTheirKeysDespiteEqualCaptio
         EXPECT_EQ(angeboten.count(QStringLiteral("Stop")), 2);
         EXPECT_FALSE(angeboten.contains(QStringLiteral("Film")));
         // The list shows a caption as its key does; the item keeps the "&".
-        ASSERT_TRUE(angeboten.contains(QStringLiteral("&Tuner")));
+        EXPECT_TRUE(angeboten.contains(QStringLiteral("&Tuner")));
         const auto* zeigt = qobject_cast<QStyledItemDelegate*>(l.ComboBox[1]->itemDelegate());
-        ASSERT_NE(zeigt, nullptr);
-        EXPECT_EQ(zeigt->displayText(QStringLiteral("&Tuner"), QLocale()), QStringLiteral("Tuner"));
-        EXPECT_EQ(zeigt->displayText(QStringLiteral("A&&B"), QLocale()), QStringLiteral("A&B"));
+        EXPECT_NE(zeigt, nullptr);
+        if (zeigt) {
+            EXPECT_EQ(zeigt->displayText(QStringLiteral("&Tuner"), QLocale()),
+                      QStringLiteral("Tuner"));
+            EXPECT_EQ(zeigt->displayText(QStringLiteral("A&&B"), QLocale()),
+                      QStringLiteral("A&B"));
+        }
         EXPECT_TRUE(std::is_sorted(angeboten.begin(), angeboten.end(),
                                    [](const QString& a, const QString& b) {
                                        return a.compare(b, Qt::CaseInsensitive) < 0;
