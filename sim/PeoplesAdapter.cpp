@@ -12,6 +12,7 @@ namespace {
 // of these kinds show them.
 constexpr int kCamcorderReactionFields = 5;
 constexpr int kVcrReactionFields = 8;
+constexpr std::int64_t kCaptureMinimumUs = 100000;
 
 bool near(double measured, double nominal) {
     return std::abs(measured - nominal) <= std::max(150.0, 0.2 * nominal);
@@ -130,6 +131,9 @@ PeoplesDevices::PeoplesDevices(SimAdapter& s) : sim(s) {
     sim.attach(recorder, {0, 3});
 
     detector = attachIrDetector(sim, {}, false);
+    // The video window polls the detector's channel for edit devices now and
+    // then; only a capture presses the key.
+    detector->remote().setCaptureMinimumUs(kCaptureMinimumUs);
     choose(0);
 }
 

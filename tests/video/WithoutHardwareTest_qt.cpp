@@ -19,6 +19,7 @@
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
@@ -180,7 +181,7 @@ TEST_F(WithoutHardware, AdapterWindowChoosesTheKeyThatIsLearntAndShowsItSentBack
     EXPECT_TRUE(unexpected.isEmpty()) << unexpected.join('\n').toStdString();
 }
 
-TEST_F(WithoutHardware, DecksAreFoundCalibratedAndAListRunsToItsEnd) {
+TEST_F(WithoutHardware, DecksAreFoundCalibratedTheRecorderLearntAndAListCut) {
     tavix::TavixProgram& p = start();
     ASSERT_NE(devices, nullptr);
     video::TKameraDialog& k = *p.kameraDialog;
@@ -223,12 +224,54 @@ TEST_F(WithoutHardware, DecksAreFoundCalibratedAndAListRunsToItsEnd) {
                 50);
     bild(k, QStringLiteral("video-window-boxes-live"));
 
-    // A list of three rows, recorded by the VCR on its edit line.
+    // The IR recorder in box 4: its Record, Pause, Stop, up and down learnt
+    // from its remote, chosen in the adapter window, into a new file.
+    const std::filesystem::path datei = folder / "Rekorder_ir.cdx";
+    auto taste = [&](const std::string& name) {
+        for (std::size_t i = 0; i < devices->keys().size(); ++i)
+            if (devices->keys()[i].name == name) return static_cast<int>(i);
+        ADD_FAILURE() << name;
+        return 0;
+    };
+    const std::pair<int, const char*> befehle[5] = {
+        {6, "Rec Record"}, {3, "Rec Pause"}, {2, "Rec Stop"}, {10, "Rec Up"}, {11, "Rec Down"}};
+    prompts.expect(platform::PromptKind::Save, QStringLiteral("Fernsteuerdateien (*.cdx)"),
+                   platform::Answer::Ok, QString::fromStdString(datei.string()));
+    prompts.expectMessage(QStringLiteral("Ger\u00E4t IR-Rekorder eingef\u00FCgt"));
+    platform::queueModalScript([&](QDialog& d) {
+        auto& e = static_cast<video::TGeraete_edit&>(d);
+        e.Edit1->setText(QStringLiteral("IR-Rekorder"));
+        e.IR_Aufnahme->setText(QStringLiteral("0.30"));
+        e.IR_Pause->setText(QStringLiteral("0.30"));
+        e.setIR_Aufnahme_steuerungIndex(1);
+        e.SpeichernB->click();
+        for (const auto& [code, name] : befehle) {
+            p.adapterWindow->keys->button(taste(name))->click();
+            platform::queueModalScript([](QDialog& l) {
+                static_cast<desk::TLernenForm&>(l).Lernen->click();
+                return int(QDialog::Accepted);
+            });
+            for (int n = 1; n <= 12; ++n)
+                if (video::TCountBox::Tag(n) == code)
+                    e.CountBox1->SpeedButton[static_cast<std::size_t>(n)]->click();
+        }
+        bild(e, QStringLiteral("recorder-editor-after-learning"));
+        return int(QDialog::Accepted);
+    });
+    QComboBox* box4 = k.CountBox[4]->ComboBox1;
+    box4->setCurrentIndex(box4->findText(QStringLiteral("< Neu >")));
+    const int gedrueckt = devices->detector->remote().pressCount();
+    k.CountBox1ComboBox1Click(4);
+    EXPECT_EQ(platform::pendingModalScripts(), 0u);
+    EXPECT_EQ(devices->detector->remote().pressCount(), gedrueckt + 5);
+    video::Schnitt_IRTabelle gelesen{};
+    video::Lies_Schnitt_IRCodes(gelesen, datei.string());
+    for (const auto& [code, name] : befehle)
+        EXPECT_GT(gelesen[static_cast<std::size_t>(code)].Befehl[0], 0) << name;
+
+    // A list of three rows from the camcorder, recorded by the IR recorder.
     k.Neue_Schnittliste();
-    k.Waehle_Aufnahme(2);
-    k.Box_Geraet[2].dt_K_rec = "0";
-    k.Box_Geraet[2].dt_K_Pause = "0";
-    k.Box_Geraet[2].PausePause = false;
+    k.Waehle_Aufnahme(4);
     const char* zeilen[3][3] = {{"1", "0:00:20.00", "0:00:24.00"},
                                 {"1", "0:00:30.00", "0:00:36.00"},
                                 {"1", "0:00:40.00", "0:00:45.00"}};
@@ -237,7 +280,6 @@ TEST_F(WithoutHardware, DecksAreFoundCalibratedAndAListRunsToItsEnd) {
             k.Raster.setZelle(c, r + 1, zeilen[r][c]);
     k.Laengen_berechnen();
     k.Zeile_anwaehlen(1);
-    devices->vcr->clearLog();
     k.SchneidenKnopf->click();
     int ticks = 0;
     while (k.SchneidenKnopf->isChecked() && ticks < 300) {
@@ -245,10 +287,21 @@ TEST_F(WithoutHardware, DecksAreFoundCalibratedAndAListRunsToItsEnd) {
         ++ticks;
     }
     EXPECT_FALSE(k.SchneidenKnopf->isChecked()) << "the list ran to its end";
-    int records = 0;
-    for (const auto& r : devices->vcr->log())
-        if (r.obeyed && r.code == devices->vcr->log().front().code) ++records;
-    EXPECT_EQ(records, 3) << "one record per row";
-    EXPECT_EQ(devices->vcr->transport().mode(), Mode::Stop);
+    const auto inhalt = devices->recorder->contentMap();
+    ASSERT_EQ(inhalt.size(), 3u);
+    for (std::size_t i = 0; i < inhalt.size(); ++i) {
+        EXPECT_EQ(inhalt[i].player, "camcorder");
+        EXPECT_TRUE(inhalt[i].playerPlaying);
+        // Where each cut lies to the frame is the cut benchmark's business:
+        // here the rows' stretches, each within a second.
+        const double von = Sio::Zeitwort_nach_Zaehler(zeilen[i][1], 1);
+        const double bis = Sio::Zeitwort_nach_Zaehler(zeilen[i][2], 1);
+        EXPECT_NEAR(inhalt[i].playerStart, von, 50) << i;
+        EXPECT_NEAR(inhalt[i].playerEnd - inhalt[i].playerStart, bis - von, 5) << i;
+    }
+    EXPECT_EQ(devices->recorder->transport().mode(), Mode::Stop);
+    p.adapterWindow->refresh();
+    EXPECT_EQ(p.adapterWindow->recorderLabel->text().count(QStringLiteral("camcorder")), 3);
+    bild(*p.adapterWindow, QStringLiteral("adapter-window-after-cut-run"));
     EXPECT_TRUE(unexpected.isEmpty()) << unexpected.join('\n').toStdString();
 }
