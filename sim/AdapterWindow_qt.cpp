@@ -17,6 +17,7 @@ namespace sim {
 namespace {
 
 constexpr std::size_t kShownSendings = 8;
+constexpr std::size_t kShownSegments = 12;
 constexpr int kKeysPerRow = 4;
 
 QLabel* fixedLabel(QWidget* parent) {
@@ -139,7 +140,11 @@ void AdapterWindow::refresh() {
     const auto map = r.contentMap();
     if (map.empty()) rec << QStringLiteral("tape holds nothing recorded yet");
     auto at = [](double p) { return QString::fromStdString(counterText(static_cast<std::int32_t>(p))); };
-    for (const RecordedSegment& s : map)
+    // The last segments: the window must not outgrow the screen.
+    const std::size_t from = map.size() > kShownSegments ? map.size() - kShownSegments : 0;
+    if (from > 0) rec << QStringLiteral("... %1 earlier segments").arg(from);
+    for (std::size_t i = from; i < map.size(); ++i) {
+        const RecordedSegment& s = map[i];
         rec << QStringLiteral("%1 -%2  <- %3 %4 -%5%6")
                    .arg(at(s.recorderStart), at(s.recorderEnd))
                    .arg(s.input == 0 ? QStringLiteral("no picture")
@@ -147,6 +152,7 @@ void AdapterWindow::refresh() {
                    .arg(at(s.playerStart), at(s.playerEnd))
                    .arg(s.input != 0 && !s.playerPlaying ? QStringLiteral("  (not playing)")
                                                          : QString());
+    }
     recorderLabel->setText(rec.join('\n'));
 }
 

@@ -23,6 +23,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
@@ -99,6 +100,7 @@ protected:
         return d;
     }
     static void bild(QWidget& w, const QString& name) {
+        if (w.layout()) w.layout()->activate();
         const QPixmap p = w.grab();
         EXPECT_FALSE(p.isNull()) << name.toStdString();
         EXPECT_TRUE(p.save(ablage() + QLatin1Char('/') + name + QStringLiteral(".png")));
