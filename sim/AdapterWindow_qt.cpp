@@ -34,8 +34,7 @@ QString reasonText(const std::string& reason) {
     if (reason == kBecauseAsked)
         return QStringLiteral("Simulated adapter in use: asked for with TAVIX_PORTS=sim.");
     if (reason == kBecauseRefused)
-        return QStringLiteral(
-            "Simulated adapter in use: no permission for direct port access.");
+        return QStringLiteral("Simulated adapter in use: no permission for direct port access.");
     return QStringLiteral("Simulated adapter in use.");
 }
 
@@ -85,7 +84,8 @@ AdapterWindow::AdapterWindow(PeoplesDevices& devices, const std::string& reason,
     decksColumn->addWidget(decksLabel);
     column->addWidget(decks);
 
-    auto* recorder = new QGroupBox(QStringLiteral("IR recorder (inputs: 1 camcorder, 2 VCR)"), this);
+    auto* recorder =
+        new QGroupBox(QStringLiteral("IR recorder (inputs: 1 camcorder, 2 VCR)"), this);
     auto* recorderColumn = new QVBoxLayout(recorder);
     recorderLabel = fixedLabel(recorder);
     recorderColumn->addWidget(recorderLabel);
@@ -139,7 +139,9 @@ void AdapterWindow::refresh() {
                .arg(QString::fromStdString(counterText(r.transport().position())));
     const auto map = r.contentMap();
     if (map.empty()) rec << QStringLiteral("tape holds nothing recorded yet");
-    auto at = [](double p) { return QString::fromStdString(counterText(static_cast<std::int32_t>(p))); };
+    auto at = [](double p) {
+        return QString::fromStdString(counterText(static_cast<std::int32_t>(p)));
+    };
     // The last segments: the window must not outgrow the screen.
     const std::size_t from = map.size() > kShownSegments ? map.size() - kShownSegments : 0;
     if (from > 0) rec << QStringLiteral("... %1 earlier segments").arg(from);
@@ -148,7 +150,8 @@ void AdapterWindow::refresh() {
         rec << QStringLiteral("%1 -%2  <- %3 %4 -%5%6")
                    .arg(at(s.recorderStart), at(s.recorderEnd))
                    .arg(s.input == 0 ? QStringLiteral("no picture")
-                                     : QString::fromStdString(s.player), -10)
+                                     : QString::fromStdString(s.player),
+                        -10)
                    .arg(at(s.playerStart), at(s.playerEnd))
                    .arg(s.input != 0 && !s.playerPlaying ? QStringLiteral("  (not playing)")
                                                          : QString());

@@ -24,10 +24,11 @@ bool matches(const std::vector<IrBurst>& bursts, std::size_t first, std::size_t 
     if (frame.empty() || (end - first) * 2 - 1 < frame.size()) return false;
     for (std::size_t i = 0; i < frame.size(); ++i) {
         const IrBurst& b = bursts[first + i / 2];
-        const double us = i % 2 == 0 ? static_cast<double>(b.lengthPs()) / 1e6
-                                     : static_cast<double>(bursts[first + i / 2 + 1].start -
-                                                           (b.start + b.lengthPs())) /
-                                           1e6;
+        const double us =
+            i % 2 == 0
+                ? static_cast<double>(b.lengthPs()) / 1e6
+                : static_cast<double>(bursts[first + i / 2 + 1].start - (b.start + b.lengthPs())) /
+                      1e6;
         if (!near(us, frame[i])) return false;
     }
     return true;
@@ -78,17 +79,28 @@ std::string counterText(std::int32_t position) {
 const char* modeName(TapeTransport::Mode mode) {
     using M = TapeTransport::Mode;
     switch (mode) {
-    case M::Stop: return "Stop";
-    case M::Play: return "Play";
-    case M::Pause: return "Pause";
-    case M::Record: return "Record";
-    case M::RecordPause: return "Record pause";
-    case M::Rewind: return "Rewind";
-    case M::FastForward: return "Fast forward";
-    case M::CueForward: return "Cue forward";
-    case M::CueBack: return "Cue back";
-    case M::StepBack: return "Step back";
-    case M::StepForward: return "Step forward";
+    case M::Stop:
+        return "Stop";
+    case M::Play:
+        return "Play";
+    case M::Pause:
+        return "Pause";
+    case M::Record:
+        return "Record";
+    case M::RecordPause:
+        return "Record pause";
+    case M::Rewind:
+        return "Rewind";
+    case M::FastForward:
+        return "Fast forward";
+    case M::CueForward:
+        return "Cue forward";
+    case M::CueBack:
+        return "Cue back";
+    case M::StepBack:
+        return "Step back";
+    case M::StepForward:
+        return "Step forward";
     }
     return "?";
 }
@@ -98,18 +110,12 @@ PeoplesDevices::PeoplesDevices(SimAdapter& s) : sim(s) {
     start_ = sim.clock.nowPs();
 
     keys_ = {
-        {"NEC Power", remotes::nec(0x04, 0x08, 3)},
-        {"NEC Vol+", remotes::nec(0x04, 0x02, 3)},
-        {"NEC Vol-", remotes::nec(0x04, 0x03, 3)},
-        {"Sony Power", remotes::sony12(1, 21, 3)},
-        {"Sony Ch+", remotes::sony12(1, 16, 3)},
-        {"RC5 Mute", remotes::rc5(false, 0, 13, 2)},
-        {"RC5 Vol+", remotes::rc5(false, 0, 16, 2)},
-        {"Rec Play", IrRecorder::remoteKey(1)},
-        {"Rec Stop", IrRecorder::remoteKey(2)},
-        {"Rec Pause", IrRecorder::remoteKey(3)},
-        {"Rec Record", IrRecorder::remoteKey(6)},
-        {"Rec Up", IrRecorder::remoteKey(10)},
+        {"NEC Power", remotes::nec(0x04, 0x08, 3)},  {"NEC Vol+", remotes::nec(0x04, 0x02, 3)},
+        {"NEC Vol-", remotes::nec(0x04, 0x03, 3)},   {"Sony Power", remotes::sony12(1, 21, 3)},
+        {"Sony Ch+", remotes::sony12(1, 16, 3)},     {"RC5 Mute", remotes::rc5(false, 0, 13, 2)},
+        {"RC5 Vol+", remotes::rc5(false, 0, 16, 2)}, {"Rec Play", IrRecorder::remoteKey(1)},
+        {"Rec Stop", IrRecorder::remoteKey(2)},      {"Rec Pause", IrRecorder::remoteKey(3)},
+        {"Rec Record", IrRecorder::remoteKey(6)},    {"Rec Up", IrRecorder::remoteKey(10)},
         {"Rec Down", IrRecorder::remoteKey(11)},
     };
 

@@ -39,10 +39,10 @@ inline constexpr Ps kSendingGapPs = 100 * kPsPerMs;
 
 // One command the IR sender emitted.
 struct Sending {
-    Ps start = 0;       // first burst, on the adapter's time line
-    int bursts = 0;     // carrier bursts
-    Ps lengthPs = 0;    // first burst's start to the last burst's end
-    std::string key;    // the remote key whose first frame it matches, or empty
+    Ps start = 0;    // first burst, on the adapter's time line
+    int bursts = 0;  // carrier bursts
+    Ps lengthPs = 0; // first burst's start to the last burst's end
+    std::string key; // the remote key whose first frame it matches, or empty
 };
 
 // Groups bursts into commands and names the key each one matches: the pulses

@@ -88,8 +88,7 @@ TEST_F(Grid, DisplayModesShowCaptionsFreeKeysAndDisabledKeys) {
     EXPECT_EQ(f.Hoeher->geometry().topLeft(), QPoint(3, 3));
     EXPECT_EQ(f.Hoeher->height(), 35);
     EXPECT_GE(f.Hoeher->width(), 43);
-    EXPECT_EQ(f.Duenner->geometry(),
-              QRect(3 + f.Hoeher->width(), 38, f.Hoeher->width(), 35));
+    EXPECT_EQ(f.Duenner->geometry(), QRect(3 + f.Hoeher->width(), 38, f.Hoeher->width(), 35));
     for (QPushButton* b : {f.Hoeher, f.enger, f.Breiter, f.Duenner})
         EXPECT_GE(b->width(), b->fontMetrics().horizontalAdvance(b->text()) +
                                   2 * b->style()->pixelMetric(QStyle::PM_ButtonMargin))

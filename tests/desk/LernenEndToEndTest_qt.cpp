@@ -178,8 +178,7 @@ TEST_F(LernenEndToEnd, CancelLeavesTheKeyAndStepsKeepTheirKeysDespiteEqualCaptio
         if (zeigt) {
             EXPECT_EQ(zeigt->displayText(QStringLiteral("&Tuner"), QLocale()),
                       QStringLiteral("Tuner"));
-            EXPECT_EQ(zeigt->displayText(QStringLiteral("A&&B"), QLocale()),
-                      QStringLiteral("A&B"));
+            EXPECT_EQ(zeigt->displayText(QStringLiteral("A&&B"), QLocale()), QStringLiteral("A&B"));
         }
         EXPECT_TRUE(std::is_sorted(angeboten.begin(), angeboten.end(),
                                    [](const QString& a, const QString& b) {

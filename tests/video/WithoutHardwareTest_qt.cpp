@@ -177,8 +177,8 @@ TEST_F(WithoutHardware, AdapterWindowChoosesTheKeyThatIsLearntAndShowsItSentBack
     ASSERT_EQ(last.size(), 1u);
     EXPECT_EQ(last[0].key, "Sony Power");
     EXPECT_GE(last[0].bursts, 13);
-    EXPECT_TRUE(w.sentLabel->text().contains(QStringLiteral("Sony Power"))) <<
-        w.sentLabel->text().toStdString();
+    EXPECT_TRUE(w.sentLabel->text().contains(QStringLiteral("Sony Power")))
+        << w.sentLabel->text().toStdString();
     bild(w, QStringLiteral("adapter-window-after-learn-and-send"));
     EXPECT_TRUE(unexpected.isEmpty()) << unexpected.join('\n').toStdString();
 }
@@ -199,8 +199,7 @@ TEST_F(WithoutHardware, DecksAreFoundCalibratedTheRecorderLearntAndAListCut) {
     // The first Control-L command asks for the calibration and does it on
     // the camcorder.
     prompts.expectYesNo(
-        QStringLiteral("Das UART mu\u00DF f\u00FCr Sony justiert werden. Jetzt erledigen ?"),
-        true);
+        QStringLiteral("Das UART mu\u00DF f\u00FCr Sony justiert werden. Jetzt erledigen ?"), true);
     k.CountBox[1]->SpeedButton[2]->click();
     ASSERT_EQ(unexpected.size(), 1);
     EXPECT_TRUE(unexpected[0].contains(QStringLiteral("Ergebnis"))) << unexpected[0].toStdString();
@@ -222,8 +221,7 @@ TEST_F(WithoutHardware, DecksAreFoundCalibratedTheRecorderLearntAndAListCut) {
     const std::string out = k.Raster.zelle(2, 1);
     EXPECT_NE(in, " 0:00:00.00");
     EXPECT_GT(Sio::Zeitwort_nach_Zaehler(out, 1), Sio::Zeitwort_nach_Zaehler(in, 1) + 100);
-    EXPECT_NEAR(Sio::Zeitwort_nach_Zaehler(out, 1), devices->camcorder->transport().position(),
-                50);
+    EXPECT_NEAR(Sio::Zeitwort_nach_Zaehler(out, 1), devices->camcorder->transport().position(), 50);
     bild(k, QStringLiteral("video-window-boxes-live"));
 
     // The IR recorder in box 4: its Record, Pause, Stop, up and down learnt
