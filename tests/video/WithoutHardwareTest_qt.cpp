@@ -241,8 +241,9 @@ TEST_F(WithoutHardware, DecksAreFoundCalibratedTheRecorderLearntAndAListCut) {
     platform::queueModalScript([&](QDialog& d) {
         auto& e = static_cast<video::TGeraete_edit&>(d);
         e.Edit1->setText(QStringLiteral("IR-Rekorder"));
-        e.IR_Aufnahme->setText(QStringLiteral("0.30"));
-        e.IR_Pause->setText(QStringLiteral("0.30"));
+        // Seven frames: about the time a command of two frames takes to act.
+        e.IR_Aufnahme->setText(QStringLiteral("0.07"));
+        e.IR_Pause->setText(QStringLiteral("0.07"));
         e.setIR_Aufnahme_steuerungIndex(1);
         e.SpeichernB->click();
         for (const auto& [code, name] : befehle) {
@@ -293,10 +294,10 @@ TEST_F(WithoutHardware, DecksAreFoundCalibratedTheRecorderLearntAndAListCut) {
         EXPECT_EQ(inhalt[i].player, "camcorder");
         EXPECT_TRUE(inhalt[i].playerPlaying);
         // Where each cut lies to the frame is the cut benchmark's business:
-        // here the rows' stretches, each within a second.
+        // here the rows' stretches, each within a few frames.
         const double von = Sio::Zeitwort_nach_Zaehler(zeilen[i][1], 1);
         const double bis = Sio::Zeitwort_nach_Zaehler(zeilen[i][2], 1);
-        EXPECT_NEAR(inhalt[i].playerStart, von, 50) << i;
+        EXPECT_NEAR(inhalt[i].playerStart, von, 10) << i;
         EXPECT_NEAR(inhalt[i].playerEnd - inhalt[i].playerStart, bis - von, 5) << i;
     }
     EXPECT_EQ(devices->recorder->transport().mode(), Mode::Stop);
