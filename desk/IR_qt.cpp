@@ -25,7 +25,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMoveEvent>
+#include <QPushButton>
 #include <QResizeEvent>
+#include <QStyle>
 #include <QTimer>
 
 #include <algorithm>
@@ -699,12 +701,17 @@ void TIRForm::Loesche_Tasten() {
 }
 
 void TIRForm::Platziere_Groessenknoepfe() {
+    // Key-sized, but never narrower than their captions ("<< >>").
+    int breite = Knopfbreite;
     for (QPushButton* b : {Hoeher, enger, Breiter, Duenner})
-        b->resize(Knopfbreite, Knopfhoehe);
+        breite = std::max(breite, b->fontMetrics().horizontalAdvance(b->text()) +
+                                      2 * b->style()->pixelMetric(QStyle::PM_ButtonMargin));
+    for (QPushButton* b : {Hoeher, enger, Breiter, Duenner})
+        b->resize(breite, Knopfhoehe);
     Hoeher->move(Raster_X, Raster_Y);
-    enger->move(Raster_X + Knopfbreite, Raster_Y);
+    enger->move(Raster_X + breite, Raster_Y);
     Breiter->move(Raster_X, Raster_Y + Knopfhoehe);
-    Duenner->move(Raster_X + Knopfbreite, Raster_Y + Knopfhoehe);
+    Duenner->move(Raster_X + breite, Raster_Y + Knopfhoehe);
     for (QPushButton* b : {Hoeher, enger, Breiter, Duenner})
         b->raise();
 }

@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStyledItemDelegate>
 #include <QTimer>
 
 #include <algorithm>
@@ -34,6 +35,26 @@
 namespace desk {
 
 namespace {
+
+// "&&" stands for "&"; a single "&" marks the next character.
+QString withoutMnemonic(const QString& caption) {
+    QString shown;
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == QLatin1Char('&') && i + 1 < caption.size()) ++i;
+        shown += caption[i];
+    }
+    return shown;
+}
+
+// Key captions carry their mnemonic ("&0"); a list shows them as the key
+// does ("0"), while the items keep the caption for the lookup by caption.
+class CaptionDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QString displayText(const QVariant& value, const QLocale&) const override {
+        return withoutMnemonic(value.toString());
+    }
+};
 
 constexpr std::uint32_t kLime = 0x00FF00;
 constexpr std::uint32_t kRed = 0x0000FF;
@@ -183,6 +204,7 @@ void TLernenForm::build() {
         c->setObjectName(QStringLiteral("ComboBox%1").arg(i));
         c->setEditable(true);
         c->setInsertPolicy(QComboBox::NoInsert);
+        c->setItemDelegate(new CaptionDelegate(c));
         ComboBox[static_cast<std::size_t>(i)] = c;
     }
     PausenBox = gruppe(Kombination, "PausenBox", QStringLiteral("Pause (ms)"), 8, 160, 166, 46);

@@ -1,14 +1,11 @@
-// Tavix: the forms in their order, then the message loop until the main
-// window closes.
-#include "desk/IR_qt.h"
-#include "desk/Lernen_qt.h"
-#include "engine/Dbg_disp_qt.h"
+// Tavix: the system services, the program's forms (TavixProgram), then the
+// message loop until the main window closes.
+#include "desk/TavixProgram.h"
 #include "platform/Platform.h"
 #include "platform/System_qt.h"
 #include "platform/WindowTracker_qt.h"
 
 #include "sim/PortAccess.h"
-#include "video/Kamera_qt.h"
 
 #include <QApplication>
 #include <QFile>
@@ -52,40 +49,22 @@ int main(int argc, char** argv) {
     platform::QtSystem system;
     platform::setOs(&system);
     platform::WindowTracker::instance().setFollowFocus(true);
-    platform::setPortAccessOpener(
-        sim::installPortAccess(platform::portModeFromEnvironment(),
-                               [](const std::string& line) { Dbg_disp::Debug_WriteLn(line); }));
 
-    desk::TIRFormOptions options;
+    tavix::ProgramOptions options;
     options.programFile = QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
     options.arguments = arguments;
-
-    desk::TIRForm mainWindow(std::move(options));
+    options.ports = platform::portModeFromEnvironment();
+    tavix::TavixProgram program(std::move(options));
     // The window may close before the loop runs (a batch run ended inside a
     // question at the first activation): then there is no loop to run.
     bool geschlossen = false;
-    QObject::connect(&mainWindow, &desk::TIRForm::closed, &app, [&geschlossen] {
+    QObject::connect(program.mainWindow.get(), &desk::TIRForm::closed, &app, [&geschlossen] {
         geschlossen = true;
         QCoreApplication::quit();
     });
-    TDebug_Display debugDisplay;
-    Dbg_disp::setDebugSink(&debugDisplay);
-    mainWindow.DebugFenster = &debugDisplay;
-    desk::TLernenForm lernenForm(mainWindow.IniDatei.get());
-    mainWindow.LerneKnopf = [&](desk::TButtonx& key) {
-        desk::Taste_lernen(mainWindow, lernenForm, key);
-    };
-    // The recorder editor, the video window and its parameters come next in
-    // this order.
-    video::TKameraDialog kameraDialog(mainWindow);
-    mainWindow.KameraDialog = &kameraDialog;
-    kameraDialog.Geraete_edit->Lernen = video::Lerndialog_von(lernenForm);
 
-    mainWindow.show();
-    // The application activates its main window when the loop starts.
-    platform::WindowTracker::instance().activate(static_cast<QWidget*>(&mainWindow));
+    program.show();
     const int rc = geschlossen ? 0 : app.exec();
-    Dbg_disp::setDebugSink(nullptr);
     writeSimIrLog();
     return rc;
 }

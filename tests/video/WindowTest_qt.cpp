@@ -192,6 +192,14 @@ TEST_F(Window, CommentColumnHasItsWidthAtTheFirstShow) {
 TEST_F(Window, ResizeLaysOutBoxesCommentColumnAndCaptions) {
     TKameraDialog& k = makeKamera();
     k.show();
+    // At the first size every box shows its roles whole.
+    k.layout()->activate();
+    k.FormResize();
+    for (int b = 1; b <= 4; ++b)
+        for (QRadioButton* r : {k.CountBox[b]->Zuspieler, k.CountBox[b]->Aufnahme})
+            if (r->isVisibleTo(&k)) {
+                EXPECT_GE(r->width(), r->sizeHint().width()) << b;
+            }
     k.resize(1000, 600);
     k.layout()->activate();
     k.FormResize();
