@@ -161,8 +161,8 @@ std::string abweichung(std::size_t zeit, std::int64_t gesendet, std::int64_t erf
 // goes on after the frame, it must go on after a pause longer than any
 // inside the frame, and when the frame is repeated, that pause must be the
 // one between the repetitions. Later frames of a held key that repeat the
-// first one, each duration within the margin, are averaged into it: that
-// evens out the jitter of single edges. Returns the error text, empty when
+// first one, each duration within twice the margin, are averaged into it:
+// that evens out the jitter of single edges. Returns the error text, empty when
 // the command sends the frame.
 std::string befehlPruefen(const TBefehl& Befehl, const std::vector<std::int64_t>& erfasst) {
     std::size_t laenge = 0;
@@ -191,8 +191,10 @@ std::string befehlPruefen(const TBefehl& Befehl, const std::vector<std::int64_t>
     for (std::size_t start = rahmen + 2;
          start + rahmen - 1 <= n_erfasst && zeit(start - 1) > laengstePause; start += rahmen + 1) {
         bool gleich = true;
+        // Two frames may each be off by the margin, in opposite directions.
         for (std::size_t i = 1; gleich && i <= rahmen; ++i)
-            gleich = !weichtAb(zeit(start + i - 1), zeit(i));
+            gleich = std::abs(zeit(start + i - 1) - zeit(i)) <=
+                     2 * std::max<std::int64_t>(zeit(i) / 4, 100);
         if (!gleich) break;
         for (std::size_t i = 1; i <= rahmen; ++i)
             summe[i] += zeit(start + i - 1);
