@@ -160,11 +160,12 @@ std::string abweichung(std::size_t zeit, std::int64_t gesendet, std::int64_t erf
 // capture (erfasst: index 0 unused), duration by duration; where the capture
 // goes on after the frame, it must go on after a pause longer than any
 // inside the frame, and when the frame is repeated, that pause must be the
-// one between the repetitions. Later frames of a held key that repeat the
-// first one, each duration within twice the margin, are averaged into it:
-// that evens out the jitter of single edges. Returns the error text, empty when
+// one between the repetitions. With mitteln, later frames of a held key that
+// repeat the first one, each duration within twice the margin, are averaged
+// into it: that evens out the jitter of single edges. Returns the error text, empty when
 // the command sends the frame.
-std::string befehlPruefen(const TBefehl& Befehl, const std::vector<std::int64_t>& erfasst) {
+std::string befehlPruefen(const TBefehl& Befehl, const std::vector<std::int64_t>& erfasst,
+                          bool mitteln) {
     std::size_t laenge = 0;
     while (laenge + 1 < Befehl.size() && Befehl[laenge + 1] != 0)
         ++laenge;
@@ -189,7 +190,8 @@ std::string befehlPruefen(const TBefehl& Befehl, const std::vector<std::int64_t>
         summe[i] = zeit(i);
     std::int64_t rahmenAnzahl = 1;
     for (std::size_t start = rahmen + 2;
-         start + rahmen - 1 <= n_erfasst && zeit(start - 1) > laengstePause; start += rahmen + 1) {
+         mitteln && start + rahmen - 1 <= n_erfasst && zeit(start - 1) > laengstePause;
+         start += rahmen + 1) {
         bool gleich = true;
         // Two frames may each be off by the margin, in opposite directions.
         for (std::size_t i = 1; gleich && i <= rahmen; ++i)
@@ -249,7 +251,9 @@ bool IR_Befehl_Lernen(TBefehl& Befehl, std::string& Code, std::string& Fehler,
     // A command that would not send what the remote sent is no success: the
     // raw capture stays, as after any other error.
     if (IR_Fehlertext.empty()) {
-        const std::string pruefung = befehlPruefen(Befehl, erfasst);
+        // Method 1 builds its frame from the largest value of each duration
+        // over all frames: it is checked against the first frame as captured.
+        const std::string pruefung = befehlPruefen(Befehl, erfasst, IR_Methode == 2);
         if (!pruefung.empty()) {
             IR_Fehlertext = pruefung;
             Debug_WriteLn(IR_Fehlertext);
