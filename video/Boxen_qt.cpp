@@ -12,6 +12,7 @@
 #include "platform/IniFile.h"
 #include "platform/Prompts_qt.h"
 #include "platform/ScopeExit.h"
+#include "platform/WindowTracker_qt.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -257,6 +258,7 @@ void TKameraDialog::Zaehler_abfragen() {
         Sio::Lies_Geraetestatus(static_cast<std::int32_t>(i), Kanal_Position[i], Kanal_Typ[i],
                                 Kanal_Status[i], Kanal_spielt[i]);
         if (!Kanal_Typ[i].empty()) {
+            Kanal_gelesen[i] = true;
             std::string text;
             if (Sio::Position_nach_Zaehler(Kanal_Position[i]) == Sio::Keine_Position)
                 text = "-:--:--.--";
@@ -284,7 +286,8 @@ void TKameraDialog::Zaehler_abfragen() {
 }
 
 void TKameraDialog::Timer1Timer() {
-    if (!Timer1->isActive()) return;
+    // A tick that comes while a step lets messages run waits for the next.
+    if (!Timer1->isActive() || schritt_) return;
     Zaehler_abfragen();
     if (SchneidenKnopf->isChecked())
         Schnitt_Schritt();
@@ -299,7 +302,7 @@ void TKameraDialog::vcrClick(QToolButton* button) {
     const std::string& typ = tabelle(Kanal_Typ, kanal, "Kanal_Typ");
     if ((Sony_justiert && Sio::Sony1 != 0) || typ != "Sony") {
         Timer1->stop();
-        platform::ScopeExit an([this] { Timer1->start(); });
+        platform::ScopeExit an([this] { Timer1_an(); });
         Sio::Debug_WriteLn("VCR Click, Kanal " + std::to_string(kanal) +
                            ", Befehl (Code) : " + std::to_string(code));
         bool nein = false;
@@ -318,7 +321,7 @@ void TKameraDialog::vcrClick(QToolButton* button) {
 
 void TKameraDialog::Sony_justieren() {
     Timer1->stop();
-    platform::ScopeExit an([this] { Timer1->start(); });
+    platform::ScopeExit an([this] { Timer1_an(); });
     {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         platform::ScopeExit normal([] { QApplication::restoreOverrideCursor(); });
@@ -342,7 +345,7 @@ void TKameraDialog::IRKnopfClick(QToolButton* button) {
     Timer1->stop();
     platform::ScopeExit ende([this, button] {
         button->setChecked(false);
-        Timer1->start();
+        Timer1_an();
     });
     Sende_IR(button->property("Tag").toInt());
 }
@@ -382,6 +385,11 @@ void TKameraDialog::CountDown_loeschen() {
 
 void TKameraDialog::setSchneiden(bool down) {
     SchneidenKnopf->setChecked(down);
+}
+
+void TKameraDialog::Timer1_an() {
+    if (platform::WindowTracker::instance().active() == static_cast<const QWidget*>(this))
+        Timer1->start();
 }
 
 } // namespace video

@@ -155,12 +155,23 @@ TEST_F(CutRun, StopRowAndPanicStop) {
     EXPECT_EQ(sony->transport().mode(), Mode::Stop);
     EXPECT_FALSE(k.Aufnahme_laeuft);
 
-    // Panic stop: player three times, recorder twice.
+    // Panic stop: player three times, recorder twice, and nothing else.
+    k.vcrClick(k.CountBox[1]->SpeedButton[2]);
+    sim.sync();
+    ASSERT_EQ(sony->transport().mode(), Mode::Play);
     sent.clear();
+    sony->clearLog();
     k.SchneidenKnopf->setChecked(true);
     k.Aufnahme_laeuft = true;
     k.Panik_StopClick();
-    EXPECT_EQ(sent.size(), 2u);
+    sim.sync();
+    EXPECT_EQ(sony->transport().mode(), Mode::Stop);
+    ASSERT_FALSE(sony->log().empty());
+    for (const auto& r : sony->log())
+        EXPECT_EQ(r.command, 48) << "only Stop to the player";
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0][1], 200);
+    EXPECT_EQ(sent[1][1], 200);
     EXPECT_FALSE(k.SchneidenKnopf->isChecked());
     EXPECT_TRUE(k.Aufnahme_laeuft) << "kept until the next start";
     EXPECT_TRUE(k.Timer_an());
@@ -279,4 +290,199 @@ TEST_F(CutRun, PanasonicPlayerGetsNoCue) {
     EXPECT_TRUE(hatZeile("Kein Cue bei Panasonic"));
     EXPECT_TRUE(hatZeile("Goto_Befehl Ende, loopctr : -1"));
     EXPECT_TRUE(pana->log().empty());
+}
+
+TEST_F(CutRun, ShortStaleAndPassedRowsGetTheirCutOut) {
+    TKameraDialog& k = bereit(s(12));
+    irMitPosition();
+    k.Schnitt_IRCodes[6].Befehl = {1, 600, 0};
+    k.Schnitt_IRCodes[3].Befehl = {1, 300, 0};
+    k.Schnitt_IRCodes[2].Befehl = {1, 200, 0};
+    k.Box_Geraet[4].dt_IR_rec = "0";
+    k.Box_Geraet[4].dt_IR_Pause = "0";
+    k.Box_Geraet[4].PausePause = false;
+    k.Box_Geraet[4].MaxPausenZeit = "5:00";
+    // Rows shorter than the tick can see, and rows whose end lies in the
+    // first second after a tick.
+    const std::vector<std::pair<double, double>> schnitte = {{20, 21},   {30, 31.5}, {40, 41.62},
+                                                             {50, 51.9}, {60, 62.3}, {70, 72.5}};
+    int r = 1;
+    for (const auto& [a, e] : schnitte)
+        zeile(r++, {"1", Sio::Zaehler_nach_Text(s(a)), Sio::Zaehler_nach_Text(s(e)), "", ""});
+    // Ends edited after the lengths were computed: one before its start, one
+    // shorter than the stored length says.
+    zeile(r++, {"1", "0:01:20.00", "0:01:25.00", "", ""});
+    zeile(r++, {"1", "0:01:30.00", "0:01:40.00", "", ""});
+    k.Laengen_berechnen();
+    k.Raster.setZelle(2, r - 2, "0:01:19.00");
+    k.Raster.setZelle(2, r - 1, "0:01:31.00");
+    k.SchneidenKnopf->click();
+    EXPECT_LT(laufen(400), 400) << "the run reaches its end";
+    EXPECT_EQ(k.Raster.zelle(3, r - 2), "") << "lengths are recomputed at the start";
+
+    std::vector<double> erwartet;
+    for (const auto& [a, e] : schnitte) {
+        erwartet.push_back(a);
+        erwartet.push_back(e);
+    }
+    erwartet.push_back(90);
+    erwartet.push_back(91);
+    ASSERT_EQ(sent.size(), erwartet.size() + 1) << "record and pause per cut, then stop";
+    for (std::size_t i = 0; i < erwartet.size(); ++i) {
+        EXPECT_EQ(sent[i][1], i % 2 ? 300 : 600) << i;
+        EXPECT_NEAR(irPosition[i], s(erwartet[i]), 3) << i;
+    }
+    EXPECT_EQ(sent.back()[1], 200);
+
+    // A cut-out point that a tick finds passed pauses at once.
+    sent.clear();
+    k.Zeile_anwaehlen(2);
+    k.SchneidenKnopf->setChecked(true);
+    k.Aufnahme_laeuft = true;
+    tick();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0][1], 300);
+    EXPECT_FALSE(k.Aufnahme_laeuft);
+    EXPECT_EQ(k.Raster.Row, 3);
+    EXPECT_TRUE(hatZeile("Schnittpunkt verpasst, Zeile 2 : Pause sofort"));
+}
+
+TEST_F(CutRun, ContinuationRowIsCutOutAtItsOwnEnd) {
+    TKameraDialog& k = bereit(s(12));
+    irMitPosition();
+    k.Schnitt_IRCodes[6].Befehl = {1, 600, 0};
+    k.Schnitt_IRCodes[3].Befehl = {1, 300, 0};
+    k.Box_Geraet[4].dt_IR_rec = "0";
+    k.Box_Geraet[4].dt_IR_Pause = "0";
+    k.Box_Geraet[4].PausePause = false;
+    k.Box_Geraet[4].MaxPausenZeit = "5:00";
+    zeile(1, {"1", "0:00:20.00", "0:00:25.00", "", ""});
+    zeile(2, {"1", "", "0:00:30.00", "", ""});
+    k.Laengen_berechnen();
+    k.SchneidenKnopf->click();
+    EXPECT_LT(laufen(200), 200);
+    ASSERT_GE(sent.size(), 4u);
+    EXPECT_EQ(sent[2][1], 600);
+    EXPECT_NEAR(irPosition[2], s(25), 3) << "the end above starts the continuation";
+    EXPECT_EQ(sent[3][1], 300);
+    EXPECT_NEAR(irPosition[3], s(30), 3) << "its own end stops it";
+}
+
+TEST_F(CutRun, TimedOutWaitSaysWhereItStood) {
+    TKameraDialog& k = bereit(s(17));
+    k.Schnitt_IRCodes[6].Befehl = {1, 600, 0};
+    k.Box_Geraet[4].dt_IR_rec = "0";
+    k.Box_Geraet[4].PausePause = false;
+    zeile(1, {"1", "0:00:20.00", "0:00:30.00", "", ""});
+    k.Laengen_berechnen();
+    k.vcrClick(k.CountBox[1]->SpeedButton[2]);
+    tick();
+    ASSERT_TRUE(k.Kanal_spielt[1]);
+    k.SchneidenKnopf->setChecked(true);
+    // The tape stops after the poll: the wait never reaches its target.
+    sim.sync();
+    sony->transport().setMode(Mode::Stop);
+    const std::int32_t stand = sony->transport().position();
+    k.Schnitt_Schritt();
+    ASSERT_EQ(sent.size(), 1u) << "the command still goes out";
+    EXPECT_TRUE(k.Aufnahme_laeuft);
+    EXPECT_TRUE(hatZeile("Position nicht erreicht, Zeile 1 : Ziel  0:00:20.00, erreicht " +
+                         Sio::Zaehler_nach_Text(stand)));
+}
+
+class CutRunInterrupted : public CutRun {
+protected:
+    // A cut far ahead of a playing player: the step winds towards it and lets
+    // messages run while the tape moves; `mitten` runs at the first chance.
+    void winden(std::function<void()> mitten) {
+        TKameraDialog& k = bereit(s(10));
+        irMitPosition();
+        k.Schnitt_IRCodes[3].Befehl = {1, 300, 0};
+        k.Schnitt_IRCodes[2].Befehl = {1, 200, 0};
+        k.Schnitt_IRCodes[6].Befehl = {1, 600, 0};
+        zeile(1, {"1", "0:05:00.00", "0:05:10.00", "", ""});
+        k.Laengen_berechnen();
+        k.vcrClick(k.CountBox[1]->SpeedButton[2]);
+        tick();
+        k.SchneidenKnopf->click();
+        ASSERT_TRUE(k.SchneidenKnopf->isChecked());
+        onProcessMessages = [this, mitten] {
+            if (!mitten_gelaufen) {
+                mitten_gelaufen = true;
+                sim.sync();
+                logVorher = sony->log().size();
+                sentVorher = sent.size();
+                mitten();
+                sim.sync();
+                logNachher = sony->log().size();
+                sentNachher = sent.size();
+            }
+        };
+        tick();
+        ASSERT_TRUE(mitten_gelaufen);
+        clock.advanceMs(6000);
+        sim.sync();
+    }
+    // Commands to the player after the scripted moment, the scripted
+    // moment's own ones left out.
+    std::vector<std::uint8_t> spaeter() const {
+        std::vector<std::uint8_t> v;
+        for (std::size_t i = logNachher; i < sony->log().size(); ++i)
+            if (sony->log()[i].obeyed) v.push_back(sony->log()[i].command);
+        return v;
+    }
+    bool mitten_gelaufen = false;
+    std::size_t logVorher = 0, logNachher = 0, sentVorher = 0, sentNachher = 0;
+};
+
+TEST_F(CutRunInterrupted, PanicEndsTheStep) {
+    winden([this] { kamera->Panik_StopClick(); });
+    EXPECT_TRUE(hatZeile("Vorspulen, um Zeit zu verkuerzen"));
+    EXPECT_EQ(sentNachher - sentVorher, 2u) << "the panic's own recorder stops";
+    EXPECT_EQ(sent.size(), sentNachher) << "no recorder command after the panic";
+    EXPECT_TRUE(spaeter().empty()) << "no player command after the panic";
+    EXPECT_EQ(sony->transport().mode(), Mode::Stop);
+    EXPECT_FALSE(kamera->SchneidenKnopf->isChecked());
+    EXPECT_TRUE(kamera->Timer_an());
+    for (int i = 0; i < 5; ++i)
+        tick();
+    EXPECT_EQ(sent.size(), sentNachher);
+    EXPECT_EQ(sony->transport().mode(), Mode::Stop);
+}
+
+TEST_F(CutRunInterrupted, DeactivationStopsTheWindingPlayerOnce) {
+    winden([this] {
+        activate(); // the main window comes to the front
+        kamera->Timer1Timer();
+    });
+    const std::vector<std::uint8_t> danach = spaeter();
+    EXPECT_FALSE(danach.empty());
+    for (std::uint8_t c : danach)
+        EXPECT_EQ(c, 48) << "only Stop";
+    EXPECT_EQ(sony->transport().mode(), Mode::Stop);
+    EXPECT_EQ(sent.size(), sentVorher);
+    EXPECT_FALSE(kamera->Timer_an()) << "an inactive window does not poll";
+    kamera->Panik_StopClick();
+    EXPECT_FALSE(kamera->Timer_an());
+    kamera->vcrClick(kamera->CountBox[1]->SpeedButton[6]);
+    EXPECT_FALSE(kamera->Timer_an());
+}
+
+TEST_F(CutRunInterrupted, RestartAndDueTickDoNotNest) {
+    winden([this] {
+        kamera->SchneidenKnopf->click(); // stops, with the panic
+        kamera->SchneidenKnopf->click(); // and starts again
+        kamera->Timer1Timer();           // a tick that was due
+    });
+    EXPECT_EQ(std::count(memo.lines.begin(), memo.lines.end(),
+                         std::string("Vorspulen, um Zeit zu verkuerzen")),
+              1);
+    EXPECT_TRUE(spaeter().empty());
+    EXPECT_EQ(sent.size(), sentNachher);
+    EXPECT_TRUE(kamera->SchneidenKnopf->isChecked());
+    EXPECT_TRUE(kamera->Timer_an());
+    // The next tick steps again: the stopped player is started.
+    tick();
+    sim.sync();
+    EXPECT_EQ(sony->transport().mode(), Mode::Play);
 }
