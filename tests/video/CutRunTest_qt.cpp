@@ -4,6 +4,11 @@
 #include "VideoFixture.h"
 
 #include "desk/IrSendLink.h"
+#include "desk/Lernen_qt.h"
+#include "sim/IrDetector.h"
+#include "sim/IrRecorder.h"
+
+#include <QPushButton>
 
 using video::TKameraDialog;
 using Mode = sim::TapeTransport::Mode;
@@ -485,4 +490,134 @@ TEST_F(CutRunInterrupted, RestartAndDueTickDoNotNest) {
     tick();
     sim.sync();
     EXPECT_EQ(sony->transport().mode(), Mode::Play);
+}
+
+// The IR recorder of the simulated adapter in box 4, its commands learnt from
+// its own remote through the IR detector; a Control-L player on channel 1 and
+// a Panasonic player on channel 2 on its inputs 1 and 2.
+class CutRunIrRecorder : public CutRun {
+protected:
+    TKameraDialog& bereitIr() {
+        attachDecks();
+        sony->transport().setPosition(s(12));
+        sonyKalibriert();
+        recorder = std::make_shared<sim::IrRecorder>();
+        sim.attach(recorder, {0, 3});
+        recorder->connectInput(1, sim::IrRecorder::sourceOf(*sony, "Kanal 1"));
+        recorder->connectInput(2, sim::IrRecorder::sourceOf(*pana, "Kanal 2"));
+        auto detector = sim::attachIrDetector(sim, {}, false);
+        TKameraDialog& k = makeKamera();
+        lernen = std::make_unique<desk::TLernenForm>(form->IniDatei.get());
+        lernen->ProcessMessages = [] {};
+        k.Geraete_edit->Lernen = video::Lerndialog_von(*lernen);
+        activateBoth();
+        desk::setIrSender({});
+        video::TGeraete_edit& e = *k.Geraete_edit;
+        e.IRDateiName->setText(QString::fromStdString(file("rekorder.cdx").string()));
+        // Button of box 4 per command: Play, Stop, Pause, Record, up, down.
+        for (const auto& [knopf, code] :
+             {std::pair{2, 1}, {6, 2}, {10, 3}, {4, 6}, {8, 10}, {12, 11}}) {
+            detector->remote().setDefaultKey(sim::IrRecorder::remoteKey(code));
+            platform::queueModalScript([](QDialog& d) {
+                static_cast<desk::TLernenForm&>(d).Lernen->click();
+                return int(QDialog::Accepted);
+            });
+            e.LernenClick(e.CountBox1->SpeedButton[static_cast<std::size_t>(knopf)]);
+            EXPECT_NE(k.Schnitt_IRCodes[static_cast<std::size_t>(code)].Befehl[1], 0) << code;
+        }
+        EXPECT_EQ(platform::pendingModalScripts(), 0u);
+        // The delay from the command to the recorder's change: the sender's
+        // set-up, the first frame of the burst and the recorder's reaction.
+        k.Box_Geraet[4].dt_IR_rec = "0.08";
+        k.Box_Geraet[4].dt_IR_Pause = "0.08";
+        k.Box_Geraet[4].PausePause = false;
+        k.Box_Geraet[4].MaxPausenZeit = "5:00";
+        tick();
+        return k;
+    }
+    std::vector<sim::RecordedSegment> aufgenommen() const {
+        std::vector<sim::RecordedSegment> v;
+        for (const auto& g : recorder->contentMap())
+            if (g.endPs > g.startPs) v.push_back(g);
+        return v;
+    }
+    std::shared_ptr<sim::IrRecorder> recorder;
+    std::unique_ptr<desk::TLernenForm> lernen;
+};
+
+TEST_F(CutRunIrRecorder, TenRowsFromTwoPlayersRunToTheirEnd) {
+    TKameraDialog& k = bereitIr();
+    struct Schnitt {
+        int zeile;
+        const char* spieler;
+        double start, ende;
+    };
+    const std::vector<Schnitt> schnitte = {{1, "Kanal 1", 20, 30},   {2, "Kanal 1", 30, 31.5},
+                                           {3, "Kanal 1", 60, 120},  {5, "Kanal 2", 40, 45},
+                                           {6, "Kanal 2", 50, 52},   {7, "Kanal 2", 90, 93},
+                                           {8, "Kanal 1", 150, 160}, {10, "Kanal 1", 165, 166.5}};
+    for (const auto& c : schnitte)
+        zeile(c.zeile,
+              {std::string(1, c.spieler[6]), c.zeile == 2 ? "" : Sio::Zaehler_nach_Text(s(c.start)),
+               Sio::Zaehler_nach_Text(s(c.ende)), "", ""});
+    zeile(4, {"", "Offset", "0:00", "", ""});
+    zeile(9, {"", "Aufnahme Rec Nr", "4", "", ""});
+    k.Laengen_berechnen();
+    k.SchneidenKnopf->click();
+    EXPECT_LT(laufen(2000), 2000) << "the run reaches the last row";
+    sim.sync();
+
+    const auto map = aufgenommen();
+    ASSERT_EQ(map.size(), schnitte.size());
+    for (std::size_t i = 0; i < map.size(); ++i) {
+        EXPECT_EQ(map[i].player, schnitte[i].spieler) << i;
+        EXPECT_TRUE(map[i].playerPlaying) << i;
+        EXPECT_NEAR(map[i].playerStart, s(schnitte[i].start), 3) << i;
+        EXPECT_NEAR(map[i].playerEnd, s(schnitte[i].ende), 3) << i;
+    }
+    EXPECT_EQ(recorder->transport().mode(), Mode::Stop) << "the last row stops the recorder";
+    // Before that the last cut-out paused it.
+    bool pause = false;
+    for (const auto& r : recorder->log())
+        if (r.obeyed && r.code == 3) pause = true;
+    EXPECT_TRUE(pause);
+    EXPECT_EQ(recorder->log().back().code, 2);
+    for (int i = 0; i < 10; ++i)
+        tick();
+    EXPECT_EQ(aufgenommen().size(), schnitte.size()) << "it never records again";
+}
+
+TEST_F(CutRunIrRecorder, PanicDuringACueEndsTheRun) {
+    TKameraDialog& k = bereitIr();
+    zeile(1, {"1", "0:01:00.00", "0:01:10.00", "", ""});
+    k.Laengen_berechnen();
+    k.vcrClick(k.CountBox[1]->SpeedButton[2]);
+    tick();
+    std::size_t sonyVorher = 0, sonyNachher = 0, irVorher = 0, irNachher = 0;
+    onProcessMessages = [&] {
+        if (sonyVorher) return;
+        sim.sync();
+        sonyVorher = sony->log().size();
+        irVorher = recorder->log().size();
+        k.ToolButton17->click(); // "Stop !"
+        sim.sync();
+        sonyNachher = sony->log().size();
+        irNachher = recorder->log().size();
+    };
+    k.SchneidenKnopf->click();
+    tick();
+    ASSERT_TRUE(hatZeile("Goto : Cue vor"));
+    ASSERT_NE(sonyVorher, 0u);
+    for (int i = 0; i < 20; ++i)
+        tick();
+    sim.sync();
+    for (std::size_t i = sonyVorher; i < sony->log().size(); ++i)
+        EXPECT_EQ(sony->log()[i].command, 48) << "the panic's Stop only";
+    EXPECT_EQ(sony->log().size(), sonyNachher);
+    EXPECT_EQ(irNachher - irVorher, 2u);
+    for (std::size_t i = irVorher; i < recorder->log().size(); ++i)
+        EXPECT_EQ(recorder->log()[i].code, 2);
+    EXPECT_EQ(recorder->log().size(), irNachher);
+    EXPECT_TRUE(aufgenommen().empty());
+    EXPECT_EQ(sony->transport().mode(), Mode::Stop);
 }
