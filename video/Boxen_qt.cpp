@@ -10,6 +10,7 @@
 #include "platform/Errors.h"
 #include "platform/Guard_qt.h"
 #include "platform/IniFile.h"
+#include "platform/Platform.h"
 #include "platform/Prompts_qt.h"
 #include "platform/ScopeExit.h"
 #include "platform/WindowTracker_qt.h"
@@ -288,7 +289,9 @@ void TKameraDialog::Zaehler_abfragen() {
 void TKameraDialog::Timer1Timer() {
     // A tick that comes while a step lets messages run waits for the next.
     if (!Timer1->isActive() || schritt_) return;
+    const std::uint32_t vorher = platform::clock().tickCount();
     Zaehler_abfragen();
+    abfrage_ms_ = platform::clock().tickCount() - vorher;
     if (SchneidenKnopf->isChecked())
         Schnitt_Schritt();
     else

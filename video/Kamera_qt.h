@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QCheckBox;
@@ -366,14 +367,17 @@ private:
     void Zelle_geaendert(int r, int c);
     // The position wait and the recorder command of a cut point; a wait that
     // ran out is traced with where the tape stood.
-    void Schnittpunkt(std::int32_t spieler, std::int32_t ziel, std::int32_t code,
-                      bool nachgewartet);
+    // `stand`: where the tape is now, when known. Returns the tick count
+    // when the tape reached the point.
+    std::uint32_t Schnittpunkt(std::int32_t spieler, std::int32_t ziel, std::int32_t code,
+                               std::optional<std::int64_t> stand);
     bool syncing_ = false;
     // Counts every start and stop of the run and every panic stop: a step
     // that let messages run sees whether the run it belongs to still goes on.
     std::uint64_t lauf_ = 0;
     std::uint64_t panik_ = 0;
     bool schritt_ = false;
+    std::uint32_t abfrage_ms_ = 0; // how long the last poll took
     bool goto_abgebrochen_ = false;
     desk::TIRForm& haupt_;
 };

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 namespace video {
 
@@ -229,22 +230,30 @@ void TKameraDialog::Schnitt_Schritt() {
             Sio::Debug_WriteLn("Triggerzelle : " + Triggerzelle);
             if (Aufnahme_laeuft) {
                 Sio::Debug_WriteLn("XStoppe  Schnittpunkt : " + Sio::Zaehler_nach_Text(aus));
-                Schnittpunkt(p, aus, 3, false);
+                Schnittpunkt(p, aus, 3, std::nullopt);
                 ausgestiegen();
             } else {
                 const std::int32_t ein = differenz(basis - zaehler(Aufnahme_dt_rec()));
                 Sio::Debug_WriteLn("XAufnahme Schnittpunkt : " + Sio::Zaehler_nach_Text(ein));
-                Schnittpunkt(p, ein, 6, false);
+                const std::uint32_t erreicht = Schnittpunkt(p, ein, 6, std::nullopt);
                 Aufnahme_laeuft = true;
-                // A cut-out point that the next tick could no longer see
-                // coming is taken in this step.
+                // The cut-out is taken in this step when the next tick could
+                // no longer wait for it: the position wait needs its point at
+                // least a second ahead, and until the next tick decides, the
+                // rest of this step, one tick and a poll go by.
                 CountDown_anzeigen();
                 const std::int32_t ende =
                     differenz(std::int64_t{zaehler(Triggerzelle)} - ZInt_Kameraoffset() -
                               zaehler(Aufnahme_dt_Pause()));
-                if (std::int64_t{ende} - ein < zaehler("01.00") + zaehler("00.30")) {
+                const std::int64_t vergeht =
+                    (std::int64_t{platform::clock().tickCount() - erreicht} + Timer1->interval() +
+                     abfrage_ms_) /
+                    20;
+                if (std::int64_t{ende} - ein - vergeht < zaehler("01.00") + 2) {
                     Sio::Debug_WriteLn("XStoppe  Schnittpunkt : " + Sio::Zaehler_nach_Text(ende));
-                    Schnittpunkt(p, ende, 3, true);
+                    Schnittpunkt(p, ende, 3,
+                                 std::int64_t{ein} +
+                                     (std::int64_t{platform::clock().tickCount() - erreicht}) / 20);
                     ausgestiegen();
                 }
             }
@@ -462,36 +471,44 @@ void TKameraDialog::Panik_StopClick() {
     Timer1_an();
 }
 
-void TKameraDialog::Schnittpunkt(std::int32_t spieler, std::int32_t ziel, std::int32_t code,
-                                 bool nachgewartet) {
+std::uint32_t TKameraDialog::Schnittpunkt(std::int32_t spieler, std::int32_t ziel,
+                                          std::int32_t code, std::optional<std::int64_t> stand) {
     const auto sp = static_cast<std::size_t>(spieler);
-    // The last frame that the engine decoded on the player's line.
-    auto gelesen = [&] {
-        return Kanal_Typ[sp] == "Panasonic" ? Sio::Pana_Position : Sio::Sony_Position;
+    const std::int32_t u = Sio::Halbbilder_pro_Sekunde;
+    // The whole second that the wait first looks for.
+    auto sekunde = [u](std::int64_t t) {
+        if (u <= 0) return t;
+        std::int64_t ganz = t / u;
+        if (ganz < 0) --ganz;
+        return ganz * u;
     };
-    const bool kabel = Kanal_Typ[sp] == "Sony" || Kanal_Typ[sp] == "Panasonic";
-    // Right after a wait on this line the tape may already stand beyond the
-    // next point.
-    if (nachgewartet && kabel && Sio::Position_nach_Zaehler(gelesen()) >= ziel) {
+    if (stand && *stand >= ziel) {
         Sio::Debug_WriteLn("Schnittpunkt verpasst, Zeile " + std::to_string(Raster.Row) +
                            " : Pause sofort");
+        const std::uint32_t jetzt = platform::clock().tickCount();
         Aufnahme_Befehl(code);
-        return;
+        return jetzt;
     }
-    Sio::Warte_auf_Position(spieler, ziel);
+    // The wait counts off two frames more than the units left after the whole
+    // second, and decides on a frame that went out a field before it was
+    // read: aimed that much earlier, the command leaves at the point. Not
+    // when that moves its whole second to one the tape has reached already:
+    // it would count off from there.
+    std::int64_t warteziel = std::int64_t{ziel} - 3;
+    if (stand && sekunde(warteziel) <= *stand) warteziel = ziel;
+    Sio::Warte_auf_Position(spieler, differenz(warteziel));
+    const std::uint32_t erreicht = platform::clock().tickCount();
     Aufnahme_Befehl(code);
-    if (!kabel) return;
-    // The wait stops looking after its last frame read; where it stood tells
-    // whether it ran out before the point.
-    const Sio::Bandposition stand = gelesen();
-    const std::int32_t u = Sio::Halbbilder_pro_Sekunde;
-    if (u <= 0) return;
-    std::int64_t ganz = ziel / u;
-    if (ganz < 0) --ganz;
-    if (Sio::Position_nach_Zaehler(stand) < ganz * u)
+    if (Kanal_Typ[sp] != "Sony" && Kanal_Typ[sp] != "Panasonic") return erreicht;
+    // The wait stops looking after its last decoded frame; where that stood
+    // tells whether it ran out before the point.
+    const Sio::Bandposition zuletzt =
+        Kanal_Typ[sp] == "Panasonic" ? Sio::Pana_Position : Sio::Sony_Position;
+    if (Sio::Position_nach_Zaehler(zuletzt) < sekunde(warteziel))
         Sio::Debug_WriteLn("Position nicht erreicht, Zeile " + std::to_string(Raster.Row) +
                            " : Ziel " + Sio::Zaehler_nach_Text(ziel) + ", erreicht " +
-                           Sio::Position_nach_Text(stand));
+                           Sio::Position_nach_Text(zuletzt));
+    return erreicht;
 }
 
 } // namespace video
