@@ -490,12 +490,17 @@ std::uint32_t TKameraDialog::Schnittpunkt(std::int32_t spieler, std::int32_t zie
         return jetzt;
     }
     // The wait counts off two frames more than the units left after the whole
-    // second, and decides on a frame that went out a field before it was
-    // read: aimed that much earlier, the command leaves at the point. Not
-    // when that moves its whole second to one the tape has reached already:
-    // it would count off from there.
-    std::int64_t warteziel = std::int64_t{ziel} - 3;
-    if (stand && sekunde(warteziel) <= *stand) warteziel = ziel;
+    // second, and a Control-L frame is decoded a field after it went out:
+    // aimed that much earlier, the command leaves at the point. When
+    // the tape already stands in that second, the wait finds it at its first
+    // read and counts off from there: what is left is counted from where the
+    // tape stands.
+    const std::int64_t vorlauf = Kanal_Typ[sp] == "Panasonic" ? 2 : 3;
+    std::int64_t warteziel = std::int64_t{ziel} - vorlauf;
+    if (stand && sekunde(warteziel) <= *stand) {
+        const std::int64_t rest = ziel - *stand - vorlauf;
+        warteziel = sekunde(*stand) + std::clamp<std::int64_t>(rest, 0, u > 0 ? u - 1 : 0);
+    }
     Sio::Warte_auf_Position(spieler, differenz(warteziel));
     const std::uint32_t erreicht = platform::clock().tickCount();
     Aufnahme_Befehl(code);
