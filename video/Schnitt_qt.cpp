@@ -491,15 +491,18 @@ std::uint32_t TKameraDialog::Schnittpunkt(std::int32_t spieler, std::int32_t zie
     }
     // The wait counts off two frames more than the units left after the whole
     // second, and a Control-L frame is decoded a field after it went out:
-    // aimed that much earlier, the command leaves at the point. When
-    // the tape already stands in that second, the wait finds it at its first
-    // read and counts off from there: what is left is counted from where the
-    // tape stands.
+    // aimed that much earlier, the command leaves at the point. A wait whose
+    // whole second the tape has reached already counts off from where the
+    // tape stands: then it looks for the point's own second while the tape
+    // has not reached that, else it counts what is left.
     const std::int64_t vorlauf = Kanal_Typ[sp] == "Panasonic" ? 2 : 3;
     std::int64_t warteziel = std::int64_t{ziel} - vorlauf;
     if (stand && sekunde(warteziel) <= *stand) {
-        const std::int64_t rest = ziel - *stand - vorlauf;
-        warteziel = sekunde(*stand) + std::clamp<std::int64_t>(rest, 0, u > 0 ? u - 1 : 0);
+        if (sekunde(ziel) > *stand)
+            warteziel = sekunde(ziel);
+        else
+            warteziel = sekunde(*stand) +
+                        std::clamp<std::int64_t>(ziel - *stand - vorlauf, 0, u > 0 ? u - 1 : 0);
     }
     Sio::Warte_auf_Position(spieler, differenz(warteziel));
     const std::uint32_t erreicht = platform::clock().tickCount();
