@@ -60,6 +60,20 @@ protected:
         });
     }
     std::vector<std::int32_t> irPosition;
+
+    // Box 4 as the recorder: its delays, no pause for record, and (unless
+    // learnt) stand-in commands for Record, Pause and Stop.
+    static void irKasten(TKameraDialog& k, const char* rec, const char* pause) {
+        k.Box_Geraet[4].dt_IR_rec = rec;
+        k.Box_Geraet[4].dt_IR_Pause = pause;
+        k.Box_Geraet[4].PausePause = false;
+        k.Box_Geraet[4].MaxPausenZeit = "5:00";
+    }
+    static void irBefehle(TKameraDialog& k) {
+        k.Schnitt_IRCodes[6].Befehl = {1, 600, 0};
+        k.Schnitt_IRCodes[3].Befehl = {1, 300, 0};
+        k.Schnitt_IRCodes[2].Befehl = {1, 200, 0};
+    }
 };
 
 TEST_F(CutRun, LineRecorderRecordsAndPausesAtTheCutPoints) {
@@ -97,13 +111,8 @@ TEST_F(CutRun, LineRecorderRecordsAndPausesAtTheCutPoints) {
 TEST_F(CutRun, IrRecorderWithSignedDelaysAndOffset) {
     TKameraDialog& k = bereit(s(10));
     irMitPosition();
-    k.Schnitt_IRCodes[6].Befehl = {1, 600, 0};
-    k.Schnitt_IRCodes[3].Befehl = {1, 300, 0};
-    k.Schnitt_IRCodes[2].Befehl = {1, 200, 0};
-    k.Box_Geraet[4].dt_IR_rec = "-0:01.00";
-    k.Box_Geraet[4].dt_IR_Pause = "0.10";
-    k.Box_Geraet[4].PausePause = false;
-    k.Box_Geraet[4].MaxPausenZeit = "5:00";
+    irBefehle(k);
+    irKasten(k, "-0:01.00", "0.10");
     k.CountBox[1]->Offset->setText(QStringLiteral("0:02.00"));
     zeile(1, {"1", "0:00:20.00", "0:00:26.00", "", ""});
     k.Laengen_berechnen();
@@ -300,13 +309,8 @@ TEST_F(CutRun, PanasonicPlayerGetsNoCue) {
 TEST_F(CutRun, ShortStaleAndPassedRowsGetTheirCutOut) {
     TKameraDialog& k = bereit(s(12));
     irMitPosition();
-    k.Schnitt_IRCodes[6].Befehl = {1, 600, 0};
-    k.Schnitt_IRCodes[3].Befehl = {1, 300, 0};
-    k.Schnitt_IRCodes[2].Befehl = {1, 200, 0};
-    k.Box_Geraet[4].dt_IR_rec = "0";
-    k.Box_Geraet[4].dt_IR_Pause = "0";
-    k.Box_Geraet[4].PausePause = false;
-    k.Box_Geraet[4].MaxPausenZeit = "5:00";
+    irBefehle(k);
+    irKasten(k, "0", "0");
     // Rows shorter than the tick can see, and rows whose end lies in the
     // first second after a tick.
     const std::vector<std::pair<double, double>> schnitte = {{20, 21},   {30, 31.5}, {40, 41.62},
@@ -355,12 +359,8 @@ TEST_F(CutRun, ShortStaleAndPassedRowsGetTheirCutOut) {
 TEST_F(CutRun, ContinuationRowIsCutOutAtItsOwnEnd) {
     TKameraDialog& k = bereit(s(12));
     irMitPosition();
-    k.Schnitt_IRCodes[6].Befehl = {1, 600, 0};
-    k.Schnitt_IRCodes[3].Befehl = {1, 300, 0};
-    k.Box_Geraet[4].dt_IR_rec = "0";
-    k.Box_Geraet[4].dt_IR_Pause = "0";
-    k.Box_Geraet[4].PausePause = false;
-    k.Box_Geraet[4].MaxPausenZeit = "5:00";
+    irBefehle(k);
+    irKasten(k, "0", "0");
     zeile(1, {"1", "0:00:20.00", "0:00:25.00", "", ""});
     zeile(2, {"1", "", "0:00:30.00", "", ""});
     k.Laengen_berechnen();
@@ -402,9 +402,7 @@ protected:
     void winden(std::function<void()> mitten) {
         TKameraDialog& k = bereit(s(10));
         irMitPosition();
-        k.Schnitt_IRCodes[3].Befehl = {1, 300, 0};
-        k.Schnitt_IRCodes[2].Befehl = {1, 200, 0};
-        k.Schnitt_IRCodes[6].Befehl = {1, 600, 0};
+        irBefehle(k);
         zeile(1, {"1", "0:05:00.00", "0:05:10.00", "", ""});
         k.Laengen_berechnen();
         k.vcrClick(k.CountBox[1]->SpeedButton[2]);
@@ -528,10 +526,7 @@ protected:
         EXPECT_EQ(platform::pendingModalScripts(), 0u);
         // The delay from the command to the recorder's change: the sender's
         // set-up, the first frame of the burst and the recorder's reaction.
-        k.Box_Geraet[4].dt_IR_rec = "0.08";
-        k.Box_Geraet[4].dt_IR_Pause = "0.08";
-        k.Box_Geraet[4].PausePause = false;
-        k.Box_Geraet[4].MaxPausenZeit = "5:00";
+        irKasten(k, "0.08", "0.08");
         tick();
         return k;
     }
