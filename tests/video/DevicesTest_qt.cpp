@@ -4,7 +4,11 @@
 
 #include "platform/ModalRunner_qt.h"
 
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
 #include <QRadioButton>
+#include <QToolButton>
 
 #include <optional>
 
@@ -221,4 +225,32 @@ TEST_F(Devices, DiskButtonAndLearning) {
     EXPECT_FALSE(k.Timer_an());
     editor.reset();
     EXPECT_TRUE(k.Timer_an()) << "polling resumes when the editor closes";
+}
+
+TEST_F(Devices, EditorHasRoomForEveryFieldAndLearnButton) {
+    TKameraDialog& k = makeKamera();
+    video::TGeraete_edit& e = *k.Geraete_edit;
+    e.FormShow();
+    e.show();
+    e.layout()->activate();
+    // A fixed border, at least the designed size.
+    EXPECT_EQ(e.minimumSize(), e.maximumSize());
+    EXPECT_GE(e.width(), 433);
+    EXPECT_GE(e.height(), 428);
+    int geprueft = 0;
+    for (QWidget* w : e.findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(&e)) continue;
+        if (!qobject_cast<QLineEdit*>(w) && !qobject_cast<QAbstractButton*>(w) &&
+            !qobject_cast<QLabel*>(w))
+            continue;
+        EXPECT_GE(w->height(), w->sizeHint().height())
+            << w->metaObject()->className() << " " << w->objectName().toStdString() << " "
+            << w->property("Tag").toInt();
+        ++geprueft;
+    }
+    EXPECT_GE(geprueft, 7 + 12 + 2) << "fields, learn buttons and OK/Cancel";
+    for (std::size_t n = 1; n <= 12; ++n)
+        EXPECT_GE(e.CountBox1->SpeedButton[n]->height(),
+                  e.CountBox1->SpeedButton[n]->sizeHint().height());
+    e.hide();
 }
