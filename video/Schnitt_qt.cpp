@@ -490,12 +490,11 @@ std::uint32_t TKameraDialog::Schnittpunkt(std::int32_t spieler, std::int32_t zie
         return jetzt;
     }
     // The wait counts off two frames more than the units left after the whole
-    // second, and a Control-L frame is decoded a field after it went out:
-    // aimed that much earlier, the command leaves at the point. A wait whose
+    // second: aimed that much earlier, the command leaves at the point. A wait whose
     // whole second the tape has reached already counts off from where the
     // tape stands: then it looks for the point's own second while the tape
     // has not reached that, else it counts what is left.
-    const std::int64_t vorlauf = Kanal_Typ[sp] == "Panasonic" ? 2 : 3;
+    const std::int64_t vorlauf = 2;
     std::int64_t warteziel = std::int64_t{ziel} - vorlauf;
     if (stand && sekunde(warteziel) <= *stand) {
         if (sekunde(ziel) > *stand)
