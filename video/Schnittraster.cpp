@@ -101,6 +101,7 @@ bool Schnittraster::Schnittliste_leer() const {
 
 void Schnittraster::Zeile_anwaehlen(int r) {
     Editieren_aus();
+    if (r == 0) r = 1; // the header row is never current
     if (r < 0 || r >= RowCount()) throw ERangeError("Bereichsfehler: StringGrid1.Row");
     Row = r;
 }

@@ -10,6 +10,8 @@
 #include <QRadioButton>
 #include <QToolButton>
 
+#include <optional>
+
 using video::TKameraDialog;
 
 class Devices : public VideoFixture {
@@ -156,6 +158,9 @@ TEST_F(Devices, DiskButtonAndLearning) {
     TKameraDialog& k = makeKamera();
     activateBoth();
     video::TGeraete_edit& e = *k.Geraete_edit;
+    // The editor is open over the video window, which polls no more.
+    std::optional<platform::WindowTracker::ModalScope> editor(std::in_place, &e);
+    ASSERT_FALSE(k.Timer_an());
     e.Edit1->setText(QStringLiteral("VHS"));
     EXPECT_EQ(e.GroupBox1->title(), QStringLiteral("VHS"));
     e.IRDateiName->clear();
@@ -163,7 +168,7 @@ TEST_F(Devices, DiskButtonAndLearning) {
     // Learning needs a file name first.
     prompts.expectMessage(QStringLiteral("Dateinamen f\u00FCr Fernsteuerdatei ausw\u00E4hlen"));
     e.LernenClick(e.CountBox1->SpeedButton[4]);
-    EXPECT_TRUE(k.Timer_an());
+    EXPECT_FALSE(k.Timer_an());
 
     // The disk button proposes the program's folder; a new file is created.
     const std::string vorschlag = (folder / "VHS_ir.cdx").string();
@@ -201,7 +206,7 @@ TEST_F(Devices, DiskButtonAndLearning) {
     EXPECT_EQ(gesehen.Beschriftung, QStringLiteral("* Record"));
     EXPECT_EQ(gesehen.IR_Hex_Code, "alt");
     EXPECT_FALSE(timerImDialog);
-    EXPECT_TRUE(k.Timer_an());
+    EXPECT_FALSE(k.Timer_an());
     EXPECT_EQ(k.Schnitt_IRCodes[6].Befehl[1], 8000);
     EXPECT_EQ(k.Schnitt_IRCodes[6].Name, "A1");
     EXPECT_EQ(readFile(vorschlag).substr(laenge), video::Knopf_Text(k.Schnitt_IRCodes, 6));
@@ -217,6 +222,9 @@ TEST_F(Devices, DiskButtonAndLearning) {
     EXPECT_EQ(k.Schnitt_IRCodes[6].Befehl[1], 8000);
     EXPECT_EQ(readFile(vorschlag), vorher);
     EXPECT_FALSE(e.CountBox1->SpeedButton[4]->isChecked());
+    EXPECT_FALSE(k.Timer_an());
+    editor.reset();
+    EXPECT_TRUE(k.Timer_an()) << "polling resumes when the editor closes";
 }
 
 TEST_F(Devices, EditorHasRoomForEveryFieldAndLearnButton) {
