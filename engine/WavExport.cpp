@@ -1,13 +1,11 @@
 #include "engine/WavExport.h"
 
 #include "engine/Sio.h"
+#include "platform/AtomicSave.h"
 #include "platform/Codepage.h"
 #include "platform/Errors.h"
 
 #include <array>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <vector>
 
 namespace Sio {
@@ -27,10 +25,6 @@ constexpr std::array<std::uint8_t, 44> Kopf_Vorlage = {
 void setzeLe32(std::array<std::uint8_t, 44>& kopf, std::size_t pos, std::uint32_t v) {
     for (int b = 0; b < 4; ++b)
         kopf[pos + static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(v >> (8 * b));
-}
-
-[[noreturn]] void eaFehler(const std::string& datei, int fehler) {
-    throw EInOutError("E/A-Fehler beim Schreiben von " + datei + ": " + std::strerror(fehler));
 }
 
 } // namespace
@@ -82,23 +76,10 @@ void WAV_Schreiben() {
                      k % 2 == 1 ? Traeger_an : Stille);
     daten.insert(daten.end(), Vorlauf, Stille);
 
-    // Written beside the target and renamed over it, so that a failed write
-    // leaves an older file of that name whole.
-    const std::string temp = datei + ".tmp";
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) eaFehler(datei, errno);
-    const bool ok = std::fwrite(daten.data(), 1, daten.size(), f) == daten.size();
-    const int fehler = errno;
-    if (std::fclose(f) != 0 || !ok) {
-        const int e = ok ? errno : fehler;
-        std::remove(temp.c_str());
-        eaFehler(datei, e);
-    }
-    if (std::rename(temp.c_str(), datei.c_str()) != 0) {
-        const int e = errno;
-        std::remove(temp.c_str());
-        eaFehler(datei, e);
-    }
+    // Saved as every file is: a failed write leaves an older file of that
+    // name whole, a read-only one is refused and a replaced one keeps its mode.
+    platform::saveFileAtomically(
+        datei, std::string_view(reinterpret_cast<const char*>(daten.data()), daten.size()));
 }
 
 } // namespace Sio

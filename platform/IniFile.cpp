@@ -2,7 +2,6 @@
 
 #include "platform/Errors.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -256,39 +255,17 @@ std::string keyLine(std::string_view key, std::string_view value) {
     return s;
 }
 
-std::atomic<unsigned> tempCounter{0};
-
-} // namespace
-
-IniFile::IniFile(std::filesystem::path path) : path_(std::move(path)) {}
-
-std::string IniFile::readString(std::string_view section, std::string_view key,
-                                std::string_view def) const {
-    const Document d = load(path_);
-    const Line* l = findKey(d, section, key);
-    return std::string(l ? unquote(l->value) : def);
-}
-
-std::int32_t IniFile::readInteger(std::string_view section, std::string_view key,
-                                  std::int32_t def) const {
-    const Document d = load(path_);
-    const Line* l = findKey(d, section, key);
-    if (!l) return def;
-    return parseInteger(unquote(l->value)).value_or(def);
-}
-
-bool IniFile::readBool(std::string_view section, std::string_view key, bool def) const {
-    return readInteger(section, key, def ? 1 : 0) != 0;
-}
-
-void IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
+// The file's bytes with one value set; value is written as it will be stored.
+std::string withValue(std::string_view bytes, std::string_view section, std::string_view key,
+                      std::string_view value) {
     checkNames(section, key);
     if (hasLineBreak(value)) throw ERangeError("Wert mit Zeilenumbruch fuer " + std::string(key));
-    const Document d = loadForWrite(path_);
+    Document d;
+    d.bytes.assign(bytes);
+    parse(d);
     const std::string_view all = d.bytes;
     std::string out;
     out.reserve(all.size() + section.size() + key.size() + value.size() + 16);
-
     if (const Line* l = findKey(d, section, key)) {
         // Keep the line's own layout up to the value and its line end.
         out.append(all.substr(0, l->valueAt));
@@ -317,7 +294,45 @@ void IniFile::writeString(std::string_view section, std::string_view key, std::s
         out.append(kCrLf);
         out.append(keyLine(key, value));
     }
-    saveFileAtomically(path_, out);
+    return out;
+}
+
+// Reading trims blanks and strips one pair of quotes, so a value that begins
+// or ends with either is quoted to come back as it was written.
+std::string storedForm(std::string_view value) {
+    auto special = [](char c) { return isBlank(c) || c == '"' || c == '\''; };
+    if (value.empty() || (!special(value.front()) && !special(value.back())))
+        return std::string(value);
+    return "\"" + std::string(value) + "\"";
+}
+
+} // namespace
+
+IniFile::IniFile(std::filesystem::path path) : path_(std::move(path)) {}
+
+std::string IniFile::readString(std::string_view section, std::string_view key,
+                                std::string_view def) const {
+    const Document d = load(path_);
+    const Line* l = findKey(d, section, key);
+    return std::string(l ? unquote(l->value) : def);
+}
+
+std::int32_t IniFile::readInteger(std::string_view section, std::string_view key,
+                                  std::int32_t def) const {
+    const Document d = load(path_);
+    const Line* l = findKey(d, section, key);
+    if (!l) return def;
+    return parseInteger(unquote(l->value)).value_or(def);
+}
+
+bool IniFile::readBool(std::string_view section, std::string_view key, bool def) const {
+    return readInteger(section, key, def ? 1 : 0) != 0;
+}
+
+void IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
+    IniBatch batch(*this);
+    batch.writeString(section, key, value);
+    batch.commit();
 }
 
 void IniFile::writeInteger(std::string_view section, std::string_view key, std::int32_t value) {
@@ -400,63 +415,23 @@ void IniFile::deleteKey(std::string_view section, std::string_view key) {
     if (changed) saveFileAtomically(path_, out);
 }
 
-void saveFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
-    std::error_code ec;
-    // Write through a symbolic link to its target rather than replacing the link.
-    std::filesystem::path target = path;
-    if (std::filesystem::is_symlink(path, ec)) {
-        const auto resolved = std::filesystem::weakly_canonical(path, ec);
-        if (!ec) target = resolved;
-    }
-    std::filesystem::path dir = target.parent_path();
-    if (dir.empty()) dir = ".";
-    const std::string what = "Die Datei " + target.string() + " kann nicht gespeichert werden: ";
+IniBatch::IniBatch(IniFile& file) : file_(file), bytes_(loadForWrite(file.path()).bytes) {}
 
-    struct stat old {};
-    const bool hadOld = ::stat(target.c_str(), &old) == 0;
+void IniBatch::writeString(std::string_view section, std::string_view key, std::string_view value) {
+    bytes_ = withValue(bytes_, section, key, storedForm(value));
+    written_ = true;
+}
 
-    std::filesystem::path temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = dir / ("." + target.filename().string() + ".~" + std::to_string(::getpid()) + "-" +
-                      std::to_string(tempCounter.fetch_add(1)));
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) throw EInOutError(what + errnoText(errno));
+void IniBatch::writeInteger(std::string_view section, std::string_view key, std::int32_t value) {
+    writeString(section, key, std::to_string(value));
+}
 
-    auto fail = [&](int err) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        throw EInOutError(what + errnoText(err));
-    };
-    if (hadOld) (void)::fchmod(fd, old.st_mode & 07777);
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (put < 0) {
-            if (errno == EINTR) continue;
-            fail(errno);
-        }
-        done += static_cast<std::size_t>(put);
-    }
-    if (::fsync(fd) != 0) fail(errno);
-    if (::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        throw EInOutError(what + errnoText(err));
-    }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        throw EInOutError(what + errnoText(err));
-    }
-    // Make the rename itself durable; a failure here leaves a valid file.
-    const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        (void)::fsync(dfd);
-        ::close(dfd);
-    }
+void IniBatch::writeBool(std::string_view section, std::string_view key, bool value) {
+    writeString(section, key, value ? "1" : "0");
+}
+
+void IniBatch::commit() {
+    if (written_) saveFileAtomically(file_.path(), bytes_);
 }
 
 } // namespace platform

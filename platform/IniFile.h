@@ -10,11 +10,15 @@
 // - every write goes to the file at once and changes only the line concerned;
 //   a new key goes after the last key of its section, a new section to the
 //   end of the file; the file is created when missing
+// - a value that begins or ends with a blank or a quote is written in quotes,
+//   so that it reads back as written; every other value is written as given
 //
 // The file holds Windows-1252 bytes with CRLF line ends (LF is read as well);
 // names and values are those bytes, unconverted. Reads never fail: a file that
 // is missing or cannot be read yields the defaults. A write that cannot be
 // completed throws EInOutError and leaves the file as it was.
+
+#include "platform/AtomicSave.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -62,9 +66,24 @@ private:
     std::filesystem::path path_;
 };
 
-// Replaces the file's content with bytes: a temporary file in the same folder
-// is written, flushed to disk and renamed over the old one, so a failure at
-// any step leaves the old file whole. Throws EInOutError.
-void saveFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+// Several writes that reach the file together or not at all: each write
+// changes the content in memory as IniFile's write would change the file, and
+// commit() saves it in one atomic replacement (nothing when nothing was
+// written). The file is read when the batch
+// is made (throws EInOutError when it exists but cannot be read); a batch that
+// is not committed changes nothing.
+class IniBatch {
+public:
+    explicit IniBatch(IniFile& file);
+    void writeString(std::string_view section, std::string_view key, std::string_view value);
+    void writeInteger(std::string_view section, std::string_view key, std::int32_t value);
+    void writeBool(std::string_view section, std::string_view key, bool value);
+    void commit();
+
+private:
+    IniFile& file_;
+    std::string bytes_;
+    bool written_ = false;
+};
 
 } // namespace platform

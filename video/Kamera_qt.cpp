@@ -14,6 +14,7 @@
 #include "platform/ModalRunner_qt.h"
 #include "platform/Prompts_qt.h"
 #include "platform/ScopeExit.h"
+#include "platform/ScreenFit_qt.h"
 #include "platform/System.h"
 #include "platform/WindowTracker_qt.h"
 
@@ -33,6 +34,7 @@
 #include <QPrinter>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -308,8 +310,15 @@ void TKameraDialog::buildForm() {
             [this] { platform::guarded([this] { Timer1Timer(); }); });
     connect(StringGrid1, &QTableWidget::cellChanged, this, [this](int r, int c) {
         if (syncing_) return;
-        platform::guarded(
-            [&] { Raster.setZelle(c, r, platform::toCp1252(StringGrid1->item(r, c)->text())); });
+        platform::guarded([&] {
+            const std::string text = platform::toCp1252(StringGrid1->item(r, c)->text());
+            if (!Schnittraster::passt(c, text)) {
+                // Refused: the cell shows what it holds.
+                const QSignalBlocker still(StringGrid1);
+                StringGrid1->item(r, c)->setText(platform::fromCp1252(Raster.zelle(c, r)));
+            }
+            Raster.setZelle(c, r, text);
+        });
     });
     connect(StringGrid1, &QTableWidget::currentCellChanged, this, [this](int r, int c, int, int) {
         if (syncing_ || r < 0) return;
@@ -405,10 +414,10 @@ void TKameraDialog::FormCreate() {
     En_Disable_IR_Knoepfe();
     // 11. Geometry.
     if (ini.readInteger("Videomaske", "top", -1) != -1) {
-        setGeometry(ini.readInteger("Videomaske", "left", 68),
-                    ini.readInteger("Videomaske", "top", 33),
-                    ini.readInteger("Videomaske", "width", 663),
-                    ini.readInteger("Videomaske", "height", 533));
+        setGeometry(platform::fitToScreens(ini.readInteger("Videomaske", "left", 68),
+                                           ini.readInteger("Videomaske", "top", 33),
+                                           ini.readInteger("Videomaske", "width", 663),
+                                           ini.readInteger("Videomaske", "height", 533)));
     } else {
         resize(725, 562);
         if (QScreen* s = QGuiApplication::primaryScreen())
@@ -460,7 +469,8 @@ void TKameraDialog::FormActivate() {
 void TKameraDialog::FormDeactivate() {
     Timer1->stop();
     setSchneiden(false);
-    platform::IniFile& ini = IniDatei();
+    // One write for all of them: a failure leaves the file as it was.
+    platform::IniBatch ini(IniDatei());
     ini.writeInteger("Videomaske", "top", y());
     ini.writeInteger("Videomaske", "left", x());
     ini.writeInteger("Videomaske", "width", width());
@@ -484,6 +494,7 @@ void TKameraDialog::FormDeactivate() {
     ini.writeBool("Sonstiges_Video", "Automatik_Play_bei_Cut",
                   p.Automatik_Play_bei_Cut->isChecked());
     ini.writeBool("Sonstiges_Video", "Offsetfelder_sichtbar", p.Offsetfelder_sichtbar->isChecked());
+    ini.commit();
 }
 
 void TKameraDialog::resizeEvent(QResizeEvent* e) {
