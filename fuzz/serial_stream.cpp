@@ -2,44 +2,16 @@
 // any times, with learning and recognition, never leave the tables.
 #include "FuzzSupport.h"
 #include "playerremote/Recognition.h"
+#include "tests/playerremote/BurstSupport.h"
 
 #include <vector>
-
-namespace {
-
-struct Host : pmp3p::RemoteHost {
-    bool lernen = false;
-    bool timer1 = false;
-    bool anzeige() const override { return true; }
-    bool lernmodus() const override { return lernen; }
-    bool shutdownPerStop() const override { return true; }
-    void zeigeAuswertungen(std::int32_t) override {}
-    void memo1Leeren() override {}
-    void memo1Zeile(const std::string&) override {}
-    void memo2Leeren() override {}
-    void memo2Zeile(const std::string&) override {}
-    void countdownZeigen(const pmp3p::Countdown&) override {}
-    void timer1Aus() override { timer1 = false; }
-    void knopfKlick(std::int32_t b) override { fuzz::check(b >= 1 && b <= 9, "command number"); }
-    void meldung(const std::string&) override {}
-    void beep() override {}
-    void playerBeenden() override {}
-    void timer2An() override {}
-    bool herunterfahren(std::int32_t& code) override {
-        code = 5;
-        return false;
-    }
-    void fensterSchliessen() override {}
-};
-
-} // namespace
 
 // Input: records of [control byte][n bytes]: the control byte's low bits give
 // the gap to the previous batch, its top bit learns the current candidate.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     pmp3p::Erkennung e;
-    Host host;
-    constexpr std::int64_t kTick = 298296;
+    burst::RecordingHost host;
+    using burst::kTick;
     std::int64_t now = 1000000, next = now + kTick;
     std::size_t i = 0;
     while (i < size) {
@@ -67,5 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (const auto& f : e.Faecher)
         fuzz::check(f[0] >= 0 && f[0] <= 100, "slot length");
+    for (const std::int32_t b : host.klicks)
+        fuzz::check(b >= 1 && b <= 9, "command number");
     return 0;
 }
