@@ -9,34 +9,17 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace platform {
 namespace {
 
 std::atomic<unsigned> tempCounter{0};
 
-// The permission bits that apply to this user. Even where the process could
-// write anyway (root), a file or folder without them is treated as the user
-// meant it: not to be changed.
-bool modeAllowsWrite(const struct stat& st) {
-    const uid_t uid = ::geteuid();
-    if (st.st_uid == uid) return (st.st_mode & S_IWUSR) != 0;
-    bool inGroup = st.st_gid == ::getegid();
-    if (!inGroup) {
-        const int n = ::getgroups(0, nullptr);
-        if (n > 0) {
-            std::vector<gid_t> groups(static_cast<std::size_t>(n));
-            const int got = ::getgroups(n, groups.data());
-            for (int i = 0; i < got && !inGroup; ++i)
-                inGroup = groups[static_cast<std::size_t>(i)] == st.st_gid;
-        }
-    }
-    return (st.st_mode & (inGroup ? S_IWGRP : S_IWOTH)) != 0;
-}
-
+// Root may write anything; a file or folder without any write permission is
+// still treated as the user meant it: not to be changed.
 bool writable(const std::filesystem::path& p, const struct stat& st) {
-    return modeAllowsWrite(st) && ::access(p.c_str(), W_OK) == 0;
+    if (::access(p.c_str(), W_OK) != 0) return false;
+    return ::geteuid() != 0 || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
 }
 
 } // namespace
@@ -89,6 +72,8 @@ void saveFileAtomically(const std::filesystem::path& path, std::string_view byte
         ::unlink(temp.c_str());
         refuse(err);
     };
+    // The owner where the process may keep it (root), then the mode.
+    if (hadOld) (void)::fchown(fd, old.st_uid, old.st_gid);
     if (hadOld && ::fchmod(fd, old.st_mode & 07777) != 0) fail(errno, true);
     std::size_t done = 0;
     while (done < bytes.size()) {

@@ -13,9 +13,9 @@ namespace platform {
 // is written, flushed to disk and renamed over the old one, and the folder is
 // flushed too, so a failure at any step leaves the old file whole. A file
 // that exists keeps its permissions. A file the user may not write, or a
-// folder the user may not write, is refused before anything is written, as
-// is a file that the user made read-only (even where the process could write
-// it anyway). Throws EInOutError with a message naming the file.
+// folder the user may not write, is refused before anything is written; for
+// root, one without any write permission is refused as well. Throws
+// EInOutError with a message naming the file.
 void saveFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
 // The system calls a save makes, replaceable so that tests can make any of

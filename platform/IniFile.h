@@ -69,9 +69,8 @@ private:
 // Several writes that reach the file together or not at all: each write
 // changes the content in memory as IniFile's write would change the file, and
 // commit() saves it in one atomic replacement (nothing when nothing was
-// written). The file is read when the batch
-// is made (throws EInOutError when it exists but cannot be read); a batch that
-// is not committed changes nothing.
+// written). The file is read when the batch is made (throws EInOutError when
+// it exists but cannot be read); a batch that is not committed changes nothing.
 class IniBatch {
 public:
     explicit IniBatch(IniFile& file);
