@@ -22,6 +22,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,23 +67,33 @@ private:
     std::filesystem::path path_;
 };
 
-// Several writes that reach the file together or not at all: each write
-// changes the content in memory as IniFile's write would change the file, and
-// commit() saves it in one atomic replacement (nothing when nothing was
-// written). The file is read when the batch is made (throws EInOutError when
-// it exists but cannot be read); a batch that is not committed changes nothing.
+// Many reads and writes of one file at the cost of one each: the file is read
+// once when the batch is made, reads see the batch's own writes, and commit()
+// stores every changed key in one atomic write. Names, values, layout and
+// errors are those of IniFile; a write of the value a key already holds
+// changes nothing.
 class IniBatch {
 public:
-    explicit IniBatch(IniFile& file);
+    explicit IniBatch(const IniFile& file);
+    ~IniBatch();
+    IniBatch(const IniBatch&) = delete;
+    IniBatch& operator=(const IniBatch&) = delete;
+
+    std::string readString(std::string_view section, std::string_view key,
+                           std::string_view def) const;
+    std::int32_t readInteger(std::string_view section, std::string_view key,
+                             std::int32_t def) const;
     void writeString(std::string_view section, std::string_view key, std::string_view value);
     void writeInteger(std::string_view section, std::string_view key, std::int32_t value);
+    // Written as "1" or "0".
     void writeBool(std::string_view section, std::string_view key, bool value);
+    // Writes the file when anything changed; EInOutError leaves it as it was
+    // and keeps the writes pending.
     void commit();
 
 private:
-    IniFile& file_;
-    std::string bytes_;
-    bool written_ = false;
+    struct State;
+    std::unique_ptr<State> s_;
 };
 
 } // namespace platform

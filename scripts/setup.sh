@@ -7,6 +7,8 @@ packages=(
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev
   dbus dbus-x11 sox xvfb xauth
+  mpv mpv-mpris
+  qt6-translations-l10n
   clang libclang-rt-14-dev
 )
 
