@@ -17,6 +17,8 @@ QRect availableScreenArea() {
 }
 
 namespace {
+constexpr int kGriff = 100;
+
 int fit(std::int64_t v, std::int64_t lo, std::int64_t hi) {
     return static_cast<int>(std::clamp(v, lo, std::max(lo, hi)));
 }
@@ -26,8 +28,10 @@ QRect fitToScreens(std::int64_t left, std::int64_t top, std::int64_t width, std:
     const QRect a = availableScreenArea();
     const int w = fit(width, 1, a.width());
     const int h = fit(height, 1, a.height());
-    const int x = fit(left, a.left(), std::int64_t{a.left()} + a.width() - w);
-    const int y = fit(top, a.top(), std::int64_t{a.top()} + a.height() - h);
+    // The top left corner on a screen, and enough of the window with it to
+    // take hold of.
+    const int x = fit(left, a.left(), std::int64_t{a.left()} + a.width() - std::min(w, kGriff));
+    const int y = fit(top, a.top(), std::int64_t{a.top()} + a.height() - std::min(h, kGriff));
     return QRect(x, y, w, h);
 }
 

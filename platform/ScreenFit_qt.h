@@ -13,7 +13,8 @@ namespace platform {
 QRect availableScreenArea();
 
 // Sizes at least 1 and at most the area's extent; the position such that the
-// rectangle lies within the area.
+// top left corner lies within the area with at least 100 pixels of the window
+// (or all of a smaller one) to the right of and below it.
 QRect fitToScreens(std::int64_t left, std::int64_t top, std::int64_t width, std::int64_t height);
 
 // A single size (a key's width or height, a window's): at least 1, at most

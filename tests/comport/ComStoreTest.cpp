@@ -238,6 +238,7 @@ TEST(ComStore, StoringIsOneSaveAndTextsComeBackAsTheyWere) {
         expectSameSettings(saved, loaded);
     }
     {
+        saved.setPort("/dev/ttyS1");
         SaveFault counting;
         saved.SaveToIni(ini);
         EXPECT_EQ(counting.saves(), 1);

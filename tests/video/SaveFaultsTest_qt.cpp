@@ -46,6 +46,11 @@ TEST_F(SaveFaults, EverySaveOfTavixKeepsTheOldFileAndTellsTheUser) {
             {"key file, Speichern als", file("andere.cdx"),
              [&] {
                  answerSave(file("andere.cdx"));
+                 prompts.expectYesNo(
+                     QString::fromStdString("Die Datei " + file("andere.cdx").string()) +
+                         QStringLiteral(" existiert bereits. Ersetzen ?\rThe file exists "
+                                        "already. Replace it ?"),
+                     true);
                  f.Speichernunter1->trigger();
              }},
             {"settings, a menu tick", iniPath(),

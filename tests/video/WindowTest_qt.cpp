@@ -156,7 +156,10 @@ TEST_F(Window, StoredCalibrationAndBadRoles) {
         ini.writeInteger("Videomaske", "height", 2147483647);
     }
     TKameraDialog& g = makeKamera();
-    EXPECT_TRUE(platform::availableScreenArea().contains(g.geometry())) << g.geometry().x();
+    const QRect area = platform::availableScreenArea(), r = g.Rahmen();
+    EXPECT_TRUE(area.contains(r.topLeft())) << r.x() << " " << r.y();
+    EXPECT_LE(r.width(), area.width());
+    EXPECT_LE(r.height(), area.height());
 }
 
 TEST_F(Window, DamagedRecorderFileAtStartIsShownAndCreationGoesOn) {
