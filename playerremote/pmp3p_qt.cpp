@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 #include "platform/Prompts_qt.h"
 #include "platform/ScopeExit.h"
+#include "platform/ScreenFit_qt.h"
 #include "platform/SerialDevice.h"
 #include "platform/System.h"
 #include "playerremote/RemoteFile.h"
@@ -675,8 +676,9 @@ void TForm1::FB_Datei_Laden() {
     const platform::IniBatch programm(*Programm_Ini);
     const std::int32_t w = programm.readInteger("Einstellungen", "Width", Width());
     const std::int32_t h = programm.readInteger("Einstellungen", "Height", Height());
-    setWidth(w);
-    setHeight(h);
+    // From a file: within the screens before use.
+    setWidth(platform::fitWidthToScreens(w));
+    setHeight(platform::fitHeightToScreens(h));
     if (!fehler.empty()) throw std::runtime_error(fehler);
 }
 
@@ -704,8 +706,10 @@ void TForm1::Speichern1Click() {
     // Every write already went to disk; the file is copied byte for byte.
     const std::string bytes = leseDatei(FB_Datei);
     Memo2->setPlainText(q(bytes).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    FB_Datei = QFile::encodeName(*file).toStdString();
-    platform::saveFileAtomically(FB_Datei, bytes);
+    const std::string neu = QFile::encodeName(*file).toStdString();
+    platform::saveFileAtomically(neu, bytes);
+    // The current file changes only once the copy is on disk.
+    FB_Datei = neu;
     FB_Ini.reset();
     FB_Datei_Laden();
     Programm_Ini->writeString("Dateien", "FB_Datei", FB_Datei);

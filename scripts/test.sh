@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: a plain build, then the whole suite
 # under AddressSanitizer + UndefinedBehaviorSanitizer, then the threaded tests
-# under ThreadSanitizer.
+# under ThreadSanitizer, then every fuzz target for 30 s (side by side).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -29,3 +29,6 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" \
   ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 900
+
+echo "=== fuzz targets, 30 s each (longer: scripts/fuzz.sh <seconds> [target ...])"
+scripts/fuzz.sh 30

@@ -15,6 +15,7 @@
 #include "platform/ModalRunner_qt.h"
 #include "platform/Prompts_qt.h"
 #include "platform/ScopeExit.h"
+#include "platform/ScreenFit_qt.h"
 #include "platform/System.h"
 #include "platform/WindowTracker_qt.h"
 
@@ -36,6 +37,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <QSignalBlocker>
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -419,10 +421,10 @@ void TKameraDialog::FormCreate() {
     En_Disable_IR_Knoepfe();
     // 11. Geometry.
     if (ini.readInteger("Videomaske", "top", -1) != -1) {
-        Rahmen_setzen(QRect(ini.readInteger("Videomaske", "left", 68),
-                            ini.readInteger("Videomaske", "top", 33),
-                            ini.readInteger("Videomaske", "width", 663),
-                            ini.readInteger("Videomaske", "height", 533)));
+        Rahmen_setzen(platform::fitToScreens(ini.readInteger("Videomaske", "left", 68),
+                                             ini.readInteger("Videomaske", "top", 33),
+                                             ini.readInteger("Videomaske", "width", 663),
+                                             ini.readInteger("Videomaske", "height", 533)));
     } else {
         resize(725, 562);
         if (QScreen* s = QGuiApplication::primaryScreen())
@@ -475,7 +477,8 @@ void TKameraDialog::FormActivate() {
 void TKameraDialog::FormDeactivate() {
     Timer1->stop();
     setSchneiden(false);
-    platform::IniFile& ini = IniDatei();
+    // One write for all of them: a failure leaves the file as it was.
+    platform::IniBatch ini(IniDatei());
     const QRect rahmen = Rahmen();
     ini.writeInteger("Videomaske", "top", rahmen.y());
     ini.writeInteger("Videomaske", "left", rahmen.x());
@@ -500,6 +503,7 @@ void TKameraDialog::FormDeactivate() {
     ini.writeBool("Sonstiges_Video", "Automatik_Play_bei_Cut",
                   p.Automatik_Play_bei_Cut->isChecked());
     ini.writeBool("Sonstiges_Video", "Offsetfelder_sichtbar", p.Offsetfelder_sichtbar->isChecked());
+    ini.commit();
 }
 
 void TKameraDialog::resizeEvent(QResizeEvent* e) {
@@ -748,6 +752,9 @@ void TKameraDialog::Zelle_geaendert(int r, int c) {
         Raster_anzeigen();
         return;
     }
+    // Longer than the list file's field: the cell shows what it holds, and
+    // the grid says why.
+    if (!Schnittraster::passt(c, text)) Raster_anzeigen();
     Raster.setZelle(c, r, text);
 }
 

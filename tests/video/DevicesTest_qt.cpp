@@ -62,8 +62,8 @@ TEST_F(Devices, NewDeviceIsAddedStoredAndLoadedBeforeNew) {
     EXPECT_FALSE(k.Box_Geraet[4].PausePause);
     platform::IniFile ini(iniPath());
     EXPECT_EQ(ini.readString("VideoGeraet0", "Name", ""), "VHS");
-    // The settings file trims what it reads back.
-    EXPECT_EQ(ini.readString("VideoGeraet0", "dt_IR_rec", ""), "0:00:02.00");
+    // A leading blank is written quoted, so it comes back.
+    EXPECT_EQ(ini.readString("VideoGeraet0", "dt_IR_rec", ""), " 0:00:02.00");
     EXPECT_FALSE(ini.readBool("VideoGeraet0", "PausePause", true));
     EXPECT_EQ(ini.readString("Geraete", "Box4", ""), "VHS");
 
@@ -74,7 +74,7 @@ TEST_F(Devices, NewDeviceIsAddedStoredAndLoadedBeforeNew) {
     EXPECT_EQ(z.CountBox[2]->ComboBox1->itemText(1), QStringLiteral("< Neu >"));
     EXPECT_EQ(z.CountBox[4]->ComboBox1->currentIndex(), 0);
     EXPECT_EQ(z.CountBox[2]->ComboBox1->currentIndex(), -1);
-    EXPECT_EQ(z.Box_Geraet[4].dt_IR_rec, "0:00:02.00");
+    EXPECT_EQ(z.Box_Geraet[4].dt_IR_rec, " 0:00:02.00");
 }
 
 TEST_F(Devices, KnownNameCancelEmptyAndPlaceholder) {
@@ -88,7 +88,7 @@ TEST_F(Devices, KnownNameCancelEmptyAndPlaceholder) {
 
     // Renaming Alpha to Beta overwrites Beta; Alpha keeps its values.
     editor([](video::TGeraete_edit& e) {
-        EXPECT_EQ(e.IR_Aufnahme->text(), QStringLiteral("0:00:01.00"));
+        EXPECT_EQ(e.IR_Aufnahme->text(), QStringLiteral(" 0:00:01.00"));
         e.Edit1->setText(QStringLiteral("Beta"));
         e.IR_Aufnahme->setText(QStringLiteral("0:03"));
     });
@@ -96,7 +96,7 @@ TEST_F(Devices, KnownNameCancelEmptyAndPlaceholder) {
     waehle(1, QStringLiteral("Alpha"));
     EXPECT_EQ(k.CountBox[1]->ComboBox1->currentText(), QStringLiteral("Beta"));
     EXPECT_EQ(k.Geraeteliste[1].dt_IR_rec, " 0:00:03.00");
-    EXPECT_EQ(k.Geraeteliste[0].dt_IR_rec, "0:00:01.00");
+    EXPECT_EQ(k.Geraeteliste[0].dt_IR_rec, " 0:00:01.00");
     EXPECT_EQ(k.Box_Geraet[1].Name, "Beta");
 
     // Cancel, an empty name and the placeholder change nothing.
