@@ -418,8 +418,12 @@ void saveFileAtomically(const std::filesystem::path& path, std::string_view byte
     std::filesystem::path temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = dir / ("." + target.filename().string() + ".~" + std::to_string(::getpid()) + "-" +
-                      std::to_string(tempCounter.fetch_add(1)));
+        temp = dir / std::string(".")
+                         .append(target.filename().string())
+                         .append(".~")
+                         .append(std::to_string(::getpid()))
+                         .append("-")
+                         .append(std::to_string(tempCounter.fetch_add(1)));
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }

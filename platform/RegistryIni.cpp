@@ -86,7 +86,8 @@ std::int32_t IniRegistry::readInteger(const std::string& name) const {
 void IniRegistry::writeString(const std::string& name, const std::string& value) {
     requireKey();
     // Quoted, so that blanks at either end survive the file's trimming.
-    IniFile(file_).writeString(key_, name, "\"" + std::string(textTag) + value + "\"");
+    IniFile(file_).writeString(key_, name,
+                               std::string("\"").append(textTag).append(value).append("\""));
 }
 
 void IniRegistry::writeInteger(const std::string& name, std::int32_t value) {

@@ -434,7 +434,7 @@ void TKameraDialog::FormActivate() {
     Sio::UART_Init_9600();
     for (int i = 1; i <= 3; ++i) {
         Sio::Zeit_Leeren(Kanal_Position[static_cast<std::size_t>(i)]);
-        Kanal_Typ_alt[static_cast<std::size_t>(i)] = "x";
+        Kanal_Typ_alt[static_cast<std::size_t>(i)].assign(1, 'x');
     }
     if (Debug_Modus)
         for (int b = 1; b <= 3; ++b) {
