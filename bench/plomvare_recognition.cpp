@@ -2,12 +2,18 @@
 // rate, wrong and missed commands, and the latency from a burst's first
 // character to its command, on the virtual time line of the receive batches
 // and the 250 ms evaluation tick. Also the cost of one evaluation tick with a
-// full comparison window. Prints "name: value unit" lines.
+// full comparison window, and the store and load of a remote file with 30
+// full slots. Prints "name: value unit" lines.
+#include "platform/IniFile.h"
 #include "playerremote/Recognition.h"
+#include "playerremote/RemoteFile.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -124,47 +130,60 @@ int main() {
     std::uniform_int_distribution<int> key(1, 9), frames(2, 6);
     std::uniform_int_distribution<std::int64_t> phase(0, kTick);
     const int kBursts = 1000;
+    // Presses of a number of frames given by `anzahl`, each a key at random;
+    // prints the figures under `name`.
+    const auto reihe = [&](const char* name, std::int64_t frameGap, double jitter, double grouping,
+                           const std::function<int()>& anzahl) {
+        int richtig = 0, falsch = 0, verpasst = 0;
+        std::vector<double> latenz;
+        for (int i = 0; i < kBursts; ++i) {
+            const int k = key(rng);
+            h.klicks.clear();
+            const std::int64_t start = t + phase(rng);
+            const std::int64_t at = play(e, h,
+                                         burst(rng, start, keys[static_cast<std::size_t>(k)],
+                                               anzahl(), jitter, grouping, frameGap),
+                                         next);
+            t = next + 2000000;
+            if (h.klicks.empty()) {
+                ++verpasst;
+            } else if (h.klicks.front() == k) {
+                ++richtig;
+                latenz.push_back(static_cast<double>(at - start) / kTicksPerMs);
+            } else {
+                ++falsch;
+            }
+        }
+        double mean = 0, max = 0;
+        for (double l : latenz) {
+            mean += l;
+            max = std::max(max, l);
+        }
+        if (!latenz.empty()) mean /= static_cast<double>(latenz.size());
+        std::printf("recognition_rate_%s: %.1f %%\n", name, 100.0 * richtig / kBursts);
+        std::printf("wrong_command_%s: %d count\n", name, falsch);
+        std::printf("missed_%s: %d count\n", name, verpasst);
+        std::printf("latency_mean_%s: %.1f ms\n", name, mean);
+        std::printf("latency_max_%s: %.1f ms\n", name, max);
+    };
     // Frames 45 ms apart as learnt, and frames only three characters apart.
     for (std::int64_t frameGap : {kFrame, 3 * kZeichen})
         for (double jitter : {0.0, 0.25, 0.5, 0.9}) {
             for (double grouping : {0.0, 0.3}) {
-                int richtig = 0, falsch = 0, verpasst = 0;
-                std::vector<double> latenz;
-                for (int i = 0; i < kBursts; ++i) {
-                    const int k = key(rng);
-                    h.klicks.clear();
-                    const std::int64_t start = t + phase(rng);
-                    const std::int64_t at =
-                        play(e, h,
-                             burst(rng, start, keys[static_cast<std::size_t>(k)], frames(rng),
-                                   jitter, grouping, frameGap),
-                             next);
-                    t = next + 2000000;
-                    if (h.klicks.empty()) {
-                        ++verpasst;
-                    } else if (h.klicks.front() == k) {
-                        ++richtig;
-                        latenz.push_back(static_cast<double>(at - start) / kTicksPerMs);
-                    } else {
-                        ++falsch;
-                    }
-                }
                 char name[80];
                 std::snprintf(name, sizeof name, "framegap%dms_jitter%02d_grouping%02d",
                               static_cast<int>(static_cast<double>(frameGap) / kTicksPerMs + 0.5),
                               static_cast<int>(jitter * 100), static_cast<int>(grouping * 100));
-                double mean = 0, max = 0;
-                for (double l : latenz) {
-                    mean += l;
-                    max = std::max(max, l);
-                }
-                if (!latenz.empty()) mean /= static_cast<double>(latenz.size());
-                std::printf("recognition_rate_%s: %.1f %%\n", name, 100.0 * richtig / kBursts);
-                std::printf("wrong_command_%s: %d count\n", name, falsch);
-                std::printf("missed_%s: %d count\n", name, verpasst);
-                std::printf("latency_mean_%s: %.1f ms\n", name, mean);
-                std::printf("latency_max_%s: %.1f ms\n", name, max);
+                reihe(name, frameGap, jitter, grouping, [&] { return frames(rng); });
             }
+        }
+    // Short and long presses: 2, 3 and 5 frames.
+    for (int n : {2, 3, 5})
+        for (double jitter : {0.0, 0.25, 0.5}) {
+            char name[80];
+            std::snprintf(name, sizeof name, "frames%d_jitter%02d", n,
+                          static_cast<int>(jitter * 100));
+            reihe(name, kFrame, jitter, 0.0, [n] { return n; });
         }
 
     // One evaluation tick over a full window of 350 positions against 30
@@ -197,5 +216,54 @@ int main() {
             std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - a).count();
     }
     std::printf("tick_cost_full_window: %.1f us\n", total / kRuns);
+
+    // A remote file with 30 full slots: the store after one learn press (one
+    // slot changed) and a load, each the median of several runs.
+    std::string vorlage =
+        (std::filesystem::temp_directory_path() / "plomvare-bench-XXXXXX").string();
+    if (::mkdtemp(vorlage.data()) == nullptr) return 1;
+    const std::filesystem::path ordner = vorlage;
+    const std::filesystem::path datei = ordner / "full.mpx";
+    platform::IniFile ini(datei);
+    ini.writeInteger("Einstellungen", "Periodenlaenge", 600);
+    ini.writeInteger("Einstellungen", "Anzahl_Bits", 8);
+    pmp3p::TFaecher voll{};
+    for (int s = 1; s <= 30; ++s) {
+        auto& f = voll[static_cast<std::size_t>(s)];
+        f[0] = 97;
+        f[1] = 300 + s;
+        f[2] = 1 + s % 9;
+        for (int i = 3; i <= 97; ++i)
+            f[static_cast<std::size_t>(i)] = (s * 31 + i) % 256;
+    }
+    const auto ms = [](auto a) {
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - a)
+            .count();
+    };
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    auto a = std::chrono::steady_clock::now();
+    pmp3p::Befehle_Speichern(ini, voll);
+    std::printf("remote_file_store_30_slots_new: %.1f ms\n", ms(a));
+    std::vector<double> store, load;
+    for (int r = 0; r < 9; ++r) {
+        voll[static_cast<std::size_t>(1 + r)][10] = 1000 + r;
+        a = std::chrono::steady_clock::now();
+        pmp3p::Befehle_Speichern(ini, voll);
+        store.push_back(ms(a));
+        pmp3p::TFaecher zurueck{};
+        a = std::chrono::steady_clock::now();
+        pmp3p::Faecher_Laden(ini, zurueck);
+        load.push_back(ms(a));
+        if (zurueck != voll) std::printf("remote_file_roundtrip_mismatch: 1 count\n");
+    }
+    std::printf("remote_file_store_30_slots: %.1f ms\n", median(store));
+    std::printf("remote_file_load_30_slots: %.1f ms\n", median(load));
+    std::printf("remote_file_bytes_30_slots: %ju bytes\n",
+                static_cast<std::uintmax_t>(std::filesystem::file_size(datei)));
+    std::error_code ec;
+    std::filesystem::remove_all(ordner, ec);
     return 0;
 }

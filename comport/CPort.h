@@ -373,6 +373,10 @@ public:
     EventProperty<TNotifyEvent> OnRxFlag;
     EventProperty<TComErrorEvent> OnError;
     EventProperty<TNotifyEvent> OnRx80Full;
+    // The device went away while open (a USB adapter unplugged, a terminal
+    // hung up): the event thread has ended and reports nothing more until
+    // the port is reopened. Raised once, on the event thread.
+    EventProperty<TNotifyEvent> OnDeviceLost;
 
     // ---- operations ----
     void Activate();

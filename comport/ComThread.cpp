@@ -103,12 +103,16 @@ void TComThread::SignalStop() {
 }
 
 void TComThread::Execute(std::shared_ptr<ComThreadState> s) {
+    bool lost = false;
     try {
         while (!s->stopping) {
             std::uint32_t mask = 0;
             const platform::WaitStatus r = s->device->waitEvent(mask, s->stopEvent);
             if (r == platform::WaitStatus::ResultFailed) continue;
-            if (r != platform::WaitStatus::Signalled) break;
+            if (r != platform::WaitStatus::Signalled) {
+                lost = r == platform::WaitStatus::Failed;
+                break;
+            }
             DispatchEvents(s, MaskToEvents(mask));
         }
     } catch (...) {
@@ -117,6 +121,13 @@ void TComThread::Execute(std::shared_ptr<ComThreadState> s) {
     }
     s->device->setEventMask(0);
     s->device->purge(PURGE_TXCLEAR | PURGE_RXCLEAR);
+    // A close waits for this thread, so the port is still there.
+    if (lost && !s->stopping) {
+        try {
+            s->port->OnDeviceLost(s->port);
+        } catch (...) {
+        }
+    }
 }
 
 void TComThread::DispatchEvents(const std::shared_ptr<ComThreadState>& s, TComEvents events) {

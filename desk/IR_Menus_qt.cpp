@@ -6,6 +6,7 @@
 #include "engine/Bandposition.h"
 #include "engine/Timing.h"
 #include "platform/Codepage_qt.h"
+#include "platform/DateText_qt.h"
 #include "platform/Platform.h"
 #include "platform/Prompts_qt.h"
 #include "platform/ScopeExit.h"
@@ -17,6 +18,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 
 #include <cstdlib>
 
@@ -73,13 +75,16 @@ void TIRForm::Info1Click() {
                        "video editing\r\r") +
         kVersion + QStringLiteral("\r\r<") + zahl(Sio::Drehg_mSec) + QStringLiteral("-") +
         zahl(Sio::Anfragen_Sec) + QStringLiteral(">"));
-    const auto jetzt = static_cast<std::int32_t>(platform::clock().tickCount());
-    if (std::llabs(static_cast<std::int64_t>(jetzt) - Zeit_letzter_Klick) <= 8000) {
+    // The tick count wraps after 49.7 days: the distance between two clicks is
+    // taken modulo 2^32, either way round.
+    const std::uint32_t jetzt = platform::clock().tickCount();
+    const std::uint32_t abstand = jetzt - static_cast<std::uint32_t>(Zeit_letzter_Klick);
+    if (std::min(abstand, 0u - abstand) <= 8000) {
         platform::prompts().message(
             QStringLiteral("Erweiterung eingeschaltet/Extension switched on"));
         Extra_Menuepunkte_ein();
     } else {
-        Zeit_letzter_Klick = jetzt;
+        Zeit_letzter_Klick = static_cast<std::int32_t>(jetzt);
     }
 }
 
@@ -163,9 +168,9 @@ void TIRForm::B_Drehzahl() {
     IniDatei->writeString("Statistik", "Fehlercode", fehler);
     const QDateTime jetzt = QDateTime::currentDateTime();
     IniDatei->writeString("Statistik", "AusgemessenAm",
-                          (jetzt.toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(", ") +
-                           jetzt.toString(QStringLiteral("hh:mm:ss")))
-                              .toStdString());
+                          platform::toCp1252(platform::shortDateText(jetzt.date()) +
+                                             QStringLiteral(", ") +
+                                             platform::longTimeText(jetzt.time())));
 }
 
 } // namespace desk

@@ -5,6 +5,7 @@
 #include "engine/IrSend.h"
 #include "engine/SioText.h"
 #include "platform/Codepage_qt.h"
+#include "platform/DateText_qt.h"
 #include "platform/Errors.h"
 #include "platform/Guard_qt.h"
 #include "platform/Prompts_qt.h"
@@ -791,6 +792,7 @@ void TIRForm::Setze_Dateiname(const std::string& name) {
     SaveDialog1_FileName = name;
     setWindowTitle(ExtractFileName_ohneExtension(pathOf(name)));
     Application_Title = windowTitle();
+    platform::setPromptTitle(Application_Title);
 }
 
 void TIRForm::Setze_Beschriftung(std::int32_t n, const QString& text) {
@@ -866,6 +868,7 @@ void TIRForm::Neu1Click() {
     Neue_Datei = true;
     setWindowTitle(QStringLiteral("Tavix"));
     Application_Title = QStringLiteral("Tavix");
+    platform::setPromptTitle(Application_Title);
 }
 
 void TIRForm::Default1Click() {
@@ -1026,8 +1029,8 @@ void TIRForm::Debug1Click() {
     if (KameraDialog) KameraDialog->setDebugModus(an);
     const QDateTime now = QDateTime::currentDateTime();
     Debug_WriteLn("Tavix Version 1.17, 11-Juni-2002, aktuelle Zeit : " +
-                  now.toString(QStringLiteral("dd.MM.yyyy")).toStdString() + ", " +
-                  now.toString(QStringLiteral("hh:mm:ss")).toStdString());
+                  platform::toCp1252(platform::shortDateText(now.date())) + ", " +
+                  platform::toCp1252(platform::longTimeText(now.time())));
 }
 
 // COM choice, "Allocate" and the timing measurement: IR_Menus_qt.cpp.

@@ -92,8 +92,9 @@ struct Zeile {
     std::int32_t panaVersuche;
 };
 
-// Commands 7, 8, 9 and 12 wait for no status (expected 0 on the Panasonic line)
-// and go out even when the device seems to be there already.
+// Rows of commands 7, 8, 9 and 12 that expect status 0 wait for no status: they
+// go out even when the device seems to be there already. Rows with a real
+// expected status (Control-L "<I" and "I>") keep the usual shortcut.
 constexpr Zeile kBefehle[] = {
     {1, 52, 6, 90, 10, 8, 90},  {2, 48, 2, 90, 0, 0, 90},     {3, 50, 0, 90, 6, 0, 90},
     {4, 54, 131, 90, 2, 2, 90}, {5, 56, 3, 90, 3, 3, 90},     {6, 58, 4, 90, 8, 10, 90},
@@ -107,8 +108,8 @@ const Zeile* finde_Zeile(std::int32_t befehl) {
     return nullptr;
 }
 
-bool ohne_Abkuerzung(std::int32_t befehl) {
-    return befehl == 7 || befehl == 8 || befehl == 9 || befehl == 12;
+bool ohne_Abkuerzung(std::int32_t befehl, std::uint8_t erwartet) {
+    return erwartet == 0 && (befehl == 7 || befehl == 8 || befehl == 9 || befehl == 12);
 }
 
 std::int32_t Sony_Befehl(std::int32_t befehl) {
@@ -145,7 +146,8 @@ std::int32_t Sony_Befehl(std::int32_t befehl) {
             break;
         }
     }
-    const std::int32_t n = CTL_send(24, z->sonyByte, erwartet, versuche, ohne_Abkuerzung(befehl));
+    const std::int32_t n =
+        CTL_send(24, z->sonyByte, erwartet, versuche, ohne_Abkuerzung(befehl, erwartet));
     return n > 88 ? -3 : n;
 }
 
@@ -178,7 +180,8 @@ std::int32_t Pana_Befehl(std::int32_t befehl) {
             break;
         }
     }
-    const std::int32_t n = Pana_Send(z->panaCode, erwartet, versuche, ohne_Abkuerzung(befehl));
+    const std::int32_t n =
+        Pana_Send(z->panaCode, erwartet, versuche, ohne_Abkuerzung(befehl, erwartet));
     return n > versuche_max - 3 ? -13 : n;
 }
 

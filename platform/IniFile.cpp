@@ -400,6 +400,201 @@ void IniFile::deleteKey(std::string_view section, std::string_view key) {
     if (changed) saveFileAtomically(path_, out);
 }
 
+// ---- IniBatch ----
+
+struct IniBatch::State {
+    struct Entry {
+        std::string key;
+        std::string value;
+    };
+    struct NewSection {
+        std::string name;
+        std::vector<Entry> entries;
+    };
+
+    std::filesystem::path path;
+    Document d;
+    std::vector<std::size_t> headers;               // section header lines, in file order
+    std::vector<std::optional<std::string>> values; // per line: a new value of a key line
+    std::vector<std::vector<Entry>> added;          // per header line: new keys of the section
+    std::vector<NewSection> sections;               // sections the file does not have
+    bool changed = false;
+
+    void reload(Document doc) {
+        // The lines point into the bytes: parsed again where the bytes now are.
+        d = std::move(doc);
+        d.lines.clear();
+        if (d.readable) parse(d);
+        headers.clear();
+        for (std::size_t i = 0; i < d.lines.size(); ++i)
+            if (d.lines[i].kind == Kind::Section) headers.push_back(i);
+        values.assign(d.lines.size(), std::nullopt);
+        added.assign(d.lines.size(), {});
+        sections.clear();
+        changed = false;
+    }
+
+    std::optional<Range> section(std::string_view name) const {
+        const std::string_view n = trim(name);
+        for (const std::size_t h : headers)
+            if (sameName(d.lines[h].name, n)) return Range{h, sectionEnd(d, h)};
+        return std::nullopt;
+    }
+
+    static Entry* entry(std::vector<Entry>& entries, std::string_view key) {
+        const std::string_view k = trim(key);
+        for (Entry& e : entries)
+            if (sameName(e.key, k)) return &e;
+        return nullptr;
+    }
+
+    NewSection* newSection(std::string_view name) {
+        const std::string_view n = trim(name);
+        for (NewSection& ns : sections)
+            if (sameName(ns.name, n)) return &ns;
+        return nullptr;
+    }
+
+    // The raw value of the key as the batch sees it, or nothing.
+    std::optional<std::string_view> find(std::string_view sec, std::string_view key) {
+        if (const auto r = section(sec)) {
+            const std::string_view k = trim(key);
+            for (std::size_t i = r->header + 1; i < r->end; ++i)
+                if (d.lines[i].kind == Kind::Key && sameName(d.lines[i].name, k))
+                    return values[i] ? std::string_view(*values[i]) : d.lines[i].value;
+            if (Entry* e = entry(added[r->header], key)) return std::string_view(e->value);
+        } else if (NewSection* ns = newSection(sec)) {
+            if (Entry* e = entry(ns->entries, key)) return std::string_view(e->value);
+        }
+        return std::nullopt;
+    }
+
+    void write(std::string_view sec, std::string_view key, std::string_view value) {
+        checkNames(sec, key);
+        if (hasLineBreak(value))
+            throw ERangeError("Wert mit Zeilenumbruch fuer " + std::string(key));
+        if (const auto r = section(sec)) {
+            const std::string_view k = trim(key);
+            for (std::size_t i = r->header + 1; i < r->end; ++i)
+                if (d.lines[i].kind == Kind::Key && sameName(d.lines[i].name, k)) {
+                    const std::string_view now = values[i] ? *values[i] : d.lines[i].value;
+                    if (now == value) return;
+                    values[i] = std::string(value);
+                    changed = true;
+                    return;
+                }
+            auto& list = added[r->header];
+            if (Entry* e = entry(list, key)) {
+                e->value = std::string(value);
+            } else {
+                list.push_back({std::string(trim(key)), std::string(value)});
+            }
+        } else {
+            NewSection* ns = newSection(sec);
+            if (!ns) ns = &sections.emplace_back(NewSection{std::string(trim(sec)), {}});
+            if (Entry* e = entry(ns->entries, key))
+                e->value = std::string(value);
+            else
+                ns->entries.push_back({std::string(trim(key)), std::string(value)});
+        }
+        changed = true;
+    }
+
+    // The file with every write applied, laid out as single writes would.
+    std::string render() const {
+        const std::string_view all = d.bytes;
+        std::vector<std::size_t> insertAfter(d.lines.size(), d.lines.size());
+        for (const std::size_t h : headers) {
+            if (added[h].empty()) continue;
+            std::size_t after = h;
+            const std::size_t end = sectionEnd(d, h);
+            for (std::size_t i = h + 1; i < end; ++i)
+                if (d.lines[i].kind == Kind::Key) after = i;
+            insertAfter[after] = h;
+        }
+        std::string out;
+        out.reserve(all.size() + 64);
+        for (std::size_t i = 0; i < d.lines.size(); ++i) {
+            const Line& l = d.lines[i];
+            if (values[i]) {
+                out.append(all.substr(l.begin, l.valueAt - l.begin));
+                out.append(*values[i]);
+                out.append(all.substr(l.end, l.next - l.end));
+            } else {
+                out.append(all.substr(l.begin, l.next - l.begin));
+            }
+            if (insertAfter[i] != d.lines.size()) {
+                if (!d.hasLineEnd(l)) out.append(kCrLf);
+                for (const Entry& e : added[insertAfter[i]])
+                    out.append(keyLine(e.key, e.value));
+            }
+        }
+        bool blankEnd = d.lines.empty();
+        bool lineEnd = true;
+        if (!d.lines.empty()) {
+            const Line& last = d.lines.back();
+            lineEnd = d.hasLineEnd(last) || insertAfter.back() != d.lines.size();
+            blankEnd = trim(all.substr(last.begin, last.end - last.begin)).empty() &&
+                       insertAfter.back() == d.lines.size();
+        }
+        for (const NewSection& ns : sections) {
+            if (!lineEnd) out.append(kCrLf);
+            // A blank line sets the new section apart.
+            if (!blankEnd) out.append(kCrLf);
+            out += '[';
+            out.append(ns.name);
+            out += ']';
+            out.append(kCrLf);
+            for (const Entry& e : ns.entries)
+                out.append(keyLine(e.key, e.value));
+            lineEnd = true;
+            blankEnd = false;
+        }
+        return out;
+    }
+};
+
+IniBatch::IniBatch(const IniFile& file) : s_(std::make_unique<State>()) {
+    s_->path = file.path();
+    s_->reload(load(s_->path));
+}
+
+IniBatch::~IniBatch() = default;
+
+std::string IniBatch::readString(std::string_view section, std::string_view key,
+                                 std::string_view def) const {
+    const auto v = s_->find(section, key);
+    return std::string(v ? unquote(*v) : def);
+}
+
+std::int32_t IniBatch::readInteger(std::string_view section, std::string_view key,
+                                   std::int32_t def) const {
+    const auto v = s_->find(section, key);
+    if (!v) return def;
+    return parseInteger(unquote(*v)).value_or(def);
+}
+
+void IniBatch::writeString(std::string_view section, std::string_view key, std::string_view value) {
+    s_->write(section, key, value);
+}
+
+void IniBatch::writeInteger(std::string_view section, std::string_view key, std::int32_t value) {
+    s_->write(section, key, std::to_string(value));
+}
+
+void IniBatch::commit() {
+    if (!s_->changed) return;
+    // A write must never replace a file that exists but could not be read.
+    if (!s_->d.readable)
+        throw EInOutError("Die Datei " + s_->path.string() +
+                          " kann nicht gelesen werden: " + errnoText(s_->d.error));
+    Document next;
+    next.bytes = s_->render();
+    saveFileAtomically(s_->path, next.bytes);
+    next.exists = true;
+    s_->reload(std::move(next));
+}
+
 void saveFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
     std::error_code ec;
     // Write through a symbolic link to its target rather than replacing the link.

@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,6 +61,33 @@ public:
 
 private:
     std::filesystem::path path_;
+};
+
+// Many reads and writes of one file at the cost of one each: the file is read
+// once when the batch is made, reads see the batch's own writes, and commit()
+// stores every changed key in one atomic write. Names, values, layout and
+// errors are those of IniFile; a write of the value a key already holds
+// changes nothing.
+class IniBatch {
+public:
+    explicit IniBatch(const IniFile& file);
+    ~IniBatch();
+    IniBatch(const IniBatch&) = delete;
+    IniBatch& operator=(const IniBatch&) = delete;
+
+    std::string readString(std::string_view section, std::string_view key,
+                           std::string_view def) const;
+    std::int32_t readInteger(std::string_view section, std::string_view key,
+                             std::int32_t def) const;
+    void writeString(std::string_view section, std::string_view key, std::string_view value);
+    void writeInteger(std::string_view section, std::string_view key, std::int32_t value);
+    // Writes the file when anything changed; EInOutError leaves it as it was
+    // and keeps the writes pending.
+    void commit();
+
+private:
+    struct State;
+    std::unique_ptr<State> s_;
 };
 
 // Replaces the file's content with bytes: a temporary file in the same folder

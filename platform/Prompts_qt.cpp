@@ -15,6 +15,7 @@ namespace platform {
 namespace {
 QtPrompts qtPrompts;
 Prompts* current = nullptr;
+QString boxTitle;
 
 QString lines(QString t) {
     return t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
@@ -24,14 +25,10 @@ QWidget* owner() {
     return QApplication::activeWindow();
 }
 
-QString title() {
-    return QApplication::applicationName();
-}
-
 QMessageBox::StandardButton runBox(QMessageBox::Icon icon, const QString& text,
                                    QMessageBox::StandardButtons buttons,
                                    QMessageBox::StandardButton def) {
-    QMessageBox box(icon, title(), lines(text), buttons, owner());
+    QMessageBox box(icon, promptTitle(), lines(text), buttons, owner());
     box.setDefaultButton(def);
     WindowTracker::ModalScope scope(&box);
     return static_cast<QMessageBox::StandardButton>(box.exec());
@@ -40,6 +37,14 @@ QMessageBox::StandardButton runBox(QMessageBox::Icon icon, const QString& text,
 
 void setPrompts(Prompts* p) {
     current = p;
+}
+
+void setPromptTitle(const QString& title) {
+    boxTitle = title;
+}
+
+QString promptTitle() {
+    return boxTitle.isEmpty() ? QApplication::applicationName() : boxTitle;
 }
 Prompts& prompts() {
     return current ? *current : static_cast<Prompts&>(qtPrompts);

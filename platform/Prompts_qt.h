@@ -44,6 +44,11 @@ public:
 void setPrompts(Prompts* p);
 Prompts& prompts();
 
+// The title of every box: the program's title as it sets it (the name of the
+// open file, say); empty gives the application's name.
+void setPromptTitle(const QString& title);
+QString promptTitle();
+
 // Qt's dialogs. Each box deactivates the program's active window while it is
 // up, as any window of the program does.
 class QtPrompts final : public Prompts {

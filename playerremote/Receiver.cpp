@@ -54,6 +54,9 @@ void schreibeEmpfaengerRegister(ReceiverRegisters& regs, std::uint16_t basis, st
     regs.Port_Schreiben(static_cast<std::uint16_t>(basis + 3),
                         static_cast<std::uint8_t>(code | 0x80));
     regs.Port_Schreiben(basis, static_cast<std::uint8_t>(teiler));
+    // The high byte as well, or the serial driver's value for its standard
+    // rate stays in the latch.
+    regs.Port_Schreiben(static_cast<std::uint16_t>(basis + 1), 0);
     regs.Port_Schreiben(static_cast<std::uint16_t>(basis + 3), code);
     regs.Port_Schreiben(static_cast<std::uint16_t>(basis + 1), 5);
     regs.fertig();

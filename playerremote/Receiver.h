@@ -43,8 +43,8 @@ public:
     virtual void fertig() {}
 };
 
-// Line control with the latch open, divisor low byte, line control, interrupt
-// enable; ERangeError before any write when the divisor needs more than a byte.
+// Line control with the latch open, divisor low and high byte, line control,
+// interrupt enable; ERangeError before any write when the divisor needs more than a byte.
 void schreibeEmpfaengerRegister(ReceiverRegisters& regs, std::uint16_t basis, std::uint8_t code,
                                 std::uint32_t teiler);
 

@@ -119,17 +119,14 @@ void Erkennung::tickSchritte(std::int64_t now, RemoteHost& host) {
     if (host.anzeige()) host.zeigeAuswertungen(Auswertungen);
     if (now - Stop_Stempel > kStopFenster) Count_down_Zaehler.Tag = 0;
 
-    if (Empfang.endIfSilent(now))
-        burstEnde(host);
-    else
-        stopZaehlen(now, host);
+    if (Empfang.endIfSilent(now)) burstEnde(host);
 
     const ReceiveBuffer::Snapshot snap = Empfang.snapshot();
     const std::int64_t count = snap.count;
     if (!Bereit && count > Alte_Anzahl && !host.lernmodus() && Letzter_Befehl >= 6 &&
         Letzter_Befehl <= 9)
         host.knopfKlick(Letzter_Befehl);
-    if (count > Alte_Anzahl) auswerten(snap, host);
+    if (count > Alte_Anzahl) auswerten(snap, now, host);
     Alte_Anzahl = count;
 }
 
@@ -167,7 +164,6 @@ void Erkennung::burstEnde(RemoteHost& host) {
 void Erkennung::stopZaehlen(std::int64_t now, RemoteHost& host) {
     Countdown& c = Count_down_Zaehler;
     if (Letzter_Befehl == 4) {
-        Letzter_Befehl = 0;
         Stop_Stempel = now;
         c.Visible = true;
         ++c.Tag;
@@ -186,12 +182,12 @@ void Erkennung::stopZaehlen(std::int64_t now, RemoteHost& host) {
             host.timer2An();
             host.beep();
         }
-    } else if (Letzter_Befehl != 0) {
+    } else {
         c.Tag = 0;
     }
 }
 
-void Erkennung::auswerten(const ReceiveBuffer::Snapshot& snap, RemoteHost& host) {
+void Erkennung::auswerten(const ReceiveBuffer::Snapshot& snap, std::int64_t now, RemoteHost& host) {
     const std::int32_t count = snap.count;
     const auto byteAt = [&](long long k) -> std::int32_t {
         return tabelle(snap.bytes, k, "Zeichen_Puffer");
@@ -292,11 +288,15 @@ void Erkennung::auswerten(const ReceiveBuffer::Snapshot& snap, RemoteHost& host)
             Bereit = false;
             Gefeuertes_Fach = s;
             Letzter_Befehl = fach(s)[2];
+            // Learning a key fires its slot but neither commands the player
+            // nor moves the Stop countdown. A Stop counts when it fires, so a
+            // short press counts even when its burst ends before the next tick.
             if (!host.lernmodus()) {
                 if (Letzter_Befehl >= 1 && Letzter_Befehl <= 9)
                     host.knopfKlick(Letzter_Befehl);
                 else
                     host.meldung("Falsche Befehlsnummer");
+                stopZaehlen(now, host);
             }
             break;
         }
@@ -308,14 +308,14 @@ void Erkennung::auswerten(const ReceiveBuffer::Snapshot& snap, RemoteHost& host)
     k[2] = 0;
     const std::int32_t first = byteAt(1) == 0 ? 2 : 1;
     std::int32_t e = 2;
-    // A burst of one zero byte leaves nothing to copy; bytes past the count
-    // belong to an earlier burst.
+    // A burst of one zero byte leaves nothing to copy and so no candidate;
+    // bytes past the count belong to an earlier burst.
     for (std::int32_t p = first; p <= count; ++p) {
         ++e;
         tabelle(k, e, "Lern_Kandidat") = byteAt(p);
         if (p >= count || p >= 95 || gapAt(p + 1) > Pausenschwelle) break;
     }
-    k[0] = e;
+    k[0] = e > 2 ? e : 0;
 }
 
 } // namespace pmp3p

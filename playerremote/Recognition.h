@@ -125,8 +125,9 @@ public:
 private:
     void tickSchritte(std::int64_t now, RemoteHost& host);
     void burstEnde(RemoteHost& host);
+    // Counts a fired Stop; any other fired command resets the count.
     void stopZaehlen(std::int64_t now, RemoteHost& host);
-    void auswerten(const ReceiveBuffer::Snapshot& snap, RemoteHost& host);
+    void auswerten(const ReceiveBuffer::Snapshot& snap, std::int64_t now, RemoteHost& host);
 };
 
 } // namespace pmp3p

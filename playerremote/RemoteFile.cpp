@@ -15,36 +15,41 @@ std::string schluessel(int i) {
 } // namespace
 
 void Befehle_Speichern(platform::IniFile& ini, const TFaecher& faecher) {
+    platform::IniBatch batch(ini);
     for (int s = 1; s <= kFaecher; ++s) {
         const Befehl_Slot& f = faecher[static_cast<std::size_t>(s)];
         if (f[0] <= 0) continue;
         const std::string sec = sektion(s);
-        for (std::int32_t i = 0; i <= f[0]; ++i) {
-            const std::int32_t v = tabelle(f, i, "Fach");
-            const std::string text = std::to_string(v);
-            if (ini.readString(sec, schluessel(i), "\n") != text)
-                ini.writeInteger(sec, schluessel(i), v);
-        }
+        for (std::int32_t i = 0; i <= f[0]; ++i)
+            batch.writeInteger(sec, schluessel(i), tabelle(f, i, "Fach"));
     }
+    batch.commit();
 }
 
-void Faecher_Laden(const platform::IniFile& ini, TFaecher& faecher) {
+void Faecher_Laden(const platform::IniBatch& ini, TFaecher& faecher) {
+    std::string fehler;
     for (int s = 1; s <= kFaecher; ++s) {
         Befehl_Slot& f = faecher[static_cast<std::size_t>(s)];
         const std::string sec = sektion(s);
         const std::int32_t L = ini.readInteger(sec, "x0", -1);
-        if (L < 0) {
+        if (L < 0 || L > 100) {
+            // A slot too long for the table is not loaded, and so never
+            // written back unless something is learnt into it.
             f[0] = 0;
+            if (L > 100) {
+                if (!fehler.empty()) fehler += "\r";
+                fehler += "Bereichsfehler: " + sec + " x0 = " + std::to_string(L);
+            }
             continue;
-        }
-        if (L > 100) {
-            for (int t = s; t <= kFaecher; ++t)
-                faecher[static_cast<std::size_t>(t)][0] = 0;
-            throw ERangeError("Bereichsfehler: " + sec + " x0 = " + std::to_string(L));
         }
         for (std::int32_t i = 0; i <= L; ++i)
             f[static_cast<std::size_t>(i)] = ini.readInteger(sec, schluessel(i), -1);
     }
+    if (!fehler.empty()) throw ERangeError(fehler);
+}
+
+void Faecher_Laden(const platform::IniFile& ini, TFaecher& faecher) {
+    Faecher_Laden(platform::IniBatch(ini), faecher);
 }
 
 void Faecher_Loeschen(platform::IniFile& ini, TFaecher& faecher) {

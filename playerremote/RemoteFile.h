@@ -9,18 +9,21 @@
 
 namespace platform {
 class IniFile;
-}
+class IniBatch;
+} // namespace platform
 
 namespace pmp3p {
 
-// Writes every slot with L above 0 as keys "x0" to "x" + L. Keys that already
-// hold the value are left alone, so a store rewrites only what changed.
+// Writes every slot with L above 0 as keys "x0" to "x" + L, all in one write
+// of the file. Keys that already hold the value are left alone, so a store
+// rewrites only what changed.
 void Befehle_Speichern(platform::IniFile& ini, const TFaecher& faecher);
 
-// Reads slots 1 to 30; a missing or negative L leaves the slot empty. A slot
-// with L above 100 is left empty and ends the load with ERangeError; the
-// slots after it are then left empty as well, so nothing of another file
-// stays in memory.
+// Reads slots 1 to 30 from one read of the file; a missing or negative L
+// leaves the slot empty. A slot with L above 100 is left empty as well, the
+// other slots load all the same, and ERangeError names the damaged slots at
+// the end.
+void Faecher_Laden(const platform::IniBatch& ini, TFaecher& faecher);
 void Faecher_Laden(const platform::IniFile& ini, TFaecher& faecher);
 
 // Erases the sections of all 30 slots and empties them in memory.

@@ -61,7 +61,15 @@ void MprisPlayer::changeVolume(double delta) {
     bool ok = false;
     const double v = reply.value().variant().toDouble(&ok);
     if (!ok) return;
-    const double neu = std::clamp(v + delta, 0.0, 1.0);
+    // Stepped from the player's own value: Vol- stops at 0, Vol+ at 1.0, and
+    // a value a player allows above 1.0 is never lowered by Vol+.
+    double neu = v + delta;
+    if (delta < 0)
+        neu = std::max(neu, 0.0);
+    else if (v >= 1.0)
+        return;
+    else
+        neu = std::min(neu, 1.0);
     call(kProperties, QStringLiteral("Set"),
          {kPlayerIface, QStringLiteral("Volume"), QVariant::fromValue(QDBusVariant(neu))});
 }

@@ -19,6 +19,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
+    if (const int rc = pmp3p::pruefeArgumente(app.arguments().mid(1), stderr)) return rc;
 
     platform::QtSystem system;
     platform::setOs(&system);

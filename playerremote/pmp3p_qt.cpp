@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 #include "platform/Prompts_qt.h"
 #include "platform/ScopeExit.h"
+#include "platform/SerialDevice.h"
 #include "platform/System.h"
 #include "playerremote/RemoteFile.h"
 #include "playerremote/WAInt_qt.h"
@@ -61,9 +62,21 @@ std::string leseDatei(const std::string& path) {
 
 } // namespace
 
+int pruefeArgumente(const QStringList& arguments, std::FILE* err) {
+    // An option would otherwise become the name of a new remote file.
+    if (arguments.isEmpty()) return 0;
+    const QString& erstes = arguments.front();
+    if (!erstes.startsWith(QLatin1Char('-')) || QFileInfo::exists(erstes)) return 0;
+    std::fprintf(err, "Usage: Plomvare [remote file (.mpx)]\n");
+    return 2;
+}
+
 TForm1::TForm1(TForm1Options options, QWidget* parent)
     : QMainWindow(parent), options_(std::move(options)) {
     Zaehler = [] { return platform::clock().performanceCounter(); };
+    Lesen = [this](std::uint8_t* buffer, std::int32_t count) {
+        return ComPort1.ReceiveBytes(buffer, count);
+    };
     buildComponents();
     buildMenus();
     setGeometry(192, 40, 527, 538);
@@ -86,6 +99,13 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
     ComPort1.Timeouts().setReadTotalConstant(1);
     ComPort1.setSyncMethod(CPort::smNone);
     ComPort1.OnRxChar = [this](CPort::TCustomComPort*, int) { ComPort1RxChar(); };
+    ComPort1.OnDeviceLost = [this](CPort::TCustomComPort*) {
+        // The port cannot be reopened while its event thread runs: the
+        // opening seen here is the one that was lost.
+        const int oeffnung = oeffnungen_;
+        QMetaObject::invokeMethod(
+            this, [this, oeffnung] { ComPort1Verloren(oeffnung); }, Qt::QueuedConnection);
+    };
 
     platform::guarded([&] { FormCreate(); });
 }
@@ -93,6 +113,7 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
 TForm1::~TForm1() {
     // The event thread must be gone before the receive state is.
     ComPort1.OnRxChar = nullptr;
+    ComPort1.OnDeviceLost = nullptr;
     ComPort1.Deactivate();
 }
 
@@ -292,8 +313,10 @@ void TForm1::resizeEvent(QResizeEvent* e) {
 
 void TForm1::FormResize() {
     if (!Programm_Ini) return;
-    Programm_Ini->writeInteger("Einstellungen", "Width", Width());
-    Programm_Ini->writeInteger("Einstellungen", "Height", Height());
+    platform::IniBatch groesse(*Programm_Ini);
+    groesse.writeInteger("Einstellungen", "Width", Width());
+    groesse.writeInteger("Einstellungen", "Height", Height());
+    groesse.commit();
 }
 
 void TForm1::setWidth(std::int32_t w) {
@@ -422,7 +445,17 @@ void TForm1::COpenClick() {
     if (Schnittstelle >= 1 && Schnittstelle <= 3)
         ComPort1.setPort("COM" + std::to_string(Schnittstelle));
     ComPort1.Activate();
+    ++oeffnungen_;
     SetBaudClick();
+}
+
+void TForm1::ComPort1Verloren(int oeffnung) {
+    // Closed or reopened since: nothing of the lost device is left.
+    if (oeffnung != oeffnungen_ || !ComPort1.Connected()) return;
+    platform::guarded([&] {
+        ComPort1.Deactivate();
+        throw CPort::EComPort::CreateWithWinCode(3, platform::serial::ERROR_IO_DEVICE);
+    });
 }
 
 void TForm1::SetBaudClick() {
@@ -459,23 +492,32 @@ void TForm1::BitsClick() {
 // ---- reception and evaluation ----
 
 void TForm1::ComPort1RxChar() {
-    // Runs on the port's event thread: the timer is started by the GUI thread.
-    // Starting a running timer would restart its period, and batches come
-    // faster than it: only a stopped timer is started.
+    // Runs on the port's event thread. Each batch is stamped and appended
+    // before the timer is asked for: a tick in between then sees the new
+    // stamp, or ends the old burst before the batch is there, and the request
+    // after it starts the timer again.
+    try {
+        std::array<std::uint8_t, kLeseGroesse> buf;
+        for (;;) {
+            const std::int64_t stamp = Zaehler();
+            const std::int32_t n = Lesen(buf.data(), kLeseGroesse);
+            Auswertung.empfange(stamp, buf.data(), n);
+            // A sender that waits for room sends nothing, and the port reports
+            // nothing new, until the queue has been read empty.
+            if (n < kLeseGroesse) break;
+        }
+    } catch (...) {
+        // A failed read ends this batch.
+    }
+    // The timer is started by the GUI thread. Starting a running timer would
+    // restart its period, and batches come faster than it: only a stopped
+    // timer is started.
     QMetaObject::invokeMethod(
         this,
         [this] {
             if (!Timer1->isActive()) Timer1->start();
         },
         Qt::QueuedConnection);
-    try {
-        const std::int64_t stamp = Zaehler();
-        std::array<std::uint8_t, kLeseGroesse> buf;
-        const std::int32_t n = ComPort1.ReceiveBytes(buf.data(), kLeseGroesse);
-        Auswertung.empfange(stamp, buf.data(), n);
-    } catch (...) {
-        // A failed read ends this batch.
-    }
 }
 
 void TForm1::Timer1Timer() {
@@ -604,30 +646,41 @@ void TForm1::FB_Datei_Laden() {
     const QString name = QFileInfo(QFile::decodeName(FB_Datei.c_str())).fileName();
     setWindowTitle(QStringLiteral("Plomvare 1.46, ") + name);
     FB_Ini = std::make_unique<platform::IniFile>(FB_Datei);
-    Periodenlaenge = FB_Ini->readInteger("Einstellungen", "Periodenlaenge", 600);
+    // One read of the file serves the whole load.
+    const platform::IniBatch datei(*FB_Ini);
+    Periodenlaenge = datei.readInteger("Einstellungen", "Periodenlaenge", 600);
     Edit1->setText(QString::number(Periodenlaenge));
 
-    // A port that cannot be opened or a rate that cannot be set does not keep
-    // the slots and the window size from loading; the first such error is
-    // raised once the rest is done.
-    std::exception_ptr portFehler;
+    // A port that cannot be opened, a rate that cannot be set or a damaged
+    // slot keeps nothing else from loading; their errors are shown together
+    // once the rest is done.
+    std::string fehler;
+    const auto merke = [&](const std::exception& e) {
+        if (!fehler.empty()) fehler += "\r";
+        fehler += e.what();
+    };
     try {
-        setBitsIndex(FB_Ini->readInteger("Einstellungen", "Anzahl_Bits", 8) - 5);
+        setBitsIndex(datei.readInteger("Einstellungen", "Anzahl_Bits", 8) - 5);
         Schnittstelle = Programm_Ini->readInteger("Einstellungen", "Schnittstelle", 2);
         if (Schnittstelle >= 1 && Schnittstelle <= 3) COM11Click(Schnittstelle);
         COpenClick();
-    } catch (...) {
-        portFehler = std::current_exception();
+    } catch (const std::exception& e) {
+        merke(e);
     }
     Auswertung.Bereit = true;
-    Faecher_Laden(*FB_Ini, Auswertung.Faecher);
+    try {
+        Faecher_Laden(datei, Auswertung.Faecher);
+    } catch (const ERangeError& e) {
+        merke(e);
+    }
     // Both are read before either is set: setting the width writes the
     // current height.
-    const std::int32_t w = Programm_Ini->readInteger("Einstellungen", "Width", Width());
-    const std::int32_t h = Programm_Ini->readInteger("Einstellungen", "Height", Height());
+    const platform::IniBatch programm(*Programm_Ini);
+    const std::int32_t w = programm.readInteger("Einstellungen", "Width", Width());
+    const std::int32_t h = programm.readInteger("Einstellungen", "Height", Height());
     setWidth(w);
     setHeight(h);
-    if (portFehler) std::rethrow_exception(portFehler);
+    if (!fehler.empty()) throw std::runtime_error(fehler);
 }
 
 void TForm1::Laden1Click() {

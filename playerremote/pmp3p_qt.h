@@ -12,6 +12,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -56,6 +57,11 @@ struct TForm1Options {
     // Tests open no port: the receiver is fed directly.
     bool ohnePort = false;
 };
+
+// Checks the command line before the window opens: a first argument that
+// starts with "-" and names no existing file is refused with a usage line on
+// `err`. Returns the exit status, 0 when the program may start.
+int pruefeArgumente(const QStringList& arguments, std::FILE* err);
 
 class TForm1 : public QMainWindow, private RemoteHost {
     Q_OBJECT
@@ -134,6 +140,9 @@ public:
     void BitsClick();
 
     void ComPort1RxChar();
+    // The receiver's device went away: the port is closed and the loss shown
+    // once; choosing a COM item opens it again.
+    void ComPort1Verloren(int oeffnung);
     void Timer1Timer();
 
     void Lernen2Click();
@@ -159,6 +168,8 @@ public:
 
     // The counter value the receive handler and the tick read.
     std::function<std::int64_t()> Zaehler;
+    // The receive handler's read of up to `count` bytes (the port's read).
+    std::function<std::int32_t(std::uint8_t* buffer, std::int32_t count)> Lesen;
 
 signals:
     void closed();
@@ -197,6 +208,7 @@ private:
     bool imTick_ = false;
     bool ownResize_ = false;
     bool closed_ = false;
+    std::atomic<int> oeffnungen_{0}; // openings of the port so far
 };
 
 } // namespace pmp3p

@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev
   dbus dbus-x11 sox xvfb xauth
+  mpv mpv-mpris
 )
 
 missing=()

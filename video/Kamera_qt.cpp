@@ -8,6 +8,7 @@
 #include "engine/EditLine.h"
 #include "engine/SioText.h"
 #include "platform/Codepage_qt.h"
+#include "platform/DateText_qt.h"
 #include "platform/Errors.h"
 #include "platform/Guard_qt.h"
 #include "platform/IniFile.h"
@@ -715,7 +716,7 @@ void TKameraDialog::PopxClick(QAction* item) {
 // ---------------------------------------------------------------- list file
 
 std::string TKameraDialog::Datum_Text(const QDateTime& t) {
-    return t.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")).toStdString();
+    return platform::toCp1252(platform::dateTimeText(t));
 }
 
 void TKameraDialog::StringGrid_to_Memofeld() {

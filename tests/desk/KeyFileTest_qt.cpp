@@ -150,6 +150,7 @@ TEST_F(KeyFile, RoundTripKeepsBoundsKeysUmlautsAndTrailingBlanks) {
     const std::string name = file("rund.cdx").string();
     f.Schreibe_Fernsteuerdatei(name);
     EXPECT_EQ(f.windowTitle(), "rund");
+    EXPECT_EQ(platform::promptTitle(), "rund") << "boxes carry the title";
     const std::string bytes = readFile(name);
     EXPECT_NE(
         bytes.find("203 Knopfnummer\r\n2 Tasten_typ\r\nLautst\xE4rke \xD6l \xDF\r\nA5 0F  \r\n"

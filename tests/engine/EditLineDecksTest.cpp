@@ -153,6 +153,12 @@ TEST_F(EditDecks, EveryCommandReachesItsStatusOnBothDecks) {
     EXPECT_TRUE(sony->log().empty());
     EXPECT_EQ(letzteZeile(),
               "CTL_send Befehl : $34 # Versuche :  0   Status vorher/hinterher $06/$06");
+    // "<I" has a real expected status on Control-L: at 119 it is not sent again.
+    Sio::Kamera_Befehl(1, 7);
+    ASSERT_EQ(sony->status(), 119);
+    sony->clearLog();
+    EXPECT_EQ(Sio::Kamera_Befehl(1, 7), 0);
+    EXPECT_TRUE(sony->log().empty());
 }
 
 TEST_F(EditDecks, CommandsWorkRightAfterAnIrSend) {

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <string>
+#include <sys/inotify.h>
+#include <unistd.h>
 #include <vector>
 
 namespace burst {
@@ -97,5 +99,45 @@ inline void abspielen(pmp3p::Erkennung& e, RecordingHost& host, const std::vecto
         next += kTick;
     }
 }
+
+// Counts the opens and the atomic replacements of the files of one folder.
+class FileWatch {
+public:
+    explicit FileWatch(const std::string& folder) {
+        fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (fd_ >= 0) ::inotify_add_watch(fd_, folder.c_str(), IN_OPEN | IN_MOVED_TO);
+    }
+    ~FileWatch() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileWatch(const FileWatch&) = delete;
+    FileWatch& operator=(const FileWatch&) = delete;
+
+    struct Counts {
+        int opens = 0;
+        int writes = 0;
+    };
+    // What happened to the file `name` since the last call.
+    Counts take(const std::string& name) {
+        Counts c;
+        alignas(inotify_event) char buf[65536];
+        for (;;) {
+            const ssize_t n = ::read(fd_, buf, sizeof buf);
+            if (n <= 0) break;
+            for (ssize_t at = 0; at < n;) {
+                const auto* e = reinterpret_cast<const inotify_event*>(buf + at);
+                if (e->len > 0 && name == e->name) {
+                    if (e->mask & IN_OPEN) ++c.opens;
+                    if (e->mask & IN_MOVED_TO) ++c.writes;
+                }
+                at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+            }
+        }
+        return c;
+    }
+
+private:
+    int fd_ = -1;
+};
 
 } // namespace burst

@@ -3,7 +3,12 @@
 #include "playerremote/WAInt_qt.h"
 
 #include <QDBusAbstractAdaptor>
+#include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDBusVariant>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -12,6 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
+#include <functional>
 #include <mutex>
 
 namespace {
@@ -200,6 +208,160 @@ TEST_F(Mpris, CommandsReachTheRunningPlayer) {
     }
     p.befehl(WAInt::kLauter);
     EXPECT_EQ(fake->taken(), QStringList{"Volume 1.00"});
+    // Above 1.0: Vol- steps down from there, Vol+ leaves it.
+    {
+        std::lock_guard lock(fake->mutex);
+        fake->volume = 1.3;
+    }
+    p.befehl(WAInt::kLauter);
+    p.befehl(WAInt::kLeiser);
+    EXPECT_EQ(fake->taken(), QStringList{"Volume 1.25"});
+    {
+        std::lock_guard lock(fake->mutex);
+        fake->volume = 0.02;
+    }
+    p.befehl(WAInt::kLeiser);
+    EXPECT_EQ(fake->taken(), QStringList{"Volume 0.00"});
 }
 
 #include "MprisTest_qt.moc"
+
+namespace {
+
+// A WAV file of silence: 8 kHz, 8 bit, mono.
+bool schreibeWav(const QString& path, int sekunden) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) return false;
+    const quint32 n = 8000u * static_cast<quint32>(sekunden);
+    auto le32 = [](quint32 v) {
+        QByteArray b(4, 0);
+        for (int i = 0; i < 4; ++i)
+            b[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+        return b;
+    };
+    auto le16 = [](quint16 v) {
+        QByteArray b(2, 0);
+        b[0] = static_cast<char>(v & 0xFF);
+        b[1] = static_cast<char>(v >> 8);
+        return b;
+    };
+    QByteArray h = "RIFF" + le32(36 + n) + "WAVEfmt " + le32(16) + le16(1) + le16(1) + le32(8000) +
+                   le32(8000) + le16(1) + le16(8) + "data" + le32(n);
+    return f.write(h) == h.size() && f.write(QByteArray(static_cast<int>(n), '\x80')) == n;
+}
+
+// The plugin file of the installed package.
+QString mprisPlugin() {
+    QProcess dpkg;
+    dpkg.start(QStringLiteral("dpkg"), {QStringLiteral("-L"), QStringLiteral("mpv-mpris")});
+    if (dpkg.waitForFinished(10000))
+        for (const QString& l : QString::fromUtf8(dpkg.readAllStandardOutput()).split('\n'))
+            if (l.endsWith(QStringLiteral("/mpris.so")) && QFile::exists(l)) return l;
+    return {};
+}
+
+bool waitUntil(const std::function<bool()>& done, int ms = 10000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms) return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+} // namespace
+
+TEST_F(Mpris, DrivesARealPlayer) {
+    const QString mpv = QStandardPaths::findExecutable(QStringLiteral("mpv"));
+    if (mpv.isEmpty()) GTEST_SKIP() << "mpv is not installed";
+    const QString plugin = mprisPlugin();
+    if (plugin.isEmpty()) GTEST_SKIP() << "the MPRIS plugin of mpv (mpv-mpris) is not installed";
+
+    QStringList files;
+    for (int i = 1; i <= 3; ++i) {
+        files << dir.filePath(QStringLiteral("titel%1.wav").arg(i));
+        ASSERT_TRUE(schreibeWav(files.back(), 30));
+    }
+    QProcess player;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address);
+    player.setProcessEnvironment(env);
+    player.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    player.setStandardOutputFile(QProcess::nullDevice());
+    player.start(
+        mpv, QStringList{QStringLiteral("--no-config"), QStringLiteral("--no-video"),
+                         QStringLiteral("--ao=null"), QStringLiteral("--idle=yes"),
+                         QStringLiteral("--load-scripts=no"), QStringLiteral("--script=") + plugin,
+                         QStringLiteral("--no-terminal"), QStringLiteral("--pause"),
+                         QStringLiteral("--volume=50"), QStringLiteral("--playlist-start=1")} +
+                 files);
+    ASSERT_TRUE(player.waitForStarted(10000));
+    struct Ende {
+        QProcess& p;
+        ~Ende() {
+            if (p.state() != QProcess::NotRunning) {
+                p.kill();
+                p.waitForFinished(10000);
+            }
+        }
+    } ende{player};
+
+    QDBusConnection client = QDBusConnection::connectToBus(bus.address, QStringLiteral("client"));
+    ASSERT_TRUE(client.isConnected());
+    WAInt::MprisPlayer p(client, 5000);
+    ASSERT_TRUE(waitUntil([&] { return !p.WA_Finden().isEmpty(); })) << "mpv never appeared";
+
+    const auto property = [&](const char* name) {
+        QDBusMessage get = QDBusMessage::createMethodCall(
+            p.Player_Fenster, QStringLiteral("/org/mpris/MediaPlayer2"),
+            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        get.setArguments(
+            {QStringLiteral("org.mpris.MediaPlayer2.Player"), QString::fromLatin1(name)});
+        const QDBusReply<QDBusVariant> r = client.call(get, QDBus::Block, 5000);
+        return r.isValid() ? r.value().variant() : QVariant();
+    };
+    // The title's name once the player has loaded it (its length is known).
+    const auto titel = [&] {
+        const QVariant m = property("Metadata");
+        const QVariantMap map = qdbus_cast<QVariantMap>(m.value<QDBusArgument>());
+        if (!map.contains(QStringLiteral("mpris:length"))) return QString();
+        return map.value(QStringLiteral("xesam:url")).toString() +
+               map.value(QStringLiteral("xesam:title")).toString();
+    };
+    const auto status = [&] { return property("PlaybackStatus").toString(); };
+    const auto volume = [&] { return property("Volume").toDouble(); };
+    const auto position = [&] { return property("Position").toLongLong(); };
+
+    ASSERT_TRUE(waitUntil([&] { return titel().contains(QStringLiteral("titel2")); }))
+        << titel().toStdString();
+    WAInt::setPlayer(&p);
+    WAInt::WA_Befehl(WAInt::kZurueck);
+    EXPECT_TRUE(waitUntil([&] { return titel().contains(QStringLiteral("titel1")); }));
+    WAInt::WA_Befehl(WAInt::kPlay);
+    EXPECT_TRUE(waitUntil([&] { return status() == QStringLiteral("Playing"); }));
+    WAInt::WA_Befehl(WAInt::kPause);
+    EXPECT_TRUE(waitUntil([&] { return status() == QStringLiteral("Paused"); }));
+    WAInt::WA_Befehl(WAInt::kWeiter);
+    EXPECT_TRUE(waitUntil([&] { return titel().contains(QStringLiteral("titel2")); }));
+    WAInt::WA_Lauter();
+    EXPECT_TRUE(waitUntil([&] { return std::abs(volume() - 0.55) < 0.001; })) << volume();
+    WAInt::WA_Leiser();
+    EXPECT_TRUE(waitUntil([&] { return std::abs(volume() - 0.50) < 0.001; })) << volume();
+    // Paused: the position moves only by the seeks, which a player may round
+    // to its nearest frame of audio.
+    const qlonglong vorher = std::max<qlonglong>(position(), 0);
+    WAInt::WA_Vor5();
+    EXPECT_TRUE(waitUntil([&] { return std::llabs(position() - vorher - 5000000) < 500000; }))
+        << vorher << " " << position();
+    WAInt::WA_Zurueck5();
+    EXPECT_TRUE(waitUntil([&] { return std::llabs(position() - vorher) < 500000; })) << position();
+    // mpv's Stop ends playback and empties its playlist.
+    WAInt::WA_Befehl(WAInt::kStop);
+    EXPECT_TRUE(waitUntil([&] { return status() == QStringLiteral("Stopped"); }))
+        << status().toStdString();
+    WAInt::WA_Beenden();
+    WAInt::setPlayer(nullptr);
+    EXPECT_TRUE(player.waitForFinished(10000));
+    EXPECT_EQ(player.exitStatus(), QProcess::NormalExit);
+}

@@ -87,3 +87,56 @@ TEST_F(ReceiverPty, PortClosesAndReopensWhileCharactersArrive) {
     form.reset(); // closes the port with characters in flight
     sim.release();
 }
+
+TEST_F(ReceiverPty, ShortStopPressesCountAsTheyFire) {
+    pmp3p::SimReceiver sim;
+    platform::setComPortPath(2, sim.portPath());
+    auto& f = start({}, false);
+    f.show();
+    const auto kurz = [&](int taste) {
+        // Two frames, about 170 ms: the burst ends at the tick after it fired.
+        const int vorher = f.Auswertung.Auswertungen;
+        sim.press(taste);
+        sim.release();
+        return waitFor([&] { return f.Auswertung.Auswertungen > vorher && !f.Timer1->isActive(); });
+    };
+
+    f.Lernen2->trigger();
+    ASSERT_TRUE(kurz(3));
+    ASSERT_TRUE(waitFor([&] { return f.Auswertung.Lern_Kandidat[0] == 6; }));
+    prompts.expectMessage(QStringLiteral("Lerne Befehl als >Stop<\rNeuer Befehl, Fachnr. 1"));
+    f.Knopf[4]->click();
+    f.Lernen2->trigger();
+
+    for (int i = 1; i <= 3; ++i) {
+        ASSERT_TRUE(kurz(3));
+        EXPECT_EQ(f.Auswertung.Count_down_Zaehler.Tag, i);
+    }
+    EXPECT_EQ(player.beendet, 1);
+    EXPECT_TRUE(f.Timer2->isActive());
+    EXPECT_FALSE(closed);
+    ASSERT_TRUE(kurz(3));
+    EXPECT_EQ(os.shutdowns, 1);
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(std::count(player.befehle.begin(), player.befehle.end(), WAInt::kStop), 4);
+}
+
+TEST_F(ReceiverPty, ALostDeviceIsReportedOnceAndReopenedByACom) {
+    auto sim = std::make_unique<pmp3p::SimReceiver>();
+    platform::setComPortPath(2, sim->portPath());
+    auto& f = start({}, false);
+    ASSERT_TRUE(f.ComPort1.Connected());
+    prompts.expectError(QStringLiteral("ReadFile function failed (win error code: 1117)"));
+    sim.reset(); // the terminal hangs up
+    EXPECT_TRUE(waitFor([&] { return !f.ComPort1.Connected(); }));
+    QTest::qWait(50);
+    EXPECT_EQ(prompts.remaining(), 0u);
+
+    sim = std::make_unique<pmp3p::SimReceiver>();
+    platform::setComPortPath(2, sim->portPath());
+    f.COM[2]->trigger();
+    ASSERT_TRUE(f.ComPort1.Connected());
+    sim->press(3);
+    sim->release();
+    EXPECT_TRUE(waitFor([&] { return !dumpBytes(f.Memo1).empty(); }));
+}

@@ -136,9 +136,13 @@ TEST(Recognition, ThresholdAndCandidateEdges) {
     r.press({{0x00, 0x05, 0x06}});
     EXPECT_EQ(entries(r.e.Lern_Kandidat), (std::vector<std::int32_t>{4, 143, 0, 5, 6}));
 
-    // A lone 0 leaves no byte to take: nothing of an earlier burst is copied.
+    // A lone 0 leaves the candidate empty, as before any burst: a button
+    // press then fills no slot.
     r.press({{0x00}});
-    EXPECT_EQ(r.e.Lern_Kandidat[0], 2);
+    EXPECT_EQ(r.e.Lern_Kandidat[0], 0);
+    EXPECT_EQ(r.e.lerne(2, "Play"), "Lerne Befehl als >Play<\rBefehl \xFC"
+                                    "berschrieben, Fachnr. 1");
+    EXPECT_EQ(r.e.Faecher[1][0], 0);
 
     // The candidate stops after 95 positions.
     Frame lang;
@@ -175,34 +179,76 @@ TEST(Recognition, LearningMessagesAndSlotTable) {
 }
 
 TEST(Recognition, StopCountdownEndsPlayerProgramAndMachine) {
-    const auto run = [](Remote& r, bool erlaubt, bool gelingt) {
-        r.host.shutdownErlaubt = erlaubt;
-        r.host.shutdownGelingt = gelingt;
+    // Short presses as well as long ones: each Stop is counted when it fires.
+    for (const int frames : {2, 3, 5}) {
+        SCOPED_TRACE(frames);
+        const auto run = [frames](Remote& r, bool erlaubt, bool gelingt) {
+            r.host.shutdownErlaubt = erlaubt;
+            r.host.shutdownGelingt = gelingt;
+            r.learn(wiederholt(kA, 3), 4, "Stop");
+            r.press(wiederholt(kA, frames));
+            EXPECT_EQ(r.e.Count_down_Zaehler.Tag, 1);
+            EXPECT_EQ(r.host.countdown.Caption, "*Count_Down 1");
+            EXPECT_TRUE(r.host.countdown.Visible);
+            r.press(wiederholt(kA, frames));
+            EXPECT_EQ(r.e.Count_down_Zaehler.Tag, 2);
+            EXPECT_TRUE(r.host.ablauf.empty());
+            r.press(wiederholt(kA, frames));
+            EXPECT_EQ(r.host.ablauf,
+                      (std::vector<std::string>{"beep", "beep", "player end", "timer2", "beep"}));
+            r.host.ablauf.clear();
+            r.press(wiederholt(kA, frames));
+        };
+        Remote a, b, c;
+        run(a, true, true);
+        EXPECT_EQ(a.host.ablauf, (std::vector<std::string>{"beep", "shutdown", "close"}));
+        EXPECT_TRUE(a.host.meldungen.empty());
+        run(b, false, true);
+        EXPECT_EQ(b.host.ablauf, (std::vector<std::string>{"beep", "close"}));
+        run(c, true, false);
+        EXPECT_EQ(c.host.ablauf, (std::vector<std::string>{"beep", "shutdown", "close"}));
+        EXPECT_EQ(c.host.meldungen, std::vector<std::string>{"Fehlercode5"});
+    }
+}
+
+TEST(Recognition, StopCountdownCountsOnlyRealStops) {
+    for (const int frames : {2, 3, 5}) {
+        SCOPED_TRACE(frames);
+        Remote r;
         r.learn(wiederholt(kA, 3), 4, "Stop");
-        // Five frames keep the burst running for one tick after it fired,
-        // where the Stop is counted.
-        r.press(wiederholt(kA, 5));
-        EXPECT_EQ(r.e.Count_down_Zaehler.Tag, 1);
-        EXPECT_EQ(r.host.countdown.Caption, "*Count_Down 1");
-        EXPECT_TRUE(r.host.countdown.Visible);
-        r.press(wiederholt(kA, 5));
-        EXPECT_EQ(r.e.Count_down_Zaehler.Tag, 2);
-        EXPECT_TRUE(r.host.ablauf.empty());
-        r.press(wiederholt(kA, 5));
+        r.learn(wiederholt(kB, 3), 2, "Play");
+
+        // Three Stops end the player at the third; the Play after them is
+        // only a Play.
+        for (int i = 0; i < 3; ++i)
+            r.press(wiederholt(kA, frames));
         EXPECT_EQ(r.host.ablauf,
                   (std::vector<std::string>{"beep", "beep", "player end", "timer2", "beep"}));
         r.host.ablauf.clear();
-        r.press(wiederholt(kA, 5));
-    };
-    Remote a, b, c;
-    run(a, true, true);
-    EXPECT_EQ(a.host.ablauf, (std::vector<std::string>{"beep", "shutdown", "close"}));
-    EXPECT_TRUE(a.host.meldungen.empty());
-    run(b, false, true);
-    EXPECT_EQ(b.host.ablauf, (std::vector<std::string>{"beep", "close"}));
-    run(c, true, false);
-    EXPECT_EQ(c.host.ablauf, (std::vector<std::string>{"beep", "shutdown", "close"}));
-    EXPECT_EQ(c.host.meldungen, std::vector<std::string>{"Fehlercode5"});
+        r.press(wiederholt(kB, frames));
+        EXPECT_TRUE(r.host.ablauf.empty());
+        EXPECT_EQ(r.e.Count_down_Zaehler.Tag, 0);
+
+        // A long Stop counts once.
+        r.press(wiederholt(kA, 12));
+        EXPECT_EQ(r.e.Count_down_Zaehler.Tag, 1);
+        EXPECT_TRUE(r.host.ablauf.empty());
+
+        // Re-teaching Stop in learn mode counts nothing, then or later.
+        r.e.Count_down_Zaehler.Tag = 0;
+        r.host.lernen = true;
+        for (int i = 0; i < 4; ++i) {
+            r.press(wiederholt(kA, frames));
+            EXPECT_EQ(r.e.Letzter_Befehl, 4);
+            r.e.lerne(4, "Stop");
+        }
+        EXPECT_EQ(r.e.Count_down_Zaehler.Tag, 0);
+        r.host.lernen = false;
+        r.press(wiederholt(kC, 5));
+        EXPECT_EQ(r.e.Count_down_Zaehler.Tag, 0);
+        EXPECT_TRUE(r.host.ablauf.empty());
+        EXPECT_TRUE(r.host.meldungen.empty());
+    }
 }
 
 TEST(Recognition, StopCountdownFallsBack) {
@@ -210,11 +256,11 @@ TEST(Recognition, StopCountdownFallsBack) {
     r.learn(wiederholt(kA, 3), 4, "Stop");
     r.learn(wiederholt(kB, 3), 2, "Play");
 
-    // Two Stops, then Play: back to 0 at the first running tick after Play.
-    r.press(wiederholt(kA, 5));
-    r.press(wiederholt(kA, 5));
+    // Two Stops, then Play: back to 0 as soon as Play fires.
+    r.press(wiederholt(kA, 2));
+    r.press(wiederholt(kA, 3));
     EXPECT_EQ(r.e.Count_down_Zaehler.Tag, 2);
-    r.press(wiederholt(kB, 5));
+    r.press(wiederholt(kB, 2));
     EXPECT_EQ(r.e.Count_down_Zaehler.Tag, 0);
     EXPECT_EQ(r.host.countdown.Caption, "Count Down");
 

@@ -1,5 +1,6 @@
 // The remote file: its bytes, loading, clearing, and the settings-file name.
 #include "playerremote/RemoteFile.h"
+#include "BurstSupport.h"
 #include "platform/Errors.h"
 #include "platform/IniFile.h"
 
@@ -90,17 +91,54 @@ TEST(RemoteFile, DamagedSlotsAndClearing) {
     platform::IniFile ini(file);
     TFaecher f{};
     f[4][0] = 3;
+    f[3][0] = 5;
     EXPECT_THROW(pmp3p::Faecher_Laden(ini, f), ERangeError);
     EXPECT_EQ(f[1][0], 4);
     EXPECT_EQ(f[1][4], -1); // missing entry
     EXPECT_EQ(f[2][0], 0);
-    EXPECT_EQ(f[3][0], 0);
-    EXPECT_EQ(f[4][0], 0); // not loaded, and nothing of the old table kept
+    EXPECT_EQ(f[3][0], 0); // too long: empty, and nothing of the old table kept
+    EXPECT_EQ(f[4][0], 3); // the slots after it load all the same
+    EXPECT_EQ(f[4][3], 1);
 
     pmp3p::Faecher_Loeschen(ini, f);
     EXPECT_EQ(f[1][0], 0);
     const auto sections = ini.readSections();
     EXPECT_TRUE(sections.empty());
+}
+
+TEST(RemoteFile, ThirtyFullSlotsAreOneReadAndOneWrite) {
+    TempDir t;
+    const fs::path file = t.dir / "full.mpx";
+    platform::IniFile ini(file);
+    ini.writeInteger("Einstellungen", "Periodenlaenge", 600);
+    TFaecher f{};
+    for (int s = 1; s <= 30; ++s) {
+        auto& slot = f[static_cast<std::size_t>(s)];
+        slot[0] = 97;
+        slot[1] = 300 + s;
+        slot[2] = 1 + s % 9;
+        for (int i = 3; i <= 97; ++i)
+            slot[static_cast<std::size_t>(i)] = (s * 31 + i) % 256;
+    }
+    burst::FileWatch watch(t.dir.string());
+    pmp3p::Befehle_Speichern(ini, f);
+    auto c = watch.take("full.mpx");
+    EXPECT_EQ(c.writes, 1);
+    EXPECT_LE(c.opens, 1);
+    f[17][40] = 1000;
+    pmp3p::Befehle_Speichern(ini, f);
+    c = watch.take("full.mpx");
+    EXPECT_EQ(c.writes, 1);
+    EXPECT_LE(c.opens, 1);
+    EXPECT_EQ(ini.readInteger("Befehl17", "x40", 0), 1000);
+    watch.take("full.mpx");
+
+    TFaecher back{};
+    pmp3p::Faecher_Laden(ini, back);
+    c = watch.take("full.mpx");
+    EXPECT_EQ(c.opens, 1);
+    EXPECT_EQ(c.writes, 0);
+    EXPECT_EQ(back, f);
 }
 
 TEST(RemoteFile, SettingsFileIsNamedAfterTheProgram) {

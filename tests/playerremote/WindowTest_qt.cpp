@@ -7,13 +7,16 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 using W = pmp3p::RecordingRegisters::Write;
@@ -26,6 +29,7 @@ const burst::Frame kB = {0xE0, 0x33, 0xE5, 0x83};
 std::vector<W> satz(std::uint16_t base, std::uint8_t code, std::uint8_t teiler) {
     return {{static_cast<std::uint16_t>(base + 3), static_cast<std::uint8_t>(code | 0x80)},
             {base, teiler},
+            {static_cast<std::uint16_t>(base + 1), 0},
             {static_cast<std::uint16_t>(base + 3), code},
             {static_cast<std::uint16_t>(base + 1), 5}};
 }
@@ -113,6 +117,27 @@ TEST_F(Window, SettingsAndCommandLineAtStart) {
     EXPECT_EQ(k.BitsIndex(), 3);
 }
 
+TEST_F(Window, AnOptionIsNoRemoteFile) {
+    std::FILE* err = std::tmpfile();
+    ASSERT_NE(err, nullptr);
+    EXPECT_EQ(pmp3p::pruefeArgumente({QStringLiteral("--help")}, err), 2);
+    std::rewind(err);
+    char line[200] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, err), nullptr);
+    EXPECT_EQ(std::string(line), "Usage: Plomvare [remote file (.mpx)]\n");
+    std::fclose(err);
+    EXPECT_EQ(pmp3p::pruefeArgumente({}, stderr), 0);
+    EXPECT_EQ(pmp3p::pruefeArgumente({QStringLiteral("my.mpx")}, stderr), 0);
+    // A file whose name starts with "-" is still a remote file.
+    const QString alt = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(folder.string())));
+    writeBytes(folder / "-alt.mpx", "");
+    const int rc = pmp3p::pruefeArgumente({QStringLiteral("-alt.mpx")}, stderr);
+    QDir::setCurrent(alt);
+    EXPECT_EQ(rc, 0);
+    EXPECT_FALSE(std::filesystem::exists(folder / "--help"));
+}
+
 TEST_F(Window, AFailedStartLeavesAWindowThatReportsInsteadOfCrashing) {
     // The settings file cannot be written in a folder that does not exist.
     folder /= "missing";
@@ -130,6 +155,11 @@ TEST_F(Window, AFailedStartLeavesAWindowThatReportsInsteadOfCrashing) {
 TEST_F(Window, EveryResizeWritesWidthAndHeight) {
     auto& f = start();
     platform::IniFile p(ini());
+    burst::FileWatch watch(folder.string());
+    f.setWidth(500);
+    EXPECT_EQ(watch.take("Plomvare.ini").writes, 1);
+    EXPECT_EQ(p.readInteger("Einstellungen", "Width", 0), 500);
+    EXPECT_EQ(p.readInteger("Einstellungen", "Height", 0), f.Height());
     f.klein1->trigger();
     EXPECT_EQ(p.readInteger("Einstellungen", "Width", 0), 342);
     EXPECT_EQ(p.readInteger("Einstellungen", "Height", 0), 120);
@@ -201,8 +231,9 @@ TEST_F(Window, StopCountdownClosesAndShutsDown) {
     f.Knopf[4]->click();
     f.Lernen2->trigger();
     f.show();
-    for (int i = 0; i < 3; ++i)
-        press(burst::wiederholt(kA, 5));
+    // Short presses and a long one: each Stop counts as it fires.
+    for (const int frames : {2, 3, 5})
+        press(burst::wiederholt(kA, frames));
     EXPECT_EQ(player.beendet, 1);
     EXPECT_EQ(os.beeps, 3);
     EXPECT_TRUE(f.Timer2->isActive());
@@ -210,7 +241,7 @@ TEST_F(Window, StopCountdownClosesAndShutsDown) {
     EXPECT_TRUE(f.Count_down_Zaehler->isVisible());
     EXPECT_EQ(f.Count_down_Zaehler->text(), QStringLiteral("*Count_Down 3"));
     EXPECT_FALSE(closed);
-    press(burst::wiederholt(kA, 5));
+    press(burst::wiederholt(kA, 2));
     EXPECT_EQ(os.shutdowns, 1);
     EXPECT_TRUE(closed);
 
@@ -220,7 +251,7 @@ TEST_F(Window, StopCountdownClosesAndShutsDown) {
     g.show();
     EXPECT_FALSE(g.ShutdownperStop1->isChecked());
     for (int i = 0; i < 4; ++i)
-        press(burst::wiederholt(kA, 5));
+        press(burst::wiederholt(kA, 3));
     EXPECT_EQ(os.shutdowns, 1);
     EXPECT_TRUE(closed);
     auto& h = start();
@@ -305,7 +336,7 @@ TEST_F(Window, SaveUnderNewNameOpenAndClear) {
     EXPECT_EQ(platform::IniFile(empty).readSections(), std::vector<std::string>{"Einstellungen"});
     EXPECT_EQ(platform::IniFile(empty).readInteger("Einstellungen", "Periodenlaenge", 0), 600);
 
-    // A damaged slot: the error is shown, the slots after it stay empty.
+    // A damaged slot: the error is shown, the slots after it load.
     writeBytes(folder / "bad.mpx",
                "[Befehl1]\r\nx0=3\r\nx1=1\r\nx2=7\r\nx3=9\r\n[Befehl2]\r\nx0=200\r\n"
                "[Befehl3]\r\nx0=3\r\nx1=1\r\nx2=7\r\nx3=9\r\n");
@@ -314,7 +345,8 @@ TEST_F(Window, SaveUnderNewNameOpenAndClear) {
     prompts.expectError(QStringLiteral("Bereichsfehler: Befehl2 x0 = 200"));
     f.Laden1->trigger();
     EXPECT_EQ(f.Auswertung.Faecher[1][0], 3);
-    EXPECT_EQ(f.Auswertung.Faecher[3][0], 0);
+    EXPECT_EQ(f.Auswertung.Faecher[2][0], 0);
+    EXPECT_EQ(f.Auswertung.Faecher[3][0], 3);
 }
 
 TEST_F(Window, HelpInformationAndShutdownOption) {
@@ -341,6 +373,11 @@ TEST_F(Window, HelpInformationAndShutdownOption) {
     prompts.expectError(QStringLiteral("Die Adresse\rPlomvarehilfe.htm\rkonnte nicht automatisch "
                                        "aufgerufen werden\rBitte manuell versuchen"));
     f.Bedienungsanleitung1->trigger();
+    // A page beside the program is found from any current folder.
+    os.urlResult = true;
+    writeBytes(folder / "Plomvarehilfe.htm", "<html></html>");
+    f.Bedienungsanleitung1->trigger();
+    EXPECT_EQ(os.urls.back(), (folder / "Plomvarehilfe.htm").string());
 
     prompts.expectMessage(
         QStringLiteral("Diese Option fährt den Computer\rbei Mehrfach-Stop herunter"));
@@ -373,4 +410,81 @@ TEST_F(Window, HelpPagesBesideTheProgramOrInTheInstalledShareFolder) {
     f.Beschreibung1->trigger();
     ASSERT_EQ(os.urls.size(), 3u);
     EXPECT_EQ(os.urls[2], (folder / "bin" / "Plomvare.htm").string());
+}
+
+TEST_F(Window, TheReceiveHandlerNeverStrandsABatch) {
+    auto& f = start();
+    // A burst is running with the timer on.
+    const std::uint8_t alt = 0x11;
+    f.Auswertung.empfange(jetzt, &alt, 1);
+    f.Timer1->start();
+    const std::int64_t alterStempel = jetzt;
+
+    // While the read is under way the GUI thread ticks, finds the old burst
+    // silent and switches the timer off.
+    f.Lesen = [&](std::uint8_t* buffer, std::int32_t) {
+        QCoreApplication::processEvents();
+        jetzt = alterStempel + pmp3p::kBurstEnde;
+        f.Timer1Timer();
+        EXPECT_FALSE(f.Timer1->isActive());
+        for (std::size_t i = 0; i < kA.size(); ++i)
+            buffer[i] = kA[i];
+        return static_cast<std::int32_t>(kA.size());
+    };
+    f.ComPort1RxChar();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(f.Timer1->isActive());
+    EXPECT_EQ(f.Auswertung.Empfang.count(), 4);
+
+    // More than one read's worth waiting: read until the queue is empty, each
+    // chunk a batch of its own.
+    std::vector<std::int32_t> gelesen;
+    std::int32_t wartend = 2 * pmp3p::kLeseGroesse + 7;
+    f.Lesen = [&](std::uint8_t* buffer, std::int32_t count) {
+        const std::int32_t n = std::min(count, wartend);
+        std::fill(buffer, buffer + n, std::uint8_t{0x22});
+        wartend -= n;
+        gelesen.push_back(n);
+        ++jetzt;
+        return n;
+    };
+    f.ComPort1RxChar();
+    EXPECT_EQ(gelesen, (std::vector<std::int32_t>{2900, 2900, 7}));
+    EXPECT_EQ(f.Auswertung.Empfang.count(), pmp3p::kPufferGroesse);
+    EXPECT_EQ(f.Auswertung.Empfang.stamp(), jetzt - 1);
+}
+
+TEST_F(Window, ADamagedSlotCostsNoOtherSlot) {
+    const std::string valid2 =
+        "[Befehl2]\r\nx0=6\r\nx1=312\r\nx2=2\r\nx3=1\r\nx4=2\r\nx5=3\r\nx6=4\r\n";
+    const std::string valid3 = "[Befehl3]\r\nx0=3\r\nx1=1\r\nx2=7\r\nx3=9\r\n";
+    writeBytes(standard(),
+               "[Einstellungen]\r\nPeriodenlaenge=2218\r\n\r\n[Befehl1]\r\nx0=101\r\n\r\n" +
+                   valid2 + "\r\n" + valid3);
+    writeBytes(ini(), "[Einstellungen]\r\nWidth=400\r\nHeight=300\r\n");
+    // One box at the end of the load, with the port's error of the same load.
+    prompts.expectError(
+        QStringLiteral("Bereichsfehler: SIO Teiler 256\rBereichsfehler: Befehl1 x0 = 101"));
+    auto& f = start();
+    EXPECT_EQ(f.Auswertung.Faecher[1][0], 0);
+    EXPECT_EQ(f.Auswertung.Faecher[2][0], 6);
+    EXPECT_EQ(f.Auswertung.Faecher[3][2], 7);
+    EXPECT_EQ(f.Width(), 400);
+    EXPECT_EQ(f.Height(), 300);
+
+    // Learning takes the damaged slot, then the first free one; the loaded
+    // slots stay as they were in the file.
+    f.Lernen2->trigger();
+    press(burst::wiederholt(kA, 3));
+    prompts.expectMessage(QStringLiteral("Lerne Befehl als >Play<\rNeuer Befehl, Fachnr. 1"));
+    f.Knopf[2]->click();
+    press(burst::wiederholt(kB, 3));
+    prompts.expectMessage(QStringLiteral("Lerne Befehl als >Pause<\rNeuer Befehl, Fachnr. 4"));
+    f.Knopf[3]->click();
+    const std::string file = bytesOf(standard());
+    EXPECT_NE(file.find(valid2), std::string::npos) << file;
+    EXPECT_NE(file.find(valid3), std::string::npos) << file;
+    platform::IniFile mpx(standard());
+    EXPECT_EQ(mpx.readInteger("Befehl1", "x2", 0), 2);
+    EXPECT_EQ(mpx.readInteger("Befehl4", "x2", 0), 3);
 }

@@ -4,6 +4,8 @@
 
 #include "platform/Guard_qt.h"
 
+#include "support/LocaleScope.h"
+
 #include <QPrinter>
 
 #include <filesystem>
@@ -39,6 +41,8 @@ private:
 
 class ListFile : public VideoFixture {
 protected:
+    LocaleScope deutsch{QLocale(QLocale::German, QLocale::Germany)};
+
     TKameraDialog& fenster() {
         TKameraDialog& k = makeKamera();
         activateBoth();
@@ -58,7 +62,7 @@ TEST_F(ListFile, SaveOpenAndTheRememberedName) {
     k.SchneidenKnopf->setChecked(true);
     speichern("a.lst");
     const std::string a = readFile(file("a.lst"));
-    EXPECT_EQ(a, ";;  Letzte Aenderung 08.12.2026 10:00:00\r\n;X 1 Zuspieler Nr.\r\n 1:00, 1:10 ; "
+    EXPECT_EQ(a, ";;  Letzte Aenderung 08.12.26 10:00:00\r\n;X 1 Zuspieler Nr.\r\n 1:00, 1:10 ; "
                  "Anfang\r\n#\r\n#\r\n;; Gesamtl\xE4nge des Schnitts :  0:00:10.00\r\n");
     EXPECT_EQ(text(k.Schnittdateiname), "a.lst");
     EXPECT_FALSE(k.SchneidenKnopf->isChecked());
@@ -68,8 +72,12 @@ TEST_F(ListFile, SaveOpenAndTheRememberedName) {
     // Saving under a new name writes the previous name in the header.
     speichern("b.lst");
     EXPECT_EQ(readFile(file("b.lst")).substr(0, 30), ";; a.lst Letzte Aenderung 08.1");
-    speichern("b.lst");
-    EXPECT_EQ(readFile(file("b.lst")).substr(0, 30), ";; b.lst Letzte Aenderung 08.1");
+    {
+        LocaleScope englisch{QLocale(QLocale::English, QLocale::UnitedStates)};
+        speichern("b.lst");
+    }
+    EXPECT_EQ(readFile(file("b.lst")).substr(0, 45),
+              ";; b.lst Letzte Aenderung 12/8/26 10:00:00 AM");
 
     // Cancel: nothing happens.
     prompts.expect(platform::PromptKind::Save, QString(), platform::Answer::Cancel);
@@ -149,7 +157,7 @@ TEST_F(ListFile, PrintRewritesTheFileAndNumbersItsLines) {
     prompts.expect(platform::PromptKind::Print, QString());
     k.DruckenKnopfClick();
     const std::string inhalt = readFile(file("p.lst"));
-    EXPECT_EQ(inhalt.substr(0, 42), ";; p.lst Letzte Aenderung 08.12.2026 10:01");
+    EXPECT_EQ(inhalt.substr(0, 40), ";; p.lst Letzte Aenderung 08.12.26 10:01");
     EXPECT_EQ(k.Alte_Schnittliste, alt) << "printing renews no comparison copy";
     ASSERT_EQ(seiten.size(), 3u);
     const QString kopf = QString(14, QLatin1Char(' ')) +
@@ -160,7 +168,7 @@ TEST_F(ListFile, PrintRewritesTheFileAndNumbersItsLines) {
     EXPECT_TRUE(seiten[0][1].endsWith(QStringLiteral("    Seite 1")));
     EXPECT_EQ(seiten[0][3],
               QStringLiteral("             1   ") +
-                  platform::fromCp1252(";; p.lst Letzte Aenderung 08.12.2026 10:01:01"));
+                  platform::fromCp1252(";; p.lst Letzte Aenderung 08.12.26 10:01:01"));
     EXPECT_EQ(seiten[0][9], QStringLiteral("             7    0:05,  ; z"));
     EXPECT_TRUE(seiten[1][1].endsWith(QStringLiteral("    Seite 2")));
     EXPECT_EQ(seiten[1][3].left(17), QStringLiteral("             8   ")) << "numbers go on";
