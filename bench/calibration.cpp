@@ -5,19 +5,60 @@
 #include "engine/Debug.h"
 #include "engine/Sio.h"
 #include "engine/Timing.h"
+#include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "platform/VirtualClock.h"
 #include "sim/SimAdapter.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
 double errorPercent(std::int64_t got, std::int64_t want) {
     return 100.0 * static_cast<double>(got - want) / static_cast<double>(want);
+}
+
+// The passes' rates (rows 1 on of the protocol's table) and their mean.
+struct Protokoll {
+    std::vector<long long> rates;
+    long long mean = 0;
+    long long lo() const {
+        return rates.empty() ? 0 : *std::min_element(rates.begin(), rates.end());
+    }
+    long long hi() const {
+        return rates.empty() ? 0 : *std::max_element(rates.begin(), rates.end());
+    }
+    double spread() const {
+        return hi() == 0 ? 0 : 100.0 * static_cast<double>(hi() - lo()) / hi();
+    }
+};
+
+Protokoll lies_Protokoll(const Dbg_disp::DebugMemo& memo) {
+    Protokoll pr;
+    bool table = false;
+    for (const std::string& l : memo.lines) {
+        if (l.rfind("Nr.  Ergebn.", 0) == 0) {
+            table = true;
+            continue;
+        }
+        if (table && l.rfind("Vorgabe 1", 0) == 0) table = false;
+        std::istringstream in(l);
+        std::vector<long long> cells;
+        long long v = 0;
+        while (in >> v)
+            cells.push_back(v);
+        if (table && cells.size() == 6 && cells[0] >= 1) pr.rates.push_back(cells[5]);
+        const auto colon = l.rfind("(=Drehg_msec):");
+        if (colon != std::string::npos) pr.mean = std::atoll(l.c_str() + colon + 14);
+    }
+    return pr;
 }
 
 void full(const char* name, std::int64_t turnsPerMs, std::int64_t readsPerSecond) {
@@ -30,8 +71,15 @@ void full(const char* name, std::int64_t turnsPerMs, std::int64_t readsPerSecond
     Sio::SIO_Init();
     std::int32_t passes = 0, deviation = 0, quota = 0;
     std::string error;
+    Dbg_disp::DebugMemo memo;
+    Dbg_disp::setDebugSink(&memo);
+    Dbg_disp::Debug_An = true;
     const auto wall0 = std::chrono::steady_clock::now();
     const auto result = Sio::Bestimme_Drehzahl(passes, deviation, quota, error);
+    Dbg_disp::Debug_An = false;
+    Dbg_disp::setDebugSink(nullptr);
+    const Protokoll pr = lies_Protokoll(memo);
+    std::printf("%s_pass_spread: %.2f %%\n", name, pr.spread());
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
     std::printf("%s_result: %d passes\n", name, result);
@@ -58,9 +106,73 @@ void onePass(const char* name, std::int64_t readsPerSecond) {
     std::printf("%s_reads_per_second_error: %.3f %%\n", name, errorPercent(rps, readsPerSecond));
 }
 
+// The delay loop's rate on this machine as bench/clock_real measures it: the
+// median of seven runs of ten million turns.
+double loopRate() {
+    platform::RealClock clock;
+    std::vector<double> rates;
+    for (int run = 0; run < 7; ++run) {
+        const auto t0 = std::chrono::steady_clock::now();
+        clock.spin(10000000);
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                .count();
+        rates.push_back(10000000 / ms);
+    }
+    std::sort(rates.begin(), rates.end());
+    return rates[rates.size() / 2];
+}
+
+// The whole calibration on the simulated adapter in real time, as a user
+// without the adapter runs it: its result, the spread of its passes and the
+// share of the loop's own rate, before and after the plausibility bounds.
+void realTime(int run) {
+    const std::string name = "real" + std::to_string(run);
+    const double loop = loopRate();
+    platform::RealClock clock;
+    sim::SimAdapter adapter(clock);
+    platform::ScopedBackends use(&adapter.bus, &clock);
+    Sio::SIO_Init();
+    Dbg_disp::DebugMemo memo;
+    Dbg_disp::setDebugSink(&memo);
+    Dbg_disp::Debug_An = true;
+    std::int32_t passes = 0, deviation = 0, quota = 0;
+    std::string error;
+    std::int32_t result = 0;
+    try {
+        result = Sio::Bestimme_Drehzahl(passes, deviation, quota, error);
+    } catch (const std::exception& e) {
+        error = e.what();
+        result = -3;
+    }
+    Dbg_disp::Debug_An = false;
+    Dbg_disp::setDebugSink(nullptr);
+    const Protokoll pr = lies_Protokoll(memo);
+    const long long mean = pr.mean;
+    const double spread = pr.spread();
+    const long long lo = pr.lo(), hi = pr.hi();
+    std::printf("%s_loop_rate: %.0f turns/ms\n", name.c_str(), loop);
+    std::printf("%s_result: %d passes\n", name.c_str(), result);
+    std::printf("%s_drehg_msec_measured: %lld turns/ms\n", name.c_str(), mean);
+    std::printf("%s_share_of_loop_rate: %.1f %%\n", name.c_str(), 100.0 * mean / loop);
+    std::printf("%s_pass_spread: %.1f %%\n", name.c_str(), spread);
+    std::printf("%s_slowest_pass: %lld turns/ms\n", name.c_str(), lo);
+    std::printf("%s_fastest_pass: %lld turns/ms\n", name.c_str(), hi);
+    std::printf("%s_refused: %d\n", name.c_str(), result == -2 ? 1 : 0);
+    if (!error.empty()) std::printf("%s_error: %s\n", name.c_str(), error.c_str());
+}
+
 } // namespace
 
-int main() {
+// With a number n as argument: n calibrations on the simulated adapter in
+// real time (about 30 s each) instead of the virtual-clock figures.
+int main(int argc, char** argv) {
+    if (argc > 1) {
+        const int n = std::max(1, std::atoi(argv[1]));
+        for (int run = 1; run <= n; ++run)
+            realTime(run);
+        return 0;
+    }
     full("cal_default", 95000, 700000);
     full("cal_fast", 3000000, 3000000);
     full("cal_mixed", 400000, 12000000);

@@ -1,7 +1,9 @@
 // Figures of the edit lines on simulated decks (virtual clock): per protocol
 // the commands that reached their status out of 100 with seeded reaction
 // delays, the mean tries per command, the error of a status read's position
-// and of a position wait's end, in frames.
+// (at random positions and across ten-minute marks and changes of the second,
+// against the counter of the deck's last frame) and of a position wait's end,
+// in frames.
 #include "engine/ControlL.h"
 #include "engine/Debug.h"
 #include "engine/EditLine.h"
@@ -43,14 +45,19 @@ struct Figures {
     int reached = 0;
     double tries = 0;
     double readErr = 0;
-    double readMax = 0;
-    int readSlips = 0; // reads a second off: the frame that mixes two seconds
+    double readMax = 0;     // playing or standing
+    double cueReadMax = 0;  // cueing: five units a field
+    int readSlips = 0;      // reads a second or more off
+    int tenMinuteSlips = 0; // reads ten minutes off
+    int crossReads = 0;     // reads across marks
     double waitErr = 0;
     double waitMax = 0;
 };
 
 Figures measure(int kanal, sim::TapeTransport& band, std::mt19937& rng,
-                const std::function<std::uint8_t()>& status) {
+                const std::function<std::uint8_t()>& status,
+                const std::function<std::int32_t()>& gesendet,
+                const std::function<void(int)>& warte) {
     Figures f;
     {
         // The window's polling measures the line's thresholds before any command.
@@ -85,11 +92,44 @@ Figures measure(int kanal, sim::TapeTransport& band, std::mt19937& rng,
         bool spielt = false;
         Sio::Lies_Geraetestatus(kanal, p, proto, text, spielt);
         Sio::Lies_Geraetestatus(kanal, p, proto, text, spielt);
-        const double e = std::abs(Sio::Position_nach_Zaehler(p) - band.position()) / 2.0;
+        // Against the counter of the deck's last frame: the read gives that.
+        const double e = std::abs(Sio::Position_nach_Zaehler(p) - gesendet()) / 2.0;
         f.readErr += e / reads;
         if (e >= 20) ++f.readSlips;
         f.readMax = std::max(f.readMax, e);
     }
+
+    // Reads across ten-minute marks and changes of the second, playing and
+    // cueing both ways: against the counter of the deck's last frame.
+    std::uniform_int_distribution<int> zehner(1, 11);
+    std::uniform_int_distribution<int> sekunde(1, 7199);
+    std::uniform_int_distribution<int> pause(1000, 25000);
+    const Mode modi[] = {Mode::Play, Mode::CueForward, Mode::CueBack};
+    for (int k = 0; k < 40; ++k) {
+        const std::int32_t marke = k % 2 == 0 ? zehner(rng) * 50 * 600 : sekunde(rng) * 50;
+        for (const Mode m : modi) {
+            band.setMode(m);
+            const std::int32_t v = band.speed();
+            band.setMode(Mode::Stop);
+            band.setPosition(marke - v * 8);
+            Sio::Bandposition p;
+            std::string proto, text;
+            bool spielt = false;
+            Sio::Lies_Geraetestatus(kanal, p, proto, text, spielt);
+            band.setMode(m);
+            for (int r = 0; r < 8; ++r) {
+                warte(pause(rng));
+                Sio::Lies_Geraetestatus(kanal, p, proto, text, spielt);
+                const double e = std::abs(Sio::Position_nach_Zaehler(p) - gesendet()) / 2.0;
+                double& max = m == Mode::Play ? f.readMax : f.cueReadMax;
+                max = std::max(max, e);
+                if (e >= 20) ++f.readSlips;
+                if (e >= 25 * 60 * 9) ++f.tenMinuteSlips;
+                ++f.crossReads;
+            }
+        }
+    }
+    band.setMode(Mode::Stop);
 
     // Position waits: the end should be 2 units after the target.
     std::uniform_int_distribution<int> lead(60, 400);
@@ -135,13 +175,25 @@ int main() {
     const char* namen[] = {"", "controll", "panasonic"};
     for (int kanal = 1; kanal <= 2; ++kanal) {
         sim::TapeTransport& band = kanal == 1 ? sony->transport() : pana->transport();
-        const Figures f = kanal == 1 ? measure(1, band, rng, [&] { return sony->status(); })
-                                     : measure(2, band, rng, [&] { return pana->status(); });
+        auto warte = [&](int us) {
+            clock.advanceUs(us);
+            sim.sync();
+        };
+        const Figures f = kanal == 1 ? measure(
+                                           1, band, rng, [&] { return sony->status(); },
+                                           [&] { return sony->sentPosition(); }, warte)
+                                     : measure(
+                                           2, band, rng, [&] { return pana->status(); },
+                                           [&] { return pana->sentPosition(); }, warte);
         std::printf("%s_commands_reached: %d /100\n", namen[kanal], f.reached);
         std::printf("%s_mean_tries: %.2f tries\n", namen[kanal], f.tries);
         std::printf("%s_read_error_mean: %.2f frames\n", namen[kanal], f.readErr);
         std::printf("%s_read_error_max: %.1f frames\n", namen[kanal], f.readMax);
-        std::printf("%s_reads_a_second_off: %d /40\n", namen[kanal], f.readSlips);
+        std::printf("%s_cue_read_error_max: %.1f frames\n", namen[kanal], f.cueReadMax);
+        std::printf("%s_reads_a_second_off: %d /%d\n", namen[kanal], f.readSlips,
+                    40 + f.crossReads);
+        std::printf("%s_reads_ten_minutes_off: %d /%d\n", namen[kanal], f.tenMinuteSlips,
+                    f.crossReads);
         std::printf("%s_wait_error_mean: %.2f frames\n", namen[kanal], f.waitErr);
         std::printf("%s_wait_error_max: %.1f frames\n", namen[kanal], f.waitMax);
     }

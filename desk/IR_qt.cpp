@@ -4,6 +4,7 @@
 #include "desk/KeyFile.h"
 #include "engine/IrSend.h"
 #include "engine/SioText.h"
+#include "platform/AppFolders.h"
 #include "platform/Codepage_qt.h"
 #include "platform/DateText_qt.h"
 #include "platform/Errors.h"
@@ -24,7 +25,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMoveEvent>
+#include <QPushButton>
 #include <QResizeEvent>
+#include <QStyle>
 #include <QTimer>
 
 #include <algorithm>
@@ -73,6 +76,29 @@ std::string readWholeFile(const std::string& name) {
 }
 
 } // namespace
+
+// ---------------------------------------------------------------- priority
+
+Echtzeit_Abschnitt::Echtzeit_Abschnitt(bool an) : an_(an) {
+    if (!an_) return;
+    if (!platform::os().setPriorityClass(platform::PriorityClass::Realtime)) {
+        platform::prompts().message(QStringLiteral("Problem Set_priority"));
+    } else if (platform::os().priorityRefused()) {
+        // Said once where it can be read: with the debug output on.
+        static bool gesagt = false;
+        if (!gesagt && Dbg_disp::Debug_An) {
+            gesagt = true;
+            Debug_WriteLn("Keine Berechtigung fuer Echtzeit-Prioritaet (nice -20): "
+                          "das Programm laeuft mit normaler Prioritaet");
+        }
+    }
+}
+
+Echtzeit_Abschnitt::~Echtzeit_Abschnitt() {
+    if (an_ && !platform::os().setPriorityClass(platform::PriorityClass::Normal))
+        platform::guarded(
+            [] { platform::prompts().message(QStringLiteral("Problem Set_priority")); });
+}
 
 // ---------------------------------------------------------------- creation
 
@@ -366,12 +392,28 @@ void TIRForm::closeEvent(QCloseEvent* e) {
 
 // ---------------------------------------------------------------- start-up
 
+void TIRForm::Einstellung_schreiben(const std::function<void()>& schreiben) {
+    // A settings file that cannot be written must not stop the program: the
+    // error is shown once and the values in memory stay in force.
+    try {
+        schreiben();
+    } catch (const EInOutError&) {
+        if (Einstellungsfehler_gezeigt) return;
+        Einstellungsfehler_gezeigt = true;
+        platform::showCurrentException();
+    }
+}
+
 void TIRForm::FormCreate() {
-    // 1. The settings file beside the program.
+    // 1. The settings file: beside the program when one is there (portable
+    // use), else in the user's configuration folder.
     const QString progName = ExtractFileName_ohneExtension(
         QFile::decodeName(QByteArray::fromStdString(options_.programFile.filename().string())));
-    IniDatei = std::make_unique<IniFile>(programFolder() / (bytesOf(progName) + ".ini"));
-    OpenDialog1_InitialDir = programFolder().string();
+    const platform::AppFolders ordner =
+        platform::appFolders(programFolder(), bytesOf(progName) + ".ini");
+    IniDatei = std::make_unique<IniFile>(ordner.settingsFile);
+    Datenordner = ordner.dataFolder;
+    OpenDialog1_InitialDir = Datenordner.string();
 
     // 2. Language.
     if (IniDatei->readInteger("Einstellungen", "Sprache", 99) == 99) {
@@ -386,10 +428,10 @@ void TIRForm::FormCreate() {
                            "later on!\r\rMomentane Auswahl / actual choice : ") +
             (Sprache == 1 ? QStringLiteral("Deutsch") : QStringLiteral("English")) +
             QStringLiteral("\r\ro.k. ?\r")));
-        IniDatei->writeInteger("Einstellungen", "Sprache", Sprache);
+        Einstellung_schreiben([&] { IniDatei->writeInteger("Einstellungen", "Sprache", Sprache); });
     }
-    // 3.
-    Sprache = IniDatei->readInteger("Einstellungen", "Sprache", 1);
+    // 3. The answer stands also when it could not be stored.
+    Sprache = IniDatei->readInteger("Einstellungen", "Sprache", Sprache == 2 ? 2 : 1);
     Deutsch1->setChecked(Sprache == 1);
     Englisch1->setChecked(Sprache == 2);
     Englische_Menues();
@@ -399,16 +441,17 @@ void TIRForm::FormCreate() {
     Erste_Aktivierung = true;
     Gezeichnet = false;
     // 6.
-    IniDatei->writeString("Statistik", "TavixVer", bytesOf(kVersion));
-    // 7.
-    Sio::GiveIO_Oeffnen();
+    Einstellung_schreiben(
+        [&] { IniDatei->writeString("Statistik", "TavixVer", bytesOf(kVersion)); });
+    // 7. Port access comes once the COM port is known (step 17).
     // 8.
     RealTimeModus1->setVisible(true);
     N10->setVisible(true);
     RealTimeModus1->setChecked(IniDatei->readBool("Verschiedenes", "RealTimeModus1", true));
     // 9.
     BatchDelay_ms = IniDatei->readInteger("Einstellungen", "BatchDelay_ms", 2000);
-    IniDatei->writeInteger("Einstellungen", "BatchDelay_ms", BatchDelay_ms);
+    Einstellung_schreiben(
+        [&] { IniDatei->writeInteger("Einstellungen", "BatchDelay_ms", BatchDelay_ms); });
     // 10.
     if (IniDatei->readBool("Debugeinstellungen", "ExtraMenuePunkte", false))
         Extra_Menuepunkte_ein();
@@ -424,10 +467,11 @@ void TIRForm::FormCreate() {
             (IR_Einheit == 0 ? QStringLiteral("Tavix Classic/Raw")
                              : QStringLiteral("Tavix Remote/Dongle")) +
             QStringLiteral("\r\ro.k. ?\r")));
-        IniDatei->writeInteger("Einstellungen", "IR_Einheit", IR_Einheit);
+        Einstellung_schreiben(
+            [&] { IniDatei->writeInteger("Einstellungen", "IR_Einheit", IR_Einheit); });
     }
     // 12.
-    IR_Einheit = IniDatei->readInteger("Einstellungen", "IR_Einheit", 0);
+    IR_Einheit = IniDatei->readInteger("Einstellungen", "IR_Einheit", IR_Einheit == 3 ? 3 : 0);
     TavixClassic1->setChecked(IR_Einheit == 0);
     TavixRemote1->setChecked(IR_Einheit == 3);
     // 13.
@@ -457,8 +501,11 @@ void TIRForm::FormCreate() {
         } while (!platform::prompts().yesNo(
             QStringLiteral("COM %1 für Tavix benutzen (1 - 8)\r(\"Nein\" toggelt durch die COMs)")
                 .arg(Sio::Com_Nr)));
-        IniDatei->writeInteger("Schnittstelle", "Com_Nr", Sio::Com_Nr);
+        Einstellung_schreiben(
+            [&] { IniDatei->writeInteger("Schnittstelle", "Com_Nr", Sio::Com_Nr); });
     }
+    // 7. Port access for the port in use, before its first access.
+    Sio::GiveIO_Oeffnen();
     // 18.
     Sio::Setze_IR_Einheit(IR_Einheit);
     // 19. Engine settings.
@@ -467,12 +514,15 @@ void TIRForm::FormCreate() {
     Sio::Drehg_mSec = IniDatei->readInteger("Timing", "Drehg_mSec", Sio::Drehg_mSec);
     Sio::Abfallzeit_IR_Detektor =
         IniDatei->readInteger("Timing", "Abfallzeit_IR_Detektor", Sio::Abfallzeit_IR_Detektor);
-    IniDatei->writeInteger("Timing", "Abfallzeit_IR_Detektor", Sio::Abfallzeit_IR_Detektor);
+    Einstellung_schreiben([&] {
+        IniDatei->writeInteger("Timing", "Abfallzeit_IR_Detektor", Sio::Abfallzeit_IR_Detektor);
+    });
     Sio::IR_Methode = IniDatei->readInteger("Verschiedenes", "IR_Methode", Sio::IR_Methode);
-    IniDatei->writeInteger("Verschiedenes", "IR_Methode", Sio::IR_Methode);
+    Einstellung_schreiben(
+        [&] { IniDatei->writeInteger("Verschiedenes", "IR_Methode", Sio::IR_Methode); });
     // 20. The last key file; a damaged one is reported and start-up goes on.
-    SaveDialog1_FileName = IniDatei->readString("Dateien", "Fernsteuerdatei",
-                                                (programFolder() / "standard.cdx").string());
+    SaveDialog1_FileName =
+        IniDatei->readString("Dateien", "Fernsteuerdatei", (Datenordner / "standard.cdx").string());
     platform::guarded([&] { Lese_Tasten_Belegung_von_Datei(SaveDialog1_FileName); });
     // 21.
     Allocate1->setChecked(IniDatei->readBool("Einstellungen", "ComKrallen", false));
@@ -494,13 +544,18 @@ void TIRForm::FormActivate() {
         if (!args.value(1).isEmpty()) Timer3->start();
     }
     if (first.toUpper().contains(QStringLiteral(".LST"))) {
-        IniDatei->writeString("Dateien", "Schnittliste", bytesOf(first));
+        Einstellung_schreiben(
+            [&] { IniDatei->writeString("Dateien", "Schnittliste", bytesOf(first)); });
         Videomaske_aktiv = true;
     }
     if (KameraDialog) KameraDialog->setListeLaden(true);
     Datei_geaendert = false;
     if (IniDatei->readInteger("Timing", "Anfragen_Sec", -1) != -1 || Debug1->isChecked()) {
         if (Videomaske_aktiv) Timer2->start();
+    } else if (Timer3->isActive()) {
+        // A batch run asks nothing: its keys go out with the rates at hand.
+        Debug_WriteLn("Batchbetrieb: Timing nicht gemessen, es gelten die gespeicherten "
+                      "bzw. Standardwerte");
     } else if (platform::prompts().yesNo(
                    QStringLiteral("Timing Werte jetzt bestimmen ? (dauert ca. 30 Sekunden, nur für "
                                   "Video wichtig)\rDetermine timing now ? (takes 30 sec., only "
@@ -530,7 +585,8 @@ bool TIRForm::FormClose() {
             break;
         }
     }
-    IniDatei->writeBool("Modus", "Videomaske_aktiv", Videomaske_aktiv);
+    Einstellung_schreiben(
+        [&] { IniDatei->writeBool("Modus", "Videomaske_aktiv", Videomaske_aktiv); });
     return close;
 }
 
@@ -645,12 +701,17 @@ void TIRForm::Loesche_Tasten() {
 }
 
 void TIRForm::Platziere_Groessenknoepfe() {
+    // Key-sized, but never narrower than their captions ("<< >>").
+    int breite = Knopfbreite;
     for (QPushButton* b : {Hoeher, enger, Breiter, Duenner})
-        b->resize(Knopfbreite, Knopfhoehe);
+        breite = std::max(breite, b->fontMetrics().horizontalAdvance(b->text()) +
+                                      2 * b->style()->pixelMetric(QStyle::PM_ButtonMargin));
+    for (QPushButton* b : {Hoeher, enger, Breiter, Duenner})
+        b->resize(breite, Knopfhoehe);
     Hoeher->move(Raster_X, Raster_Y);
-    enger->move(Raster_X + Knopfbreite, Raster_Y);
+    enger->move(Raster_X + breite, Raster_Y);
     Breiter->move(Raster_X, Raster_Y + Knopfhoehe);
-    Duenner->move(Raster_X + Knopfbreite, Raster_Y + Knopfhoehe);
+    Duenner->move(Raster_X + breite, Raster_Y + Knopfhoehe);
     for (QPushButton* b : {Hoeher, enger, Breiter, Duenner})
         b->raise();
 }
@@ -727,7 +788,7 @@ void TIRForm::Zeige_Leitungen() {
 
 void TIRForm::Schreibe_Fernsteuerdatei(const std::string& name) {
     Debug_WriteLn("Datei >" + name + "< wird geschrieben");
-    IniDatei->writeString("Dateien", "Fernsteuerdatei", name);
+    Einstellung_schreiben([&] { IniDatei->writeString("Dateien", "Fernsteuerdatei", name); });
     KeyFileHead head{Top(), Left(), Width(), Height(), Knopfbreite, Knopfhoehe};
     std::vector<KeyFileKey> keys;
     // No key lies beyond 30 columns or rows.
@@ -829,7 +890,7 @@ void TIRForm::Standard_Tasten() {
 void TIRForm::Laden1Click() {
     platform::FileDialogOptions o;
     o.filter = kKeyFilter;
-    o.initialDir = pathOf(OpenDialog1_InitialDir);
+    o.initialDir = pathOf(platform::dialogFolder(SaveDialog1_FileName).string());
     auto chosen = platform::prompts().openFile(o);
     if (!chosen) return;
     const std::string name = bytesOf(*chosen);
@@ -841,13 +902,21 @@ void TIRForm::Laden1Click() {
 void TIRForm::Speichernunter1Click() {
     platform::FileDialogOptions o;
     o.filter = kKeyFilter;
-    o.initialDir = pathOf(OpenDialog1_InitialDir);
+    o.initialDir = pathOf(platform::dialogFolder(SaveDialog1_FileName).string());
     o.fileName = pathOf(SaveDialog1_FileName);
     o.defaultSuffix = QStringLiteral("cdx");
-    o.overwritePrompt = true;
+    // The question about an existing file must see the name with the suffix
+    // added, so it is asked here and not by the dialog.
+    o.overwritePrompt = false;
     auto chosen = platform::prompts().saveFile(o);
     if (!chosen) return;
     const std::string name = bytesOf(*chosen);
+    std::error_code ec;
+    if (std::filesystem::exists(name, ec) &&
+        !platform::prompts().yesNo(QStringLiteral("Die Datei ") + *chosen +
+                                   QStringLiteral(" existiert bereits. Ersetzen ?\rThe file "
+                                                  "exists already. Replace it ?")))
+        return;
     Debug_WriteLn("SaveDialog1.FileName  " + name);
     Schreibe_Fernsteuerdatei(name);
     Neue_Datei = false;
@@ -905,15 +974,7 @@ void TIRForm::Befehl_aussenden(std::int32_t Befehlstyp, Sio::TBefehl Befehl,
         tabelle(Befehlspuffer, slot, "Befehlspuffer") = Befehl[2];
         Befehlspuffer[0] = Befehl[0];
     }
-    const bool realTime = RealTimeModus1->isChecked();
-    if (realTime && !platform::os().setPriorityClass(platform::PriorityClass::Realtime))
-        platform::prompts().message(QStringLiteral("Problem Set_priority"));
-    // Normal priority again on every path, an error in the send included.
-    platform::ScopeExit back([realTime] {
-        if (realTime && !platform::os().setPriorityClass(platform::PriorityClass::Normal))
-            platform::guarded(
-                [] { platform::prompts().message(QStringLiteral("Problem Set_priority")); });
-    });
+    const Echtzeit_Abschnitt echtzeit(RealTimeModus1->isChecked());
     sendIr(Befehlspuffer);
 }
 
@@ -1067,7 +1128,8 @@ void TIRForm::Extra_Menuepunkte_ein() {
     Debug1->setVisible(true);
     N5->setVisible(true);
     High_Perform->setVisible(true);
-    IniDatei->writeBool("Debugeinstellungen", "ExtraMenuePunkte", true);
+    Einstellung_schreiben(
+        [&] { IniDatei->writeBool("Debugeinstellungen", "ExtraMenuePunkte", true); });
 }
 
 void TIRForm::Englische_Menues() {

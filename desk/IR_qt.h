@@ -57,6 +57,21 @@ struct TIRFormOptions {
     QStringList arguments;
 };
 
+// Realtime priority for the lifetime of a timing-critical operation (when `an`),
+// normal priority again on every path. A refused change shows "Problem
+// Set_priority"; a raise refused for lack of privilege is said once a run in
+// the debug output.
+class Echtzeit_Abschnitt {
+public:
+    explicit Echtzeit_Abschnitt(bool an);
+    ~Echtzeit_Abschnitt();
+    Echtzeit_Abschnitt(const Echtzeit_Abschnitt&) = delete;
+    Echtzeit_Abschnitt& operator=(const Echtzeit_Abschnitt&) = delete;
+
+private:
+    bool an_;
+};
+
 class TIRForm : public QMainWindow {
     Q_OBJECT
 public:
@@ -86,6 +101,8 @@ public:
 
     // The open and save dialogs' state.
     std::string OpenDialog1_InitialDir;
+    // Where the default key file is created.
+    std::filesystem::path Datenordner;
     std::string SaveDialog1_FileName; // the current key file (file-system bytes)
     QString Application_Title;
 
@@ -239,6 +256,10 @@ public:
 
     const TIRFormOptions& options() const { return options_; }
     std::filesystem::path programFolder() const;
+    // Runs a settings write; a failure is shown once a run and start-up, the
+    // close and saves go on.
+    void Einstellung_schreiben(const std::function<void()>& schreiben);
+    bool Einstellungsfehler_gezeigt = false;
 
 signals:
     // The window closed for good: the program ends.

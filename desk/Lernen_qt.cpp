@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStyledItemDelegate>
 #include <QTimer>
 
 #include <algorithm>
@@ -34,6 +35,26 @@
 namespace desk {
 
 namespace {
+
+// "&&" stands for "&"; a single "&" marks the next character.
+QString withoutMnemonic(const QString& caption) {
+    QString shown;
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == QLatin1Char('&') && i + 1 < caption.size()) ++i;
+        shown += caption[i];
+    }
+    return shown;
+}
+
+// Key captions carry their mnemonic ("&0"); a list shows them as the key
+// does ("0"), while the items keep the caption for the lookup by caption.
+class CaptionDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QString displayText(const QVariant& value, const QLocale&) const override {
+        return withoutMnemonic(value.toString());
+    }
+};
 
 constexpr std::uint32_t kLime = 0x00FF00;
 constexpr std::uint32_t kRed = 0x0000FF;
@@ -142,7 +163,7 @@ void TLernenForm::build() {
     connect(Lernen, &QPushButton::clicked, this, guard(&TLernenForm::LernenClick));
     GroupBox4 = gruppe(IRBefehl, "GroupBox4", QStringLiteral("Wiederholungen"), 96, 14, 118, 54);
     Anzahl_Wiederholungen = teil(new QSpinBox(GroupBox4), "Anzahl_Wiederholungen", 8, 22, 102, 24);
-    Anzahl_Wiederholungen->setRange(INT_MIN, INT_MAX);
+    Anzahl_Wiederholungen->setRange(0, INT_MAX); // entry 0 of a command: a count
     connect(Anzahl_Wiederholungen, &QSpinBox::valueChanged, this,
             guard(&TLernenForm::Anzahl_WiederholungenChange));
     Optimieren =
@@ -164,7 +185,7 @@ void TLernenForm::build() {
     Befehlslaenge = teil(new QLabel(Analytisch), "Befehlslaenge", 8, 70, 340, 18);
     GroupBox1 = gruppe(Analytisch, "GroupBox1", QStringLiteral("Wiederholungen"), 8, 16, 110, 52);
     A_Wdhlg = teil(new QSpinBox(GroupBox1), "A_Wdhlg", 8, 20, 94, 24);
-    A_Wdhlg->setRange(INT_MIN, INT_MAX);
+    A_Wdhlg->setRange(0, INT_MAX);
     connect(A_Wdhlg, &QSpinBox::valueChanged, this, guard(&TLernenForm::A_WdhlgChange));
     GroupBox2 = gruppe(Analytisch, "GroupBox2", QStringLiteral("Pulslänge"), 124, 16, 110, 52);
     Pulslaenge = teil(new QLineEdit(GroupBox2), "Pulslaenge", 8, 20, 94, 24);
@@ -183,6 +204,7 @@ void TLernenForm::build() {
         c->setObjectName(QStringLiteral("ComboBox%1").arg(i));
         c->setEditable(true);
         c->setInsertPolicy(QComboBox::NoInsert);
+        c->setItemDelegate(new CaptionDelegate(c));
         ComboBox[static_cast<std::size_t>(i)] = c;
     }
     PausenBox = gruppe(Kombination, "PausenBox", QStringLiteral("Pause (ms)"), 8, 160, 166, 46);
@@ -237,7 +259,7 @@ void TLernenForm::build() {
     BinaerBox = teil(new QListWidget(BinaerGruppe), "BinaerBox", 8, 20, 150, 162);
     liste(BinaerBox);
     Binaercnt = teil(new QSpinBox(BinaerGruppe), "Binaercnt", 164, 20, 62, 24);
-    Binaercnt->setRange(0, INT_MAX);
+    Binaercnt->setRange(0, kMaxBits);
     Binaercnt->setValue(50);
     connect(Binaercnt, &QSpinBox::valueChanged, this, guard(&TLernenForm::BinaercntChange));
     connect(BinaerBox, &QListWidget::itemChanged, this, [this](QListWidgetItem*) {
@@ -248,7 +270,7 @@ void TLernenForm::build() {
     Sony1Box = teil(new QListWidget(SonyGruppe), "Sony1Box", 8, 20, 150, 162);
     liste(Sony1Box);
     SonyLength = teil(new QSpinBox(SonyGruppe), "SonyLength", 164, 20, 62, 24);
-    SonyLength->setRange(0, INT_MAX);
+    SonyLength->setRange(0, kMaxSonyBits);
     connect(SonyLength, &QSpinBox::valueChanged, this, guard(&TLernenForm::SonyLengthChange));
     connect(Sony1Box, &QListWidget::itemChanged, this, [this](QListWidgetItem*) {
         if (ticksFromCode_ == 0) platform::guarded([&] { Sony1BoxClick(); });
@@ -524,14 +546,7 @@ void TLernenForm::LernenClick() {
     // every path.
     std::string code, fehler, kommentar;
     {
-        const bool realTime = IRForm && IRForm->RealTimeModus1->isChecked();
-        if (realTime && !platform::os().setPriorityClass(platform::PriorityClass::Realtime))
-            platform::prompts().message(QStringLiteral("Problem Set_priority"));
-        platform::ScopeExit normal([realTime] {
-            if (realTime && !platform::os().setPriorityClass(platform::PriorityClass::Normal))
-                platform::guarded(
-                    [] { platform::prompts().message(QStringLiteral("Problem Set_priority")); });
-        });
+        const Echtzeit_Abschnitt echtzeit(IRForm && IRForm->RealTimeModus1->isChecked());
         Sio::IR_Befehl_Lernen(Lernpuffer, code, fehler, kommentar, Optimieren->isChecked(), wav);
     }
     // 7.
@@ -568,16 +583,22 @@ void TLernenForm::LernenClick() {
 void TLernenForm::Test_IRClick() {
     Timer1->stop();
     platform::ScopeExit lampe([this] { Timer1->start(); });
-    // What is tested is what OK would store: the analytic fields first.
+    // What is tested is what OK would store, the analytic fields included;
+    // the work buffer itself changes only on OK or deactivation.
+    Sio::TBefehl puffer = Lernpuffer;
+    std::string code = codeText();
     if (Analytisch->isEnabled()) {
-        Analytisch_nach_Feld();
-        IR_Hex_Code->setText(QString::fromLatin1(Formatiere_Hexcode(codeText())));
+        puffer[0] = A_Wdhlg->value();
+        puffer[1] = zahlVon(Pulslaenge);
+        puffer[2] = zahlVon(Burstpause);
+        puffer[3] = 0;
+        code = Formatiere_Hexcode(code);
     }
     Sio::Waehle_Kanal(0);
     processMessages();
     Sio::Warte_ms(500);
     processMessages();
-    if (IRForm) IRForm->Befehl_aussenden(FunktionIndex(), Lernpuffer, codeText());
+    if (IRForm) IRForm->Befehl_aussenden(FunktionIndex(), puffer, code);
     Sio::UART_Init_9600();
     Sio::Waehle_Kanal(3);
 }

@@ -40,6 +40,12 @@ namespace desk {
 class TButtonx;
 class TIRForm;
 
+// The bits an analytic command can carry: in the worst case every bit is a
+// duration of its own, and the closing pause needs one more entry.
+inline constexpr int kMaxBits = static_cast<int>(std::tuple_size_v<Sio::TBefehl>) - 2;
+// Sony bits whose pattern ("11110", then "110" or "10" each) fits in those.
+inline constexpr int kMaxSonyBits = (kMaxBits - 5) / 3;
+
 class TLernenForm : public QDialog {
     Q_OBJECT
 public:

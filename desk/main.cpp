@@ -1,18 +1,17 @@
-// Tavix: the forms in their order, then the message loop until the main
-// window closes.
-#include "desk/IR_qt.h"
-#include "desk/Lernen_qt.h"
-#include "engine/Dbg_disp_qt.h"
+// Tavix: the system services, the program's forms (TavixProgram), then the
+// message loop until the main window closes.
+#include "desk/TavixProgram.h"
 #include "platform/Platform.h"
 #include "platform/System_qt.h"
 #include "platform/WindowTracker_qt.h"
 
 #include "sim/PortAccess.h"
-#include "video/Kamera_qt.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
@@ -37,38 +36,35 @@ int main(int argc, char** argv) {
     // The program ends with its main window, whatever else is open.
     app.setQuitOnLastWindowClosed(false);
 
+    // The first argument names a key file or a cut list; an option that is
+    // no file's name is refused. Later arguments are key captions.
+    const QStringList arguments = app.arguments().mid(1);
+    if (!arguments.isEmpty() && arguments.front().startsWith(QLatin1Char('-')) &&
+        !QFileInfo::exists(arguments.front())) {
+        std::fprintf(stderr, "Aufruf / usage: Tavix [Fernsteuerdatei.cdx [Taste ...] | "
+                             "Schnittliste.lst]\n");
+        return 2;
+    }
+
     platform::QtSystem system;
     platform::setOs(&system);
     platform::WindowTracker::instance().setFollowFocus(true);
-    platform::setPortAccessOpener(
-        sim::installPortAccess(platform::portModeFromEnvironment(),
-                               [](const std::string& line) { Dbg_disp::Debug_WriteLn(line); }));
 
-    desk::TIRFormOptions options;
+    tavix::ProgramOptions options;
     options.programFile = QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
-    options.arguments = app.arguments().mid(1);
+    options.arguments = arguments;
+    options.ports = platform::portModeFromEnvironment();
+    tavix::TavixProgram program(std::move(options));
+    // The window may close before the loop runs (a batch run ended inside a
+    // question at the first activation): then there is no loop to run.
+    bool geschlossen = false;
+    QObject::connect(program.mainWindow.get(), &desk::TIRForm::closed, &app, [&geschlossen] {
+        geschlossen = true;
+        QCoreApplication::quit();
+    });
 
-    desk::TIRForm mainWindow(std::move(options));
-    QObject::connect(&mainWindow, &desk::TIRForm::closed, &app, &QApplication::quit,
-                     Qt::QueuedConnection);
-    TDebug_Display debugDisplay;
-    Dbg_disp::setDebugSink(&debugDisplay);
-    mainWindow.DebugFenster = &debugDisplay;
-    desk::TLernenForm lernenForm(mainWindow.IniDatei.get());
-    mainWindow.LerneKnopf = [&](desk::TButtonx& key) {
-        desk::Taste_lernen(mainWindow, lernenForm, key);
-    };
-    // The recorder editor, the video window and its parameters come next in
-    // this order.
-    video::TKameraDialog kameraDialog(mainWindow);
-    mainWindow.KameraDialog = &kameraDialog;
-    kameraDialog.Geraete_edit->Lernen = video::Lerndialog_von(lernenForm);
-
-    mainWindow.show();
-    // The application activates its main window when the loop starts.
-    platform::WindowTracker::instance().activate(static_cast<QWidget*>(&mainWindow));
-    const int rc = app.exec();
-    Dbg_disp::setDebugSink(nullptr);
+    program.show();
+    const int rc = geschlossen ? 0 : app.exec();
     writeSimIrLog();
     return rc;
 }

@@ -4,6 +4,7 @@
 #include "engine/SioText.h"
 #include "platform/Platform.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -25,6 +26,76 @@ bool Warte_auf_Daten() {
     for (std::int32_t i = 0; i < grenze; ++i)
         if (Port_Lesen(Port_LSR) & LSR_DR) return true;
     return false;
+}
+
+// The deck counts in seconds only (kind 2): no minutes to carry into.
+bool Sony_Sekundenzaehler = false;
+// Performance counter when the frames were last set.
+std::int64_t Sony_Zeit_bei_Bildern = 0;
+
+std::int32_t Sekunden_von(const Bandposition& p) {
+    return (p.Stunden * 60 + p.Minuten) * 60 + p.Sekunden;
+}
+
+std::int32_t Einheiten() {
+    return Halbbilder_pro_Sekunde > 0 ? Halbbilder_pro_Sekunde : 50;
+}
+
+// The last frame of frames came at most four fields ago (the frames of a
+// status read and its next reads): the counter cannot have moved far since
+// (winding excepted, see the step limit below).
+bool Bilder_frisch() {
+    const std::int64_t seit = Zaehlerstand() - Sony_Zeit_bei_Bildern;
+    return seit >= 0 && seit <= Zaehlerfrequenz() * 4 / 50;
+}
+
+// A frame of frames (kind 4) carries no seconds, a frame of seconds (kind 3
+// or 2) no frames: where the second changes, a position built from both can
+// be a second off. When the frame count wraps (48 -> 0 as the counter's
+// magnitude grows, 0 -> 48 as it shrinks) by a small step with no frame of
+// seconds between, the second moves on; when a frame of seconds moves the
+// second by one while the frames still stand on the far side of the old one,
+// the frames start the new second. The next frame sets each field anew.
+void Bilder_setzen(std::int32_t stunden, char vorzeichen, std::int32_t halbbilder) {
+    Bandposition& p = Sony_Position;
+    const std::int32_t alt = p.Halbbilder;
+    const std::int32_t grenze = Einheiten() / 2 - 2; // under half a second
+    std::int32_t schritt = 0;
+    if (Bilder_frisch() && Sekunden_von(p) == Sony_Sekunden_bei_Bildern &&
+        p.Vorzeichen == vorzeichen) {
+        if (alt > halbbilder && halbbilder + Einheiten() - alt <= grenze)
+            schritt = 1;
+        else if (halbbilder > alt && alt + Einheiten() - halbbilder <= grenze)
+            schritt = -1;
+    }
+    if (schritt != 0 && Sony_Sekundenzaehler) {
+        p.Sekunden = std::max(0, p.Sekunden + schritt);
+    } else if (schritt != 0) {
+        const std::int32_t t = Sekunden_von(p) + schritt;
+        if (t >= 0) {
+            p.Minuten = t / 60 % 60;
+            p.Sekunden = t % 60;
+        }
+    }
+    p.Stunden = stunden;
+    p.Vorzeichen = vorzeichen;
+    p.Halbbilder = halbbilder;
+    Sony_Sekunden_bei_Bildern = Sekunden_von(p);
+    Sony_Zeit_bei_Bildern = Zaehlerstand();
+}
+
+void Sekunden_gesetzt() {
+    Bandposition& p = Sony_Position;
+    if (!Bilder_frisch() || Sony_Sekunden_bei_Bildern < 0) return;
+    const std::int32_t d = Sekunden_von(p) - Sony_Sekunden_bei_Bildern;
+    const std::int32_t u = Einheiten();
+    if (d == 1 && p.Halbbilder >= u / 2)
+        p.Halbbilder = 0;
+    else if (d == -1 && p.Halbbilder < u / 2)
+        p.Halbbilder = u - 2;
+    else
+        return;
+    Sony_Sekunden_bei_Bildern = Sekunden_von(p);
 }
 
 } // namespace
@@ -78,15 +149,17 @@ void Sony_Dekodieren() {
         switch (art) {
         case 2:
             Sony_Position.Sekunden = BCD_nach_Zahl(b6) + b7 * 100;
+            Sony_Sekundenzaehler = true;
+            Sekunden_gesetzt();
             break;
         case 3:
+            Sony_Sekundenzaehler = false;
             Sony_Position.Sekunden = BCD_nach_Zahl(b6);
             Sony_Position.Minuten = BCD_nach_Zahl(b7);
+            Sekunden_gesetzt();
             break;
         case 4:
-            Sony_Position.Stunden = BCD_nach_Zahl(b6);
-            Sony_Position.Vorzeichen = (b7 & 0x80) ? '-' : ' ';
-            Sony_Position.Halbbilder = BCD_nach_Zahl(b7 & 0x3F) * 2;
+            Bilder_setzen(BCD_nach_Zahl(b6), (b7 & 0x80) ? '-' : ' ', BCD_nach_Zahl(b7 & 0x3F) * 2);
             break;
         default:
             break;

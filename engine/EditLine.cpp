@@ -153,6 +153,10 @@ std::int32_t Sony_Befehl(std::int32_t befehl) {
 
 std::int32_t Pana_Befehl(std::int32_t befehl) {
     const std::int32_t versuche_max = 90;
+    // Without a measured line nothing decodes, and a stale status would count
+    // as reached.
+    if (Pana_Schwelle == 0) Bestimme_Pana_Schwelle();
+    if (Pana_Schwelle == 0) return -1;
     Pana_Lesen();
     Pana_Lesen();
     Pana_Dekodieren();

@@ -4,6 +4,7 @@
 #include "engine/SioText.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace Sio {
 
@@ -50,6 +51,56 @@ void Pana_Lesen() {
     Pana_Laufzeiten_lesen(340, Pana_Schwelle);
 }
 
+namespace {
+
+std::int32_t Sekunden_von(const Bandposition& p) {
+    return (p.Stunden * 60 + p.Minuten) * 60 + p.Sekunden;
+}
+
+// A frame of hours, minutes and seconds carries no frames: when it moves the
+// second by one while the frames of the last frame still stand on the far
+// side of the old second, they start the new one (forward) or end it (back).
+void Bilder_anpassen(Bandposition& p, std::int32_t schritt) {
+    const std::int32_t u = Halbbilder_pro_Sekunde > 0 ? Halbbilder_pro_Sekunde : 50;
+    if (schritt == 1 && p.Halbbilder >= u / 2)
+        p.Halbbilder = 0;
+    else if (schritt == -1 && p.Halbbilder < u / 2)
+        p.Halbbilder = u - 2;
+}
+
+// A frame of minutes, seconds and frames carries only the units digit of the
+// minutes. The tens and the hour come from the last decoded position, moved on
+// when the units wrap: of the tens below, at and above, the one that puts the
+// new position nearest the last one (9 -> 0 going forward, 0 -> 9 back; both
+// ways through an hour).
+void Minuten_nachfuehren(Bandposition& p, std::int32_t einer, std::int32_t sekunden) {
+    const std::int32_t vorher = (p.Stunden * 60 + p.Minuten) * 60 + p.Sekunden;
+    std::int32_t best_h = p.Stunden, best_m = p.Minuten / 10 * 10 + einer;
+    std::int32_t best_abstand = -1;
+    for (const std::int32_t schritt : {0, -10, 10}) {
+        std::int32_t h = p.Stunden;
+        std::int32_t m = p.Minuten / 10 * 10 + schritt + einer;
+        if (m >= 60) {
+            m -= 60;
+            ++h;
+        } else if (m < 0) {
+            m += 60;
+            --h;
+        }
+        if (h < 0 || h > 9) continue;
+        const std::int32_t abstand = std::abs((h * 60 + m) * 60 + sekunden - vorher);
+        if (best_abstand < 0 || abstand < best_abstand) {
+            best_abstand = abstand;
+            best_h = h;
+            best_m = m;
+        }
+    }
+    p.Stunden = best_h;
+    p.Minuten = best_m;
+}
+
+} // namespace
+
 void Pana_Dekodieren() {
     Pana_Bytes.fill(0);
     for (std::int32_t i = 64; i <= 450; ++i) {
@@ -74,14 +125,16 @@ void Pana_Dekodieren() {
         Pana_Status = b4;
         Pana_Statustext = Pana_Symbol(b4 & 0x0F) + " " + Byte_nach_Hex(b4);
         if ((b5 & 0x60) == 0x20) {
+            const std::int32_t vorher = Sekunden_von(Pana_Position);
             Pana_Position.Stunden = BCD_nach_Zahl(b5 & 0x0F);
             Pana_Position.Minuten = BCD_nach_Zahl(b6);
             Pana_Position.Sekunden = BCD_nach_Zahl(b7);
-            if (!Pana_Bilder_gesehen) Pana_Position.Halbbilder = 0;
+            if (!Pana_Bilder_gesehen)
+                Pana_Position.Halbbilder = 0;
+            else
+                Bilder_anpassen(Pana_Position, Sekunden_von(Pana_Position) - vorher);
         } else if ((b5 & 0x60) == 0x60) {
-            // This frame carries only the units digit of the minutes: the tens
-            // stay those of the last hours frame.
-            Pana_Position.Minuten = Pana_Position.Minuten / 10 * 10 + BCD_nach_Zahl(b5 & 0x0F);
+            Minuten_nachfuehren(Pana_Position, BCD_nach_Zahl(b5 & 0x0F), BCD_nach_Zahl(b6));
             Pana_Position.Sekunden = BCD_nach_Zahl(b6);
             Pana_Position.Halbbilder = BCD_nach_Zahl(b7) * 2;
             Pana_Bilder_gesehen = true;

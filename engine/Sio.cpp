@@ -18,6 +18,7 @@ std::int32_t SIO_Init() {
     IR_Einheit = 0;
     IR_Aufloesung = 0;
     Sony_Schwelle = 0;
+    Sony_Sekunden_bei_Bildern = -1;
     Pana_Bilder_gesehen = false;
     Pana_Laufzeit.fill(0);
     Pana_CTS.fill(0);

@@ -54,6 +54,10 @@ inline bool RX_Zustand = false;
 
 // Edit-line state that SIO_Init resets (used by the Control-L and Panasonic lines).
 inline std::int32_t Sony_Schwelle = 0;
+// Seconds of Sony_Position (hours, minutes and seconds) when its frames were
+// last set; -1 when unknown. A frame count that wraps with no change of the
+// second since then moves the second on.
+inline std::int32_t Sony_Sekunden_bei_Bildern = -1;
 inline bool Pana_Bilder_gesehen = false;
 inline std::array<std::int32_t, 451> Pana_Laufzeit{};
 inline std::array<std::int32_t, 451> Pana_CTS{};

@@ -2,6 +2,7 @@
 
 #include "engine/SioText.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
@@ -26,6 +27,27 @@ std::int32_t alsInt32(std::int64_t v, const char* name) {
 }
 
 using Tabelle32 = std::array<std::int32_t, 32>;
+
+// The delay loop's own rate against the performance counter: the fastest of a
+// few runs of at least 2 ms each (another process can only slow a run down).
+std::int64_t Schleifenrate() {
+    const std::int64_t f = Zaehlerfrequenz();
+    std::int64_t n = 1000;
+    std::int64_t best = 0;
+    for (int run = 0; run < 5; ++run) {
+        for (;;) {
+            const std::int64_t t0 = Zaehlerstand();
+            Warteschleife(static_cast<std::int32_t>(n));
+            const std::int64_t ticks = Zaehlerstand() - t0;
+            if (ticks * 500 >= f || n >= std::numeric_limits<std::int32_t>::max() / 2) {
+                if (ticks > 0) best = std::max(best, n * f / 1000 / ticks);
+                break;
+            }
+            n *= 2;
+        }
+    }
+    return best;
+}
 
 } // namespace
 
@@ -142,6 +164,30 @@ std::int32_t Bestimme_Drehzahl(std::int32_t& passes, std::int32_t& deviation, st
     Debug_WriteLn("Mittlere Quote : " + Zahl_Text(quota));
     Anfragen_Sec = Ergebnis[0];
     Debug_WriteLn("Anfragen / sec (Anfragen_Sec) " + Zahl_Text(Anfragen_Sec));
+
+    // A pass that another process interrupted gives a rate far too low, and a
+    // mean that takes it in makes every wait too short. Such a run is no
+    // measurement: the caller keeps its previous rates.
+    std::int32_t langsamst = std::numeric_limits<std::int32_t>::max(), schnellst = 0;
+    for (std::size_t k = 1; k <= i; ++k) {
+        langsamst = std::min(langsamst, Drehzahl[k]);
+        schnellst = std::max(schnellst, Drehzahl[k]);
+    }
+    const std::int64_t schleife = Schleifenrate();
+    Debug_WriteLn("Schleife allein, Umdrhg pro ms : " + zelle(schleife));
+    std::string unplausibel;
+    if (i >= 1 && static_cast<std::int64_t>(schnellst - langsamst) * 100 >
+                      static_cast<std::int64_t>(Max_Streuung_Prozent) * schnellst)
+        unplausibel = "** Messung unplausibel: Durchgaenge " + Zahl_Text(langsamst) + "bis" +
+                      Zahl_Text(schnellst) + "**";
+    else if (static_cast<std::int64_t>(Drehg_mSec) * 100 < Min_Anteil_Prozent * schleife)
+        unplausibel =
+            "** Messung unplausibel:" + Zahl_Text(Drehg_mSec) + "statt" + zelle(schleife) + "**";
+    if (!unplausibel.empty()) {
+        Debug_WriteLn(unplausibel);
+        if (error.empty()) error = unplausibel;
+        return -2;
+    }
     return error.empty() ? static_cast<std::int32_t>(i) : 0;
 }
 

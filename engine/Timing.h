@@ -26,9 +26,16 @@ void Zeichenzeit_messen(std::int32_t delay, std::int32_t& readsPerSecond, std::i
 // Loop turns per millisecond from the reads per second without (a) and with
 // (b) a delay of c turns after each character.
 std::int32_t Drehzahl_aus_Messung(std::int32_t a, std::int32_t b, std::int32_t c);
+// Bounds of a plausible calibration: the slowest pass at most this much
+// slower than the fastest, and the result at least this share of the delay
+// loop's own rate timed against the performance counter.
+inline constexpr std::int32_t Max_Streuung_Prozent = 50;
+inline constexpr std::int32_t Min_Anteil_Prozent = 25;
+
 // The whole calibration; sets Drehg_mSec and Anfragen_Sec at its end. Returns
 // the index of the last pass, 0 when a warning was set, -1 when the
-// transmitter was not empty.
+// transmitter was not empty, -2 when the result is implausible (see above):
+// no measurement, the caller goes back to its previous rates.
 std::int32_t Bestimme_Drehzahl(std::int32_t& passes, std::int32_t& deviation, std::int32_t& quota,
                                std::string& error);
 

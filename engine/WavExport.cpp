@@ -46,9 +46,11 @@ std::string WAV_Dateipfad() {
     }
     if (name == "." || name == "..") name.assign(name.size(), '_');
     name = platform::cp1252ToUtf8(name);
-    // Stay within the usual limit of 255 bytes per name, whole characters only.
-    if (name.size() > 250) {
-        std::size_t n = 250;
+    // Stay within the usual limit of 255 bytes per name, whole characters only;
+    // the temporary name beside it (".wav.tmp") must fit as well.
+    constexpr std::size_t kMax = 255 - 8;
+    if (name.size() > kMax) {
+        std::size_t n = kMax;
         while (n > 0 && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80)
             --n;
         name.resize(n);

@@ -68,6 +68,8 @@ QString promptKindName(PromptKind k) {
         return QStringLiteral("print dialog");
     case PromptKind::Input:
         return QStringLiteral("input query");
+    case PromptKind::OkNo:
+        return QStringLiteral("ok/no");
     }
     return {};
 }
@@ -87,6 +89,11 @@ bool QtPrompts::yesNo(const QString& text) {
                   QMessageBox::Yes) == QMessageBox::Yes;
 }
 
+bool QtPrompts::okNo(const QString& text) {
+    return runBox(QMessageBox::Warning, text, QMessageBox::No | QMessageBox::Ok, QMessageBox::Ok) ==
+           QMessageBox::Ok;
+}
+
 Answer QtPrompts::yesNoCancel(const QString& text) {
     switch (runBox(QMessageBox::Question, text,
                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes)) {
@@ -102,8 +109,9 @@ Answer QtPrompts::yesNoCancel(const QString& text) {
 std::optional<QString> QtPrompts::openFile(const FileDialogOptions& o) {
     QFileDialog d(owner(), QString(), o.initialDir, o.filter);
     d.setAcceptMode(QFileDialog::AcceptOpen);
-    // A name of a file that does not exist yet is accepted (it is created).
-    d.setFileMode(QFileDialog::AnyFile);
+    // Unless told otherwise, a name of a file that does not exist yet is
+    // accepted (it is created).
+    d.setFileMode(o.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     d.setOption(QFileDialog::DontConfirmOverwrite, true);
     if (!o.fileName.isEmpty()) d.selectFile(o.fileName);
     WindowTracker::ModalScope scope(&d);
@@ -193,6 +201,12 @@ bool ScriptedPrompts::yesNo(const QString& text) {
     return take(PromptKind::YesNo, text, e) && e.answer == Answer::Yes;
 }
 
+bool ScriptedPrompts::okNo(const QString& text) {
+    WindowTracker::ModalScope scope(&boxToken_);
+    Expected e;
+    return take(PromptKind::OkNo, text, e) && e.answer == Answer::Ok;
+}
+
 Answer ScriptedPrompts::yesNoCancel(const QString& text) {
     WindowTracker::ModalScope scope(&boxToken_);
     Expected e;
@@ -204,6 +218,7 @@ std::optional<QString> ScriptedPrompts::openFile(const FileDialogOptions& o) {
     Expected e;
     if (!take(PromptKind::Open, o.filter, e) || e.answer == Answer::Cancel || !e.hasValue)
         return std::nullopt;
+    if (o.mustExist && !QFileInfo(e.value).isFile()) return std::nullopt;
     return e.value;
 }
 

@@ -14,7 +14,7 @@ class QPrinter;
 
 namespace platform {
 
-enum class PromptKind { Message, Error, YesNo, YesNoCancel, Open, Save, Print, Input };
+enum class PromptKind { Message, Error, YesNo, YesNoCancel, Open, Save, Print, Input, OkNo };
 enum class Answer { Ok, Yes, No, Cancel };
 
 struct FileDialogOptions {
@@ -23,6 +23,7 @@ struct FileDialogOptions {
     QString fileName;
     QString defaultSuffix; // added to a name without an extension
     bool overwritePrompt = false;
+    bool mustExist = false; // an open dialog then accepts existing files only
 };
 
 class Prompts {
@@ -31,6 +32,8 @@ public:
     virtual void message(const QString& text) = 0; // information, OK
     virtual void error(const QString& text) = 0;   // error, OK
     virtual bool yesNo(const QString& text) = 0;
+    // A question with the buttons No and OK; true for OK.
+    virtual bool okNo(const QString& text) = 0;
     virtual Answer yesNoCancel(const QString& text) = 0;
     virtual std::optional<QString> openFile(const FileDialogOptions& o) = 0;
     virtual std::optional<QString> saveFile(const FileDialogOptions& o) = 0;
@@ -56,6 +59,7 @@ public:
     void message(const QString& text) override;
     void error(const QString& text) override;
     bool yesNo(const QString& text) override;
+    bool okNo(const QString& text) override;
     Answer yesNoCancel(const QString& text) override;
     std::optional<QString> openFile(const FileDialogOptions& o) override;
     std::optional<QString> saveFile(const FileDialogOptions& o) override;
@@ -94,6 +98,9 @@ public:
     ScriptedPrompts& expectYesNo(const QString& text, bool yes) {
         return expect(PromptKind::YesNo, text, yes ? Answer::Yes : Answer::No);
     }
+    ScriptedPrompts& expectOkNo(const QString& text, bool ok) {
+        return expect(PromptKind::OkNo, text, ok ? Answer::Ok : Answer::No);
+    }
     // Called for every prompt, when it comes up (before it is answered).
     std::function<void(const Shown&)> onShown;
     // Called with a description of each unexpected prompt.
@@ -106,7 +113,10 @@ public:
     void message(const QString& text) override;
     void error(const QString& text) override;
     bool yesNo(const QString& text) override;
+    bool okNo(const QString& text) override;
     Answer yesNoCancel(const QString& text) override;
+    // With mustExist, a scripted name of a file that does not exist is
+    // refused as the dialog refuses it: nothing is chosen.
     std::optional<QString> openFile(const FileDialogOptions& o) override;
     std::optional<QString> saveFile(const FileDialogOptions& o) override;
     bool print(QPrinter* printer) override;

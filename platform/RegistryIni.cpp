@@ -1,6 +1,8 @@
 #include "platform/IniFile.h"
 #include "platform/Registry.h"
 
+#include "platform/AppFolders.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -21,14 +23,7 @@ std::string trimKey(const std::string& key) {
 IniRegistry::IniRegistry(std::filesystem::path file) : file_(std::move(file)) {}
 
 std::filesystem::path IniRegistry::defaultFile() {
-    std::filesystem::path base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
-        base = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        base = std::filesystem::path(home) / ".config";
-    else
-        base = ".config";
-    return base / "tavix" / "registry.ini";
+    return configFolder() / "registry.ini";
 }
 
 bool IniRegistry::openKey(const std::string& key, bool canCreate) {

@@ -27,9 +27,12 @@ bool HostSystem::setPriorityClass(PriorityClass c) {
         haveOriginal_ = true;
     }
     const int target = c == PriorityClass::Realtime ? -20 : originalNice_;
+    if (c == PriorityClass::Realtime) refused_ = false;
     if (setpriority(PRIO_PROCESS, 0, target) == 0) return true;
     // No privilege to raise it: the process runs on as it was.
-    return errno == EACCES || errno == EPERM;
+    const bool privilege = errno == EACCES || errno == EPERM;
+    if (c == PriorityClass::Realtime) refused_ = privilege;
+    return privilege;
 }
 
 OsVersion HostSystem::osVersion() {

@@ -25,6 +25,9 @@ public:
     virtual ~System() = default;
     // False when the change was refused for a reason other than privilege.
     virtual bool setPriorityClass(PriorityClass c) = 0;
+    // The last raise was refused for lack of privilege (reported as success):
+    // the process runs at its normal priority.
+    virtual bool priorityRefused() const { return false; }
     virtual bool openUrl(const std::string& url) = 0;
     virtual void beep() = 0;
     virtual bool shutdown() = 0;
@@ -39,6 +42,7 @@ public:
         current = c;
         return priorityResult;
     }
+    bool priorityRefused() const override { return refused; }
     bool openUrl(const std::string& url) override {
         urls.push_back(url);
         return urlResult;
@@ -53,6 +57,7 @@ public:
     std::vector<PriorityClass> priorityCalls;
     PriorityClass current = PriorityClass::Normal;
     bool priorityResult = true;
+    bool refused = false;
     std::vector<std::string> urls;
     bool urlResult = true;
     int beeps = 0;
@@ -70,6 +75,7 @@ public:
     // reported, as the original platform does. Normal: the nice value the
     // process had before the first raise.
     bool setPriorityClass(PriorityClass c) override;
+    bool priorityRefused() const override { return refused_; }
     bool openUrl(const std::string&) override { return false; }
     void beep() override {}
     bool shutdown() override { return false; }
@@ -77,6 +83,7 @@ public:
 
 private:
     bool haveOriginal_ = false;
+    bool refused_ = false;
     int originalNice_ = 0;
 };
 

@@ -1,10 +1,12 @@
 // Plomvare: the main window and the message loop until it closes. Without
 // the receiver's hardware the ports are a simulated receiver with a small
 // remote of its own.
+#include "platform/AppFolders.h"
 #include "platform/Platform.h"
 #include "platform/PortIo.h"
 #include "platform/SerialDevice.h"
 #include "platform/System_qt.h"
+#include "playerremote/RemoteFile.h"
 #include "playerremote/SimReceiver.h"
 #include "playerremote/SimRemote_qt.h"
 #include "playerremote/WAInt_qt.h"
@@ -48,6 +50,13 @@ int main(int argc, char** argv) {
 
     pmp3p::TForm1Options options;
     options.programFile = QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
+    // The settings beside the program when they are there, else in the
+    // user's folders.
+    const platform::AppFolders ordner =
+        platform::appFolders(options.programFile.parent_path(),
+                             pmp3p::programmIniPfad(options.programFile).filename().string());
+    options.settingsFile = ordner.settingsFile;
+    options.dataFolder = ordner.dataFolder;
     options.arguments = app.arguments().mid(1);
     if (alleSimuliert)
         options.registers = [](std::uint16_t basis, CPort::TCustomComPort& port) {

@@ -268,7 +268,8 @@ platform::IniFile& TForm1::fbIni() {
 }
 
 std::string TForm1::programmOrdner() const {
-    std::string dir = options_.programFile.parent_path().string();
+    std::string dir = options_.dataFolder.empty() ? options_.programFile.parent_path().string()
+                                                  : options_.dataFolder.string();
     if (!dir.empty() && dir.back() != '/') dir += '/';
     return dir;
 }
@@ -281,7 +282,9 @@ void TForm1::FormCreate() {
     setWindowTitle(QStringLiteral("Plomvare 1.46"));
     Auswertung.Gefeuertes_Fach = 0;
     Label1->clear();
-    Programm_Ini = std::make_unique<platform::IniFile>(programmIniPfad(options_.programFile));
+    Programm_Ini = std::make_unique<platform::IniFile>(options_.settingsFile.empty()
+                                                           ? programmIniPfad(options_.programFile)
+                                                           : options_.settingsFile);
     Programm_Ini->writeString("Statistik", "Version", kVersion);
     ShutdownperStop1->setChecked(Programm_Ini->readBool("Einstellungen", "ShutdownperStop", true));
     setAnzeige(Programm_Ini->readBool("Einstellungen", "Anzeige", true));

@@ -47,8 +47,11 @@ using RegisterOpener =
     std::function<std::unique_ptr<ReceiverRegisters>(std::uint16_t basis, CPort::TCustomComPort&)>;
 
 struct TForm1Options {
-    // The settings file and "standard.mpx" live beside the program file.
+    // The settings file and "standard.mpx" live beside the program file,
+    // unless these name other places (see platform/AppFolders.h).
     std::filesystem::path programFile;
+    std::filesystem::path settingsFile;
+    std::filesystem::path dataFolder;
     // The command-line arguments after the program's name.
     QStringList arguments;
     // Where the receiver's register writes go; none: direct access when

@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   dbus dbus-x11 sox xvfb xauth
   mpv mpv-mpris
+  qt6-translations-l10n
 )
 
 missing=()

@@ -179,7 +179,9 @@ void IrRemote::onMsrRead(std::int64_t nowPs) {
     lastMsrPs_ = nowPs;
     if (gap >= kRearmGapPs) armed_ = true;
     tightReads_ = gap < kTightGapPs ? tightReads_ + 1 : 0;
-    if (armed_ && channel_ == 3 && tightReads_ >= kTightReads) {
+    if (tightReads_ <= 1) tightSincePs_ = nowPs;
+    if (armed_ && channel_ == 3 && tightReads_ >= kTightReads &&
+        nowPs - tightSincePs_ >= minTightPs_) {
         armed_ = false;
         press(defaultKey_, nowPs + defaultDelayUs_ * kPsPerUs);
     }

@@ -68,6 +68,10 @@ public:
     // selected), once per capture.
     void setDefaultKey(const IrEmission& emission, std::int64_t delayUs = 150000);
     void clearDefaultKey() { hasDefault_ = false; }
+    // Tight polling must also have lasted this long before the default key is
+    // pressed: a capture watches the detector for seconds, while a device
+    // poll of the channel reads it tightly for a few milliseconds only.
+    void setCaptureMinimumUs(std::int64_t us) { minTightPs_ = us * kPsPerUs; }
 
     // Hooks for the adapter.
     void onChannelSelected(int channel, std::int64_t nowPs);
@@ -106,6 +110,8 @@ private:
     std::int64_t defaultDelayUs_ = 0;
     std::int64_t lastMsrPs_ = -1;
     std::int64_t tightReads_ = 0;
+    std::int64_t tightSincePs_ = 0;
+    std::int64_t minTightPs_ = 0;
     bool armed_ = true;
 };
 

@@ -18,15 +18,20 @@ void IrSender::onTxd(Ps t, bool mark, bool) {
     if (!lit_) return;
     lit_ = false;
     ++pulseCount_;
-    const Ps width = t - pulseStart_;
-    if (bursts_.empty() || pulseStart_ - bursts_.back().end > maxGapPs_) {
-        bursts_.push_back(IrBurst{pulseStart_, t, 1, width, channel_});
-        return;
+    addCarrierPulse(bursts_, pulseStart_, t, channel_, maxGapPs_);
+}
+
+bool addCarrierPulse(std::vector<IrBurst>& bursts, Ps start, Ps end, int channel, Ps maxGapPs) {
+    const Ps width = end - start;
+    if (bursts.empty() || start - bursts.back().end > maxGapPs) {
+        bursts.push_back(IrBurst{start, end, 1, width, channel});
+        return true;
     }
-    IrBurst& b = bursts_.back();
-    b.end = t;
+    IrBurst& b = bursts.back();
+    b.end = end;
     ++b.pulses;
     if (width > b.longestPulsePs) b.longestPulsePs = width;
+    return false;
 }
 
 void IrSender::clear() {

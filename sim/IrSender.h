@@ -62,6 +62,11 @@ private:
     std::vector<IrBurst> bursts_;
 };
 
+// Adds a carrier pulse from start to end to the bursts: it belongs to the last
+// burst when it starts no more than maxGapPs after that burst ended, else it
+// begins a new burst. True when it began a new one.
+bool addCarrierPulse(std::vector<IrBurst>& bursts, Ps start, Ps end, int channel, Ps maxGapPs);
+
 // Rounds picoseconds to whole microseconds, halves away from zero.
 std::int64_t roundUs(Ps ps);
 

@@ -1,6 +1,6 @@
 #include "sim/PortAccess.h"
 
-#include "sim/IrDetector.h"
+#include "sim/PeoplesAdapter.h"
 
 #include <cstdio>
 #include <memory>
@@ -12,11 +12,17 @@ namespace {
 struct Backends {
     std::unique_ptr<platform::PortIo> direct;
     std::unique_ptr<SimAdapter> simulated;
-    ~Backends() {
+    std::unique_ptr<PeoplesDevices> devices;
+    std::string reason;
+    ~Backends() { release(); }
+    void release() {
         // The program may still hold the seam: leave it on the null backend.
         platform::PortIo* current = &platform::ports();
         if ((direct && current == direct.get()) || (simulated && current == &simulated->bus))
             platform::setPorts(nullptr);
+        devices.reset();
+        simulated.reset();
+        reason.clear();
     }
 };
 
@@ -43,22 +49,32 @@ bool tryDirect(std::uint16_t base) {
     return b.direct != nullptr;
 }
 
-void useSim(std::uint16_t base) {
+// The reason is said with the first report of an opener; a later COM change
+// only says where the adapter moved.
+void useSim(std::uint16_t base, const char* reason, const Report& report, bool& told) {
     Backends& b = backends();
     if (!b.simulated) {
         b.simulated = makeSimAdapter(platform::clock(), base);
-        // The IR detector with a remote that presses a key for every capture,
-        // so that learning can be tried without hardware.
-        attachIrDetector(*b.simulated);
+        // Every device a person needs to try each function without hardware.
+        b.devices = std::make_unique<PeoplesDevices>(*b.simulated);
     }
+    b.reason = reason;
     b.simulated->bus.setBase(base);
     platform::setPorts(&b.simulated->bus);
+    std::string line = "Portzugriff: simulierter Adapter (" + hex(base) + ")";
+    if (!told) line += std::string(", ") + reason;
+    told = true;
+    tell(report, line);
 }
 
 } // namespace
 
+const char* const kBecauseAsked = "TAVIX_PORTS=sim";
+const char* const kBecauseRefused = "kein direkter Zugriff, keine Portberechtigung";
+
 platform::PortAccessOpener installPortAccess(platform::PortMode mode, Report report) {
-    return [mode, report](std::uint16_t base) {
+    auto told = std::make_shared<bool>(false);
+    return [mode, report, told](std::uint16_t base) {
         const std::string where = " (" + hex(base) + ")";
         switch (mode) {
         case platform::PortMode::Direct:
@@ -72,21 +88,30 @@ platform::PortAccessOpener installPortAccess(platform::PortMode mode, Report rep
             }
             return;
         case platform::PortMode::Sim:
-            useSim(base);
-            tell(report, "Portzugriff: simulierter Adapter" + where);
+            useSim(base, kBecauseAsked, report, *told);
             return;
         case platform::PortMode::Auto:
             if (tryDirect(base)) {
                 platform::setPorts(backends().direct.get());
                 tell(report, "Portzugriff: direkt" + where);
             } else {
-                useSim(base);
-                tell(report,
-                     "Portzugriff: simulierter Adapter" + where + ", kein direkter Zugriff");
+                useSim(base, kBecauseRefused, report, *told);
             }
             return;
         }
     };
+}
+
+PeoplesDevices* currentPeoplesDevices() {
+    return currentSimAdapter() ? backends().devices.get() : nullptr;
+}
+
+std::string simulatedAdapterReason() {
+    return currentSimAdapter() ? backends().reason : std::string();
+}
+
+void releasePortAccess() {
+    backends().release();
 }
 
 SimAdapter* currentSimAdapter() {

@@ -15,6 +15,7 @@
 //   sim     the simulated adapter on platform::clock(), moved to the asked
 //           base after a COM change;
 //   auto    direct when granted, else the simulated adapter.
+// The first report of the simulated adapter says why it is in use.
 
 #include "sim/SimAdapter.h"
 
@@ -32,5 +33,16 @@ platform::PortAccessOpener installPortAccess(platform::PortMode mode, Report rep
 // The simulated adapter that the opener installed (to attach devices to, as
 // the service panel's line source); null when no simulated adapter is in use.
 SimAdapter* currentSimAdapter();
+// Its devices (sim::PeoplesDevices), and why it is in use (kBecauseAsked or
+// kBecauseRefused); null and empty when no simulated adapter is in use.
+class PeoplesDevices;
+PeoplesDevices* currentPeoplesDevices();
+std::string simulatedAdapterReason();
+extern const char* const kBecauseAsked;
+extern const char* const kBecauseRefused;
+
+// Drops the simulated adapter (on the next open a new one is made on the
+// clock of that time): for a program or test whose clock ends before it.
+void releasePortAccess();
 
 } // namespace sim

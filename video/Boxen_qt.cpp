@@ -18,7 +18,6 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -72,7 +71,11 @@ TCountBox::TCountBox(QWidget* parent) : QFrame(parent) {
     innen->addWidget(Zaehler);
     Modus = new QGroupBox(Kanal_x);
     Modus->setObjectName(QStringLiteral("Modus"));
-    auto* modus = new QHBoxLayout(Modus);
+    // One role below the other: side by side they do not fit a box a
+    // quarter of the window's first width.
+    auto* modus = new QVBoxLayout(Modus);
+    modus->setContentsMargins(6, 2, 6, 2);
+    modus->setSpacing(2);
     Zuspieler = new QRadioButton(QStringLiteral("Zuspieler"), Modus);
     Aufnahme = new QRadioButton(QStringLiteral("Aufnahme"), Modus);
     // The window keeps the roles apart across and within the boxes.

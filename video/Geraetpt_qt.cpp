@@ -65,7 +65,6 @@ TGeraete_edit::TGeraete_edit(TKameraDialog& kamera, QWidget* parent)
     : QDialog(parent), kamera_(kamera) {
     setObjectName(QStringLiteral("Geraete_edit"));
     setWindowTitle(QStringLiteral("Einstellungen f\u00FCr Aufnahmerekorder"));
-    setFixedSize(433, 428);
     auto* haupt = new QVBoxLayout(this);
     GroupBox1 = new QGroupBox(this);
     haupt->addWidget(GroupBox1);
@@ -140,6 +139,16 @@ TGeraete_edit::TGeraete_edit(TKameraDialog& kamera, QWidget* parent)
             [this] { platform::guarded([this] { SpeichernBClick(); }); });
     connect(LadenB, &QToolButton::clicked, this,
             [this] { platform::guarded([this] { LadenBClick(); }); });
+    Groesse_festlegen();
+}
+
+void TGeraete_edit::Groesse_festlegen() {
+    // A fixed border, at least the designed size, and room for every field and
+    // learn button at its size hint whatever the font.
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    layout()->invalidate();
+    setFixedSize(layout()->sizeHint().expandedTo(QSize(433, 428)));
 }
 
 int TGeraete_edit::IR_Aufnahme_steuerungIndex() const {
@@ -151,6 +160,7 @@ void TGeraete_edit::setIR_Aufnahme_steuerungIndex(int i) {
 }
 
 void TGeraete_edit::FormShow() {
+    Groesse_festlegen();
     if (Edit1->text() == QLatin1String(kNeu)) Edit1->clear();
 }
 

@@ -31,9 +31,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QMoveEvent>
 #include <QPrinter>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -400,16 +402,18 @@ void TKameraDialog::FormCreate() {
     }
     // 8.
     setWindowTitle(kCaption);
-    // 9.
-    if (!Box_Geraet[4].IRDatei.empty()) Lies_Schnitt_IRCodes(Box_Geraet[4].IRDatei);
+    // 9. A damaged file is shown as any error; what was read of it stays, and
+    // the window is created all the same.
+    if (!Box_Geraet[4].IRDatei.empty())
+        platform::guarded([this] { Lies_Schnitt_IRCodes(Box_Geraet[4].IRDatei); });
     // 10.
     En_Disable_IR_Knoepfe();
     // 11. Geometry.
     if (ini.readInteger("Videomaske", "top", -1) != -1) {
-        setGeometry(ini.readInteger("Videomaske", "left", 68),
-                    ini.readInteger("Videomaske", "top", 33),
-                    ini.readInteger("Videomaske", "width", 663),
-                    ini.readInteger("Videomaske", "height", 533));
+        Rahmen_setzen(QRect(ini.readInteger("Videomaske", "left", 68),
+                            ini.readInteger("Videomaske", "top", 33),
+                            ini.readInteger("Videomaske", "width", 663),
+                            ini.readInteger("Videomaske", "height", 533)));
     } else {
         resize(725, 562);
         if (QScreen* s = QGuiApplication::primaryScreen())
@@ -462,10 +466,11 @@ void TKameraDialog::FormDeactivate() {
     Timer1->stop();
     setSchneiden(false);
     platform::IniFile& ini = IniDatei();
-    ini.writeInteger("Videomaske", "top", y());
-    ini.writeInteger("Videomaske", "left", x());
-    ini.writeInteger("Videomaske", "width", width());
-    ini.writeInteger("Videomaske", "height", height());
+    const QRect rahmen = Rahmen();
+    ini.writeInteger("Videomaske", "top", rahmen.y());
+    ini.writeInteger("Videomaske", "left", rahmen.x());
+    ini.writeInteger("Videomaske", "width", rahmen.width());
+    ini.writeInteger("Videomaske", "height", rahmen.height());
     ini.writeInteger("Videoeinstellungen", "Zuspieler", Zuspieler_Nr());
     ini.writeInteger("Videoeinstellungen", "Aufnahmerecorder", Aufnahme_Nr());
     const TParameter& p = *Parameter;
@@ -489,7 +494,55 @@ void TKameraDialog::FormDeactivate() {
 
 void TKameraDialog::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
-    platform::guarded([this] { FormResize(); });
+    platform::guarded([this] {
+        Rahmen_nachholen();
+        FormResize();
+    });
+}
+
+void TKameraDialog::moveEvent(QMoveEvent* e) {
+    QWidget::moveEvent(e);
+    platform::guarded([this] { Rahmen_nachholen(); });
+}
+
+void TKameraDialog::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    platform::guarded([this] {
+        // The panel gets its real size only now.
+        if (layout() != nullptr) layout()->activate();
+        Kommentarspalte_anpassen();
+    });
+}
+
+std::function<QMargins(const QWidget&)> TKameraDialog::Rahmenraender = [](const QWidget& w) {
+    const QRect f = w.frameGeometry(), g = w.geometry();
+    return QMargins(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(),
+                    f.bottom() - g.bottom());
+};
+
+QRect TKameraDialog::Rahmen() const {
+    return geometry().marginsAdded(Rahmenraender(*this));
+}
+
+void TKameraDialog::Rahmen_setzen(const QRect& rahmen) {
+    setGeometry(rahmen.marginsRemoved(Rahmenraender(*this)));
+    if (Rahmenraender(*this).isNull())
+        Rahmen_gewuenscht_ = rahmen;
+    else
+        Rahmen_gewuenscht_.reset();
+}
+
+void TKameraDialog::Rahmen_nachholen() {
+    if (Rahmen_gewuenscht_ && isVisible() && !Rahmenraender(*this).isNull())
+        Rahmen_setzen(*Rahmen_gewuenscht_);
+}
+
+void TKameraDialog::Kommentarspalte_anpassen() {
+    if (width() <= 450) return;
+    int w = Schnittpanel->width() - 30;
+    for (int c = 0; c <= 3; ++c)
+        w -= StringGrid1->columnWidth(c);
+    StringGrid1->setColumnWidth(4, std::max(w, 0));
 }
 
 void TKameraDialog::FormResize() {
@@ -498,12 +551,7 @@ void TKameraDialog::FormResize() {
     CountBox[1]->Zaehler->setText(QString::number(width()));
     CountBox[2]->Zaehler->setText(QString::number(height()));
     CountBox[3]->Zaehler->setText(QString::number(ZaehlerPanel->width()));
-    if (width() > 450) {
-        int w = Schnittpanel->width() - 30;
-        for (int c = 0; c <= 3; ++c)
-            w -= StringGrid1->columnWidth(c);
-        StringGrid1->setColumnWidth(4, std::max(w, 0));
-    }
+    Kommentarspalte_anpassen();
     ToolBar2->setToolButtonStyle(height() > 490 ? Qt::ToolButtonTextOnly : Qt::ToolButtonIconOnly);
 }
 
@@ -748,6 +796,7 @@ void TKameraDialog::ListeOeffnenClick() {
     o.filter = QStringLiteral("Schnittlisten (*.lst)");
     o.defaultSuffix = QStringLiteral("lst");
     o.fileName = pathOf(OpenDialog1_FileName);
+    o.mustExist = true;
     const auto name = platform::prompts().openFile(o);
     if (!name) return;
     OpenDialog1_FileName = bytesOf(*name);

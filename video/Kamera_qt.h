@@ -14,6 +14,8 @@
 #include <QDateTime>
 #include <QDialog>
 #include <QFrame>
+#include <QMargins>
+#include <QRect>
 #include <QString>
 #include <QWidget>
 
@@ -21,6 +23,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QCheckBox;
@@ -145,6 +148,7 @@ public:
     void LernenClick(QToolButton* button);
 
 private:
+    void Groesse_festlegen();
     TKameraDialog& kamera_;
 };
 
@@ -254,6 +258,12 @@ public:
     std::function<std::unique_ptr<Zeilendrucker>()> Drucker;
     // The printer that the print dialog sets up.
     std::unique_ptr<QPrinter> PrintDialog1;
+    // The window manager's frame around a window (none before it is framed).
+    static std::function<QMargins(const QWidget&)> Rahmenraender;
+
+    // The outer frame's rectangle, which the settings store.
+    QRect Rahmen() const;
+    void Rahmen_setzen(const QRect& rahmen);
 
     desk::TIRForm& Hauptfenster() { return haupt_; }
     platform::IniFile& IniDatei();
@@ -346,8 +356,15 @@ public:
 protected:
     void closeEvent(QCloseEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
 private:
+    void Kommentarspalte_anpassen();
+    void Rahmen_nachholen();
+    // A stored frame set before the window manager framed the window: set
+    // again once the frame is known.
+    std::optional<QRect> Rahmen_gewuenscht_;
     void buildForm();
     void Sende_IR(std::int32_t code);
     std::int32_t zaehler(std::string_view text) const {

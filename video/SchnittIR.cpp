@@ -96,26 +96,10 @@ std::string Datei_Text(const Schnitt_IRTabelle& t) {
     return s;
 }
 
-void Schreibe_Schnitt_IRCodes(const Schnitt_IRTabelle& t, const std::string& name,
-                              std::int32_t code) {
-    std::error_code ec;
-    if (!name.empty() && std::filesystem::is_regular_file(name, ec)) {
-        std::ifstream in(name, std::ios::binary);
-        if (!in) throw EInOutError("Datei >" + name + "< kann nicht gelesen werden");
-        std::string alt((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (in.bad()) throw EInOutError("Datei >" + name + "< kann nicht gelesen werden");
-        // A file whose last line lacks its end gets one, so the entry starts a line.
-        if (!alt.empty() && alt.back() != '\n') alt += "\r\n";
-        platform::saveFileAtomically(name, alt + Knopf_Text(t, code));
-        return;
-    }
-    platform::saveFileAtomically(name.empty() ? std::string("Video_ir.cdx") : name, Datei_Text(t));
-}
+namespace {
 
-void Lies_Schnitt_IRText(Schnitt_IRTabelle& t, std::string_view bytes, const std::string& name) {
-    for (Sio::TIR_Knopf& k : t)
-        k.Befehl[0] = 0;
-    // Lines; a last line without its end counts.
+std::vector<std::string_view> zeilenVon(std::string_view bytes) {
+    // A last line without its end counts.
     std::vector<std::string_view> zeilen;
     std::size_t start = 0;
     while (start < bytes.size()) {
@@ -130,38 +114,135 @@ void Lies_Schnitt_IRText(Schnitt_IRTabelle& t, std::string_view bytes, const std
     // they change nothing.
     while (!zeilen.empty() && zeilen.back().find_first_not_of(" \t") == std::string_view::npos)
         zeilen.pop_back();
+    return zeilen;
+}
+
+// Where the reading of a file ended: which part the last entry lacks.
+struct Lesestand {
+    std::size_t zeilen = 0; // lines up to the last that is not blank
+    enum Teil { Vollstaendig, Typ, Beschriftung, Code_Text, Werte } fehlt = Vollstaendig;
+    std::int32_t code = 13;
+    std::size_t werte = 0; // values the last entry has
+};
+
+Lesestand lesen(Schnitt_IRTabelle& t, std::string_view bytes, const std::string& name) {
+    const std::vector<std::string_view> zeilen = zeilenVon(bytes);
+    Lesestand stand;
+    stand.zeilen = zeilen.size();
     std::size_t i = 7;
-    auto zahl = [&](std::size_t z) {
-        auto v = ersteZahl(zeilen[z]);
-        if (!v)
-            throw EInOutError("Ung\xFCltige Zahl in Zeile " + std::to_string(z + 1) + " von >" +
+    // The next numeric line, blank lines passed over; false at the end.
+    auto zahl = [&](std::int32_t& v) {
+        while (i < zeilen.size() && zeilen[i].find_first_not_of(" \t") == std::string_view::npos)
+            ++i;
+        if (i >= zeilen.size()) return false;
+        const auto z = ersteZahl(zeilen[i]);
+        if (!z)
+            throw EInOutError("Ung\xFCltige Zahl in Zeile " + std::to_string(i + 1) + " von >" +
                               name + "<");
-        return *v;
+        ++i;
+        v = *z;
+        return true;
     };
-    while (i < zeilen.size()) {
-        const std::int32_t k = zahl(i++);
-        Sio::TIR_Knopf& slot = t[static_cast<std::size_t>(Code_von_Tastennummer(k))];
-        if (i >= zeilen.size()) break;
-        const std::int32_t typ = zahl(i++);
+    std::int32_t k = 0;
+    while (zahl(k)) {
+        stand.code = Code_von_Tastennummer(k);
+        Sio::TIR_Knopf& slot = t[static_cast<std::size_t>(stand.code)];
+        // The entry replaces the slot's command whole, also when it is cut off.
+        slot.Befehl.fill(0);
+        stand.fehlt = Lesestand::Typ;
+        stand.werte = 0;
+        std::int32_t typ = 0;
+        if (!zahl(typ)) break;
         // A type the program does not know sends as an IR command.
         slot.Typ = typ >= 0 && typ <= 2 ? typ : 0;
+        stand.fehlt = Lesestand::Beschriftung;
         if (i >= zeilen.size()) break;
         ++i; // the label
+        stand.fehlt = Lesestand::Code_Text;
         if (i >= zeilen.size()) break;
         slot.Name = std::string(zeilen[i++]);
+        stand.fehlt = Lesestand::Werte;
         // Values beyond the record's room are read and dropped up to the end
         // mark, as the key-file reader does; the record always keeps its 0.
-        std::size_t n = 0;
-        while (i < zeilen.size()) {
-            const std::int32_t v = zahl(i++);
-            if (n < desk::kMaxStoredValues)
-                slot.Befehl[n] = v;
-            else if (n == desk::kMaxStoredValues)
-                slot.Befehl[n] = 0;
-            ++n;
-            if (v == 0) break;
+        std::int32_t v = 0;
+        while (zahl(v)) {
+            if (stand.werte < desk::kMaxStoredValues) slot.Befehl[stand.werte] = v;
+            ++stand.werte;
+            if (v == 0) {
+                stand.fehlt = Lesestand::Vollstaendig;
+                break;
+            }
         }
+        if (stand.fehlt != Lesestand::Vollstaendig) break;
     }
+    return stand;
+}
+
+// The text up to the end of its last line that is not blank.
+std::string_view ohneLeerzeilenAmEnde(std::string_view text) {
+    for (;;) {
+        std::string_view body = text;
+        if (!body.empty() && body.back() == '\n') body.remove_suffix(1);
+        if (!body.empty() && body.back() == '\r') body.remove_suffix(1);
+        const std::size_t nl = body.rfind('\n');
+        const std::string_view last = nl == std::string_view::npos ? body : body.substr(nl + 1);
+        if (text.empty() || last.find_first_not_of(" \t\r") != std::string_view::npos) return text;
+        text = nl == std::string_view::npos ? std::string_view() : body.substr(0, nl + 1);
+    }
+}
+
+// What a file needs before an entry can be appended: the rest of the fixed
+// head, and the rest of a last entry that was cut off.
+std::string ergaenzung(std::string_view alt, const std::string& name) {
+    Schnitt_IRTabelle probe{};
+    const Lesestand stand = lesen(probe, alt, name);
+    std::string s;
+    for (std::size_t z = stand.zeilen; z < std::size(kKopf); ++z)
+        s += std::string(kKopf[z]) + "\r\n";
+    switch (stand.fehlt) {
+    case Lesestand::Typ:
+        s += "0  Typ\r\n";
+        [[fallthrough]];
+    case Lesestand::Beschriftung:
+        s += "\r\n";
+        [[fallthrough]];
+    case Lesestand::Code_Text:
+        s += "\r\n";
+        [[fallthrough]];
+    case Lesestand::Werte:
+        s += desk::rightAligned(0, 10) + desk::rightAligned(stand.code, 4) +
+             desk::rightAligned(static_cast<std::int64_t>(stand.werte), 4) + "\r\n";
+        break;
+    case Lesestand::Vollstaendig:
+        break;
+    }
+    return s;
+}
+
+} // namespace
+
+void Schreibe_Schnitt_IRCodes(const Schnitt_IRTabelle& t, const std::string& name,
+                              std::int32_t code) {
+    std::error_code ec;
+    if (!name.empty() && std::filesystem::is_regular_file(name, ec)) {
+        std::ifstream in(name, std::ios::binary);
+        if (!in) throw EInOutError("Datei >" + name + "< kann nicht gelesen werden");
+        std::string alt((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (in.bad()) throw EInOutError("Datei >" + name + "< kann nicht gelesen werden");
+        // Blank lines at the end would be read as the parts of a cut-off
+        // entry; a last line gets its end, so the entry starts a line.
+        alt.resize(ohneLeerzeilenAmEnde(alt).size());
+        if (!alt.empty() && alt.back() != '\n') alt += "\r\n";
+        platform::saveFileAtomically(name, alt + ergaenzung(alt, name) + Knopf_Text(t, code));
+        return;
+    }
+    platform::saveFileAtomically(name.empty() ? std::string("Video_ir.cdx") : name, Datei_Text(t));
+}
+
+void Lies_Schnitt_IRText(Schnitt_IRTabelle& t, std::string_view bytes, const std::string& name) {
+    for (Sio::TIR_Knopf& k : t)
+        k.Befehl[0] = 0;
+    lesen(t, bytes, name);
 }
 
 void Lies_Schnitt_IRCodes(Schnitt_IRTabelle& t, const std::string& name) {

@@ -79,7 +79,7 @@ void TKameraDialog::SchneidenKnopfClick() {
     Aufnahme_laeuft = false;
     Pausenbeginn = Jetzt();
     if (IR_Warnung && Aufnahme_Nr() == 4 && Schnitt_IRCodes[3].Befehl[1] == 0)
-        IR_Warnung = platform::prompts().yesNo(
+        IR_Warnung = platform::prompts().okNo(
             QStringLiteral("Achtung : kein IR Code geladen !\rOK = Weiterwarnen, Nein = keine "
                            "weiteren Warnungen"));
     Letzter_Zuspieler = Zuspieler_Nr();

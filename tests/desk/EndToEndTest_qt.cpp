@@ -97,3 +97,69 @@ TEST(EndToEnd, BatchModeSendsTheNamedKeysAndExits) {
     }
     EXPECT_TRUE(shapeSeen) << "last log: " << log;
 }
+
+// A batch run on settings that hold no measured timing, on COM 2: it asks
+// nothing, sends on the port in use and ends by itself.
+TEST(EndToEnd, BatchWithoutStoredTimingOnCom2SendsAndExits) {
+    QTemporaryDir dir;
+    const std::filesystem::path folder = dir.path().toStdString();
+    const std::filesystem::path program = folder / "Tavix";
+    std::filesystem::copy_file(std::filesystem::path(TAVIX_BUILD_DIR) / "bin" / "Tavix", program);
+    {
+        platform::IniFile ini(folder / "Tavix.ini");
+        ini.writeInteger("Einstellungen", "Sprache", 2);
+        ini.writeInteger("Einstellungen", "IR_Einheit", 0);
+        ini.writeInteger("Einstellungen", "BatchDelay_ms", 100);
+        ini.writeInteger("Schnittstelle", "Com_Nr", 2);
+    }
+    Sio::TBefehl raw{};
+    raw[0] = 1;
+    raw[1] = 1200;
+    raw[2] = 800;
+    raw[3] = 600;
+    std::ofstream(folder / "keys.cdx", std::ios::binary)
+        << desk::formatKeyFile({77, 320, 230, 434, 43, 35}, {{101, 0, "TV +", "", &raw}});
+
+    QProcess p;
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("TAVIX_PORTS", "sim");
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString((folder / "config").string()));
+    env.insert("XDG_DATA_HOME", QString::fromStdString((folder / "data").string()));
+    env.insert("TAVIX_SIM_IR_LOG", QString::fromStdString((folder / "ir.log").string()));
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(dir.path());
+    p.start(QString::fromStdString(program.string()), {"keys.cdx", "TV +"});
+    ASSERT_TRUE(p.waitForStarted(10000));
+    const bool ended = p.waitForFinished(30000);
+    if (!ended) p.kill();
+    ASSERT_TRUE(ended) << "the program waited for something (a question?)";
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_NE(readFile(folder / "ir.log").find('m'), std::string::npos)
+        << "nothing was sent on COM 2";
+    EXPECT_FALSE(platform::IniFile(folder / "Tavix.ini").valueExists("Timing", "Drehg_mSec"));
+}
+
+// An option that names no file is refused with a usage line.
+TEST(EndToEnd, OptionInsteadOfAKeyFileIsRefused) {
+    QTemporaryDir dir;
+    QProcess p;
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("TAVIX_PORTS", "sim");
+    env.insert("XDG_CONFIG_HOME", dir.path() + "/config");
+    env.insert("XDG_DATA_HOME", dir.path() + "/data");
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(dir.path());
+    p.start(
+        QString::fromStdString((std::filesystem::path(TAVIX_BUILD_DIR) / "bin" / "Tavix").string()),
+        {"--help", "x"});
+    ASSERT_TRUE(p.waitForStarted(10000));
+    const bool ended = p.waitForFinished(20000);
+    if (!ended) p.kill();
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(p.exitCode(), 2);
+    EXPECT_NE(p.readAllStandardError().indexOf("usage: Tavix"), -1);
+    EXPECT_FALSE(
+        std::filesystem::exists(std::filesystem::path(dir.path().toStdString()) / "--help"));
+}

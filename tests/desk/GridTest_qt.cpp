@@ -2,6 +2,9 @@
 // line monitor on the simulated UART.
 #include "support/DeskFixture.h"
 
+#include <QPushButton>
+#include <QStyle>
+
 #include "sim/LineSource.h"
 
 #include <QAction>
@@ -81,8 +84,15 @@ TEST_F(Grid, DisplayModesShowCaptionsFreeKeysAndDisabledKeys) {
     EXPECT_FALSE(f.Serielle_Schnittstelle->isHidden());
     EXPECT_FALSE(f.Hoeher->isHidden());
     EXPECT_TRUE(f.Timer1->isActive());
-    EXPECT_EQ(f.Hoeher->geometry(), QRect(3, 3, 43, 35));
-    EXPECT_EQ(f.Duenner->geometry(), QRect(46, 38, 43, 35));
+    // Key-sized at the grid's corner, widened so that every caption shows.
+    EXPECT_EQ(f.Hoeher->geometry().topLeft(), QPoint(3, 3));
+    EXPECT_EQ(f.Hoeher->height(), 35);
+    EXPECT_GE(f.Hoeher->width(), 43);
+    EXPECT_EQ(f.Duenner->geometry(), QRect(3 + f.Hoeher->width(), 38, f.Hoeher->width(), 35));
+    for (QPushButton* b : {f.Hoeher, f.enger, f.Breiter, f.Duenner})
+        EXPECT_GE(b->width(), b->fontMetrics().horizontalAdvance(b->text()) +
+                                  2 * b->style()->pixelMetric(QStyle::PM_ButtonMargin))
+            << b->text().toStdString();
 
     f.Service2Click();
     EXPECT_FALSE(f.Timer1->isActive());

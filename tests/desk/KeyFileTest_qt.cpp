@@ -287,6 +287,22 @@ TEST_F(KeyFile, MenuLoadsCreatesAndSavesUnderNewName) {
     EXPECT_FALSE(f.Datei_geaendert);
     EXPECT_EQ(f.SaveDialog1_FileName, file("fern.bak").string());
 
+    // A bare name that becomes an existing file's name asks before it
+    // replaces that file; "No" writes nothing.
+    const std::string vorher = readFile(file("frisch.cdx"));
+    prompts.expect(PromptKind::Save, kFilter, Answer::Ok,
+                   QString::fromStdString(file("frisch").string()));
+    prompts.expectYesNo(QStringLiteral("Die Datei ") +
+                            QString::fromStdString(file("frisch.cdx").string()) +
+                            QStringLiteral(" existiert bereits. Ersetzen ?\rThe file exists "
+                                           "already. Replace it ?"),
+                        false);
+    f.Datei_geaendert = true;
+    f.Speichernunter1->trigger();
+    EXPECT_EQ(readFile(file("frisch.cdx")), vorher);
+    EXPECT_TRUE(f.Datei_geaendert);
+    EXPECT_EQ(f.SaveDialog1_FileName, file("fern.bak").string());
+
     // "Speichern" keeps the name; a cancelled dialog writes nothing.
     f.Speichern1->trigger();
     prompts.expect(PromptKind::Open, kFilter, Answer::Cancel);
@@ -306,15 +322,27 @@ TEST_F(KeyFile, FailedSaveLeavesOldFileWhole) {
     const std::string name = file("standard.cdx").string();
     const std::string before = readFile(name);
     f.setLeft(999);
-    // A file size limit makes every write fail, for root as well.
+    // A file size limit makes the key file's write fail, for root as well;
+    // the settings file stays below it, so it is the key file's save that
+    // fails.
+    const auto iniSize = std::filesystem::file_size(iniPath());
+    ASSERT_GT(before.size(), iniSize + 128);
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
     rlimit small = old;
-    small.rlim_cur = 64;
+    small.rlim_cur = iniSize + 64;
     setrlimit(RLIMIT_FSIZE, &small);
-    EXPECT_THROW(f.Schreibe_Fernsteuerdatei(name), EInOutError);
+    std::string fehler;
+    try {
+        f.Schreibe_Fernsteuerdatei(name);
+    } catch (const EInOutError& e) {
+        fehler = e.what();
+    }
     setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_NE(fehler.find("Die Datei " + name + " kann nicht gespeichert werden"),
+              std::string::npos)
+        << fehler;
     EXPECT_EQ(readFile(name), before);
     for (const auto& e : std::filesystem::directory_iterator(folder))
         EXPECT_EQ(e.path().string().find(".cdx."), std::string::npos) << "no temporary file left";

@@ -5,6 +5,8 @@
 
 #include "platform/Errors.h"
 
+#include <algorithm>
+
 using platform::PriorityClass;
 using Prio = std::vector<PriorityClass>;
 
@@ -42,6 +44,20 @@ TEST_F(LernenDialog, CodeFormattingAndReadouts) {
     // A short code: the bits it lacks are "?".
     EXPECT_EQ(L::RC5_Auslesen("A8"), "RC5 = (1) ???????????  00-00");
     EXPECT_EQ(L::RC5_Auslesen("80"), "");
+
+    // The spin boxes hold only what a command can carry: 799 bits, 264 Sony
+    // bits ("11110" and 3 characters each), no negative repeat count.
+    auto& l = *dialog;
+    l.Binaercnt->setValue(5000);
+    EXPECT_EQ(l.Binaercnt->value(), 799);
+    EXPECT_EQ(l.BinaerBox->count(), 799);
+    l.SonyLength->setValue(5000);
+    EXPECT_EQ(l.SonyLength->value(), 264);
+    EXPECT_EQ(l.Sony1Box->count(), 264);
+    l.Anzahl_Wiederholungen->setValue(-3);
+    EXPECT_EQ(l.Anzahl_Wiederholungen->value(), 0);
+    l.A_Wdhlg->setValue(-3);
+    EXPECT_EQ(l.A_Wdhlg->value(), 0);
 }
 
 TEST_F(LernenDialog, AnalyticKeyOpensWithItsBitsSonyPatternAndLength) {
@@ -147,6 +163,22 @@ TEST_F(LernenDialog, TestSendUsesWhatOkWouldStore) {
     });
     k.click();
     EXPECT_EQ(k.Tasten_typ, 0);
+
+    // A look at "Analytisch" with a test send, then back to the learnt
+    // command and OK: the learnt command is what is stored.
+    platform::queueModalScript([&](QDialog& d) {
+        auto& l = static_cast<desk::TLernenForm&>(d);
+        l.Feld_Display->setChecked(true);
+        l.setFunktionIndex(2);
+        const std::size_t vorher = sent.size();
+        l.Test_IR->click();
+        EXPECT_EQ(sent.size(), vorher + 1);
+        l.setFunktionIndex(0);
+        return int(QDialog::Accepted);
+    });
+    k.click();
+    EXPECT_EQ(k.Tasten_typ, 0);
+    EXPECT_EQ(liste(k.Befehl), (std::vector<std::int32_t>{1, 900, 450, 560}));
 }
 
 TEST_F(LernenDialog, LampResolutionCaptionsAndWavHint) {
@@ -236,6 +268,22 @@ TEST_F(LernenDialog, LearnRunsAtRealtimePriorityAndGivesItBackOnEveryPath) {
     prompts.expectMessage(QStringLiteral("Problem Set_priority"));
     l.Lernen->click();
     EXPECT_EQ(os.priorityCalls.size(), 2u);
+    // Without the privilege for a higher priority the program runs on at
+    // normal priority and says so once in the debug output.
+    os.priorityResult = true;
+    os.refused = true;
+    Dbg_disp::Debug_An = true;
+    l.Lernen->click();
+    l.Lernen->click();
+    Dbg_disp::Debug_An = false;
+    os.refused = false;
+    EXPECT_EQ(std::count_if(memo.lines.begin(), memo.lines.end(),
+                            [](const std::string& l) {
+                                return l.find("Keine Berechtigung fuer Echtzeit-Prioritaet "
+                                              "(nice -20): das Programm laeuft mit normaler "
+                                              "Prioritaet") != std::string::npos;
+                            }),
+              1);
     // Without the real-time item the priority is not touched.
     os.priorityCalls.clear();
     form->RealTimeModus1->setChecked(false);

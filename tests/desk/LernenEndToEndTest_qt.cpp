@@ -3,6 +3,8 @@
 // keeps it.
 #include "LernenFixture.h"
 
+#include <QStyledItemDelegate>
+
 #include <algorithm>
 #include <cmath>
 
@@ -169,6 +171,15 @@ TEST_F(LernenEndToEnd, CancelLeavesTheKeyAndStepsKeepTheirKeysDespiteEqualCaptio
             angeboten << l.ComboBox[1]->itemText(i);
         EXPECT_EQ(angeboten.count(QStringLiteral("Stop")), 2);
         EXPECT_FALSE(angeboten.contains(QStringLiteral("Film")));
+        // The list shows a caption as its key does; the item keeps the "&".
+        EXPECT_TRUE(angeboten.contains(QStringLiteral("&Tuner")));
+        const auto* zeigt = qobject_cast<QStyledItemDelegate*>(l.ComboBox[1]->itemDelegate());
+        EXPECT_NE(zeigt, nullptr);
+        if (zeigt) {
+            EXPECT_EQ(zeigt->displayText(QStringLiteral("&Tuner"), QLocale()),
+                      QStringLiteral("Tuner"));
+            EXPECT_EQ(zeigt->displayText(QStringLiteral("A&&B"), QLocale()), QStringLiteral("A&B"));
+        }
         EXPECT_TRUE(std::is_sorted(angeboten.begin(), angeboten.end(),
                                    [](const QString& a, const QString& b) {
                                        return a.compare(b, Qt::CaseInsensitive) < 0;

@@ -21,6 +21,7 @@ public:
     void message(const QString& t) override { texte << t; }
     void error(const QString& t) override { ADD_FAILURE() << "error " << t.toStdString(); }
     bool yesNo(const QString& t) override { return unerwartet(t), false; }
+    bool okNo(const QString& t) override { return unerwartet(t), false; }
     platform::Answer yesNoCancel(const QString& t) override {
         return unerwartet(t), platform::Answer::Cancel;
     }

@@ -8,8 +8,13 @@
 #include "platform/ScopeExit.h"
 #include "platform/WindowTracker_qt.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -134,6 +139,43 @@ TEST_F(PlatformLayer, ModalRunnerPlaysScriptsOverTheActiveWindow) {
     EXPECT_EQ(d.result(), QDialog::Accepted);
     EXPECT_EQ(log.events, (std::vector<std::string>{"A-", "script", "A+"}));
     EXPECT_EQ(platform::pendingModalScripts(), 0u);
+}
+
+TEST_F(PlatformLayer, QtBoxesShowTheirButtonsAndOpenDialogsTheirMode) {
+    platform::setPrompts(nullptr);
+    // Answers the box or dialog that comes up next and notes what it showed.
+    QMessageBox::StandardButtons knoepfe;
+    QFileDialog::FileMode modus = QFileDialog::AnyFile;
+    auto antworte = [&](QMessageBox::StandardButton knopf) {
+        QTimer::singleShot(0, [&, knopf] {
+            QWidget* w = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(w)) {
+                knoepfe = box->standardButtons();
+                box->button(knopf)->click();
+            } else if (auto* d = qobject_cast<QFileDialog*>(w)) {
+                modus = d->fileMode();
+                d->reject();
+            } else if (w != nullptr) {
+                w->close();
+            }
+        });
+    };
+    antworte(QMessageBox::Ok);
+    EXPECT_TRUE(platform::prompts().okNo("weiter?"));
+    EXPECT_EQ(knoepfe, QMessageBox::No | QMessageBox::Ok);
+    antworte(QMessageBox::No);
+    EXPECT_FALSE(platform::prompts().okNo("weiter?"));
+
+    platform::FileDialogOptions o;
+    o.mustExist = true;
+    antworte(QMessageBox::Cancel);
+    EXPECT_EQ(platform::prompts().openFile(o), std::nullopt);
+    EXPECT_EQ(modus, QFileDialog::ExistingFile);
+    o.mustExist = false;
+    antworte(QMessageBox::Cancel);
+    platform::prompts().openFile(o);
+    EXPECT_EQ(modus, QFileDialog::AnyFile);
+    platform::setPrompts(&prompts);
 }
 
 TEST(CodepageQt, WindowsBytesAndQtStringsRoundTrip) {

@@ -102,9 +102,15 @@ TEST_F(Startup, FirstStartInEmptyFolderCyclesQuestionsAndWritesOnlyItsKeys) {
     EXPECT_EQ(ini.readInteger("Timing", "Abfallzeit_IR_Detektor", 0), 80);
     EXPECT_EQ(ini.readInteger("Verschiedenes", "IR_Methode", 0), 2);
     EXPECT_EQ(ini.readString("Statistik", "TavixVer", ""), "Version 1.17, 11-Juni-2002");
-    EXPECT_EQ(ini.readString("Dateien", "Fernsteuerdatei", ""), file("standard.cdx").string());
+    EXPECT_EQ(ini.readString("Dateien", "Fernsteuerdatei", ""), dataFile("standard.cdx").string());
 
-    EXPECT_EQ(readFile(file("standard.cdx")),
+    // Nothing beside the program: the settings in the configuration folder,
+    // the default key file in the data folder.
+    EXPECT_EQ(iniPath(), folder / "config/tavix/Tavix.ini");
+    EXPECT_TRUE(std::filesystem::exists(iniPath()));
+    EXPECT_FALSE(std::filesystem::exists(file("Tavix.ini")));
+    EXPECT_FALSE(std::filesystem::exists(file("standard.cdx")));
+    EXPECT_EQ(readFile(dataFile("standard.cdx")),
               readFile(std::filesystem::path(TAVIX_TEST_DATA) / "desk" / "standard.cdx"));
     EXPECT_EQ(f.windowTitle(), "standard");
 
@@ -238,4 +244,46 @@ TEST_F(Startup, BoxesDeactivateAndReactivateTheWindowLikeRealOnes) {
     tracker.activate(id);
     EXPECT_EQ(tracker.activations(id), 2);
     f.Service2Click();
+}
+
+TEST_F(Startup, PortAccessIsForTheStoredPort) {
+    writeCompleteSettings();
+    platform::IniFile(iniPath()).writeInteger("Schnittstelle", "Com_Nr", 2);
+    std::vector<std::uint16_t> zugriff;
+    platform::setPortAccessOpener([&](std::uint16_t base) { zugriff.push_back(base); });
+    makeForm();
+    platform::setPortAccessOpener({});
+    EXPECT_EQ(Sio::Com_Nr, 2);
+    EXPECT_EQ(zugriff, (std::vector<std::uint16_t>{0x2F8}));
+}
+
+TEST_F(Startup, UnwritableSettingsShowOneErrorAndTheProgramGoesOn) {
+    // The configuration folder is a file: no write can reach the settings,
+    // for root as well.
+    std::filesystem::create_directories(folder / "config");
+    writeFile(folder / "config" / "tavix", "");
+    prompts.expectYesNo(sprachFrage("Deutsch"), false)
+        .expectYesNo(sprachFrage("English"), true)
+        .expectYesNo(einheitFrage("Tavix Remote/Dongle"), true)
+        .expectYesNo(comFrage(1), false)
+        .expectYesNo(comFrage(2), true);
+    std::vector<QString> fehler;
+    prompts.onUnexpected = [&](const QString& d) { fehler.push_back(d); };
+    auto& f = makeForm();
+    // The answers stand, the engine is set up and the key grid is there.
+    EXPECT_EQ(f.Sprache, 2);
+    EXPECT_EQ(f.IR_Einheit, 3);
+    EXPECT_EQ(Sio::Com_Nr, 2);
+    EXPECT_EQ(Sio::IR_Einheit, 3);
+    ASSERT_NE(f.Taste(101), nullptr);
+    EXPECT_FALSE(f.Taste(101)->Beschriftung.empty());
+    EXPECT_TRUE(std::filesystem::exists(dataFile("standard.cdx")));
+    prompts.expectYesNo(kTimingFrage, false);
+    activate();
+    EXPECT_TRUE(f.close());
+    ASSERT_EQ(fehler.size(), 1u);
+    EXPECT_TRUE(fehler[0].contains(QStringLiteral("tavix/Tavix.ini kann nicht")))
+        << fehler[0].toStdString();
+    EXPECT_TRUE(fehler[0].startsWith(QStringLiteral("unexpected error")))
+        << fehler[0].toStdString();
 }

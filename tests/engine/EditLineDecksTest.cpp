@@ -205,6 +205,18 @@ TEST_F(EditDecks, FirstCommandMeasuresTheBusThreshold) {
     EXPECT_EQ(Sio::Sony_Schwelle, 0);
 }
 
+// A Panasonic command before any status read measures the line first: a
+// playing deck must not count as already stopped.
+TEST_F(EditDecks, FirstPanasonicCommandMeasuresTheLine) {
+    pana->transport().setMode(sim::TapeTransport::Mode::Play);
+    advanceUs(40000);
+    ASSERT_EQ(Sio::Pana_Schwelle, 0);
+    EXPECT_EQ(Sio::Kamera_Befehl(2, 2), 1);
+    EXPECT_GT(Sio::Pana_Schwelle, 0);
+    EXPECT_EQ(pana->status(), 0);
+    EXPECT_EQ(pana->transport().mode(), sim::TapeTransport::Mode::Stop);
+}
+
 TEST_F(EditDecks, ChannelsAndRowsOutsideTheTable) {
     kalibriere();
     sim.bus.setLogWrites(true);
@@ -336,6 +348,61 @@ TEST_F(EditDecks, StatusReadGivesTheDeckPositionToTheFrame) {
         EXPECT_LE(s2.zaehler(), p2) << k;
         EXPECT_GE(s2.zaehler(), p2 - 3) << k;
     }
+}
+
+// Reads across the marks where a field of the counter wraps: a Panasonic
+// frame of minutes, seconds and frames carries only the minutes' units, a
+// Control-L frame of frames no seconds. No read may be a second or ten
+// minutes off, in any transport mode and either way.
+TEST_F(EditDecks, ReadsAcrossSecondAndTenMinuteMarks) {
+    using M = sim::TapeTransport::Mode;
+    struct Lauf {
+        M mode;
+        std::int32_t speed;
+    };
+    const Lauf laeufe[] = {
+        {M::Play, 1}, {M::CueForward, 5}, {M::CueBack, -5}, {M::FastForward, 25}, {M::Rewind, -25}};
+    const std::int32_t zehnMinuten = 50 * 600;
+    const std::int32_t stunde = 50 * 3600;
+    for (int kanal = 1; kanal <= 2; ++kanal) {
+        sim::TapeTransport& band = kanal == 1 ? sony->transport() : pana->transport();
+        for (const Lauf& l : laeufe) {
+            for (std::int32_t marke :
+                 {zehnMinuten, 2 * zehnMinuten, stunde, stunde + zehnMinuten}) {
+                // Start a few fields before the mark, cross it, end after it.
+                const std::int32_t felder = 14;
+                band.setMode(M::Stop);
+                band.setPosition(marke - l.speed * felder / 2);
+                lies(kanal);
+                band.setMode(l.mode);
+                for (int k = 0; k < felder; ++k) {
+                    advanceUs(3000 + 1700 * (k % 11));
+                    const Status s = lies(kanal);
+                    const std::int32_t p = band.position();
+                    // The read lags the deck by at most a few fields.
+                    const std::int32_t toleranz = 4 * std::abs(l.speed) + 3;
+                    EXPECT_LE(std::abs(s.zaehler() - p), toleranz)
+                        << "channel " << kanal << " speed " << l.speed << " mark " << marke
+                        << " read " << Sio::Position_nach_Text(s.position) << " deck " << p;
+                }
+            }
+        }
+        band.setMode(M::Stop);
+    }
+    // Playing, read after read: the frame that starts a new second must not
+    // read as the second before.
+    sony->transport().setPosition(1000);
+    sony->transport().setMode(M::Play);
+    int aus = 0;
+    for (int k = 0; k < 160; ++k) {
+        advanceUs(1000 + 2300 * (k % 9));
+        const Status s = lies(1);
+        const std::int32_t p = sony->transport().position();
+        if (s.zaehler() > p || s.zaehler() < p - 2) ++aus;
+        EXPECT_LE(std::abs(s.zaehler() - p), 2)
+            << k << ": " << Sio::Position_nach_Text(s.position) << " deck " << p;
+    }
+    EXPECT_EQ(aus, 0);
 }
 
 TEST_F(EditDecks, OffDeckAnswersWithQuestionMarks) {

@@ -1,5 +1,7 @@
 #include "IrLernFixture.h"
 
+#include "sim/IrRecorder.h"
+
 #include <cmath>
 #include <string>
 #include <vector>
@@ -309,4 +311,39 @@ TEST_F(IrLernen, DefaultRemoteLearnsWithoutHardware) {
         EXPECT_EQ(e.code, codeOf(want, 560));
     }
     EXPECT_EQ(device->remote().pressCount(), 2);
+}
+
+TEST_F(IrLernen, IrRecorderObeysLearntKeys) {
+    // The recorder's own remote, learnt key by key through the detector and
+    // sent again through the IR sender on either IR channel.
+    auto recorder = std::make_shared<sim::IrRecorder>();
+    sim.attach(recorder, {0, 3});
+    useDetector(Mode::Envelope, 80);
+    const std::vector<int> codes{6, 3, 10, 11, 1, 2};
+    using M = sim::TapeTransport::Mode;
+    std::vector<M> modes;
+    std::vector<int> inputs;
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        SCOPED_TRACE("code " + std::to_string(codes[i]));
+        Sio::Setze_IR_Einheit(i % 2 == 0 ? 0 : 3);
+        remote().press(sim::IrRecorder::remoteKey(codes[i], 3), clock.nowPs() + 60 * kMs);
+        const Ergebnis e = learn();
+        ASSERT_TRUE(e.ok) << e.fehler;
+        advanceUs(300000);
+        Sio::IR_Senden(e.befehl);
+        advanceUs(1500000);
+        modes.push_back(recorder->transport().mode());
+        inputs.push_back(recorder->input());
+    }
+    Sio::Setze_IR_Einheit(0);
+    EXPECT_EQ(modes, (std::vector<M>{M::Record, M::RecordPause, M::RecordPause, M::RecordPause,
+                                     M::Play, M::Stop}));
+    EXPECT_EQ(inputs, (std::vector<int>{1, 1, 2, 1, 1, 1}));
+    ASSERT_EQ(recorder->log().size(), codes.size());
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        EXPECT_EQ(recorder->log()[i].code, codes[i]);
+        EXPECT_EQ(recorder->log()[i].frames, 3);
+        EXPECT_TRUE(recorder->log()[i].obeyed);
+    }
+    EXPECT_EQ(recorder->garbledFrames(), 0);
 }

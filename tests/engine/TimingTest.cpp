@@ -159,6 +159,67 @@ TEST_F(Calibration, StallsEndTheRunEarlyWithAWarning) {
     EXPECT_TRUE(within(Sio::Anfragen_Sec, 700000, 0.02));
 }
 
+// The delay loop slowed down in some of its runs, as when other processes
+// take the CPU: spin calls numbered from..to (counted from the calibration's
+// start) take `faktor` times as long.
+class BusyClock final : public platform::Clock {
+public:
+    BusyClock(platform::VirtualClock& inner, std::int64_t turnsPerMs)
+        : inner_(inner), turnsPerMs_(turnsPerMs) {}
+    std::int64_t from = 0, to = 0;
+    int faktor = 1;
+
+    std::int64_t performanceCounter() override { return inner_.performanceCounter(); }
+    std::uint32_t tickCount() override { return inner_.tickCount(); }
+    void sleepMs(std::uint32_t ms) override { inner_.sleepMs(ms); }
+    void spin(std::int32_t turns) override {
+        inner_.spin(turns);
+        if (calls_ >= from && calls_ < to && turns > 0)
+            inner_.advancePs(static_cast<std::int64_t>(turns) * (faktor - 1) * 1000000000LL /
+                             turnsPerMs_);
+        ++calls_;
+    }
+    std::int64_t nowPs() override { return inner_.nowPs(); }
+
+private:
+    platform::VirtualClock& inner_;
+    std::int64_t turnsPerMs_;
+    std::int64_t calls_ = 0;
+};
+
+// A run with a disturbed pass, or with every pass slowed alike, is no
+// measurement: the caller goes back to its rates and stores nothing.
+TEST_F(Calibration, ImplausibleRunsAreNoMeasurement) {
+    // One delay per character; pass 0 has none, so pass j's delays are the
+    // spin calls (j-1) x 1021 to j x 1021 - 1.
+    constexpr std::int64_t kPass = 1021;
+    struct Fall {
+        std::int64_t from, to;
+        int faktor;
+        const char* text;
+    };
+    const Fall faelle[] = {
+        {4 * kPass, 5 * kPass, 3, "Durchgaenge"}, // pass 5 at a third of the rate
+        {0, 30 * kPass, 20, "statt"},             // every pass at a twentieth
+    };
+    for (const Fall& f : faelle) {
+        BusyClock busy(clock, 95000);
+        busy.from = f.from;
+        busy.to = f.to;
+        busy.faktor = f.faktor;
+        platform::ScopedBackends use(&sim.bus, &busy);
+        memo.lines.clear();
+        EXPECT_EQ(Sio::Bestimme_Drehzahl(passes, deviation, quota, error), -2) << f.text;
+        EXPECT_NE(error.find(f.text), std::string::npos) << error;
+        EXPECT_TRUE(hasLine(memo.lines, error));
+    }
+    // Undisturbed, the loop's own rate is traced beside the result.
+    EXPECT_GE(Sio::Bestimme_Drehzahl(passes, deviation, quota, error), 3);
+    EXPECT_TRUE(std::any_of(memo.lines.begin(), memo.lines.end(), [](const std::string& l) {
+        return l.rfind("Schleife allein, Umdrhg pro ms :  950", 0) == 0;
+    }));
+}
+
 class FastCalibration : public Calibration {
 protected:
     FastCalibration() : Calibration(pc(3000000, 3000000)) {}

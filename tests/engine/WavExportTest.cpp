@@ -95,8 +95,17 @@ TEST_F(WavExport, NameFromCaptionAndFailures) {
     EXPECT_EQ(Sio::WAV_Dateipfad(), "__.wav");
     Sio::WAV_Dateiname = "Lautst\xE4rke";
     EXPECT_EQ(Sio::WAV_Dateipfad(), "Lautst\xC3\xA4rke.wav");
-    Sio::WAV_Dateiname = std::string(249, 'a') + "\xE4\xE4";
-    EXPECT_EQ(Sio::WAV_Dateipfad(), std::string(249, 'a') + ".wav") << "no half character";
+    Sio::WAV_Dateiname = std::string(246, 'a') + "\xE4\xE4";
+    EXPECT_EQ(Sio::WAV_Dateipfad(), std::string(246, 'a') + ".wav") << "no half character";
+
+    // A long caption: the file and its temporary name both stay within the
+    // limit of 255 bytes a name.
+    setCapture({560, 560});
+    for (std::size_t n : {247u, 248u, 300u}) {
+        Sio::WAV_Dateiname = std::string(n, 'k');
+        EXPECT_NO_THROW(Sio::WAV_Schreiben()) << n;
+        EXPECT_TRUE(fs::exists(Sio::WAV_Dateipfad())) << n;
+    }
 
     // A name that cannot be written raises an I/O error and leaves what was
     // there.

@@ -2,6 +2,8 @@
 
 #include "sim/PortAccess.h"
 
+#include "sim/PeoplesAdapter.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -16,9 +18,20 @@ TEST(PortAccess, SimulatedAdapterFollowsTheComBase) {
     EXPECT_EQ(&platform::ports(), &sim::currentSimAdapter()->bus);
     EXPECT_EQ(platform::ports().describe(), "sim");
     ASSERT_EQ(said.size(), 1u);
-    EXPECT_EQ(said[0], "Portzugriff: simulierter Adapter (0x3F8)");
-    // A COM change moves the adapter; the old base then reads 0xFF.
+    EXPECT_EQ(said[0], "Portzugriff: simulierter Adapter (0x3F8), TAVIX_PORTS=sim");
+    EXPECT_EQ(sim::simulatedAdapterReason(), sim::kBecauseAsked);
+    // What a person finds on it: the decks on channels 1 and 2, the
+    // detector on 3, the recorder facing the IR sender.
+    sim::PeoplesDevices* d = sim::currentPeoplesDevices();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(&d->sim, sim::currentSimAdapter());
+    EXPECT_TRUE(d->camcorder->attached() && d->vcr->attached() && d->detector->attached() &&
+                d->recorder->attached());
+    // A COM change moves the adapter and says so without the reason again;
+    // the old base then reads 0xFF.
     opener(0x2F8);
+    ASSERT_EQ(said.size(), 2u);
+    EXPECT_EQ(said[1], "Portzugriff: simulierter Adapter (0x2F8)");
     EXPECT_EQ(sim::currentSimAdapter()->bus.base(), 0x2F8);
     EXPECT_EQ(platform::ports().in(0x2FD) & 0x60, 0x60) << "an idle transmitter";
     EXPECT_EQ(platform::ports().in(0x3FD), 0xFF);

@@ -30,11 +30,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class DeskFixture : public ::testing::Test {
@@ -51,6 +54,14 @@ protected:
             return 1;
         });
         folder = std::filesystem::path(dir.path().toStdString());
+        // The user's folders of a run without a settings file beside the
+        // program: inside the test's folder, never the real home.
+        for (auto& [name, alt] : xdg_) {
+            const char* v = std::getenv(name);
+            alt = v ? std::optional<std::string>(v) : std::nullopt;
+        }
+        setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1);
+        setenv("XDG_DATA_HOME", (folder / "data").c_str(), 1);
     }
     ~DeskFixture() override {
         form.reset();
@@ -59,15 +70,30 @@ protected:
         platform::setOs(nullptr);
         platform::clearModalScripts();
         desk::setIrSender({});
+        for (const auto& [name, alt] : xdg_) {
+            if (alt)
+                setenv(name, alt->c_str(), 1);
+            else
+                unsetenv(name);
+        }
     }
 
-    std::filesystem::path iniPath() const { return folder / "Tavix.ini"; }
+    // The settings file beside the program (portable use) when there is one,
+    // else the one in the configuration folder.
+    std::filesystem::path iniPath() const {
+        return std::filesystem::exists(folder / "Tavix.ini") ? folder / "Tavix.ini"
+                                                             : folder / "config/tavix/Tavix.ini";
+    }
+    // A default file of a run without a settings file beside the program.
+    std::filesystem::path dataFile(const std::string& name) const {
+        return folder / "data/tavix" / name;
+    }
     std::filesystem::path file(const std::string& name) const { return folder / name; }
 
     // Settings of a program that has run before: no first-run question and no
     // timing question.
     void writeCompleteSettings(int batchDelay = 2000) {
-        platform::IniFile ini(iniPath());
+        platform::IniFile ini(folder / "Tavix.ini");
         ini.writeInteger("Einstellungen", "Sprache", 1);
         ini.writeInteger("Einstellungen", "IR_Einheit", 0);
         ini.writeInteger("Einstellungen", "BatchDelay_ms", batchDelay);
@@ -113,4 +139,8 @@ protected:
     std::vector<double> sentAtMs;
     std::function<void()> onProcessMessages;
     std::unique_ptr<desk::TIRForm> form;
+
+private:
+    std::pair<const char*, std::optional<std::string>> xdg_[2] = {{"XDG_CONFIG_HOME", {}},
+                                                                  {"XDG_DATA_HOME", {}}};
 };

@@ -232,17 +232,17 @@ TEST_F(CutRun, StartWarnings) {
     const QString irWarnung = QStringLiteral(
         "Achtung : kein IR Code geladen !\rOK = Weiterwarnen, Nein = keine weiteren Warnungen");
     prompts.expectMessage(sonyWarnung);
-    prompts.expectYesNo(irWarnung, true);
+    prompts.expectOkNo(irWarnung, true);
     k.SchneidenKnopf->click();
     EXPECT_FALSE(k.SchneidenKnopf->isChecked());
     EXPECT_TRUE(k.IR_Warnung);
 
     Sio::Sony1 = kSony1;
     k.Sony_justiert = true;
-    prompts.expectYesNo(irWarnung, true);
+    prompts.expectOkNo(irWarnung, true);
     k.SchneidenKnopf->click();
     EXPECT_FALSE(k.SchneidenKnopf->isChecked()) << "OK warns again and starts nothing";
-    prompts.expectYesNo(irWarnung, false);
+    prompts.expectOkNo(irWarnung, false);
     k.SchneidenKnopf->click();
     EXPECT_FALSE(k.SchneidenKnopf->isChecked());
     EXPECT_FALSE(k.IR_Warnung);

@@ -4,7 +4,11 @@
 
 #include "platform/ModalRunner_qt.h"
 
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
 #include <QRadioButton>
+#include <QToolButton>
 
 using video::TKameraDialog;
 
@@ -213,4 +217,32 @@ TEST_F(Devices, DiskButtonAndLearning) {
     EXPECT_EQ(k.Schnitt_IRCodes[6].Befehl[1], 8000);
     EXPECT_EQ(readFile(vorschlag), vorher);
     EXPECT_FALSE(e.CountBox1->SpeedButton[4]->isChecked());
+}
+
+TEST_F(Devices, EditorHasRoomForEveryFieldAndLearnButton) {
+    TKameraDialog& k = makeKamera();
+    video::TGeraete_edit& e = *k.Geraete_edit;
+    e.FormShow();
+    e.show();
+    e.layout()->activate();
+    // A fixed border, at least the designed size.
+    EXPECT_EQ(e.minimumSize(), e.maximumSize());
+    EXPECT_GE(e.width(), 433);
+    EXPECT_GE(e.height(), 428);
+    int geprueft = 0;
+    for (QWidget* w : e.findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(&e)) continue;
+        if (!qobject_cast<QLineEdit*>(w) && !qobject_cast<QAbstractButton*>(w) &&
+            !qobject_cast<QLabel*>(w))
+            continue;
+        EXPECT_GE(w->height(), w->sizeHint().height())
+            << w->metaObject()->className() << " " << w->objectName().toStdString() << " "
+            << w->property("Tag").toInt();
+        ++geprueft;
+    }
+    EXPECT_GE(geprueft, 7 + 12 + 2) << "fields, learn buttons and OK/Cancel";
+    for (std::size_t n = 1; n <= 12; ++n)
+        EXPECT_GE(e.CountBox1->SpeedButton[n]->height(),
+                  e.CountBox1->SpeedButton[n]->sizeHint().height());
+    e.hide();
 }

@@ -163,6 +163,91 @@ TEST_F(SchnittIR, ReadsKeyFilesUnknownKeysAndDamage) {
     }
 }
 
+TEST_F(SchnittIR, CutOffEntriesBlankLinesAndAppendingToDamagedFiles) {
+    const std::string neu = golden("recorder_neu.cdx");
+    std::string kopf;
+    for (std::size_t p = 0, z = 0; z < 7; ++z) {
+        const std::size_t nl = neu.find('\n', p);
+        kopf += neu.substr(p, nl + 1 - p);
+        p = nl + 1;
+    }
+    // A later entry replaces the slot's command whole, also when the file
+    // ends inside it; blank lines before numeric lines are passed over.
+    Schnitt_IRTabelle t{};
+    t[3].Befehl = {1, 100, 200, 300, 0};
+    video::Lies_Schnitt_IRText(t,
+                               kopf + "\r\n  203\r\n\r\n1  Typ\r\nII Pause\r\nP\r\n\r\n   "
+                                      "      1\r\n\r\n       700\r\n         0\r\n  203\r\n0  "
+                                      "Typ\r\nII Pause\r\nQ\r\n         2\r\n       555\r\n",
+                               "c");
+    EXPECT_EQ(t[3].Name, "Q");
+    EXPECT_EQ(t[3].Typ, 0);
+    EXPECT_EQ(t[3].Befehl[0], 2);
+    EXPECT_EQ(t[3].Befehl[1], 555);
+    EXPECT_EQ(t[3].Befehl[2], 0) << "nothing of the first entry's values";
+    EXPECT_EQ(t[3].Befehl[3], 0) << "nothing of the table's old values";
+    Schnitt_IRTabelle b{};
+    video::Lies_Schnitt_IRText(
+        b,
+        kopf + "\r\n  203\r\n\r\n1  Typ\r\nII Pause\r\nP\r\n\r\n         1\r\n\r\n       "
+               "700\r\n         0\r\n",
+        "b");
+    EXPECT_EQ(b[3].Typ, 1);
+    EXPECT_EQ(b[3].Name, "P");
+    EXPECT_EQ(b[3].Befehl[1], 700);
+
+    // Learning into a file that is cut short anywhere: every slot reads as
+    // before and the new entry lands in its own slot.
+    const std::string eintrag =
+        neu.substr(neu.find("  201"), neu.find("  202") - neu.find("  201"));
+    const std::string play = "  201\r\n0  Typ\r\n> Play\r\nPLAY\r\n         3   1   0\r\n"
+                             "       900   1   1\r\n";
+    const std::vector<std::string> dateien = {
+        "",
+        kopf.substr(0, kopf.find("  293")),
+        kopf,
+        kopf + eintrag + "  203",
+        kopf + eintrag + "  203\r\n0  Typ\r\n",
+        kopf + eintrag + "  203\r\n0  Typ\r\nII Pause",
+        kopf + eintrag + "  203\r\n0  Typ\r\nII Pause\r\nPAUSE\r\n",
+        kopf + play,
+        kopf + play + "\r\n\r\n",
+        kopf + play + "       800   1   2",
+    };
+    Schnitt_IRTabelle lern{};
+    lern[6].Befehl = {2, 9000, 4500, 0};
+    lern[6].Name = "REC";
+    const std::string name = datei("kurz.cdx");
+    for (std::size_t f = 0; f < dateien.size(); ++f) {
+        SCOPED_TRACE("file " + std::to_string(f));
+        std::ofstream(name, std::ios::binary | std::ios::trunc) << dateien[f];
+        Schnitt_IRTabelle vorher{}, nachher{};
+        video::Lies_Schnitt_IRCodes(vorher, name);
+        video::Schreibe_Schnitt_IRCodes(lern, name, 6);
+        ASSERT_NO_THROW(video::Lies_Schnitt_IRCodes(nachher, name));
+        EXPECT_EQ(lies(name).substr(0, std::min(kopf.size(), dateien[f].size())),
+                  dateien[f].substr(0, std::min(kopf.size(), dateien[f].size())));
+        for (int c = 1; c <= 13; ++c) {
+            if (c == 6) continue;
+            const auto& v = vorher[static_cast<std::size_t>(c)];
+            const auto& n = nachher[static_cast<std::size_t>(c)];
+            EXPECT_EQ(n.Name, v.Name) << "slot " << c;
+            EXPECT_EQ(n.Typ, v.Typ) << "slot " << c;
+            for (std::size_t i = 0; i < v.Befehl.size(); ++i) {
+                ASSERT_EQ(n.Befehl[i], v.Befehl[i]) << "slot " << c << " entry " << i;
+                if (v.Befehl[i] == 0) break;
+            }
+        }
+        EXPECT_EQ(nachher[6].Name, "REC");
+        EXPECT_EQ(nachher[6].Befehl[1], 9000);
+        EXPECT_EQ(nachher[6].Befehl[3], 0);
+    }
+    // The completed head is the fixed one.
+    std::ofstream(name, std::ios::binary | std::ios::trunc) << kopf.substr(0, kopf.find("  293"));
+    video::Schreibe_Schnitt_IRCodes(lern, name, 6);
+    EXPECT_EQ(lies(name), kopf + video::Knopf_Text(lern, 6));
+}
+
 TEST_F(SchnittIR, FailedWriteLeavesTheFile) {
     Schnitt_IRTabelle t{};
     std::filesystem::create_directory(ordner / "d");

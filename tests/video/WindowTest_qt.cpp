@@ -3,6 +3,7 @@
 #include "VideoFixture.h"
 
 #include "platform/ModalRunner_qt.h"
+#include "platform/ScopeExit.h"
 
 #include <QCheckBox>
 #include <QLayout>
@@ -120,9 +121,85 @@ TEST_F(Window, StoredCalibrationAndBadRoles) {
     EXPECT_FALSE(makeKamera().Sony_justiert) << "-1 counts as not calibrated";
 }
 
+TEST_F(Window, DamagedRecorderFileAtStartIsShownAndCreationGoesOn) {
+    const std::string ir = file("rec_ir.cdx").string();
+    writeFile(ir, " 108 Top\r\n 112 Left\r\n 293 Width\r\n 176 Height\r\n  69 Knopfbreite\r\n  40 "
+                  "Knopfhoehe\r\n   1 obsolet\r\n  201\r\n0  Typ\r\n> Play\r\n\r\n         "
+                  "1\r\n       500\r\n         0\r\n  202\r\nabc\r\n");
+    {
+        platform::IniFile ini(iniPath());
+        ini.writeString("VideoGeraet0", "Name", "Rec");
+        ini.writeString("VideoGeraet0", "IRDatei", ir);
+        ini.writeString("Geraete", "Box4", "Rec");
+        ini.writeInteger("Videomaske", "top", 40);
+        ini.writeInteger("Sony", "Sony1", 1234);
+    }
+    prompts.expectError(QStringLiteral("Ung\u00FCltige Zahl in Zeile 16 von >") +
+                        QString::fromStdString(ir) + QStringLiteral("<"));
+    TKameraDialog& k = makeKamera();
+    EXPECT_EQ(k.Schnitt_IRCodes[1].Befehl[1], 500) << "slots read before the damage stay";
+    for (std::size_t n = 1; n <= 12; ++n) {
+        const QToolButton* b = k.CountBox[4]->SpeedButton[n];
+        EXPECT_EQ(b->isEnabled(), b->property("Tag").toInt() == 1)
+            << "the buttons follow the slots";
+    }
+    EXPECT_TRUE(k.Sony_justiert) << "the later steps ran";
+    EXPECT_EQ(Sio::Sony1, 1234);
+    ASSERT_NE(k.Parameter, nullptr);
+}
+
+TEST_F(Window, StoresAndRestoresTheOuterFrame) {
+    // A window manager's frame: 4 pixels round, a title bar of 24.
+    const auto ohne = TKameraDialog::Rahmenraender;
+    TKameraDialog::Rahmenraender = [](const QWidget&) { return QMargins(4, 24, 4, 4); };
+    platform::ScopeExit zurueck([&] { TKameraDialog::Rahmenraender = ohne; });
+    {
+        platform::IniFile ini(iniPath());
+        ini.writeInteger("Videomaske", "top", 100);
+        ini.writeInteger("Videomaske", "left", 200);
+        ini.writeInteger("Videomaske", "width", 700);
+        ini.writeInteger("Videomaske", "height", 500);
+    }
+    for (int start = 0; start < 2; ++start) {
+        SCOPED_TRACE(start);
+        TKameraDialog& k = makeKamera();
+        EXPECT_EQ(k.geometry(), QRect(204, 124, 692, 472));
+        EXPECT_EQ(k.Rahmen(), QRect(200, 100, 700, 500));
+        activateBoth();
+        activate(); // the video window goes inactive and stores its frame
+        platform::IniFile ini(iniPath());
+        EXPECT_EQ(ini.readInteger("Videomaske", "top", 0), 100) << "no creeping";
+        EXPECT_EQ(ini.readInteger("Videomaske", "left", 0), 200);
+        EXPECT_EQ(ini.readInteger("Videomaske", "width", 0), 700);
+        EXPECT_EQ(ini.readInteger("Videomaske", "height", 0), 500);
+        platform::WindowTracker::instance().unregisterWindow(static_cast<QWidget*>(kamera.get()));
+        kamera.reset();
+        form.reset();
+    }
+}
+
+TEST_F(Window, CommentColumnHasItsWidthAtTheFirstShow) {
+    TKameraDialog& k = makeKamera();
+    k.show();
+    int summe = 0;
+    for (int c = 0; c <= 3; ++c)
+        summe += k.StringGrid1->columnWidth(c);
+    EXPECT_GT(k.StringGrid1->columnWidth(4), 0);
+    EXPECT_EQ(k.StringGrid1->columnWidth(4), k.Schnittpanel->width() - summe - 30);
+    k.hide();
+}
+
 TEST_F(Window, ResizeLaysOutBoxesCommentColumnAndCaptions) {
     TKameraDialog& k = makeKamera();
     k.show();
+    // At the first size every box shows its roles whole.
+    k.layout()->activate();
+    k.FormResize();
+    for (int b = 1; b <= 4; ++b)
+        for (QRadioButton* r : {k.CountBox[b]->Zuspieler, k.CountBox[b]->Aufnahme})
+            if (r->isVisibleTo(&k)) {
+                EXPECT_GE(r->width(), r->sizeHint().width()) << b;
+            }
     k.resize(1000, 600);
     k.layout()->activate();
     k.FormResize();
