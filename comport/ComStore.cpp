@@ -276,7 +276,7 @@ bool TextToBool(const std::string& s) {
 std::string CharToText(char c) {
     const int code = static_cast<unsigned char>(c);
     if (code >= 33 && code <= 127) return std::string(1, c);
-    return "#" + std::to_string(code);
+    return std::string("#").append(std::to_string(code));
 }
 
 char TextToChar(const std::string& s) {

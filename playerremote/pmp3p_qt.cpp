@@ -27,6 +27,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -394,14 +395,19 @@ void TForm1::PlomvareHomepage1Click() {
 }
 
 void TForm1::Open_Zeug(const std::string& name) {
-    // The pages are installed beside the program; other relative names are
-    // resolved against the current directory.
-    const QString n = QFile::decodeName(name.c_str());
-    const QString daneben = QDir(QFile::decodeName(programmOrdner().c_str())).absoluteFilePath(n);
-    const std::string path =
-        QFile::encodeName(QFileInfo::exists(daneben) ? daneben
-                                                     : QDir::current().absoluteFilePath(n))
-            .toStdString();
+    // A page is looked for beside the program, then where an installation
+    // puts it (<prefix>/share/plomvare beside <prefix>/bin); otherwise the
+    // name is taken relative to the current directory.
+    std::string path;
+    const std::filesystem::path programmDir = options_.programFile.parent_path();
+    for (const auto& p : {programmDir / name, programmDir / ".." / "share" / "plomvare" / name}) {
+        std::error_code ec;
+        if (path.empty() && std::filesystem::is_regular_file(p, ec))
+            path = p.lexically_normal().string();
+    }
+    if (path.empty())
+        path = QFile::encodeName(QDir::current().absoluteFilePath(QFile::decodeName(name.c_str())))
+                   .toStdString();
     if (!platform::os().openUrl(path))
         platform::prompts().error(
             q("Die Adresse\r" + name +

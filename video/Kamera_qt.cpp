@@ -451,7 +451,7 @@ void TKameraDialog::FormActivate() {
     for (int i = 1; i <= 3; ++i) {
         Sio::Zeit_Leeren(Kanal_Position[static_cast<std::size_t>(i)]);
         Kanal_gelesen[static_cast<std::size_t>(i)] = false;
-        Kanal_Typ_alt[static_cast<std::size_t>(i)] = "x";
+        Kanal_Typ_alt[static_cast<std::size_t>(i)] .assign(1, 'x');
     }
     if (Debug_Modus)
         for (int b = 1; b <= 3; ++b) {

@@ -460,7 +460,8 @@ TEST_F(IniFileTest, ABatchGivesTheBytesOfSingleWritesInOneWrite) {
         const int writes = static_cast<int>(rng() % 40);
         for (int w = 0; w < writes; ++w) {
             const std::string sec = sections[rng() % 5];
-            const std::string key = (rng() % 2 ? "x" : "X") + std::to_string(rng() % 6);
+            const std::string key =
+                std::string(rng() % 2 ? "x" : "X").append(std::to_string(rng() % 6));
             const std::string value = std::to_string(rng() % 4);
             single.writeString(sec, key, value);
             batch.writeString(sec, key, value);

@@ -461,6 +461,28 @@ TEST_F(Window, HelpInformationAndShutdownOption) {
     EXPECT_TRUE(closed);
 }
 
+TEST_F(Window, HelpPagesBesideTheProgramOrInTheInstalledShareFolder) {
+    // An installed program: <prefix>/bin/Plomvare, pages in <prefix>/share/plomvare.
+    namespace fs = std::filesystem;
+    fs::create_directories(folder / "bin");
+    fs::create_directories(folder / "share" / "plomvare");
+    std::ofstream(folder / "share" / "plomvare" / "Plomvare.htm") << "x";
+    std::ofstream(folder / "share" / "plomvare" / "Plomvarehilfe.htm") << "x";
+    programFile = folder / "bin" / "Plomvare";
+    auto& f = start();
+    f.Beschreibung1->trigger();
+    f.Bedienungsanleitung1->trigger();
+    ASSERT_EQ(os.urls.size(), 2u);
+    EXPECT_EQ(os.urls[0], (folder / "share" / "plomvare" / "Plomvare.htm").string());
+    EXPECT_EQ(os.urls[1], (folder / "share" / "plomvare" / "Plomvarehilfe.htm").string());
+
+    // A page beside the program comes first.
+    std::ofstream(folder / "bin" / "Plomvare.htm") << "x";
+    f.Beschreibung1->trigger();
+    ASSERT_EQ(os.urls.size(), 3u);
+    EXPECT_EQ(os.urls[2], (folder / "bin" / "Plomvare.htm").string());
+}
+
 TEST_F(Window, TheReceiveHandlerNeverStrandsABatch) {
     auto& f = start();
     // A burst is running with the timer on.

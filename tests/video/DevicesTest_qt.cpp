@@ -114,7 +114,7 @@ TEST_F(Devices, KnownNameCancelEmptyAndPlaceholder) {
 
 TEST_F(Devices, TheTableHoldsTwentyOneDevices) {
     for (int n = 0; n < 20; ++n)
-        geraet(n, "G" + std::to_string(n));
+        geraet(n, std::string("G").append(std::to_string(n)));
     TKameraDialog& k = makeKamera();
     activateBoth();
     ASSERT_EQ(k.CountBox[1]->ComboBox1->count(), 21);

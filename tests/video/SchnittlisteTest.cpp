@@ -109,7 +109,7 @@ TEST_F(SchnittrasterT, RowCountRules) {
 
     Schnittraster d = neu();
     for (int i = 1; i < 20; ++i)
-        d.setZelle(4, i, "c" + std::to_string(i));
+        d.setZelle(4, i, std::string("c").append(std::to_string(i)));
     d.Row = 3;
     d.Zeile_loeschen();
     EXPECT_EQ(d.RowCount(), 20);
