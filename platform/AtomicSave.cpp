@@ -45,7 +45,9 @@ void saveFileAtomically(const std::filesystem::path& path, std::string_view byte
     }
     std::filesystem::path dir = target.parent_path();
     if (dir.empty()) dir = ".";
-    const std::string what = "Die Datei " + target.string() + " kann nicht gespeichert werden: ";
+    const std::string what = std::string("Die Datei ")
+                                 .append(target.string())
+                                 .append(" kann nicht gespeichert werden: ");
     auto refuse = [&](int err) { throw EInOutError(what + std::strerror(err)); };
 
     struct stat old {};
@@ -60,8 +62,12 @@ void saveFileAtomically(const std::filesystem::path& path, std::string_view byte
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         // Short enough for the name limit however long the file's name is.
-        temp = dir / ("." + target.filename().string().substr(0, 200) + ".~" +
-                      std::to_string(::getpid()) + "-" + std::to_string(tempCounter.fetch_add(1)));
+        temp = dir / std::string(".")
+                         .append(target.filename().string().substr(0, 200))
+                         .append(".~")
+                         .append(std::to_string(::getpid()))
+                         .append("-")
+                         .append(std::to_string(tempCounter.fetch_add(1)));
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
