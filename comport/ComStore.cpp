@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 
 namespace CPort {
 
@@ -52,16 +53,28 @@ public:
     virtual void writeNumber(const char* key, std::int32_t value) = 0;
     virtual std::string readText(const char* key, const std::string& def) = 0;
     virtual std::int32_t readNumber(const char* key, std::int32_t def) = 0;
+    // Runs the writes of one save so that they reach the store together.
+    virtual void writeTogether(const std::function<void()>& writes) = 0;
 };
 
 class IniTarget final : public Target {
 public:
     IniTarget(platform::IniFile& ini, const std::string& section) : ini_(ini), section_(section) {}
     void writeText(const char* key, const std::string& value) override {
-        ini_.writeString(section_, key, value);
+        batch_->writeString(section_, key, value);
     }
     void writeNumber(const char* key, std::int32_t value) override {
-        ini_.writeInteger(section_, key, value);
+        batch_->writeInteger(section_, key, value);
+    }
+    void writeTogether(const std::function<void()>& writes) override {
+        platform::IniBatch batch(ini_);
+        batch_ = &batch;
+        struct Reset {
+            platform::IniBatch*& b;
+            ~Reset() { b = nullptr; }
+        } reset{batch_};
+        writes();
+        batch.commit();
     }
     std::string readText(const char* key, const std::string& def) override {
         return ini_.readString(section_, key, def);
@@ -73,6 +86,7 @@ public:
 private:
     platform::IniFile& ini_;
     const std::string& section_;
+    platform::IniBatch* batch_ = nullptr;
 };
 
 class RegistryTarget final : public Target {
@@ -88,12 +102,13 @@ public:
         return r_.readString(key);
     }
     std::int32_t readNumber(const char* key, std::int32_t) override { return r_.readInteger(key); }
+    void writeTogether(const std::function<void()>& writes) override { r_.writeTogether(writes); }
 
 private:
     platform::RegistryAccessor& r_;
 };
 
-void save(TCustomComPort& p, Target& t) {
+void saveValues(TCustomComPort& p, Target& t) {
     const TStoredSettings s = p.StoredSettings;
     if (s.contains(ssBasic)) {
         t.writeText("Port", p.Port());
@@ -138,6 +153,10 @@ void save(TCustomComPort& p, Target& t) {
         t.writeText("FlowControl.XoffChar", CharToText(f.XoffChar()));
         t.writeText("FlowControl.XonChar", CharToText(f.XonChar()));
     }
+}
+
+void save(TCustomComPort& p, Target& t) {
+    t.writeTogether([&] { saveValues(p, t); });
 }
 
 void load(TCustomComPort& p, Target& t) {
@@ -257,7 +276,7 @@ bool TextToBool(const std::string& s) {
 std::string CharToText(char c) {
     const int code = static_cast<unsigned char>(c);
     if (code >= 33 && code <= 127) return std::string(1, c);
-    return "#" + std::to_string(code);
+    return std::string("#").append(std::to_string(code));
 }
 
 char TextToChar(const std::string& s) {

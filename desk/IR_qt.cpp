@@ -11,6 +11,7 @@
 #include "platform/Guard_qt.h"
 #include "platform/Prompts_qt.h"
 #include "platform/ScopeExit.h"
+#include "platform/ScreenFit_qt.h"
 #include "platform/System.h"
 #include "platform/WindowTracker_qt.h"
 
@@ -788,7 +789,6 @@ void TIRForm::Zeige_Leitungen() {
 
 void TIRForm::Schreibe_Fernsteuerdatei(const std::string& name) {
     Debug_WriteLn("Datei >" + name + "< wird geschrieben");
-    Einstellung_schreiben([&] { IniDatei->writeString("Dateien", "Fernsteuerdatei", name); });
     KeyFileHead head{Top(), Left(), Width(), Height(), Knopfbreite, Knopfhoehe};
     std::vector<KeyFileKey> keys;
     // No key lies beyond 30 columns or rows.
@@ -802,6 +802,8 @@ void TIRForm::Schreibe_Fernsteuerdatei(const std::string& name) {
                 KeyFileKey{k->Knopfnummer, k->Tasten_typ, k->Beschriftung, k->IR_Code, &k->Befehl});
         }
     platform::saveFileAtomically(name, formatKeyFile(head, keys));
+    // Only a file that was written is remembered for the next start.
+    Einstellung_schreiben([&] { IniDatei->writeString("Dateien", "Fernsteuerdatei", name); });
     Setze_Dateiname(name);
 }
 
@@ -812,16 +814,21 @@ void TIRForm::Lies_Fernsteuerdatei(const std::string& name) {
     // The whole file is checked first: a damaged head changes nothing.
     const KeyFileContent content = parseKeyFile(readWholeFile(name), name);
     Setze_Dateiname(name);
-    setBounds(
-        Fensterlage{content.head.top, content.head.left, content.head.width, content.head.height});
+    const QRect g = platform::fitToScreens(content.head.left, content.head.top, content.head.width,
+                                           content.head.height);
+    setBounds(Fensterlage{g.y(), g.x(), g.width(), g.height()});
     Datei_Fensterlage = bounds_;
-    Knopfbreite = content.head.knopfbreite;
-    Knopfhoehe = content.head.knopfhoehe;
+    Knopfbreite = platform::fitWidthToScreens(content.head.knopfbreite);
+    Knopfhoehe = platform::fitHeightToScreens(content.head.knopfhoehe);
     Platziere_Tasten();
     Loesche_Tasten();
+    const std::int32_t sp = Anzahl_Spalten(), ze = Anzahl_Zeilen();
     for (const KeyFileEntry& e : content.entries) {
+        // A key outside the file's own grid is passed over, as a save would
+        // not keep it; so is one that no grid can hold.
+        if (e.knopfnummer / 100 > sp || e.knopfnummer % 100 > ze) continue;
         TButtonx* k = Taste(e.knopfnummer);
-        if (!k) continue; // outside the grid: its values were passed over
+        if (!k) continue;
         k->Tasten_typ = e.tastenTyp;
         k->Beschriftung = e.caption.substr(0, 20);
         k->setText(platform::fromCp1252(e.caption));

@@ -134,6 +134,13 @@ std::string rightAligned(std::int64_t value, int width) {
     return s;
 }
 
+namespace {
+std::string separated(std::string field) {
+    if (field.empty() || field.front() != ' ') field.insert(0, 1, ' ');
+    return field;
+}
+} // namespace
+
 std::string formatKeyFile(const KeyFileHead& h, const std::vector<KeyFileKey>& keys) {
     std::string out;
     out.reserve(128 + keys.size() * 64);
@@ -153,14 +160,16 @@ std::string formatKeyFile(const KeyFileHead& h, const std::vector<KeyFileKey>& k
         line(std::to_string(k.tastenTyp) + " Tasten_typ");
         line(std::string_view(k.beschriftung).substr(0, 20));
         line(std::string_view(k.irCode).substr(0, 150));
-        const std::string nr = rightAligned(k.knopfnummer, 5);
+        // A field that fills its width gets a blank of its own, so that no
+        // number runs into the one before it.
+        const std::string nr = separated(rightAligned(k.knopfnummer, 5));
         for (std::size_t i = 0; i < k.befehl->size(); ++i) {
             // Without an end mark of its own the command ends where a read
             // one would.
             const std::int32_t v = i < kMaxStoredValues ? (*k.befehl)[i] : 0;
             out.append(rightAligned(v, 8));
             out.append(nr);
-            out.append(rightAligned(static_cast<std::int64_t>(i), 5));
+            out.append(separated(rightAligned(static_cast<std::int64_t>(i), 5)));
             out.append("\r\n");
             if (v == 0) break;
         }

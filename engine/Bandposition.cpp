@@ -139,7 +139,7 @@ std::int32_t Zeitwort_nach_Zaehler(std::string_view text, std::int32_t n) {
 }
 
 std::string Zweistellig(std::int32_t n) {
-    return (n < 10 ? "0" : "") + std::to_string(n);
+    return std::string(n < 10 ? "0" : "").append(std::to_string(n));
 }
 
 std::string Position_nach_Text_kurz(const Bandposition& p) {

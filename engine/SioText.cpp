@@ -90,7 +90,7 @@ std::string Byte_nach_Hex(std::uint8_t b) {
 }
 
 std::string Zahl_Text(std::int32_t n) {
-    return " " + std::to_string(n) + "  ";
+    return std::string(" ").append(std::to_string(n)).append("  ");
 }
 
 std::int32_t Mittelwert_ueber(std::span<const std::int32_t> table, std::int32_t high,

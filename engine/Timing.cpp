@@ -14,7 +14,7 @@ namespace {
 // Zahl_Text for the 64-bit intermediates of a pass (poll sums, rates before
 // they are stored), which outgrow 32 bits on a fast machine.
 std::string zelle(std::int64_t v) {
-    return " " + std::to_string(v) + "  ";
+    return std::string(" ").append(std::to_string(v)).append("  ");
 }
 
 // Stored values stay 32-bit; a value that does not fit is a range error, never

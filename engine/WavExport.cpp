@@ -1,13 +1,11 @@
 #include "engine/WavExport.h"
 
 #include "engine/Sio.h"
+#include "platform/AtomicSave.h"
 #include "platform/Codepage.h"
 #include "platform/Errors.h"
 
 #include <array>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <vector>
 
 namespace Sio {
@@ -29,10 +27,6 @@ void setzeLe32(std::array<std::uint8_t, 44>& kopf, std::size_t pos, std::uint32_
         kopf[pos + static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(v >> (8 * b));
 }
 
-[[noreturn]] void eaFehler(const std::string& datei, int fehler) {
-    throw EInOutError("E/A-Fehler beim Schreiben von " + datei + ": " + std::strerror(fehler));
-}
-
 } // namespace
 
 std::string WAV_Dateipfad() {
@@ -46,8 +40,8 @@ std::string WAV_Dateipfad() {
     }
     if (name == "." || name == "..") name.assign(name.size(), '_');
     name = platform::cp1252ToUtf8(name);
-    // Stay within the usual limit of 255 bytes per name, whole characters only;
-    // the temporary name beside it (".wav.tmp") must fit as well.
+    // Stay within the usual limit of 255 bytes per name, whole characters
+    // only, with room to spare.
     constexpr std::size_t kMax = 255 - 8;
     if (name.size() > kMax) {
         std::size_t n = kMax;
@@ -84,23 +78,10 @@ void WAV_Schreiben() {
                      k % 2 == 1 ? Traeger_an : Stille);
     daten.insert(daten.end(), Vorlauf, Stille);
 
-    // Written beside the target and renamed over it, so that a failed write
-    // leaves an older file of that name whole.
-    const std::string temp = datei + ".tmp";
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) eaFehler(datei, errno);
-    const bool ok = std::fwrite(daten.data(), 1, daten.size(), f) == daten.size();
-    const int fehler = errno;
-    if (std::fclose(f) != 0 || !ok) {
-        const int e = ok ? errno : fehler;
-        std::remove(temp.c_str());
-        eaFehler(datei, e);
-    }
-    if (std::rename(temp.c_str(), datei.c_str()) != 0) {
-        const int e = errno;
-        std::remove(temp.c_str());
-        eaFehler(datei, e);
-    }
+    // Saved as every file is: a failed write leaves an older file of that
+    // name whole, a read-only one is refused and a replaced one keeps its mode.
+    platform::saveFileAtomically(
+        datei, std::string_view(reinterpret_cast<const char*>(daten.data()), daten.size()));
 }
 
 } // namespace Sio

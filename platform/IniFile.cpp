@@ -2,7 +2,6 @@
 
 #include "platform/Errors.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -256,7 +255,14 @@ std::string keyLine(std::string_view key, std::string_view value) {
     return s;
 }
 
-std::atomic<unsigned> tempCounter{0};
+// Reading trims blanks and strips one pair of quotes, so a value that begins
+// or ends with either is quoted to come back as it was written.
+std::string storedForm(std::string_view value) {
+    auto special = [](char c) { return isBlank(c) || c == '"' || c == '\''; };
+    if (value.empty() || (!special(value.front()) && !special(value.back())))
+        return std::string(value);
+    return "\"" + std::string(value) + "\"";
+}
 
 } // namespace
 
@@ -281,7 +287,9 @@ bool IniFile::readBool(std::string_view section, std::string_view key, bool def)
     return readInteger(section, key, def ? 1 : 0) != 0;
 }
 
-void IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
+void IniFile::writeString(std::string_view section, std::string_view key, std::string_view given) {
+    const std::string stored = storedForm(given);
+    const std::string_view value = stored;
     checkNames(section, key);
     if (hasLineBreak(value)) throw ERangeError("Wert mit Zeilenumbruch fuer " + std::string(key));
     const Document d = loadForWrite(path_);
@@ -575,11 +583,15 @@ std::int32_t IniBatch::readInteger(std::string_view section, std::string_view ke
 }
 
 void IniBatch::writeString(std::string_view section, std::string_view key, std::string_view value) {
-    s_->write(section, key, value);
+    s_->write(section, key, storedForm(value));
 }
 
 void IniBatch::writeInteger(std::string_view section, std::string_view key, std::int32_t value) {
     s_->write(section, key, std::to_string(value));
+}
+
+void IniBatch::writeBool(std::string_view section, std::string_view key, bool value) {
+    s_->write(section, key, value ? "1" : "0");
 }
 
 void IniBatch::commit() {
@@ -593,65 +605,6 @@ void IniBatch::commit() {
     saveFileAtomically(s_->path, next.bytes);
     next.exists = true;
     s_->reload(std::move(next));
-}
-
-void saveFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
-    std::error_code ec;
-    // Write through a symbolic link to its target rather than replacing the link.
-    std::filesystem::path target = path;
-    if (std::filesystem::is_symlink(path, ec)) {
-        const auto resolved = std::filesystem::weakly_canonical(path, ec);
-        if (!ec) target = resolved;
-    }
-    std::filesystem::path dir = target.parent_path();
-    if (dir.empty()) dir = ".";
-    const std::string what = "Die Datei " + target.string() + " kann nicht gespeichert werden: ";
-
-    struct stat old {};
-    const bool hadOld = ::stat(target.c_str(), &old) == 0;
-
-    std::filesystem::path temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = dir / ("." + target.filename().string() + ".~" + std::to_string(::getpid()) + "-" +
-                      std::to_string(tempCounter.fetch_add(1)));
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) throw EInOutError(what + errnoText(errno));
-
-    auto fail = [&](int err) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        throw EInOutError(what + errnoText(err));
-    };
-    if (hadOld) (void)::fchmod(fd, old.st_mode & 07777);
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (put < 0) {
-            if (errno == EINTR) continue;
-            fail(errno);
-        }
-        done += static_cast<std::size_t>(put);
-    }
-    if (::fsync(fd) != 0) fail(errno);
-    if (::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        throw EInOutError(what + errnoText(err));
-    }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        throw EInOutError(what + errnoText(err));
-    }
-    // Make the rename itself durable; a failure here leaves a valid file.
-    const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        (void)::fsync(dfd);
-        ::close(dfd);
-    }
 }
 
 } // namespace platform

@@ -10,11 +10,15 @@
 // - every write goes to the file at once and changes only the line concerned;
 //   a new key goes after the last key of its section, a new section to the
 //   end of the file; the file is created when missing
+// - a value that begins or ends with a blank or a quote is written in quotes,
+//   so that it reads back as written; every other value is written as given
 //
 // The file holds Windows-1252 bytes with CRLF line ends (LF is read as well);
 // names and values are those bytes, unconverted. Reads never fail: a file that
 // is missing or cannot be read yields the defaults. A write that cannot be
 // completed throws EInOutError and leaves the file as it was.
+
+#include "platform/AtomicSave.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -81,6 +85,8 @@ public:
                              std::int32_t def) const;
     void writeString(std::string_view section, std::string_view key, std::string_view value);
     void writeInteger(std::string_view section, std::string_view key, std::int32_t value);
+    // Written as "1" or "0".
+    void writeBool(std::string_view section, std::string_view key, bool value);
     // Writes the file when anything changed; EInOutError leaves it as it was
     // and keeps the writes pending.
     void commit();
@@ -89,10 +95,5 @@ private:
     struct State;
     std::unique_ptr<State> s_;
 };
-
-// Replaces the file's content with bytes: a temporary file in the same folder
-// is written, flushed to disk and renamed over the old one, so a failure at
-// any step leaves the old file whole. Throws EInOutError.
-void saveFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
 } // namespace platform

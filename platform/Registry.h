@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -30,13 +32,19 @@ public:
     virtual std::int32_t readInteger(const std::string& name) const = 0;
     virtual void writeString(const std::string& name, const std::string& value) = 0;
     virtual void writeInteger(const std::string& name, std::int32_t value) = 0;
+    // Runs writes so that the values they write reach the store together or
+    // not at all, where the store can do that; others write them one by one.
+    virtual void writeTogether(const std::function<void()>& writes) { writes(); }
 };
 
 // The INI-file backend. Values are stored typed: name="sz:text" or
 // name="dword:0000002A".
+class IniBatch;
+
 class IniRegistry final : public RegistryAccessor {
 public:
     explicit IniRegistry(std::filesystem::path file = defaultFile());
+    ~IniRegistry() override;
 
     // $XDG_CONFIG_HOME (else ~/.config) / tavix / registry.ini
     static std::filesystem::path defaultFile();
@@ -50,12 +58,15 @@ public:
     std::int32_t readInteger(const std::string& name) const override;
     void writeString(const std::string& name, const std::string& value) override;
     void writeInteger(const std::string& name, std::int32_t value) override;
+    void writeTogether(const std::function<void()>& writes) override;
 
 private:
     void requireKey() const;
+    void write(const std::string& name, const std::string& stored);
 
     std::filesystem::path file_;
-    std::string key_; // empty: no key open
+    std::string key_;                       // empty: no key open
+    std::unique_ptr<class IniBatch> batch_; // while writeTogether runs
 };
 
 } // namespace platform

@@ -21,6 +21,7 @@ std::string trimKey(const std::string& key) {
 } // namespace
 
 IniRegistry::IniRegistry(std::filesystem::path file) : file_(std::move(file)) {}
+IniRegistry::~IniRegistry() = default;
 
 std::filesystem::path IniRegistry::defaultFile() {
     return configFolder() / "registry.ini";
@@ -80,15 +81,38 @@ std::int32_t IniRegistry::readInteger(const std::string& name) const {
 
 void IniRegistry::writeString(const std::string& name, const std::string& value) {
     requireKey();
-    // Quoted, so that blanks at either end survive the file's trimming.
-    IniFile(file_).writeString(key_, name, "\"" + std::string(textTag) + value + "\"");
+    write(name, std::string(textTag) + value);
 }
 
 void IniRegistry::writeInteger(const std::string& name, std::int32_t value) {
     requireKey();
     char buf[16];
     std::snprintf(buf, sizeof buf, "%08X", static_cast<std::uint32_t>(value));
-    IniFile(file_).writeString(key_, name, std::string(numberTag) + buf);
+    write(name, std::string(numberTag) + buf);
+}
+
+void IniRegistry::write(const std::string& name, const std::string& stored) {
+    if (batch_) {
+        batch_->writeString(key_, name, stored);
+    } else {
+        IniFile ini(file_);
+        ini.writeString(key_, name, stored);
+    }
+}
+
+void IniRegistry::writeTogether(const std::function<void()>& writes) {
+    if (batch_) {
+        writes();
+        return;
+    }
+    IniFile ini(file_);
+    batch_ = std::make_unique<IniBatch>(ini);
+    struct Reset {
+        std::unique_ptr<IniBatch>& b;
+        ~Reset() { b.reset(); }
+    } reset{batch_};
+    writes();
+    batch_->commit();
 }
 
 } // namespace platform

@@ -10,7 +10,7 @@ std::string sektion(int s) {
     return "Befehl" + std::to_string(s);
 }
 std::string schluessel(int i) {
-    return "x" + std::to_string(i);
+    return std::string("x").append(std::to_string(i));
 }
 } // namespace
 

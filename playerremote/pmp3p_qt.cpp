@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 #include "platform/Prompts_qt.h"
 #include "platform/ScopeExit.h"
+#include "platform/ScreenFit_qt.h"
 #include "platform/SerialDevice.h"
 #include "platform/System.h"
 #include "playerremote/RemoteFile.h"
@@ -26,6 +27,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -393,14 +395,19 @@ void TForm1::PlomvareHomepage1Click() {
 }
 
 void TForm1::Open_Zeug(const std::string& name) {
-    // The pages are installed beside the program; other relative names are
-    // resolved against the current directory.
-    const QString n = QFile::decodeName(name.c_str());
-    const QString daneben = QDir(QFile::decodeName(programmOrdner().c_str())).absoluteFilePath(n);
-    const std::string path =
-        QFile::encodeName(QFileInfo::exists(daneben) ? daneben
-                                                     : QDir::current().absoluteFilePath(n))
-            .toStdString();
+    // A page is looked for beside the program, then where an installation
+    // puts it (<prefix>/share/plomvare beside <prefix>/bin); otherwise the
+    // name is taken relative to the current directory.
+    std::string path;
+    const std::filesystem::path programmDir = options_.programFile.parent_path();
+    for (const auto& p : {programmDir / name, programmDir / ".." / "share" / "plomvare" / name}) {
+        std::error_code ec;
+        if (path.empty() && std::filesystem::is_regular_file(p, ec))
+            path = p.lexically_normal().string();
+    }
+    if (path.empty())
+        path = QFile::encodeName(QDir::current().absoluteFilePath(QFile::decodeName(name.c_str())))
+                   .toStdString();
     if (!platform::os().openUrl(path))
         platform::prompts().error(
             q("Die Adresse\r" + name +
@@ -675,8 +682,9 @@ void TForm1::FB_Datei_Laden() {
     const platform::IniBatch programm(*Programm_Ini);
     const std::int32_t w = programm.readInteger("Einstellungen", "Width", Width());
     const std::int32_t h = programm.readInteger("Einstellungen", "Height", Height());
-    setWidth(w);
-    setHeight(h);
+    // From a file: within the screens before use.
+    setWidth(platform::fitWidthToScreens(w));
+    setHeight(platform::fitHeightToScreens(h));
     if (!fehler.empty()) throw std::runtime_error(fehler);
 }
 
@@ -704,8 +712,10 @@ void TForm1::Speichern1Click() {
     // Every write already went to disk; the file is copied byte for byte.
     const std::string bytes = leseDatei(FB_Datei);
     Memo2->setPlainText(q(bytes).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    FB_Datei = QFile::encodeName(*file).toStdString();
-    platform::saveFileAtomically(FB_Datei, bytes);
+    const std::string neu = QFile::encodeName(*file).toStdString();
+    platform::saveFileAtomically(neu, bytes);
+    // The current file changes only once the copy is on disk.
+    FB_Datei = neu;
     FB_Ini.reset();
     FB_Datei_Laden();
     Programm_Ini->writeString("Dateien", "FB_Datei", FB_Datei);

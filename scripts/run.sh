@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Sets up, builds and starts Tavix, or Plomvare with "scripts/run.sh plomvare".
+# Only the program is built (in build-run/, without tests and benchmarks).
 # Without port access the programs run on the simulated adapter.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
 
 program="${1:-tavix}"
 shift || true
@@ -13,16 +13,20 @@ case "$program" in
   *) echo "usage: scripts/run.sh [tavix|plomvare] [arguments]" >&2; exit 2 ;;
 esac
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)"
-
-exe="build/bin/$target"
-if [ ! -x "$exe" ]; then
-  echo "$target is not built yet in this version; the libraries and tests were built." >&2
-  exit 0
-fi
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
-  echo "No display found: starting $target under Xvfb." >&2
-  exec xvfb-run -a "$exe" "$@"
+  echo "No display found: $target needs a graphical session (DISPLAY or WAYLAND_DISPLAY)." >&2
+  exit 1
 fi
-exec "$exe" "$@"
+
+scripts/setup.sh
+
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}"
+fi
+cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DBUILD_TESTING=OFF -DTAVIX_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
+cmake --build build-run -j "$(nproc)" --target "$target"
+
+exec "build-run/bin/$target" "$@"

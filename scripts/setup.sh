@@ -9,6 +9,7 @@ packages=(
   dbus dbus-x11 sox xvfb xauth
   mpv mpv-mpris
   qt6-translations-l10n
+  clang libclang-rt-14-dev
 )
 
 missing=()

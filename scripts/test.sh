@@ -1,21 +1,29 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: a plain build, then the whole suite
-# under AddressSanitizer + UndefinedBehaviorSanitizer, then the threaded tests
-# under ThreadSanitizer.
+# Sets up, builds and runs every test: a plain build (warnings are errors),
+# the threaded tests under ThreadSanitizer, the whole suite under
+# AddressSanitizer + UndefinedBehaviorSanitizer, every fuzz target for 30 s
+# (side by side), and last a Release build with default flags, installed into
+# a read-only prefix and started from there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
 jobs=$(nproc)
+common=(-G Ninja -DTAVIX_WERROR=ON)
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}"
+fi
 
 echo "=== plain build"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build "${common[@]}" "${launcher[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs" --timeout 600
 
 echo "=== ThreadSanitizer build (threaded tests)"
-cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-  -DTAVIX_WITH_QT=OFF -DTAVIX_THREADED_TESTS_ONLY=ON \
+cmake -S . -B build-tsan "${common[@]}" "${launcher[@]}" -DCMAKE_BUILD_TYPE=Debug \
+  -DTAVIX_WITH_QT=OFF -DTAVIX_THREADED_TESTS_ONLY=ON -DTAVIX_BUILD_BENCH=OFF \
   -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" >/dev/null
 cmake --build build-tsan -j "$jobs"
@@ -23,9 +31,61 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L threaded --timeout 600
 
 echo "=== AddressSanitizer + UndefinedBehaviorSanitizer build"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+cmake -S . -B build-asan "${common[@]}" "${launcher[@]}" -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" \
   ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 900
+
+echo "=== fuzz targets, 30 s each (longer: scripts/fuzz.sh <seconds> [target ...])"
+scripts/fuzz.sh 30
+
+# What a packager does: the default flags of a Release build (no -Werror, so a
+# new compiler's warnings cannot break it, but it must build), the programs
+# only, installed into a prefix.
+echo "=== Release build with default flags, installed"
+cmake -S . -B build-release -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=Release \
+  -DBUILD_TESTING=OFF -DTAVIX_BUILD_BENCH=OFF >/dev/null
+cmake --build build-release -j "$jobs"
+work=$(mktemp -d)
+trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
+prefix="$work/usr"
+cmake --install build-release --prefix "$prefix" >/dev/null
+for f in bin/Tavix bin/Plomvare share/plomvare/Plomvare.htm share/plomvare/Plomvarehilfe.htm; do
+  [ -e "$prefix/$f" ] || { echo "not installed: $f" >&2; exit 1; }
+done
+
+# The installed Tavix from the read-only prefix, in batch mode: it sends one
+# key of a key file on the simulated adapter and ends. Its settings live in
+# the user's configuration folder; the stored answers spare the first-run
+# questions, which nobody could answer here.
+home="$work/home"
+mkdir -p "$home/.config/tavix" "$home/.local/share"
+mkdir -m 700 "$work/runtime"
+printf '[Einstellungen]\r\nSprache=1\r\nIR_Einheit=0\r\nBatchDelay_ms=100\r\n[Schnittstelle]\r\nCom_Nr=1\r\n[Timing]\r\nAnfragen_Sec=1000\r\n' \
+  >"$home/.config/tavix/Tavix.ini"
+cp tests/data/desk/standard.cdx "$work/keys.cdx"
+chmod -R a-w "$prefix"
+# Root may write anywhere: the program then runs as nobody.
+as_user=()
+if [ "$(id -u)" -eq 0 ]; then
+  chmod 755 "$work"
+  chown -R nobody "$home" "$work/runtime" "$work/keys.cdx"
+  as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+fi
+if "${as_user[@]}" touch "$prefix/bin/probe" 2>/dev/null; then
+  echo "the install prefix is not read-only for the program" >&2
+  exit 1
+fi
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY HOME="$home" XDG_RUNTIME_DIR="$work/runtime" \
+  XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
+  QT_QPA_PLATFORM=offscreen TAVIX_PORTS=sim \
+  timeout -k 5 60 "${as_user[@]}" "$prefix/bin/Tavix" "$work/keys.cdx" "Tun -" || status=$?
+if [ "$status" -ne 0 ]; then
+  echo "the installed Tavix did not end cleanly in batch mode (exit status $status;" \
+    "124 is the time limit)" >&2
+  exit 1
+fi
+echo "the installed Tavix ran in batch mode from a read-only prefix and ended cleanly"

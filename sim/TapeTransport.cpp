@@ -49,6 +49,12 @@ void TapeTransport::field() {
 }
 
 void TapeTransport::apply(Command c) {
+    const Mode vorher = mode_;
+    applyMode(c);
+    if (mode_ != vorher && onModeChanged) onModeChanged(mode_);
+}
+
+void TapeTransport::applyMode(Command c) {
     applied_ = true;
     lastApplied_ = c;
     appliedField_ = field_;

@@ -5,6 +5,7 @@
 // use it; each deck maps its own command codes and status bytes onto it.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace sim {
@@ -70,11 +71,14 @@ public:
     std::int32_t speed() const;
 
     Options& options() { return opt_; }
+    // Told each change of mode as it happens (benchmarks time the decks by it).
+    std::function<void(Mode)> onModeChanged;
     void setPosition(std::int32_t p) { position_ = p; }
     void setMode(Mode m) { mode_ = m; }
 
 private:
     void apply(Command c);
+    void applyMode(Command c);
 
     Options opt_;
     std::int32_t position_;

@@ -10,8 +10,10 @@
 #include "platform/Errors.h"
 #include "platform/Guard_qt.h"
 #include "platform/IniFile.h"
+#include "platform/Platform.h"
 #include "platform/Prompts_qt.h"
 #include "platform/ScopeExit.h"
+#include "platform/WindowTracker_qt.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -260,6 +262,7 @@ void TKameraDialog::Zaehler_abfragen() {
         Sio::Lies_Geraetestatus(static_cast<std::int32_t>(i), Kanal_Position[i], Kanal_Typ[i],
                                 Kanal_Status[i], Kanal_spielt[i]);
         if (!Kanal_Typ[i].empty()) {
+            Kanal_gelesen[i] = true;
             std::string text;
             if (Sio::Position_nach_Zaehler(Kanal_Position[i]) == Sio::Keine_Position)
                 text = "-:--:--.--";
@@ -287,8 +290,11 @@ void TKameraDialog::Zaehler_abfragen() {
 }
 
 void TKameraDialog::Timer1Timer() {
-    if (!Timer1->isActive()) return;
+    // A tick that comes while a step lets messages run waits for the next.
+    if (!Timer1->isActive() || schritt_) return;
+    const std::uint32_t vorher = platform::clock().tickCount();
     Zaehler_abfragen();
+    abfrage_ms_ = platform::clock().tickCount() - vorher;
     if (SchneidenKnopf->isChecked())
         Schnitt_Schritt();
     else
@@ -302,7 +308,7 @@ void TKameraDialog::vcrClick(QToolButton* button) {
     const std::string& typ = tabelle(Kanal_Typ, kanal, "Kanal_Typ");
     if ((Sony_justiert && Sio::Sony1 != 0) || typ != "Sony") {
         Timer1->stop();
-        platform::ScopeExit an([this] { Timer1->start(); });
+        platform::ScopeExit an([this] { Timer1_an(); });
         Sio::Debug_WriteLn("VCR Click, Kanal " + std::to_string(kanal) +
                            ", Befehl (Code) : " + std::to_string(code));
         bool nein = false;
@@ -321,7 +327,7 @@ void TKameraDialog::vcrClick(QToolButton* button) {
 
 void TKameraDialog::Sony_justieren() {
     Timer1->stop();
-    platform::ScopeExit an([this] { Timer1->start(); });
+    platform::ScopeExit an([this] { Timer1_an(); });
     {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         platform::ScopeExit normal([] { QApplication::restoreOverrideCursor(); });
@@ -345,7 +351,7 @@ void TKameraDialog::IRKnopfClick(QToolButton* button) {
     Timer1->stop();
     platform::ScopeExit ende([this, button] {
         button->setChecked(false);
-        Timer1->start();
+        Timer1_an();
     });
     Sende_IR(button->property("Tag").toInt());
 }
@@ -385,6 +391,11 @@ void TKameraDialog::CountDown_loeschen() {
 
 void TKameraDialog::setSchneiden(bool down) {
     SchneidenKnopf->setChecked(down);
+}
+
+void TKameraDialog::Timer1_an() {
+    if (platform::WindowTracker::instance().active() == static_cast<const QWidget*>(this))
+        Timer1->start();
 }
 
 } // namespace video

@@ -197,7 +197,7 @@ void TGeraete_edit::LernenClick(QToolButton* button) {
     kamera_.Timer1->stop();
     platform::ScopeExit ende([this, button] {
         button->setChecked(false);
-        kamera_.Timer1->start();
+        kamera_.Timer1_an();
     });
     if (IRDateiName->text().isEmpty()) {
         platform::prompts().message(

@@ -15,6 +15,7 @@
 #include "platform/ModalRunner_qt.h"
 #include "platform/Prompts_qt.h"
 #include "platform/ScopeExit.h"
+#include "platform/ScreenFit_qt.h"
 #include "platform/System.h"
 #include "platform/WindowTracker_qt.h"
 
@@ -36,6 +37,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <QSignalBlocker>
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -311,14 +313,23 @@ void TKameraDialog::buildForm() {
             [this] { platform::guarded([this] { Timer1Timer(); }); });
     connect(StringGrid1, &QTableWidget::cellChanged, this, [this](int r, int c) {
         if (syncing_) return;
-        platform::guarded(
-            [&] { Raster.setZelle(c, r, platform::toCp1252(StringGrid1->item(r, c)->text())); });
+        platform::guarded([&] { Zelle_geaendert(r, c); });
     });
-    connect(StringGrid1, &QTableWidget::currentCellChanged, this, [this](int r, int c, int, int) {
-        if (syncing_ || r < 0) return;
-        Raster.Row = r;
-        Raster.Col = c;
-    });
+    connect(StringGrid1, &QTableWidget::currentCellChanged, this,
+            [this](int r, int c, int alt, int) {
+                if (syncing_ || r < 0) return;
+                if (r == 0) {
+                    // The header row is never current: back to where it was.
+                    syncing_ = true;
+                    platform::ScopeExit ende([this] { syncing_ = false; });
+                    StringGrid1->setCurrentCell(alt >= 1 ? alt : 1, c);
+                    r = StringGrid1->currentRow();
+                }
+                Raster.Row = r;
+                Raster.Col = c;
+            });
+    // Every start and stop of the run, by click or by code.
+    connect(SchneidenKnopf, &QToolButton::toggled, this, [this](bool) { ++lauf_; });
     connect(StringGrid1, &QTableWidget::cellClicked, this,
             [this](int, int) { platform::guarded([this] { StringGrid1Click(); }); });
     // The right button opens the command menu and leaves the current cell
@@ -410,10 +421,10 @@ void TKameraDialog::FormCreate() {
     En_Disable_IR_Knoepfe();
     // 11. Geometry.
     if (ini.readInteger("Videomaske", "top", -1) != -1) {
-        Rahmen_setzen(QRect(ini.readInteger("Videomaske", "left", 68),
-                            ini.readInteger("Videomaske", "top", 33),
-                            ini.readInteger("Videomaske", "width", 663),
-                            ini.readInteger("Videomaske", "height", 533)));
+        Rahmen_setzen(platform::fitToScreens(ini.readInteger("Videomaske", "left", 68),
+                                             ini.readInteger("Videomaske", "top", 33),
+                                             ini.readInteger("Videomaske", "width", 663),
+                                             ini.readInteger("Videomaske", "height", 533)));
     } else {
         resize(725, 562);
         if (QScreen* s = QGuiApplication::primaryScreen())
@@ -439,7 +450,8 @@ void TKameraDialog::FormActivate() {
     Sio::UART_Init_9600();
     for (int i = 1; i <= 3; ++i) {
         Sio::Zeit_Leeren(Kanal_Position[static_cast<std::size_t>(i)]);
-        Kanal_Typ_alt[static_cast<std::size_t>(i)] = "x";
+        Kanal_gelesen[static_cast<std::size_t>(i)] = false;
+        Kanal_Typ_alt[static_cast<std::size_t>(i)] .assign(1, 'x');
     }
     if (Debug_Modus)
         for (int b = 1; b <= 3; ++b) {
@@ -465,7 +477,8 @@ void TKameraDialog::FormActivate() {
 void TKameraDialog::FormDeactivate() {
     Timer1->stop();
     setSchneiden(false);
-    platform::IniFile& ini = IniDatei();
+    // One write for all of them: a failure leaves the file as it was.
+    platform::IniBatch ini(IniDatei());
     const QRect rahmen = Rahmen();
     ini.writeInteger("Videomaske", "top", rahmen.y());
     ini.writeInteger("Videomaske", "left", rahmen.x());
@@ -490,6 +503,7 @@ void TKameraDialog::FormDeactivate() {
     ini.writeBool("Sonstiges_Video", "Automatik_Play_bei_Cut",
                   p.Automatik_Play_bei_Cut->isChecked());
     ini.writeBool("Sonstiges_Video", "Offsetfelder_sichtbar", p.Offsetfelder_sichtbar->isChecked());
+    ini.commit();
 }
 
 void TKameraDialog::resizeEvent(QResizeEvent* e) {
@@ -663,7 +677,7 @@ void TKameraDialog::Neue_Liste_TasteClick() {
 
 void TKameraDialog::Zeile_einfuegen_TasteClick() {
     Timer1->stop();
-    platform::ScopeExit an([this] { Timer1->start(); });
+    platform::ScopeExit an([this] { Timer1_an(); });
     setSchneiden(false);
     Raster.Zeile_einfuegen();
     Raster_anzeigen();
@@ -680,12 +694,12 @@ void TKameraDialog::CutInClick() {
         Editieren_an();
         setSchneiden(false);
     });
-    if (!trim(zelle(1)).empty()) {
+    const std::int32_t p = Zuspieler_Nr();
+    const auto pi = static_cast<std::size_t>(p);
+    if (!trim(zelle(1)).empty() || !Position_lesen(p)) {
         platform::os().beep();
         return;
     }
-    const std::int32_t p = Zuspieler_Nr();
-    const auto pi = static_cast<std::size_t>(p);
     if (Kanal_Status[pi].find("II") != std::string::npos && Parameter->Pause_bei_CutIn->isChecked())
         Sio::Kamera_Befehl(p, 3);
     if (LiveButton->isChecked()) Aufnahme_Befehl(6);
@@ -701,12 +715,12 @@ void TKameraDialog::CutOutClick() {
         Editieren_an();
         setSchneiden(false);
     });
-    if (!zelle(2).empty() || trim(zelle(1)).empty()) {
+    const std::int32_t p = Zuspieler_Nr();
+    const auto pi = static_cast<std::size_t>(p);
+    if (!zelle(2).empty() || trim(zelle(1)).empty() || !Position_lesen(p)) {
         platform::os().beep();
         return;
     }
-    const std::int32_t p = Zuspieler_Nr();
-    const auto pi = static_cast<std::size_t>(p);
     if (LiveButton->isChecked()) {
         Aufnahme_Befehl(3);
         if (Kanal_spielt[pi]) Sio::Kamera_Befehl(p, 3);
@@ -715,6 +729,33 @@ void TKameraDialog::CutOutClick() {
     Raster.setZelle(2, Raster.Row, Sio::Position_nach_Text(Kanal_Position[pi]));
     Zeile_anwaehlen(Raster.Row + 1);
     Laengen_berechnen();
+}
+
+bool TKameraDialog::Position_lesen(std::int32_t spieler) {
+    const auto sp = static_cast<std::size_t>(spieler);
+    if (Kanal_gelesen[sp]) return true;
+    // The activation cleared the positions; the poll has not come yet.
+    Sio::Lies_Geraetestatus(spieler, Kanal_Position[sp], Kanal_Typ[sp], Kanal_Status[sp],
+                            Kanal_spielt[sp]);
+    Sio::Waehle_Kanal(1);
+    Kanal_gelesen[sp] = !Kanal_Typ[sp].empty();
+    return Kanal_gelesen[sp];
+}
+
+void TKameraDialog::Zelle_geaendert(int r, int c) {
+    const std::string text = platform::toCp1252(StringGrid1->item(r, c)->text());
+    // The list file divides its lines at these characters: such a time would
+    // shift or drop the row when the list is read again.
+    const char* verboten = c == 1 ? ";#," : c == 2 ? ";#" : "";
+    if (text.find_first_of(verboten) != std::string::npos) {
+        platform::os().beep();
+        Raster_anzeigen();
+        return;
+    }
+    // Longer than the list file's field: the cell shows what it holds, and
+    // the grid says why.
+    if (!Schnittraster::passt(c, text)) Raster_anzeigen();
+    Raster.setZelle(c, r, text);
 }
 
 void TKameraDialog::SpeedButton1Click() {

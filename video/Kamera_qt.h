@@ -191,6 +191,8 @@ public:
     std::array<bool, 4> Kanal_spielt{};
     std::array<std::string, 4> Kanal_Status{};
     std::array<std::string, 4> Kanal_Anzeige{};
+    // A position was read from the channel since the last activation.
+    std::array<bool, 4> Kanal_gelesen{};
 
     TGeraeteliste Geraeteliste{};
     std::array<TVideoGeraet, 5> Box_Geraet{}; // 1 to 4
@@ -300,13 +302,17 @@ public:
     std::int32_t ZInt_Kameraoffset() const;
     void CountDown_loeschen();
     bool Timer_an() const;
+    // Timer1 on, but only while the window is the active one: an inactive
+    // window neither polls nor cuts.
+    void Timer1_an();
 
     // ---- cut run ----
     void SchneidenKnopfClick();
     void Schnitt_Schritt();
     bool Befehlszeile_ausfuehren();
     void CountDown_anzeigen();
-    void Goto_Befehl(std::int32_t ziel);
+    // False when the run was stopped or restarted while it let messages run.
+    bool Goto_Befehl(std::int32_t ziel);
     void Restzeit_anzeigen();
     std::string Aufnahme_dt_rec() const;
     std::string Aufnahme_dt_Pause() const;
@@ -371,7 +377,24 @@ private:
         return Sio::Zeitwort_nach_Zaehler(text, 1);
     }
     std::string zelle(int spalte) const;
+    // Reads the player's position when none was read since the activation;
+    // false when no device answers.
+    bool Position_lesen(std::int32_t spieler);
+    void Zelle_geaendert(int r, int c);
+    // The position wait and the recorder command of a cut point; a wait that
+    // ran out is traced with where the tape stood.
+    // `stand`: where the tape is now, when known. Returns the tick count
+    // when the tape reached the point.
+    std::uint32_t Schnittpunkt(std::int32_t spieler, std::int32_t ziel, std::int32_t code,
+                               std::optional<std::int64_t> stand);
     bool syncing_ = false;
+    // Counts every start and stop of the run and every panic stop: a step
+    // that let messages run sees whether the run it belongs to still goes on.
+    std::uint64_t lauf_ = 0;
+    std::uint64_t panik_ = 0;
+    bool schritt_ = false;
+    std::uint32_t abfrage_ms_ = 0; // how long the last poll took
+    bool goto_abgebrochen_ = false;
     desk::TIRForm& haupt_;
 };
 

@@ -2,8 +2,10 @@
 // timer while the cut button is down.
 #include "video/Kamera_qt.h"
 
+#include "engine/ControlL.h"
 #include "engine/Debug.h"
 #include "engine/EditLine.h"
+#include "engine/Panasonic.h"
 #include "platform/Codepage_qt.h"
 #include "platform/Errors.h"
 #include "platform/Guard_qt.h"
@@ -20,6 +22,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 namespace video {
 
@@ -68,7 +71,7 @@ std::string TKameraDialog::Aufnahme_dt_Pause() const {
 void TKameraDialog::SchneidenKnopfClick() {
     Timer1->stop();
     platform::ScopeExit ende([this] {
-        Timer1->start();
+        Timer1_an();
         CountDown_loeschen();
     });
     if ((!Sony_justiert || Sio::Sony1 == 0) &&
@@ -84,6 +87,8 @@ void TKameraDialog::SchneidenKnopfClick() {
                            "weiteren Warnungen"));
     Letzter_Zuspieler = Zuspieler_Nr();
     if (SchneidenKnopf->isChecked()) {
+        // Lengths typed or edited since the last computation are stale.
+        Laengen_berechnen();
         StringGrid1->setFocus();
         Zeile_anwaehlen(Raster.Row);
     } else {
@@ -96,7 +101,12 @@ void TKameraDialog::Schnitt_Schritt() {
     const std::int32_t spieler0 = Zuspieler_Nr();
     if (!Zaehler_plausibel(Kanal_Anzeige[static_cast<std::size_t>(spieler0)])) return;
     Timer1->stop();
-    platform::ScopeExit an([this] { Timer1->start(); });
+    schritt_ = true;
+    platform::ScopeExit an([this] {
+        schritt_ = false;
+        Timer1_an();
+    });
+    goto_abgebrochen_ = false;
     const int row = Raster.Row;
     if (row != Geloggte_Zeile) {
         std::string s = "Schnitt Zeile " + std::to_string(row) + " : ";
@@ -145,6 +155,7 @@ void TKameraDialog::Schnitt_Schritt() {
     }
     Letzter_Zuspieler = Zuspieler_Nr();
     const bool befehl = Befehlszeile_ausfuehren();
+    if (goto_abgebrochen_) return;
     Blinken = !Blinken;
     CountDown_anzeigen();
     if (Aufnahme_laeuft)
@@ -160,20 +171,25 @@ void TKameraDialog::Schnitt_Schritt() {
         const std::int32_t CD = cd();
         if (CD < 0) {
             Sio::Debug_WriteLn("Zurueckspulen, um Schnittpunkt zu erreichen");
-            Goto_Befehl(differenz(std::int64_t{zaehler(Triggerzelle)} - zaehler("0:10.0")));
+            if (!Goto_Befehl(differenz(std::int64_t{zaehler(Triggerzelle)} - zaehler("0:10.0"))))
+                return;
             CountDown_anzeigen();
         } else if (Parameter->Spul_vor->isChecked() && Kanal_spielt[sp] && schnitt &&
                    zaehler(platform::toCp1252(Parameter->SpulWert->text())) < CD) {
             Sio::Debug_WriteLn("Vorspulen, um Zeit zu verkuerzen");
-            Goto_Befehl(differenz(std::int64_t{zaehler(Triggerzelle)} -
-                                  zaehler(platform::toCp1252(Parameter->Vorspulsettle->text()))));
+            if (!Goto_Befehl(
+                    differenz(std::int64_t{zaehler(Triggerzelle)} -
+                              zaehler(platform::toCp1252(Parameter->Vorspulsettle->text())))))
+                return;
             CountDown_anzeigen();
         } else if (Parameter->Cue_vor->isChecked() && Kanal_spielt[sp] && schnitt &&
                    zaehler(platform::toCp1252(Parameter->CueWert->text())) < CD &&
                    Kanal_Typ[sp] != "Panasonic") {
             Sio::Debug_WriteLn("Vorcuen, um Zeit zu verkuerzen");
-            Goto_Befehl(differenz(std::int64_t{zaehler(Triggerzelle)} -
-                                  zaehler(platform::toCp1252(Parameter->VorCueSettle->text()))));
+            if (!Goto_Befehl(
+                    differenz(std::int64_t{zaehler(Triggerzelle)} -
+                              zaehler(platform::toCp1252(Parameter->VorCueSettle->text())))))
+                return;
             CountDown_anzeigen();
         }
     }
@@ -192,25 +208,54 @@ void TKameraDialog::Schnitt_Schritt() {
         CountDown_anzeigen();
         const std::int32_t CD = cd();
         const std::int32_t p = Zuspieler_Nr();
-        if (CD > 0 && CD < lead && Kanal_spielt[static_cast<std::size_t>(p)] &&
-            Raster.Ist_Schnittzeile(Raster.Row)) {
+        const auto pp = static_cast<std::size_t>(p);
+        const bool schnittzeile = Raster.Ist_Schnittzeile(Raster.Row);
+        const std::int64_t basis = std::int64_t{zaehler(Triggerzelle)} - ZInt_Kameraoffset();
+        const std::int32_t aus = differenz(basis - zaehler(Aufnahme_dt_Pause()));
+        auto ausgestiegen = [&] {
+            Aufnahme_laeuft = false;
+            Pausenbeginn = Jetzt();
+            weiter = true;
+        };
+        if (Aufnahme_laeuft && schnittzeile &&
+            Sio::Position_nach_Zaehler(Kanal_Position[pp]) >= aus) {
+            // The cut-out point went by before this tick: pause now rather
+            // than record on.
+            Sio::Debug_WriteLn("Schnittpunkt verpasst, Zeile " + std::to_string(Raster.Row) +
+                               " : Pause sofort");
+            Aufnahme_Befehl(3);
+            ausgestiegen();
+        } else if (CD > 0 && CD < lead && Kanal_spielt[pp] && schnittzeile) {
             Wartecursor cursor;
             Sio::Debug_WriteLn("Triggerzelle : " + Triggerzelle);
-            const std::int64_t basis = std::int64_t{zaehler(Triggerzelle)} - ZInt_Kameraoffset();
             if (Aufnahme_laeuft) {
-                const std::int32_t ziel = differenz(basis - zaehler(Aufnahme_dt_Pause()));
-                Sio::Debug_WriteLn("XStoppe  Schnittpunkt : " + Sio::Zaehler_nach_Text(ziel));
-                Sio::Warte_auf_Position(p, ziel);
-                Aufnahme_Befehl(3);
-                Aufnahme_laeuft = false;
-                Pausenbeginn = Jetzt();
-                weiter = true;
+                Sio::Debug_WriteLn("XStoppe  Schnittpunkt : " + Sio::Zaehler_nach_Text(aus));
+                Schnittpunkt(p, aus, 3, std::nullopt);
+                ausgestiegen();
             } else {
-                const std::int32_t ziel = differenz(basis - zaehler(Aufnahme_dt_rec()));
-                Sio::Debug_WriteLn("XAufnahme Schnittpunkt : " + Sio::Zaehler_nach_Text(ziel));
-                Sio::Warte_auf_Position(p, ziel);
-                Aufnahme_Befehl(6);
+                const std::int32_t ein = differenz(basis - zaehler(Aufnahme_dt_rec()));
+                Sio::Debug_WriteLn("XAufnahme Schnittpunkt : " + Sio::Zaehler_nach_Text(ein));
+                const std::uint32_t erreicht = Schnittpunkt(p, ein, 6, std::nullopt);
                 Aufnahme_laeuft = true;
+                // The cut-out is taken in this step when the next tick could
+                // no longer wait for it: the position wait needs its point at
+                // least a second ahead, and until the next tick decides, the
+                // rest of this step, one tick and a poll go by.
+                CountDown_anzeigen();
+                const std::int32_t ende =
+                    differenz(std::int64_t{zaehler(Triggerzelle)} - ZInt_Kameraoffset() -
+                              zaehler(Aufnahme_dt_Pause()));
+                const std::int64_t vergeht =
+                    (std::int64_t{platform::clock().tickCount() - erreicht} + Timer1->interval() +
+                     abfrage_ms_) /
+                    20;
+                if (std::int64_t{ende} - ein - vergeht < zaehler("01.00") + 2) {
+                    Sio::Debug_WriteLn("XStoppe  Schnittpunkt : " + Sio::Zaehler_nach_Text(ende));
+                    Schnittpunkt(p, ende, 3,
+                                 std::int64_t{ein} +
+                                     (std::int64_t{platform::clock().tickCount() - erreicht}) / 20);
+                    ausgestiegen();
+                }
             }
         }
     }
@@ -269,9 +314,14 @@ void TKameraDialog::CountDown_anzeigen() {
         CountDown_loeschen();
         return;
     }
-    Triggerzelle = Aufnahme_laeuft ? Raster.zelle(2, row) : Raster.zelle(1, row);
-    if (trim(Raster.zelle(1, row)).empty() && Raster.Ist_Schnittzeile(row - 1))
+    // A continuation row starts where the cut above ends; its cut-out is its
+    // own end.
+    if (Aufnahme_laeuft)
+        Triggerzelle = Raster.zelle(2, row);
+    else if (trim(Raster.zelle(1, row)).empty() && Raster.Ist_Schnittzeile(row - 1))
         Triggerzelle = Raster.zelle(2, row - 1);
+    else
+        Triggerzelle = Raster.zelle(1, row);
     const auto sp = static_cast<std::size_t>(Zuspieler_Nr());
     const std::int32_t wert =
         differenz(std::int64_t{zaehler(Triggerzelle)} -
@@ -292,7 +342,8 @@ void TKameraDialog::CountDown_anzeigen() {
     CountDown->setPalette(p);
 }
 
-void TKameraDialog::Goto_Befehl(std::int32_t ziel) {
+bool TKameraDialog::Goto_Befehl(std::int32_t ziel) {
+    const std::uint64_t lauf = lauf_, panik = panik_;
     const std::int32_t spieler = Zuspieler_Nr();
     const auto sp = static_cast<std::size_t>(spieler);
     const std::int32_t offset = ZInt_Kameraoffset();
@@ -301,18 +352,19 @@ void TKameraDialog::Goto_Befehl(std::int32_t ziel) {
     Sio::Debug_WriteLn("Goto_Befehl " + Sio::Zaehler_nach_Text_kurz(ziel) + " Differenz " +
                        Sio::Zaehler_nach_Text_kurz(dist));
     const bool weit = zaehler(platform::toCp1252(Parameter->SpulWert->text())) < std::abs(dist);
-    bool spulen = false, abfragen = true;
+    bool spulen = false, abfragen = true, bewegt = false;
     if (dist > 0) {
         if (Parameter->Spul_vor->isChecked() && weit) {
             const std::int32_t r = Sio::Kamera_Befehl(spieler, 2);
             Sio::Debug_WriteLn("Goto_Befehl, vorwaerts Spul : Stop, # Versuche : " +
                                std::to_string(r));
             Sio::Kamera_Befehl(spieler, 5);
-            spulen = true;
+            spulen = bewegt = true;
         } else if (Parameter->Cue_vor->isChecked()) {
             if (Kanal_Typ[sp] != "Panasonic") {
                 if (!Kanal_spielt[sp]) Sio::Kamera_Befehl(spieler, 1);
                 Sio::Kamera_Befehl(spieler, 13);
+                bewegt = true;
                 Sio::Debug_WriteLn("Goto : Cue vor");
             } else {
                 abfragen = false;
@@ -325,10 +377,11 @@ void TKameraDialog::Goto_Befehl(std::int32_t ziel) {
             Sio::Debug_WriteLn("Goto_Befehl, rueckwaerts Spul : Stop, # Versuche : " +
                                std::to_string(r));
             Sio::Kamera_Befehl(spieler, 4);
-            spulen = true;
+            spulen = bewegt = true;
         } else {
             if (!Kanal_spielt[sp]) Sio::Kamera_Befehl(spieler, 1);
             Sio::Kamera_Befehl(spieler, 14);
+            bewegt = true;
             Sio::Debug_WriteLn("Goto : Cue zurueck");
         }
     }
@@ -352,6 +405,15 @@ void TKameraDialog::Goto_Befehl(std::int32_t ziel) {
                     Sio::Zaehler_nach_Text_kurz(differenz(position + offset - ziel)) +
                     " Zaehler : " + Sio::Position_nach_Text(Kanal_Position[sp]));
                 ProcessMessages();
+                if (lauf_ != lauf) {
+                    // Stopped or started anew meanwhile: the step is over. A
+                    // tape still winding or cueing is stopped, unless the
+                    // panic stop did that already.
+                    if (bewegt && panik_ == panik) Sio::Kamera_Befehl(spieler, 2);
+                    Sio::Debug_WriteLn("Goto_Befehl abgebrochen, loopctr : " + std::to_string(n));
+                    goto_abgebrochen_ = true;
+                    return false;
+                }
             }
             const std::uint32_t jetzt = platform::clock().tickCount();
             if (neu != d) letzteAenderung = jetzt;
@@ -370,6 +432,7 @@ void TKameraDialog::Goto_Befehl(std::int32_t ziel) {
         Sio::Lies_Geraetestatus(spieler, Kanal_Position[sp], typ, text, Kanal_spielt[sp]);
     }
     Sio::Debug_WriteLn("Goto_Befehl Ende, loopctr : " + std::to_string(n));
+    return true;
 }
 
 void TKameraDialog::Restzeit_anzeigen() {
@@ -389,6 +452,8 @@ void TKameraDialog::Restzeit_anzeigen() {
 
 void TKameraDialog::Panik_StopClick() {
     const std::int32_t spieler = Zuspieler_Nr();
+    ++lauf_;
+    ++panik_;
     Timer1->stop();
     Sio::Kamera_Befehl(spieler, 2);
     Aufnahme_Befehl(2);
@@ -403,7 +468,54 @@ void TKameraDialog::Panik_StopClick() {
     Sio::Kamera_Befehl(spieler, 2);
     setSchneiden(false);
     CountDown_loeschen();
-    Timer1->start();
+    Timer1_an();
+}
+
+std::uint32_t TKameraDialog::Schnittpunkt(std::int32_t spieler, std::int32_t ziel,
+                                          std::int32_t code, std::optional<std::int64_t> stand) {
+    const auto sp = static_cast<std::size_t>(spieler);
+    const std::int32_t u = Sio::Halbbilder_pro_Sekunde;
+    // The whole second that the wait first looks for.
+    auto sekunde = [u](std::int64_t t) {
+        if (u <= 0) return t;
+        std::int64_t ganz = t / u;
+        if (ganz < 0) --ganz;
+        return ganz * u;
+    };
+    if (stand && *stand >= ziel) {
+        Sio::Debug_WriteLn("Schnittpunkt verpasst, Zeile " + std::to_string(Raster.Row) +
+                           " : Pause sofort");
+        const std::uint32_t jetzt = platform::clock().tickCount();
+        Aufnahme_Befehl(code);
+        return jetzt;
+    }
+    // The wait counts off two frames more than the units left after the whole
+    // second: aimed that much earlier, the command leaves at the point. A wait whose
+    // whole second the tape has reached already counts off from where the
+    // tape stands: then it looks for the point's own second while the tape
+    // has not reached that, else it counts what is left.
+    const std::int64_t vorlauf = 2;
+    std::int64_t warteziel = std::int64_t{ziel} - vorlauf;
+    if (stand && sekunde(warteziel) <= *stand) {
+        if (sekunde(ziel) > *stand)
+            warteziel = sekunde(ziel);
+        else
+            warteziel = sekunde(*stand) +
+                        std::clamp<std::int64_t>(ziel - *stand - vorlauf, 0, u > 0 ? u - 1 : 0);
+    }
+    Sio::Warte_auf_Position(spieler, differenz(warteziel));
+    const std::uint32_t erreicht = platform::clock().tickCount();
+    Aufnahme_Befehl(code);
+    if (Kanal_Typ[sp] != "Sony" && Kanal_Typ[sp] != "Panasonic") return erreicht;
+    // The wait stops looking after its last decoded frame; where that stood
+    // tells whether it ran out before the point.
+    const Sio::Bandposition zuletzt =
+        Kanal_Typ[sp] == "Panasonic" ? Sio::Pana_Position : Sio::Sony_Position;
+    if (Sio::Position_nach_Zaehler(zuletzt) < sekunde(warteziel))
+        Sio::Debug_WriteLn("Position nicht erreicht, Zeile " + std::to_string(Raster.Row) +
+                           " : Ziel " + Sio::Zaehler_nach_Text(ziel) + ", erreicht " +
+                           Sio::Position_nach_Text(zuletzt));
+    return erreicht;
 }
 
 } // namespace video

@@ -42,7 +42,19 @@ const std::string& Schnittraster::zelle(int spalte, int r) const {
     return tabelle(zeile(r), spalte, "StringGrid1");
 }
 
+bool Schnittraster::passt(int spalte, std::string_view text) {
+    if (spalte == 2) return text.size() <= kMaxEnde;
+    if (spalte != 4) return true;
+    const bool marke = !text.empty() && (text[0] == ';' || text[0] == 'X' || text[0] == 'x');
+    return text.size() <= kMaxKommentar - (marke ? 1 : 0);
+}
+
 void Schnittraster::setZelle(int spalte, int r, std::string text) {
+    if (!passt(spalte, text))
+        throw ERangeError(spalte == 2 ? "Eingabe zu lang (h\xF6"
+                                        "chstens 100 Zeichen)"
+                                      : "Kommentar zu lang (h\xF6"
+                                        "chstens 500 Zeichen)");
     tabelle(tabelle(zeilen_, r, "StringGrid1"), spalte, "StringGrid1") = std::move(text);
 }
 
@@ -101,6 +113,7 @@ bool Schnittraster::Schnittliste_leer() const {
 
 void Schnittraster::Zeile_anwaehlen(int r) {
     Editieren_aus();
+    if (r == 0) r = 1; // the header row is never current
     if (r < 0 || r >= RowCount()) throw ERangeError("Bereichsfehler: StringGrid1.Row");
     Row = r;
 }
@@ -174,8 +187,12 @@ Zeilen Liste_erzeugen(Schnittraster& raster, std::string_view name, std::string_
             }
         }
         std::string line = spieler ? "" : "#";
-        if (!z[1].empty() || !z[2].empty()) line += " " + z[1] + ", " + z[2] + " ";
-        if (!blank(z[4])) line += "; " + z[4];
+        // The reader takes at most 100 characters after the comma and 500
+        // after the semicolon: a cell that fills its field goes without the
+        // separating blank.
+        if (!z[1].empty() || !z[2].empty())
+            line += " " + z[1] + (z[2].size() < Schnittraster::kMaxEnde ? ", " : ",") + z[2] + " ";
+        if (!blank(z[4])) line += (z[4].size() < Schnittraster::kMaxKommentar ? "; " : ";") + z[4];
         out.push_back(std::move(line));
     }
     out.push_back(";; Gesamtl\xE4nge des Schnitts : " + raster.Gesamtzeit);

@@ -30,7 +30,15 @@ public:
     bool Editieren = false;
     std::string Gesamtzeit = "0";
 
+    // What a cell can hold so that the list file gives it back: "Ende" up to
+    // 100 characters, a comment up to 500 (499 when it begins with ";", "X"
+    // or "x", which the file needs a blank before).
+    static constexpr std::size_t kMaxEnde = 100;
+    static constexpr std::size_t kMaxKommentar = 500;
+    static bool passt(int spalte, std::string_view text);
+
     const std::string& zelle(int spalte, int zeile) const;
+    // Throws ERangeError for a text the cell cannot hold.
     void setZelle(int spalte, int zeile, std::string text);
     const Rasterzeile& zeile(int r) const;
 

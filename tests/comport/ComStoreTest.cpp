@@ -1,8 +1,10 @@
 // Settings texts and the settings store in INI sections and registry keys.
 #include "comport/CPort.h"
+#include "platform/Errors.h"
 #include "platform/IniFile.h"
 #include "platform/Registry.h"
 #include "platform/ScriptedSerialDevice.h"
+#include "support/SaveFaults.h"
 
 #include <gtest/gtest.h>
 
@@ -210,6 +212,67 @@ TEST(ComStore, IniRoundTripAndMissingKeys) {
     EXPECT_EQ(saved.FlowControl().XonChar(), '#');
 }
 
+// A store is one save: a failure in it leaves the old file whole, with none
+// of the new values. Texts with blanks or quotes at their ends come back.
+TEST(ComStore, StoringIsOneSaveAndTextsComeBackAsTheyWere) {
+    using testsupport::SaveFault;
+    TempDir dir;
+    platform::IniFile ini(dir.path() / "settings.ini");
+    TComPort saved;
+    saved.StoredSettings = allGroups;
+    saved.SaveToIni(ini);
+    const std::string alt = fileBytes(ini.path());
+    changeEverything(saved);
+    {
+        SaveFault fault(SaveFault::Write);
+        EXPECT_THROW(saved.SaveToIni(ini), EInOutError);
+        EXPECT_EQ(fileBytes(ini.path()), alt);
+    }
+    {
+        // Values stored one by one would be half old, half new here.
+        SaveFault fault(SaveFault::Write, 3);
+        saved.SaveToIni(ini);
+        TComPort loaded;
+        loaded.StoredSettings = allGroups;
+        loaded.LoadFromIni(ini);
+        expectSameSettings(saved, loaded);
+    }
+    {
+        saved.setPort("/dev/ttyS1");
+        SaveFault counting;
+        saved.SaveToIni(ini);
+        EXPECT_EQ(counting.saves(), 1);
+    }
+
+    platform::IniRegistry reg(dir.path() / "registry.ini");
+    ASSERT_TRUE(reg.openKey("Software\\Tavix", true));
+    saved.SaveToRegistry(reg);
+    const std::string regAlt = fileBytes(reg.file());
+    saved.setPort("/dev/ttyS9");
+    {
+        SaveFault fault(SaveFault::Rename);
+        EXPECT_THROW(saved.SaveToRegistry(reg), EInOutError);
+        EXPECT_EQ(fileBytes(reg.file()), regAlt);
+    }
+    {
+        SaveFault counting;
+        saved.SaveToRegistry(reg);
+        EXPECT_EQ(counting.saves(), 1);
+    }
+
+    for (const std::string port : {" ", "\"COM1\"", "\"\"COM1\"\"", " /dev/ttyS0 ", "'x"}) {
+        TComPort p;
+        p.setPort(port);
+        p.SaveToIni(ini);
+        p.SaveToRegistry(reg);
+        TComPort fromIni, fromRegistry;
+        fromIni.LoadFromIni(ini);
+        fromRegistry.LoadFromRegistry(reg);
+        EXPECT_EQ(fromIni.Port(), port);
+        EXPECT_EQ(fromRegistry.Port(), port);
+    }
+}
+
 TEST(ComStore, IniTextsThatMatchNothingAndLoadingIntoAnOpenPort) {
     TempDir dir;
     platform::IniFile ini(dir.path() / "settings.ini");
@@ -257,10 +320,10 @@ TEST(ComStore, RegistryKeyRoundTripAndMissingValues) {
     saved.SaveToRegistry(reg);
     EXPECT_EQ(fileBytes(reg.file()),
               "[Software\\Tavix\\Port]\r\n"
-              "Port=\"sz:/dev/ttyUSB3\"\r\nBaudRate=\"sz:Custom\"\r\n"
-              "CustomBaudRate=dword:00007A12\r\nStopBits=\"sz:2\"\r\nDataBits=\"sz:7\"\r\n"
-              "Parity=\"sz:Mark\"\r\nFlowControl=\"sz:Custom\"\r\n"
-              "EventChar=\"sz:#32\"\r\nDiscardNull=\"sz:Yes\"\r\n"
+              "Port=sz:/dev/ttyUSB3\r\nBaudRate=sz:Custom\r\n"
+              "CustomBaudRate=dword:00007A12\r\nStopBits=sz:2\r\nDataBits=sz:7\r\n"
+              "Parity=sz:Mark\r\nFlowControl=sz:Custom\r\n"
+              "EventChar=sz:#32\r\nDiscardNull=sz:Yes\r\n"
               "Buffer.OutputSize=dword:00000200\r\nBuffer.InputSize=dword:00001000\r\n");
 
     TComPort loaded;

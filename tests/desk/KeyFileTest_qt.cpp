@@ -4,10 +4,13 @@
 
 #include "desk/KeyFile.h"
 #include "platform/Errors.h"
+#include "platform/ScreenFit_qt.h"
+#include "support/SaveFaults.h"
 
 #include <QAction>
 
 #include <csignal>
+#include <cstring>
 #include <random>
 #include <sys/resource.h>
 
@@ -55,6 +58,15 @@ TEST(KeyFileFormat, ValueLinesAndHeadAreRightAligned) {
     const std::string f = desk::formatKeyFile({0, 0, 0, 0, 1, 1}, {{102, 0, "x", "", &full}});
     EXPECT_NE(f.find("       7  102  798\r\n       0  102  799\r\n"), std::string::npos);
     EXPECT_EQ(f.find("  800\r\n"), std::string::npos);
+    // A key number of five digits stays apart from the value before it; the
+    // reader gets both back.
+    const std::string w = desk::formatKeyFile({0, 0, 0, 0, 1, 1}, {{12345, 0, "x", "", &b}});
+    EXPECT_NE(w.find("       2 12345    0\r\n     560 12345    1\r\n123456789 12345    2\r\n"),
+              std::string::npos)
+        << w;
+    const auto back = desk::parseKeyFile(w, "w");
+    ASSERT_EQ(back.entries.size(), 1u);
+    EXPECT_EQ(back.entries[0].values, (std::vector<std::int32_t>{2, 560, 123456789, 0}));
 }
 
 TEST(KeyFileFormat, ParserReadsLfAndRefusesDamagedHeads) {
@@ -210,6 +222,23 @@ TEST_F(KeyFile, LongCaptionsOutOfGridEntriesAndCutFiles) {
     EXPECT_EQ(f.Taste(3115), nullptr);
     f.Schreibe_Fernsteuerdatei(name);
     EXPECT_NE(readFile(name).find("\r\nEine sehr lange Besc\r\n\r\n"), std::string::npos);
+    // A key outside the file's own grid (3 columns here) is not taken, though
+    // the window still holds that key from a wider layout: a save would drop
+    // it, so loading, saving and loading again give the same keys.
+    ASSERT_NE(f.Taste(501), nullptr);
+    writeFile(name, head(77, 320, 100, 434, 43, 35) + entry(101, 0, "innen", "", {1, 0}) +
+                        entry(501, 0, "aussen", "", {1, 7, 0}) +
+                        entry(102, 0, "danach", "", {2, 0}));
+    f.Lies_Fernsteuerdatei(name);
+    EXPECT_EQ(f.Anzahl_Spalten(), 3);
+    EXPECT_TRUE(f.Taste(501)->Beschriftung.empty());
+    EXPECT_TRUE(f.Taste(501)->isHidden());
+    EXPECT_EQ(f.Taste(102)->Beschriftung, "danach");
+    f.Schreibe_Fernsteuerdatei(file("zweimal.cdx").string());
+    const std::string einmal = readFile(file("zweimal.cdx"));
+    f.Lies_Fernsteuerdatei(file("zweimal.cdx").string());
+    f.Schreibe_Fernsteuerdatei(file("zweimal.cdx").string());
+    EXPECT_EQ(readFile(file("zweimal.cdx")), einmal);
 }
 
 TEST_F(KeyFile, DamagedFilesAreRefusedWithoutChangingAnything) {
@@ -259,12 +288,26 @@ TEST_F(KeyFile, OverlongCommandKeepsItsEndMark) {
     writeFile(file("gross.cdx"), head(-2147483647 - 1, 2147483647, 2147483647, 2147483647, 1, 1) +
                                      entry(3030, 0, "Ecke", "", {1, 5, 0}));
     f.Lies_Fernsteuerdatei(file("gross.cdx").string());
-    EXPECT_EQ(f.Anzahl_Spalten(), 2147483647);
     EXPECT_EQ(f.Taste(3030)->Beschriftung, "Ecke");
     f.FormPaint();
     f.FormResize();
     f.Schreibe_Fernsteuerdatei(file("gross.cdx").string());
     EXPECT_NE(readFile(file("gross.cdx")).find("3030 Knopfnummer"), std::string::npos);
+    // Geometry from the file is brought within the screens before use.
+    const QRect area = platform::availableScreenArea();
+    writeFile(file("riesig.cdx"),
+              head(2147483647, -2147483647 - 1, 2147483647, 2147483647, 2147483647, 2147483647) +
+                  entry(101, 0, "Eins", "", {1, 5, 0}));
+    f.Lies_Fernsteuerdatei(file("riesig.cdx").string());
+    EXPECT_TRUE(area.contains(QPoint(f.Left(), f.Top()))) << f.Left() << " " << f.Top();
+    EXPECT_LE(f.Width(), area.width());
+    EXPECT_LE(f.Height(), area.height());
+    EXPECT_LE(f.Knopfbreite, area.width());
+    EXPECT_LE(f.Knopfhoehe, area.height());
+    EXPECT_EQ(f.Taste(101)->Beschriftung, "Eins");
+    EXPECT_EQ(f.Taste(101)->width(), f.Knopfbreite);
+    f.FormPaint();
+    f.FormResize();
 }
 
 TEST_F(KeyFile, MenuLoadsCreatesAndSavesUnderNewName) {
@@ -346,4 +389,24 @@ TEST_F(KeyFile, FailedSaveLeavesOldFileWhole) {
     EXPECT_EQ(readFile(name), before);
     for (const auto& e : std::filesystem::directory_iterator(folder))
         EXPECT_EQ(e.path().string().find(".cdx."), std::string::npos) << "no temporary file left";
+
+    // A failed "Speichern als" leaves the remembered name as it was: the next
+    // start opens the user's file, not a fresh one under the new name.
+    const std::string remembered =
+        platform::IniFile(iniPath()).readString("Dateien", "Fernsteuerdatei", "");
+    const std::string neu = file("neu.cdx").string();
+    {
+        testsupport::SaveFault fault(testsupport::SaveFault::Rename, 1, ENOSPC);
+        prompts.expect(PromptKind::Save, kFilter, Answer::Ok, QString::fromStdString(neu));
+        prompts.expectError(
+            QString::fromStdString("Die Datei " + neu + " kann nicht gespeichert werden: ") +
+            QString::fromLocal8Bit(std::strerror(ENOSPC)));
+        f.Speichernunter1->trigger();
+        EXPECT_TRUE(fault.fired());
+    }
+    EXPECT_EQ(platform::IniFile(iniPath()).readString("Dateien", "Fernsteuerdatei", ""),
+              remembered);
+    EXPECT_FALSE(std::filesystem::exists(neu));
+    EXPECT_EQ(f.SaveDialog1_FileName, name);
+    EXPECT_EQ(prompts.remaining(), 0u);
 }

@@ -283,7 +283,7 @@ TEST_F(Menus, FailedTimingMeasurementsKeepTheRates) {
                                         "+/- 0 /msec\rRatio : 2\rTrefferquote : 0/1000 "));
     EXPECT_EQ(Sio::Drehg_mSec, 1234);
     timingUnberuehrt();
-    EXPECT_EQ(ini().readString("Statistik", "Fehlercode", ""), "Fehlercode :  *COM ?");
+    EXPECT_EQ(ini().readString("Statistik", "Fehlercode", ""), "Fehlercode :  *COM ? ");
     EXPECT_TRUE(ini().valueExists("VersionInfo", "MajorVersion"));
 
     // 2. No UART at all: the pass finds no character time and the engine

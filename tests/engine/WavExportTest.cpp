@@ -1,10 +1,12 @@
 #include "IrLernFixture.h"
+#include "support/SaveFaults.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -115,6 +117,42 @@ TEST_F(WavExport, NameFromCaptionAndFailures) {
     EXPECT_THROW(Sio::WAV_Schreiben(), EInOutError);
     EXPECT_TRUE(fs::is_directory("besetzt.wav"));
     EXPECT_FALSE(fs::exists("besetzt.wav.tmp"));
+}
+
+// The export saves as every file is saved: synced before the rename, a file
+// made read-only refused, a replaced file keeps its mode, a failed step keeps
+// the old file.
+TEST_F(WavExport, SavedLikeEveryOtherFile) {
+    using testsupport::SaveFault;
+    InTempDir tmp;
+    auto mode = [](const char* p) {
+        struct stat st {};
+        ::stat(p, &st);
+        return st.st_mode & 07777;
+    };
+    setCapture({560, 560});
+    Sio::WAV_Dateiname = "alt";
+    {
+        SaveFault counting;
+        Sio::WAV_Schreiben();
+        EXPECT_GE(counting.calls(SaveFault::Fsync), 1);
+    }
+    const std::string alt = lies("alt.wav");
+    setCapture({});
+    ::chmod("alt.wav", 0444);
+    EXPECT_THROW(Sio::WAV_Schreiben(), EInOutError);
+    EXPECT_TRUE(lies("alt.wav") == alt);
+    EXPECT_EQ(mode("alt.wav"), 0444u);
+    ::chmod("alt.wav", 0600);
+    for (auto kind : {SaveFault::Write, SaveFault::Fsync, SaveFault::Rename}) {
+        SaveFault fault(kind, 1, ENOSPC);
+        EXPECT_THROW(Sio::WAV_Schreiben(), EInOutError);
+        EXPECT_TRUE(lies("alt.wav") == alt);
+    }
+    Sio::WAV_Schreiben();
+    EXPECT_EQ(lies("alt.wav").size(), 1044u);
+    EXPECT_EQ(mode("alt.wav"), 0600u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp.dir()), fs::directory_iterator()), 1);
 }
 
 TEST_F(WavExport, CaptureReadBackBySox) {

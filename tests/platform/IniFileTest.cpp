@@ -1,5 +1,6 @@
 #include "platform/IniFile.h"
 #include "platform/Errors.h"
+#include "support/SaveFaults.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 using platform::IniFile;
@@ -305,6 +307,132 @@ TEST_F(IniFileTest, RandomFilesAreHandledSafely) {
     }
 }
 
+// A file or folder the user made read-only is not replaced, even by a process
+// that could; a replaced file keeps its permissions.
+TEST_F(IniFileTest, ReadOnlyFilesAndFoldersAreRefusedAndModesKept) {
+    const std::string text = golden("settings.ini");
+    writeBytes(file(), text);
+    IniFile ini(file());
+    auto mode = [](const fs::path& p) {
+        struct stat st {};
+        ::stat(p.c_str(), &st);
+        return st.st_mode & 07777;
+    };
+
+    ::chmod(file().c_str(), 0444);
+    try {
+        ini.writeString("General", "Sprache", "2");
+        ADD_FAILURE() << "a read-only file was replaced";
+    } catch (const EInOutError& e) {
+        EXPECT_NE(std::string(e.what()).find("kann nicht gespeichert werden"), std::string::npos);
+    }
+    EXPECT_THROW(platform::saveFileAtomically(file(), "neu"), EInOutError);
+    EXPECT_EQ(readBytes(file()), text);
+    EXPECT_EQ(mode(file()), 0444u);
+
+    ::chmod(file().c_str(), 0640);
+    ini.writeString("General", "Sprache", "2");
+    EXPECT_EQ(mode(file()), 0640u);
+    EXPECT_EQ(ini.readString("General", "Sprache", ""), "2");
+
+    // A writable file in a folder that is not: refused the same way.
+    const std::string now = readBytes(file());
+    ::chmod(dir.c_str(), 0555);
+    EXPECT_THROW(ini.writeString("General", "Sprache", "3"), EInOutError);
+    EXPECT_THROW(platform::saveFileAtomically(file("neu.ini"), "x"), EInOutError);
+    ::chmod(dir.c_str(), 0755);
+    EXPECT_EQ(readBytes(file()), now);
+    EXPECT_EQ(entries(), 1u);
+
+    // Root (running the programs for direct port access) still saves into
+    // another user's folder and file that are writable for their owner.
+    if (::geteuid() == 0 && ::chown(dir.c_str(), 65534, 65534) == 0 &&
+        ::chown(file().c_str(), 65534, 65534) == 0) {
+        ini.writeString("General", "Sprache", "4");
+        EXPECT_EQ(ini.readString("General", "Sprache", ""), "4");
+        EXPECT_EQ(mode(file()), 0640u);
+        struct stat st {};
+        ::stat(file().c_str(), &st);
+        EXPECT_EQ(st.st_uid, 65534u) << "the file keeps its owner";
+    }
+}
+
+// Each step of a save that fails leaves the old file byte for byte and no
+// temporary file, and says so.
+TEST_F(IniFileTest, EveryFailingStepOfASaveKeepsTheOldFile) {
+    using testsupport::SaveFault;
+    const std::string text = golden("settings.ini");
+    writeBytes(file(), text);
+    IniFile ini(file());
+    for (auto kind : {SaveFault::Write, SaveFault::Fsync, SaveFault::Close, SaveFault::Rename}) {
+        for (int err : {ENOSPC, EIO}) {
+            SaveFault fault(kind, 1, err);
+            EXPECT_THROW(ini.writeString("General", "Sprache", "2"), EInOutError) << kind;
+            EXPECT_TRUE(fault.fired());
+            EXPECT_EQ(readBytes(file()), text) << kind;
+            EXPECT_EQ(entries(), 1u) << kind;
+        }
+    }
+    SaveFault counting;
+    ini.writeString("General", "Sprache", "2");
+    EXPECT_GE(counting.calls(SaveFault::Fsync), 2) << "the file and its folder are synced";
+}
+
+// Values that reading would change come back as written: the writer quotes
+// them. Every other value is written as given.
+TEST_F(IniFileTest, ValuesWithBlanksOrQuotesAtTheEndsRoundTrip) {
+    IniFile ini(file());
+    for (const std::string v : {" ", "  a", "b ", "\"COM1\"", "\"\"COM1\"\"", "'x'", "\"", "'",
+                                "a \"b\" c", "\" x", "\t"}) {
+        ini.writeString("A", "k", v);
+        EXPECT_EQ(ini.readString("A", "k", "?"), v) << "[" << v << "]";
+    }
+    writeBytes(file(), "");
+    ini.writeString("A", "k", "a b");
+    ini.writeString("A", "l", "");
+    ini.writeString("A", "m", "x\"y");
+    EXPECT_EQ(readBytes(file()), "[A]\r\nk=a b\r\nl=\r\nm=x\"y\r\n");
+    ini.writeString("A", "k", " ");
+    EXPECT_EQ(readBytes(file()), "[A]\r\nk=\" \"\r\nl=\r\nm=x\"y\r\n");
+}
+
+// Several writes in one batch reach the file in one save, or none of them.
+TEST_F(IniFileTest, BatchWritesAllOrNothing) {
+    using testsupport::SaveFault;
+    const std::string text = golden("settings.ini");
+    writeBytes(file(), text);
+    IniFile ini(file());
+    {
+        SaveFault fault(SaveFault::Write);
+        platform::IniBatch b(ini);
+        b.writeInteger("General", "Sprache", 2);
+        b.writeString("Neu", "x", " y ");
+        b.writeBool("Neu", "z", true);
+        EXPECT_THROW(b.commit(), EInOutError);
+        EXPECT_EQ(readBytes(file()), text);
+    }
+    {
+        platform::IniBatch b(ini);
+        b.writeInteger("General", "Sprache", 2);
+        b.writeString("Neu", "x", " y ");
+        b.writeBool("Neu", "z", true);
+        EXPECT_EQ(readBytes(file()), text) << "nothing is written before commit";
+        SaveFault counting;
+        b.commit();
+        EXPECT_EQ(counting.saves(), 1);
+    }
+    EXPECT_EQ(ini.readInteger("General", "Sprache", 0), 2);
+    EXPECT_EQ(ini.readString("Neu", "x", ""), " y ");
+    EXPECT_TRUE(ini.readBool("Neu", "z", false));
+    // The same as single writes would give.
+    writeBytes(file("einzeln.ini"), text);
+    IniFile single(file("einzeln.ini"));
+    single.writeInteger("General", "Sprache", 2);
+    single.writeString("Neu", "x", " y ");
+    single.writeBool("Neu", "z", true);
+    EXPECT_EQ(readBytes(file()), readBytes(file("einzeln.ini")));
+}
+
 // A batch of writes gives the bytes that the same writes made one by one give,
 // in one write of the file.
 TEST_F(IniFileTest, ABatchGivesTheBytesOfSingleWritesInOneWrite) {
@@ -332,7 +460,8 @@ TEST_F(IniFileTest, ABatchGivesTheBytesOfSingleWritesInOneWrite) {
         const int writes = static_cast<int>(rng() % 40);
         for (int w = 0; w < writes; ++w) {
             const std::string sec = sections[rng() % 5];
-            const std::string key = (rng() % 2 ? "x" : "X") + std::to_string(rng() % 6);
+            const std::string key =
+                std::string(rng() % 2 ? "x" : "X").append(std::to_string(rng() % 6));
             const std::string value = std::to_string(rng() % 4);
             single.writeString(sec, key, value);
             batch.writeString(sec, key, value);

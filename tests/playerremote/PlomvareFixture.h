@@ -52,7 +52,7 @@ protected:
     pmp3p::TForm1& start(QStringList args = {}, bool ohnePort = true) {
         form.reset();
         pmp3p::TForm1Options o;
-        o.programFile = folder / "Plomvare";
+        o.programFile = programFile.empty() ? folder / "Plomvare" : programFile;
         o.arguments = std::move(args);
         o.ohnePort = ohnePort;
         o.registers = [this](std::uint16_t, CPort::TCustomComPort&) {
@@ -104,6 +104,7 @@ protected:
 
     QTemporaryDir dir;
     std::filesystem::path folder;
+    std::filesystem::path programFile; // folder/Plomvare when empty
     platform::ScriptedPrompts prompts;
     platform::RecordingSystem os;
     WAInt::RecordingPlayer player;

@@ -4,6 +4,8 @@
 #include "PlomvareFixture.h"
 
 #include "platform/IniFile.h"
+#include "platform/ScreenFit_qt.h"
+#include "support/SaveFaults.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -13,6 +15,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QSignalBlocker>
 
 #include <algorithm>
 #include <cerrno>
@@ -175,6 +178,15 @@ TEST_F(Window, EveryResizeWritesWidthAndHeight) {
     auto& g = start();
     EXPECT_EQ(g.Width(), 400);
     EXPECT_EQ(g.Height(), 300);
+
+    // A size beyond any screen is brought within the screens.
+    p.writeInteger("Einstellungen", "Width", 2147483647);
+    p.writeInteger("Einstellungen", "Height", 2147483647);
+    auto& h = start();
+    const QRect area = platform::availableScreenArea();
+    EXPECT_LE(h.Width(), area.width());
+    EXPECT_LE(h.Height(), area.height());
+    EXPECT_GE(h.Width(), 1);
 }
 
 TEST_F(Window, ButtonsCommandThePlayer) {
@@ -315,6 +327,24 @@ TEST_F(Window, SaveUnderNewNameOpenAndClear) {
         f.Memo2->toPlainText().startsWith(QStringLiteral("[Einstellungen]\nPeriodenlaenge=600")));
     EXPECT_EQ(platform::IniFile(ini()).readString("Dateien", "FB_Datei", ""), copy.string());
 
+    // A copy that cannot be written changes neither the current file nor the
+    // remembered one: the window goes on with the file it had.
+    const auto failed = folder / "failed.mpx";
+    {
+        testsupport::SaveFault fault(testsupport::SaveFault::Write, 1, ENOSPC);
+        prompts.expect(platform::PromptKind::Save, QString(), platform::Answer::Ok,
+                       QString::fromStdString(failed.string()));
+        prompts.expectError(QString::fromStdString("Die Datei " + failed.string() +
+                                                   " kann nicht gespeichert werden: ") +
+                            QString::fromLocal8Bit(std::strerror(ENOSPC)));
+        f.Speichern1->trigger();
+        EXPECT_TRUE(fault.fired());
+    }
+    EXPECT_FALSE(std::filesystem::exists(failed));
+    EXPECT_EQ(f.FB_Datei, copy.string());
+    EXPECT_EQ(platform::IniFile(ini()).readString("Dateien", "FB_Datei", ""), copy.string());
+    EXPECT_EQ(prompts.remaining(), 0u);
+
     // Opening a file with fewer slots empties the others.
     writeBytes(folder / "one.mpx", "[Befehl2]\r\nx0=3\r\nx1=1\r\nx2=7\r\nx3=9\r\n");
     prompts.expect(platform::PromptKind::Open, QString(), platform::Answer::Ok,
@@ -347,6 +377,47 @@ TEST_F(Window, SaveUnderNewNameOpenAndClear) {
     EXPECT_EQ(f.Auswertung.Faecher[1][0], 3);
     EXPECT_EQ(f.Auswertung.Faecher[2][0], 0);
     EXPECT_EQ(f.Auswertung.Faecher[3][0], 3);
+}
+
+// Plomvare's saves under injected faults: the old file stays byte for byte
+// and the user is told.
+TEST_F(Window, SavesUnderFaultsKeepTheOldFileAndTellTheUser) {
+    auto& f = start();
+    int errors = 0;
+    prompts.onShown = [&](const platform::ScriptedPrompts::Shown& s) {
+        if (s.kind == platform::PromptKind::Error) ++errors;
+    };
+    prompts.onUnexpected = [](const QString&) {};
+    const auto copy = folder / "copy.mpx";
+    testsupport::runUnderFaults({{"Speichern", copy,
+                                  [&] {
+                                      prompts.expect(platform::PromptKind::Save, QString(),
+                                                     platform::Answer::Ok,
+                                                     QString::fromStdString(copy.string()));
+                                      f.Speichern1->trigger();
+                                  }},
+                                 {"Anzeige", ini(),
+                                  [&] {
+                                      {
+                                          const QSignalBlocker still(f.Anzeige);
+                                          f.Anzeige->setChecked(platform::IniFile(ini()).readBool(
+                                              "Einstellungen", "Anzeige", true));
+                                      }
+                                      f.Anzeige->click();
+                                  }}},
+                                [&] { return errors; });
+
+    // A learnt command is stored key by key; each key's save keeps the file
+    // whole.
+    f.Lernen2->trigger();
+    int knopf = 0;
+    testsupport::runUnderFaults(
+        {{"Lernen", f.FB_Datei,
+          [&] {
+              press(burst::wiederholt(kA, 3));
+              f.Knopf[static_cast<std::size_t>(1 + knopf++ % 9)]->click();
+          }}},
+        [&] { return errors; }, false);
 }
 
 TEST_F(Window, HelpInformationAndShutdownOption) {
@@ -388,6 +459,28 @@ TEST_F(Window, HelpInformationAndShutdownOption) {
     f.show();
     f.EndeButton->click();
     EXPECT_TRUE(closed);
+}
+
+TEST_F(Window, HelpPagesBesideTheProgramOrInTheInstalledShareFolder) {
+    // An installed program: <prefix>/bin/Plomvare, pages in <prefix>/share/plomvare.
+    namespace fs = std::filesystem;
+    fs::create_directories(folder / "bin");
+    fs::create_directories(folder / "share" / "plomvare");
+    std::ofstream(folder / "share" / "plomvare" / "Plomvare.htm") << "x";
+    std::ofstream(folder / "share" / "plomvare" / "Plomvarehilfe.htm") << "x";
+    programFile = folder / "bin" / "Plomvare";
+    auto& f = start();
+    f.Beschreibung1->trigger();
+    f.Bedienungsanleitung1->trigger();
+    ASSERT_EQ(os.urls.size(), 2u);
+    EXPECT_EQ(os.urls[0], (folder / "share" / "plomvare" / "Plomvare.htm").string());
+    EXPECT_EQ(os.urls[1], (folder / "share" / "plomvare" / "Plomvarehilfe.htm").string());
+
+    // A page beside the program comes first.
+    std::ofstream(folder / "bin" / "Plomvare.htm") << "x";
+    f.Beschreibung1->trigger();
+    ASSERT_EQ(os.urls.size(), 3u);
+    EXPECT_EQ(os.urls[2], (folder / "bin" / "Plomvare.htm").string());
 }
 
 TEST_F(Window, TheReceiveHandlerNeverStrandsABatch) {

@@ -4,6 +4,11 @@
 #include "VideoFixture.h"
 
 #include "desk/IrSendLink.h"
+#include "desk/Lernen_qt.h"
+#include "sim/IrDetector.h"
+#include "sim/IrRecorder.h"
+
+#include <QPushButton>
 
 using video::TKameraDialog;
 using Mode = sim::TapeTransport::Mode;
@@ -55,6 +60,20 @@ protected:
         });
     }
     std::vector<std::int32_t> irPosition;
+
+    // Box 4 as the recorder: its delays, no pause for record, and (unless
+    // learnt) stand-in commands for Record, Pause and Stop.
+    static void irKasten(TKameraDialog& k, const char* rec, const char* pause) {
+        k.Box_Geraet[4].dt_IR_rec = rec;
+        k.Box_Geraet[4].dt_IR_Pause = pause;
+        k.Box_Geraet[4].PausePause = false;
+        k.Box_Geraet[4].MaxPausenZeit = "5:00";
+    }
+    static void irBefehle(TKameraDialog& k) {
+        k.Schnitt_IRCodes[6].Befehl = {1, 600, 0};
+        k.Schnitt_IRCodes[3].Befehl = {1, 300, 0};
+        k.Schnitt_IRCodes[2].Befehl = {1, 200, 0};
+    }
 };
 
 TEST_F(CutRun, LineRecorderRecordsAndPausesAtTheCutPoints) {
@@ -92,13 +111,8 @@ TEST_F(CutRun, LineRecorderRecordsAndPausesAtTheCutPoints) {
 TEST_F(CutRun, IrRecorderWithSignedDelaysAndOffset) {
     TKameraDialog& k = bereit(s(10));
     irMitPosition();
-    k.Schnitt_IRCodes[6].Befehl = {1, 600, 0};
-    k.Schnitt_IRCodes[3].Befehl = {1, 300, 0};
-    k.Schnitt_IRCodes[2].Befehl = {1, 200, 0};
-    k.Box_Geraet[4].dt_IR_rec = "-0:01.00";
-    k.Box_Geraet[4].dt_IR_Pause = "0.10";
-    k.Box_Geraet[4].PausePause = false;
-    k.Box_Geraet[4].MaxPausenZeit = "5:00";
+    irBefehle(k);
+    irKasten(k, "-0:01.00", "0.10");
     k.CountBox[1]->Offset->setText(QStringLiteral("0:02.00"));
     zeile(1, {"1", "0:00:20.00", "0:00:26.00", "", ""});
     k.Laengen_berechnen();
@@ -155,12 +169,23 @@ TEST_F(CutRun, StopRowAndPanicStop) {
     EXPECT_EQ(sony->transport().mode(), Mode::Stop);
     EXPECT_FALSE(k.Aufnahme_laeuft);
 
-    // Panic stop: player three times, recorder twice.
+    // Panic stop: player three times, recorder twice, and nothing else.
+    k.vcrClick(k.CountBox[1]->SpeedButton[2]);
+    sim.sync();
+    ASSERT_EQ(sony->transport().mode(), Mode::Play);
     sent.clear();
+    sony->clearLog();
     k.SchneidenKnopf->setChecked(true);
     k.Aufnahme_laeuft = true;
     k.Panik_StopClick();
-    EXPECT_EQ(sent.size(), 2u);
+    sim.sync();
+    EXPECT_EQ(sony->transport().mode(), Mode::Stop);
+    ASSERT_FALSE(sony->log().empty());
+    for (const auto& r : sony->log())
+        EXPECT_EQ(r.command, 48) << "only Stop to the player";
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0][1], 200);
+    EXPECT_EQ(sent[1][1], 200);
     EXPECT_FALSE(k.SchneidenKnopf->isChecked());
     EXPECT_TRUE(k.Aufnahme_laeuft) << "kept until the next start";
     EXPECT_TRUE(k.Timer_an());
@@ -279,4 +304,315 @@ TEST_F(CutRun, PanasonicPlayerGetsNoCue) {
     EXPECT_TRUE(hatZeile("Kein Cue bei Panasonic"));
     EXPECT_TRUE(hatZeile("Goto_Befehl Ende, loopctr : -1"));
     EXPECT_TRUE(pana->log().empty());
+}
+
+TEST_F(CutRun, ShortStaleAndPassedRowsGetTheirCutOut) {
+    TKameraDialog& k = bereit(s(12));
+    irMitPosition();
+    irBefehle(k);
+    irKasten(k, "0", "0");
+    // Rows shorter than the tick can see, and rows whose end lies in the
+    // first second after a tick.
+    const std::vector<std::pair<double, double>> schnitte = {{20, 21},   {30, 31.5}, {40, 41.62},
+                                                             {50, 51.9}, {60, 62.3}, {70, 72.5}};
+    int r = 1;
+    for (const auto& [a, e] : schnitte)
+        zeile(r++, {"1", Sio::Zaehler_nach_Text(s(a)), Sio::Zaehler_nach_Text(s(e)), "", ""});
+    // Ends edited after the lengths were computed: one before its start, one
+    // shorter than the stored length says.
+    zeile(r++, {"1", "0:01:20.00", "0:01:25.00", "", ""});
+    zeile(r++, {"1", "0:01:30.00", "0:01:40.00", "", ""});
+    k.Laengen_berechnen();
+    k.Raster.setZelle(2, r - 2, "0:01:19.00");
+    k.Raster.setZelle(2, r - 1, "0:01:31.00");
+    k.SchneidenKnopf->click();
+    EXPECT_LT(laufen(400), 400) << "the run reaches its end";
+    EXPECT_EQ(k.Raster.zelle(3, r - 2), "") << "lengths are recomputed at the start";
+
+    std::vector<double> erwartet;
+    for (const auto& [a, e] : schnitte) {
+        erwartet.push_back(a);
+        erwartet.push_back(e);
+    }
+    erwartet.push_back(90);
+    erwartet.push_back(91);
+    ASSERT_EQ(sent.size(), erwartet.size() + 1) << "record and pause per cut, then stop";
+    for (std::size_t i = 0; i < erwartet.size(); ++i) {
+        EXPECT_EQ(sent[i][1], i % 2 ? 300 : 600) << i;
+        EXPECT_NEAR(irPosition[i], s(erwartet[i]), 3) << i;
+    }
+    EXPECT_EQ(sent.back()[1], 200);
+
+    // A cut-out point that a tick finds passed pauses at once.
+    sent.clear();
+    k.Zeile_anwaehlen(2);
+    k.SchneidenKnopf->setChecked(true);
+    k.Aufnahme_laeuft = true;
+    tick();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0][1], 300);
+    EXPECT_FALSE(k.Aufnahme_laeuft);
+    EXPECT_EQ(k.Raster.Row, 3);
+    EXPECT_TRUE(hatZeile("Schnittpunkt verpasst, Zeile 2 : Pause sofort"));
+}
+
+TEST_F(CutRun, ContinuationRowIsCutOutAtItsOwnEnd) {
+    TKameraDialog& k = bereit(s(12));
+    irMitPosition();
+    irBefehle(k);
+    irKasten(k, "0", "0");
+    zeile(1, {"1", "0:00:20.00", "0:00:25.00", "", ""});
+    zeile(2, {"1", "", "0:00:30.00", "", ""});
+    k.Laengen_berechnen();
+    k.SchneidenKnopf->click();
+    EXPECT_LT(laufen(200), 200);
+    ASSERT_GE(sent.size(), 4u);
+    EXPECT_EQ(sent[2][1], 600);
+    EXPECT_NEAR(irPosition[2], s(25), 3) << "the end above starts the continuation";
+    EXPECT_EQ(sent[3][1], 300);
+    EXPECT_NEAR(irPosition[3], s(30), 3) << "its own end stops it";
+}
+
+TEST_F(CutRun, TimedOutWaitSaysWhereItStood) {
+    TKameraDialog& k = bereit(s(17));
+    k.Schnitt_IRCodes[6].Befehl = {1, 600, 0};
+    k.Box_Geraet[4].dt_IR_rec = "0";
+    k.Box_Geraet[4].PausePause = false;
+    zeile(1, {"1", "0:00:20.00", "0:00:30.00", "", ""});
+    k.Laengen_berechnen();
+    k.vcrClick(k.CountBox[1]->SpeedButton[2]);
+    tick();
+    ASSERT_TRUE(k.Kanal_spielt[1]);
+    k.SchneidenKnopf->setChecked(true);
+    // The tape stops after the poll: the wait never reaches its target.
+    sim.sync();
+    sony->transport().setMode(Mode::Stop);
+    const std::int32_t stand = sony->transport().position();
+    k.Schnitt_Schritt();
+    ASSERT_EQ(sent.size(), 1u) << "the command still goes out";
+    EXPECT_TRUE(k.Aufnahme_laeuft);
+    EXPECT_TRUE(hatZeile("Position nicht erreicht, Zeile 1 : Ziel  0:00:20.00, erreicht " +
+                         Sio::Zaehler_nach_Text(stand)));
+}
+
+class CutRunInterrupted : public CutRun {
+protected:
+    // A cut far ahead of a playing player: the step winds towards it and lets
+    // messages run while the tape moves; `mitten` runs at the first chance.
+    void winden(std::function<void()> mitten) {
+        TKameraDialog& k = bereit(s(10));
+        irMitPosition();
+        irBefehle(k);
+        zeile(1, {"1", "0:05:00.00", "0:05:10.00", "", ""});
+        k.Laengen_berechnen();
+        k.vcrClick(k.CountBox[1]->SpeedButton[2]);
+        tick();
+        k.SchneidenKnopf->click();
+        ASSERT_TRUE(k.SchneidenKnopf->isChecked());
+        onProcessMessages = [this, mitten] {
+            if (!mitten_gelaufen) {
+                mitten_gelaufen = true;
+                sim.sync();
+                logVorher = sony->log().size();
+                sentVorher = sent.size();
+                mitten();
+                sim.sync();
+                logNachher = sony->log().size();
+                sentNachher = sent.size();
+            }
+        };
+        tick();
+        ASSERT_TRUE(mitten_gelaufen);
+        clock.advanceMs(6000);
+        sim.sync();
+    }
+    // Commands to the player after the scripted moment, the scripted
+    // moment's own ones left out.
+    std::vector<std::uint8_t> spaeter() const {
+        std::vector<std::uint8_t> v;
+        for (std::size_t i = logNachher; i < sony->log().size(); ++i)
+            if (sony->log()[i].obeyed) v.push_back(sony->log()[i].command);
+        return v;
+    }
+    bool mitten_gelaufen = false;
+    std::size_t logVorher = 0, logNachher = 0, sentVorher = 0, sentNachher = 0;
+};
+
+TEST_F(CutRunInterrupted, PanicEndsTheStep) {
+    winden([this] { kamera->Panik_StopClick(); });
+    EXPECT_TRUE(hatZeile("Vorspulen, um Zeit zu verkuerzen"));
+    EXPECT_EQ(sentNachher - sentVorher, 2u) << "the panic's own recorder stops";
+    EXPECT_EQ(sent.size(), sentNachher) << "no recorder command after the panic";
+    EXPECT_TRUE(spaeter().empty()) << "no player command after the panic";
+    EXPECT_EQ(sony->transport().mode(), Mode::Stop);
+    EXPECT_FALSE(kamera->SchneidenKnopf->isChecked());
+    EXPECT_TRUE(kamera->Timer_an());
+    for (int i = 0; i < 5; ++i)
+        tick();
+    EXPECT_EQ(sent.size(), sentNachher);
+    EXPECT_EQ(sony->transport().mode(), Mode::Stop);
+}
+
+TEST_F(CutRunInterrupted, DeactivationStopsTheWindingPlayerOnce) {
+    winden([this] {
+        activate(); // the main window comes to the front
+        kamera->Timer1Timer();
+    });
+    const std::vector<std::uint8_t> danach = spaeter();
+    EXPECT_FALSE(danach.empty());
+    for (std::uint8_t c : danach)
+        EXPECT_EQ(c, 48) << "only Stop";
+    EXPECT_EQ(sony->transport().mode(), Mode::Stop);
+    EXPECT_EQ(sent.size(), sentVorher);
+    EXPECT_FALSE(kamera->Timer_an()) << "an inactive window does not poll";
+    kamera->Panik_StopClick();
+    EXPECT_FALSE(kamera->Timer_an());
+    kamera->vcrClick(kamera->CountBox[1]->SpeedButton[6]);
+    EXPECT_FALSE(kamera->Timer_an());
+}
+
+TEST_F(CutRunInterrupted, RestartAndDueTickDoNotNest) {
+    winden([this] {
+        kamera->SchneidenKnopf->click(); // stops, with the panic
+        kamera->SchneidenKnopf->click(); // and starts again
+        kamera->Timer1Timer();           // a tick that was due
+    });
+    EXPECT_EQ(std::count(memo.lines.begin(), memo.lines.end(),
+                         std::string("Vorspulen, um Zeit zu verkuerzen")),
+              1);
+    EXPECT_TRUE(spaeter().empty());
+    EXPECT_EQ(sent.size(), sentNachher);
+    EXPECT_TRUE(kamera->SchneidenKnopf->isChecked());
+    EXPECT_TRUE(kamera->Timer_an());
+    // The next tick steps again: the stopped player is started.
+    tick();
+    sim.sync();
+    EXPECT_EQ(sony->transport().mode(), Mode::Play);
+}
+
+// The IR recorder of the simulated adapter in box 4, its commands learnt from
+// its own remote through the IR detector; a Control-L player on channel 1 and
+// a Panasonic player on channel 2 on its inputs 1 and 2.
+class CutRunIrRecorder : public CutRun {
+protected:
+    TKameraDialog& bereitIr() {
+        attachDecks();
+        sony->transport().setPosition(s(12));
+        sonyKalibriert();
+        recorder = std::make_shared<sim::IrRecorder>();
+        sim.attach(recorder, {0, 3});
+        recorder->connectInput(1, sim::IrRecorder::sourceOf(*sony, "Kanal 1"));
+        recorder->connectInput(2, sim::IrRecorder::sourceOf(*pana, "Kanal 2"));
+        auto detector = sim::attachIrDetector(sim, {}, false);
+        TKameraDialog& k = makeKamera();
+        lernen = std::make_unique<desk::TLernenForm>(form->IniDatei.get());
+        lernen->ProcessMessages = [] {};
+        k.Geraete_edit->Lernen = video::Lerndialog_von(*lernen);
+        activateBoth();
+        desk::setIrSender({});
+        video::TGeraete_edit& e = *k.Geraete_edit;
+        e.IRDateiName->setText(QString::fromStdString(file("rekorder.cdx").string()));
+        // Button of box 4 per command: Play, Stop, Pause, Record, up, down.
+        for (const auto& [knopf, code] :
+             {std::pair{2, 1}, {6, 2}, {10, 3}, {4, 6}, {8, 10}, {12, 11}}) {
+            detector->remote().setDefaultKey(sim::IrRecorder::remoteKey(code));
+            platform::queueModalScript([](QDialog& d) {
+                static_cast<desk::TLernenForm&>(d).Lernen->click();
+                return int(QDialog::Accepted);
+            });
+            e.LernenClick(e.CountBox1->SpeedButton[static_cast<std::size_t>(knopf)]);
+            EXPECT_NE(k.Schnitt_IRCodes[static_cast<std::size_t>(code)].Befehl[1], 0) << code;
+        }
+        EXPECT_EQ(platform::pendingModalScripts(), 0u);
+        // The delay from the command to the recorder's change: the sender's
+        // set-up, the first frame of the burst and the recorder's reaction.
+        irKasten(k, "0.08", "0.08");
+        tick();
+        return k;
+    }
+    std::vector<sim::RecordedSegment> aufgenommen() const {
+        std::vector<sim::RecordedSegment> v;
+        for (const auto& g : recorder->contentMap())
+            if (g.endPs > g.startPs) v.push_back(g);
+        return v;
+    }
+    std::shared_ptr<sim::IrRecorder> recorder;
+    std::unique_ptr<desk::TLernenForm> lernen;
+};
+
+TEST_F(CutRunIrRecorder, TenRowsFromTwoPlayersRunToTheirEnd) {
+    TKameraDialog& k = bereitIr();
+    struct Schnitt {
+        int zeile;
+        const char* spieler;
+        double start, ende;
+    };
+    const std::vector<Schnitt> schnitte = {{1, "Kanal 1", 20, 30},   {2, "Kanal 1", 30, 31.5},
+                                           {3, "Kanal 1", 60, 120},  {5, "Kanal 2", 40, 45},
+                                           {6, "Kanal 2", 50, 52},   {7, "Kanal 2", 90, 93},
+                                           {8, "Kanal 1", 150, 160}, {10, "Kanal 1", 165, 166.5}};
+    for (const auto& c : schnitte)
+        zeile(c.zeile,
+              {std::string(1, c.spieler[6]), c.zeile == 2 ? "" : Sio::Zaehler_nach_Text(s(c.start)),
+               Sio::Zaehler_nach_Text(s(c.ende)), "", ""});
+    zeile(4, {"", "Offset", "0:00", "", ""});
+    zeile(9, {"", "Aufnahme Rec Nr", "4", "", ""});
+    k.Laengen_berechnen();
+    k.SchneidenKnopf->click();
+    EXPECT_LT(laufen(2000), 2000) << "the run reaches the last row";
+    sim.sync();
+
+    const auto map = aufgenommen();
+    ASSERT_EQ(map.size(), schnitte.size());
+    for (std::size_t i = 0; i < map.size(); ++i) {
+        EXPECT_EQ(map[i].player, schnitte[i].spieler) << i;
+        EXPECT_TRUE(map[i].playerPlaying) << i;
+        EXPECT_NEAR(map[i].playerStart, s(schnitte[i].start), 3) << i;
+        EXPECT_NEAR(map[i].playerEnd, s(schnitte[i].ende), 3) << i;
+    }
+    EXPECT_EQ(recorder->transport().mode(), Mode::Stop) << "the last row stops the recorder";
+    // Before that the last cut-out paused it.
+    bool pause = false;
+    for (const auto& r : recorder->log())
+        if (r.obeyed && r.code == 3) pause = true;
+    EXPECT_TRUE(pause);
+    EXPECT_EQ(recorder->log().back().code, 2);
+    for (int i = 0; i < 10; ++i)
+        tick();
+    EXPECT_EQ(aufgenommen().size(), schnitte.size()) << "it never records again";
+}
+
+TEST_F(CutRunIrRecorder, PanicDuringACueEndsTheRun) {
+    TKameraDialog& k = bereitIr();
+    zeile(1, {"1", "0:01:00.00", "0:01:10.00", "", ""});
+    k.Laengen_berechnen();
+    k.vcrClick(k.CountBox[1]->SpeedButton[2]);
+    tick();
+    std::size_t sonyVorher = 0, sonyNachher = 0, irVorher = 0, irNachher = 0;
+    onProcessMessages = [&] {
+        if (sonyVorher) return;
+        sim.sync();
+        sonyVorher = sony->log().size();
+        irVorher = recorder->log().size();
+        k.ToolButton17->click(); // "Stop !"
+        sim.sync();
+        sonyNachher = sony->log().size();
+        irNachher = recorder->log().size();
+    };
+    k.SchneidenKnopf->click();
+    tick();
+    ASSERT_TRUE(hatZeile("Goto : Cue vor"));
+    ASSERT_NE(sonyVorher, 0u);
+    for (int i = 0; i < 20; ++i)
+        tick();
+    sim.sync();
+    for (std::size_t i = sonyVorher; i < sony->log().size(); ++i)
+        EXPECT_EQ(sony->log()[i].command, 48) << "the panic's Stop only";
+    EXPECT_EQ(sony->log().size(), sonyNachher);
+    EXPECT_EQ(irNachher - irVorher, 2u);
+    for (std::size_t i = irVorher; i < recorder->log().size(); ++i)
+        EXPECT_EQ(recorder->log()[i].code, 2);
+    EXPECT_EQ(recorder->log().size(), irNachher);
+    EXPECT_TRUE(aufgenommen().empty());
+    EXPECT_EQ(sony->transport().mode(), Mode::Stop);
 }

@@ -10,6 +10,8 @@
 #include <QRadioButton>
 #include <QToolButton>
 
+#include <optional>
+
 using video::TKameraDialog;
 
 class Devices : public VideoFixture {
@@ -60,8 +62,8 @@ TEST_F(Devices, NewDeviceIsAddedStoredAndLoadedBeforeNew) {
     EXPECT_FALSE(k.Box_Geraet[4].PausePause);
     platform::IniFile ini(iniPath());
     EXPECT_EQ(ini.readString("VideoGeraet0", "Name", ""), "VHS");
-    // The settings file trims what it reads back.
-    EXPECT_EQ(ini.readString("VideoGeraet0", "dt_IR_rec", ""), "0:00:02.00");
+    // A leading blank is written quoted, so it comes back.
+    EXPECT_EQ(ini.readString("VideoGeraet0", "dt_IR_rec", ""), " 0:00:02.00");
     EXPECT_FALSE(ini.readBool("VideoGeraet0", "PausePause", true));
     EXPECT_EQ(ini.readString("Geraete", "Box4", ""), "VHS");
 
@@ -72,7 +74,7 @@ TEST_F(Devices, NewDeviceIsAddedStoredAndLoadedBeforeNew) {
     EXPECT_EQ(z.CountBox[2]->ComboBox1->itemText(1), QStringLiteral("< Neu >"));
     EXPECT_EQ(z.CountBox[4]->ComboBox1->currentIndex(), 0);
     EXPECT_EQ(z.CountBox[2]->ComboBox1->currentIndex(), -1);
-    EXPECT_EQ(z.Box_Geraet[4].dt_IR_rec, "0:00:02.00");
+    EXPECT_EQ(z.Box_Geraet[4].dt_IR_rec, " 0:00:02.00");
 }
 
 TEST_F(Devices, KnownNameCancelEmptyAndPlaceholder) {
@@ -86,7 +88,7 @@ TEST_F(Devices, KnownNameCancelEmptyAndPlaceholder) {
 
     // Renaming Alpha to Beta overwrites Beta; Alpha keeps its values.
     editor([](video::TGeraete_edit& e) {
-        EXPECT_EQ(e.IR_Aufnahme->text(), QStringLiteral("0:00:01.00"));
+        EXPECT_EQ(e.IR_Aufnahme->text(), QStringLiteral(" 0:00:01.00"));
         e.Edit1->setText(QStringLiteral("Beta"));
         e.IR_Aufnahme->setText(QStringLiteral("0:03"));
     });
@@ -94,7 +96,7 @@ TEST_F(Devices, KnownNameCancelEmptyAndPlaceholder) {
     waehle(1, QStringLiteral("Alpha"));
     EXPECT_EQ(k.CountBox[1]->ComboBox1->currentText(), QStringLiteral("Beta"));
     EXPECT_EQ(k.Geraeteliste[1].dt_IR_rec, " 0:00:03.00");
-    EXPECT_EQ(k.Geraeteliste[0].dt_IR_rec, "0:00:01.00");
+    EXPECT_EQ(k.Geraeteliste[0].dt_IR_rec, " 0:00:01.00");
     EXPECT_EQ(k.Box_Geraet[1].Name, "Beta");
 
     // Cancel, an empty name and the placeholder change nothing.
@@ -112,7 +114,7 @@ TEST_F(Devices, KnownNameCancelEmptyAndPlaceholder) {
 
 TEST_F(Devices, TheTableHoldsTwentyOneDevices) {
     for (int n = 0; n < 20; ++n)
-        geraet(n, "G" + std::to_string(n));
+        geraet(n, std::string("G").append(std::to_string(n)));
     TKameraDialog& k = makeKamera();
     activateBoth();
     ASSERT_EQ(k.CountBox[1]->ComboBox1->count(), 21);
@@ -156,6 +158,9 @@ TEST_F(Devices, DiskButtonAndLearning) {
     TKameraDialog& k = makeKamera();
     activateBoth();
     video::TGeraete_edit& e = *k.Geraete_edit;
+    // The editor is open over the video window, which polls no more.
+    std::optional<platform::WindowTracker::ModalScope> editor(std::in_place, &e);
+    ASSERT_FALSE(k.Timer_an());
     e.Edit1->setText(QStringLiteral("VHS"));
     EXPECT_EQ(e.GroupBox1->title(), QStringLiteral("VHS"));
     e.IRDateiName->clear();
@@ -163,7 +168,7 @@ TEST_F(Devices, DiskButtonAndLearning) {
     // Learning needs a file name first.
     prompts.expectMessage(QStringLiteral("Dateinamen f\u00FCr Fernsteuerdatei ausw\u00E4hlen"));
     e.LernenClick(e.CountBox1->SpeedButton[4]);
-    EXPECT_TRUE(k.Timer_an());
+    EXPECT_FALSE(k.Timer_an());
 
     // The disk button proposes the program's folder; a new file is created.
     const std::string vorschlag = (folder / "VHS_ir.cdx").string();
@@ -201,7 +206,7 @@ TEST_F(Devices, DiskButtonAndLearning) {
     EXPECT_EQ(gesehen.Beschriftung, QStringLiteral("* Record"));
     EXPECT_EQ(gesehen.IR_Hex_Code, "alt");
     EXPECT_FALSE(timerImDialog);
-    EXPECT_TRUE(k.Timer_an());
+    EXPECT_FALSE(k.Timer_an());
     EXPECT_EQ(k.Schnitt_IRCodes[6].Befehl[1], 8000);
     EXPECT_EQ(k.Schnitt_IRCodes[6].Name, "A1");
     EXPECT_EQ(readFile(vorschlag).substr(laenge), video::Knopf_Text(k.Schnitt_IRCodes, 6));
@@ -217,6 +222,9 @@ TEST_F(Devices, DiskButtonAndLearning) {
     EXPECT_EQ(k.Schnitt_IRCodes[6].Befehl[1], 8000);
     EXPECT_EQ(readFile(vorschlag), vorher);
     EXPECT_FALSE(e.CountBox1->SpeedButton[4]->isChecked());
+    EXPECT_FALSE(k.Timer_an());
+    editor.reset();
+    EXPECT_TRUE(k.Timer_an()) << "polling resumes when the editor closes";
 }
 
 TEST_F(Devices, EditorHasRoomForEveryFieldAndLearnButton) {

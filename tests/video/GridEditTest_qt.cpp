@@ -17,6 +17,7 @@ protected:
         k.Kanal_Position[1] = {' ', 0, 1, 0, 10};
         k.Kanal_Status[1] = "> ";
         k.Kanal_spielt[1] = true;
+        k.Kanal_gelesen[1] = true;
         return k;
     }
 };
@@ -172,4 +173,78 @@ TEST_F(GridEdit, InsertEndsTheRunAndTableFollowsTheData) {
     k.PopupMenu1->hide();
     k.hide();
     EXPECT_FALSE(k.StringGrid1->item(0, 1)->flags() & Qt::ItemIsEditable);
+}
+
+TEST_F(GridEdit, HeaderRowIsNeverCurrentAndSeparatorsAreRefused) {
+    TKameraDialog& k = fenster();
+    k.show();
+    k.StringGrid1->setFocus();
+    k.StringGrid1->setCurrentCell(1, 1);
+    QTest::keyClick(k.StringGrid1, Qt::Key_Up);
+    EXPECT_EQ(k.Raster.Row, 1) << "Up from row 1";
+    EXPECT_EQ(k.StringGrid1->currentRow(), 1);
+    const QRect kopf = k.StringGrid1->visualRect(k.StringGrid1->model()->index(0, 2));
+    QTest::mouseClick(k.StringGrid1->viewport(), Qt::LeftButton, {}, kopf.center());
+    EXPECT_EQ(k.Raster.Row, 1) << "a click on the header";
+    EXPECT_EQ(k.StringGrid1->currentRow(), 1);
+    k.Zeile_anwaehlen(0);
+    EXPECT_EQ(k.Raster.Row, 1) << "by code";
+    k.SpeedButton1Click();
+    EXPECT_EQ(k.Raster.zelle(0, 0), "");
+    EXPECT_EQ(k.Raster.zelle(0, 1), "1");
+    k.hide();
+
+    // ";" and "#" in start or end, "," in the start would shift the row on
+    // reload: refused, the cell keeps its text.
+    zeile(2, {"1", "0:00:10.00", "0:00:20.00", "", ""});
+    k.Raster_anzeigen();
+    const int piepser = os.beeps;
+    const std::vector<std::pair<int, QString>> falsch = {{1, QStringLiteral("0:00:10;5")},
+                                                         {1, QStringLiteral("#0:00:10")},
+                                                         {1, QStringLiteral("0:00,10")},
+                                                         {2, QStringLiteral("0:00:20;")},
+                                                         {2, QStringLiteral("0:00#20")}};
+    for (const auto& [spalte, t] : falsch)
+        k.StringGrid1->item(2, spalte)->setText(t);
+    EXPECT_EQ(os.beeps, piepser + 5);
+    EXPECT_EQ(k.Raster.zeile(2), (video::Rasterzeile{"1", "0:00:10.00", "0:00:20.00", "", ""}));
+    EXPECT_EQ(k.StringGrid1->item(2, 1)->text(), QStringLiteral("0:00:10.00"));
+    EXPECT_EQ(k.StringGrid1->item(2, 2)->text(), QStringLiteral("0:00:20.00"));
+    // A comma in the end and separators in the comment are the file's own.
+    k.StringGrid1->item(2, 2)->setText(QStringLiteral("0:00:20,5"));
+    k.StringGrid1->item(2, 4)->setText(QStringLiteral("a; b # c, d"));
+    EXPECT_EQ(os.beeps, piepser + 5);
+    EXPECT_EQ(k.Raster.zelle(2, 2), "0:00:20,5");
+    EXPECT_EQ(k.Raster.zelle(4, 2), "a; b # c, d");
+}
+
+TEST_F(GridEdit, CutInAndOutRightAfterActivationReadThePlayer) {
+    attachDecks();
+    sony->transport().setPosition(12 * 50 + 34);
+    sonyKalibriert();
+    TKameraDialog& k = makeKamera();
+    activateBoth();
+    k.Neue_Schnittliste();
+    k.CutInClick();
+    EXPECT_EQ(k.Raster.zelle(1, 1), " 0:00:12.17");
+    // Again after the main window was in front.
+    activate();
+    activateKamera();
+    sony->transport().setPosition(20 * 50);
+    k.CutOutClick();
+    EXPECT_EQ(k.Raster.zelle(2, 1), " 0:00:20.00");
+
+    // No device on the player's channel: refused like a filled cell.
+    k.Waehle_Zuspieler(3);
+    activate();
+    activateKamera();
+    k.LiveButton->setChecked(true);
+    k.Zeile_anwaehlen(2);
+    const int piepser = os.beeps;
+    k.ToolButton12->setDown(true);
+    k.CutInClick();
+    EXPECT_EQ(os.beeps, piepser + 1);
+    EXPECT_EQ(k.Raster.zeile(2), (video::Rasterzeile{"", "", "", "", ""}));
+    EXPECT_TRUE(sent.empty()) << "no Record to the recorder";
+    EXPECT_FALSE(k.ToolButton12->isDown());
 }

@@ -109,7 +109,7 @@ TEST_F(SchnittrasterT, RowCountRules) {
 
     Schnittraster d = neu();
     for (int i = 1; i < 20; ++i)
-        d.setZelle(4, i, "c" + std::to_string(i));
+        d.setZelle(4, i, std::string("c").append(std::to_string(i)));
     d.Row = 3;
     d.Zeile_loeschen();
     EXPECT_EQ(d.RowCount(), 20);
@@ -194,6 +194,43 @@ TEST_F(SchnittlisteT, PlayerLinesMarkersAndCommands) {
     EXPECT_EQ(b.zeile(7), (Rasterzeile{"", "", "", "", "ohne Zeit"})) << "no times: no player";
     EXPECT_EQ(b.zeile(9), (Rasterzeile{"", "Dialogbox", "", "", "Band wechseln"}));
     EXPECT_EQ(w.gewaehlt, (std::vector<int>{1, 2, 1, 2, 3}));
+}
+
+// Cells that fill the reader's fields come back whole at every save and load;
+// the grid refuses what no field could hold.
+TEST_F(SchnittlisteT, LongEndAndCommentCellsSurviveSaveAndLoad) {
+    for (std::size_t ende : {98u, 99u, 100u}) {
+        for (std::size_t kommentar : {498u, 499u, 500u}) {
+            Schnittraster r = neu();
+            const std::string e(ende, 'E'), k = "K" + std::string(kommentar - 1, 'k');
+            zeile(r, 1, {"", "Goto", e, "", k});
+            zeile(r, 2, {"1", "0:10", e, "", k});
+            Zeilen z = video::Liste_erzeugen(r, "", "x");
+            for (int runde = 0; runde < 2; ++runde) {
+                Wahl w;
+                Schnittraster b;
+                video::Liste_einlesen(b, z, w.wahl());
+                EXPECT_EQ(b.zelle(2, 1), e) << ende << " " << kommentar;
+                EXPECT_EQ(b.zelle(4, 1), k) << ende << " " << kommentar;
+                EXPECT_EQ(b.zelle(2, 2), e);
+                EXPECT_EQ(b.zelle(4, 2), k);
+                EXPECT_EQ(b.zelle(0, 2), "1");
+                z = video::Liste_erzeugen(b, "", "x");
+            }
+        }
+    }
+    // Usual cells keep the blank after the comma and the semicolon.
+    Schnittraster r = neu();
+    zeile(r, 1, {"1", "0:10", std::string(99, '9'), "", "k"});
+    EXPECT_EQ(video::Liste_erzeugen(r, "", "x")[2], " 0:10, " + std::string(99, '9') + " ; k");
+
+    EXPECT_THROW(r.setZelle(2, 1, std::string(101, 'E')), ERangeError);
+    EXPECT_THROW(r.setZelle(4, 1, std::string(501, 'k')), ERangeError);
+    EXPECT_THROW(r.setZelle(4, 1, "X" + std::string(499, 'k')), ERangeError)
+        << "a comment that would read as a player line needs its blank";
+    r.setZelle(4, 1, "X" + std::string(498, 'k'));
+    r.setZelle(1, 1, std::string(300, 'S'));
+    EXPECT_EQ(r.zelle(2, 1), std::string(99, '9')) << "a refused text changes nothing";
 }
 
 TEST_F(SchnittlisteT, ReaderTakesOddAndDamagedLines) {

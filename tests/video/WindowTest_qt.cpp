@@ -2,12 +2,17 @@
 // settings, resize, the parameters dialog and the stored cut list.
 #include "VideoFixture.h"
 
+#include "platform/Errors.h"
 #include "platform/ModalRunner_qt.h"
 #include "platform/ScopeExit.h"
+#include "platform/ScreenFit_qt.h"
+#include "support/SaveFaults.h"
 
 #include <QCheckBox>
 #include <QLayout>
 #include <QToolBar>
+#include <fstream>
+#include <iterator>
 
 using video::TKameraDialog;
 
@@ -98,6 +103,26 @@ TEST_F(Window, DeactivationStopsTheRunAndWritesTheSettings) {
     EXPECT_EQ(z.Parameter->CueWert->text(), QStringLiteral("0:40.00"));
     EXPECT_TRUE(z.Parameter->Timecode_Display->isChecked());
     EXPECT_TRUE(z.CountBox[1]->Offset->isHidden()) << "offset edits follow the stored state";
+
+    // The settings go out in one save; a save that fails keeps the file as it
+    // was, with none of the new values.
+    std::ifstream in(iniPath(), std::ios::binary);
+    const std::string alt((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    z.Waehle_Zuspieler(2);
+    z.Parameter->CueWert->setText(QStringLiteral("0:50.00"));
+    for (auto kind : {testsupport::SaveFault::Write, testsupport::SaveFault::Rename}) {
+        testsupport::SaveFault fault(kind);
+        EXPECT_THROW(z.FormDeactivate(), EInOutError);
+        std::ifstream again(iniPath(), std::ios::binary);
+        EXPECT_EQ(
+            std::string((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>()),
+            alt);
+    }
+    testsupport::SaveFault counting;
+    z.FormDeactivate();
+    EXPECT_EQ(counting.saves(), 1);
+    EXPECT_EQ(ini.readInteger("Videoeinstellungen", "Zuspieler", 0), 2);
+    EXPECT_EQ(ini.readString("SpulZeiten", "CueWert", ""), "0:50.00");
 }
 
 TEST_F(Window, StoredCalibrationAndBadRoles) {
@@ -119,6 +144,22 @@ TEST_F(Window, StoredCalibrationAndBadRoles) {
     form.reset();
     platform::IniFile(iniPath()).writeInteger("Sony", "Sony1", -1);
     EXPECT_FALSE(makeKamera().Sony_justiert) << "-1 counts as not calibrated";
+
+    // A stored geometry beyond any screen is brought within the screens.
+    kamera.reset();
+    form.reset();
+    {
+        platform::IniFile ini(iniPath());
+        ini.writeInteger("Videomaske", "top", 2147483647);
+        ini.writeInteger("Videomaske", "left", -2147483647 - 1);
+        ini.writeInteger("Videomaske", "width", 2147483647);
+        ini.writeInteger("Videomaske", "height", 2147483647);
+    }
+    TKameraDialog& g = makeKamera();
+    const QRect area = platform::availableScreenArea(), r = g.Rahmen();
+    EXPECT_TRUE(area.contains(r.topLeft())) << r.x() << " " << r.y();
+    EXPECT_LE(r.width(), area.width());
+    EXPECT_LE(r.height(), area.height());
 }
 
 TEST_F(Window, DamagedRecorderFileAtStartIsShownAndCreationGoesOn) {

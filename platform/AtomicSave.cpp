@@ -1,0 +1,105 @@
+#include "platform/AtomicSave.h"
+
+#include "platform/Errors.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+std::atomic<unsigned> tempCounter{0};
+
+// Root may write anything; a file or folder without any write permission is
+// still treated as the user meant it: not to be changed.
+bool writable(const std::filesystem::path& p, const struct stat& st) {
+    if (::access(p.c_str(), W_OK) != 0) return false;
+    return ::geteuid() != 0 || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
+} // namespace
+
+const SaveCalls& plainSaveCalls() {
+    static const SaveCalls plain{::write, ::fsync, ::close, ::rename};
+    return plain;
+}
+
+SaveCalls& saveCalls() {
+    static SaveCalls calls = plainSaveCalls();
+    return calls;
+}
+
+void saveFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+    const SaveCalls& sys = saveCalls();
+    std::error_code ec;
+    // Write through a symbolic link to its target rather than replacing the link.
+    std::filesystem::path target = path;
+    if (std::filesystem::is_symlink(path, ec)) {
+        const auto resolved = std::filesystem::weakly_canonical(path, ec);
+        if (!ec) target = resolved;
+    }
+    std::filesystem::path dir = target.parent_path();
+    if (dir.empty()) dir = ".";
+    const std::string what = std::string("Die Datei ")
+                                 .append(target.string())
+                                 .append(" kann nicht gespeichert werden: ");
+    auto refuse = [&](int err) { throw EInOutError(what + std::strerror(err)); };
+
+    struct stat old {};
+    const bool hadOld = ::stat(target.c_str(), &old) == 0;
+    if (hadOld && !S_ISREG(old.st_mode)) refuse(S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+    if (hadOld && !writable(target, old)) refuse(EACCES);
+    struct stat folder {};
+    if (::stat(dir.c_str(), &folder) != 0) refuse(errno);
+    if (!writable(dir, folder)) refuse(EACCES);
+
+    std::filesystem::path temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        // Short enough for the name limit however long the file's name is.
+        temp = dir / std::string(".")
+                         .append(target.filename().string().substr(0, 200))
+                         .append(".~")
+                         .append(std::to_string(::getpid()))
+                         .append("-")
+                         .append(std::to_string(tempCounter.fetch_add(1)));
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) refuse(errno);
+
+    auto fail = [&](int err, bool open) {
+        if (open) (void)sys.close(fd);
+        ::unlink(temp.c_str());
+        refuse(err);
+    };
+    // The owner where the process may keep it (root), then the mode.
+    if (hadOld) (void)::fchown(fd, old.st_uid, old.st_gid);
+    if (hadOld && ::fchmod(fd, old.st_mode & 07777) != 0) fail(errno, true);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = sys.write(fd, bytes.data() + done, bytes.size() - done);
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            fail(errno, true);
+        }
+        if (put == 0) fail(EIO, true);
+        done += static_cast<std::size_t>(put);
+    }
+    if (sys.fsync(fd) != 0) fail(errno, true);
+    if (sys.close(fd) != 0) fail(errno, false);
+    if (sys.rename(temp.c_str(), target.c_str()) != 0) fail(errno, false);
+    // Make the rename itself durable; a failure here leaves a valid file.
+    const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        (void)sys.fsync(dfd);
+        ::close(dfd);
+    }
+}
+
+} // namespace platform
