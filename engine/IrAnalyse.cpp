@@ -23,18 +23,24 @@ void voranstellenUndZeigen(std::string_view text) {
 
 } // namespace
 
+bool Totzeiten_abziehen(std::span<std::int64_t> d, std::int64_t A) {
+    auto at = [&](std::int64_t i) -> std::int64_t& { return tabelle(d, i, "IR_Messwerte"); };
+    bool zuKurz = false;
+    for (std::int64_t i = 1;; i += 2) {
+        std::int64_t& puls = at(i);
+        if (puls != 0 && puls > A) puls -= A;
+        if (puls != 0 && puls <= A) zuKurz = true;
+        if (at(i + 1) != 0) at(i + 1) += A;
+        if (at(i + 2) == 0 || at(i + 1) == 0) break;
+    }
+    return zuKurz;
+}
+
 void Korrigiere_Totzeiten() {
     const std::int64_t A = Abfallzeit_IR_Detektor;
     Debug_WriteLn("*** Korrigiere_Totzeiten ***");
     Debug_WriteLn("Abfallzeit_IR_Detektor (usec)  " + zt(A));
-    bool zuKurz = false;
-    for (std::int64_t i = 1;; i += 2) {
-        std::int64_t& puls = Messwert(i);
-        if (puls != 0 && puls > A) puls -= A;
-        if (puls != 0 && puls <= A) zuKurz = true;
-        if (Messwert(i + 1) != 0) Messwert(i + 1) += A;
-        if (Messwert(i + 2) == 0 || Messwert(i + 1) == 0) break;
-    }
+    const bool zuKurz = Totzeiten_abziehen(IR_Messwerte, A);
     Messwerte_ausgeben();
     if (zuKurz) IR_Fehlertext.insert(0, "Impuls zu kurz ");
 }

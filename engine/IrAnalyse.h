@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace Sio {
@@ -31,6 +32,11 @@ inline constexpr std::int32_t Max_Rahmen = 25;
 inline constexpr std::int32_t Stop_Bitlaenge = 18;
 
 void Korrigiere_Totzeiten();
+// The detector stretches each pulse by its decay time A: takes A off each
+// pulse longer than A and adds it to each pause, in a duration list laid out
+// as the capture (index 0 unused, ended by a 0 entry). True when a pulse is
+// then A or shorter.
+bool Totzeiten_abziehen(std::span<std::int64_t> d, std::int64_t A);
 void Bestimme_Min_Max();
 void Suche_Wiederholung_und_Korrigiere_Messwerte();
 void Bestimme_Basisbefehle();

@@ -116,8 +116,10 @@ bool nochmal(std::int32_t n) {
 
 // Merges the carrier cycles of each pulse (stamp gaps below the threshold)
 // into one pulse; works in counter ticks on entries 1..n. Returns the number
-// of durations that remain.
-std::int32_t traegerZusammenfassen(std::int32_t n) {
+// of durations that remain; verschluckt tells whether a merged gap was longer
+// than the short-duration threshold, a real pause too short to be kept
+// rather than a gap between carrier cycles.
+std::int32_t traegerZusammenfassen(std::int32_t n, bool& verschluckt) {
     auto& M = IR_Messwerte;
     const std::int64_t letzter = static_cast<std::int64_t>(M.size()) - 1;
     std::int64_t p = 1;
@@ -127,6 +129,8 @@ std::int32_t traegerZusammenfassen(std::int32_t n) {
     while (M[static_cast<std::size_t>(p)] != 0 && p <= n) {
         while (M[static_cast<std::size_t>(c)] < Traeger_Schwelle && c <= n) {
             M[static_cast<std::size_t>(p)] += M[static_cast<std::size_t>(c)];
+            if (Ticks_nach_us(M[static_cast<std::size_t>(c)]) > Zu_kurz_Schwelle)
+                verschluckt = true;
             ++c;
         }
         M[static_cast<std::size_t>(p + 1)] = M[static_cast<std::size_t>(c)];
@@ -195,8 +199,10 @@ void IR_high_res_einlesen() {
         // Without a duration there is nothing to merge, and the count stays
         // as the stamps gave it, as in standard resolution.
         if (n >= 1) {
-            n = traegerZusammenfassen(n);
+            bool verschluckt = false;
+            n = traegerZusammenfassen(n, verschluckt);
             IR_Burstende = n;
+            if (verschluckt) voranstellenUndZeigen(" *Pause zu kurz* ");
         }
         for (std::int32_t k = 1; k <= n; ++k)
             IR_Messwerte[static_cast<std::size_t>(k)] =

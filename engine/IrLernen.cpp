@@ -2,12 +2,15 @@
 
 #include "engine/IrAnalyse.h"
 #include "engine/IrCapture.h"
+#include "engine/IrSend.h"
 #include "engine/SioText.h"
 #include "engine/WavExport.h"
 #include "platform/Errors.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
+#include <vector>
 
 namespace Sio {
 
@@ -66,15 +69,20 @@ void nichtSauber(std::string& Code, std::string& Kommentar) {
     Kommentar = Kommentar_nicht_sauber;
 }
 
-void methode2(TBefehl& Befehl, std::string& Code, std::string& Kommentar, bool Optimieren,
-              std::int64_t C) {
+void methode2(TBefehl& Befehl, TBefehl& roh, std::string& Code, std::string& Kommentar,
+              bool Optimieren, std::int64_t C) {
     Debug_WriteLn("IR_Methode 2");
     if (C < 3) IR_Fehlertext += "unruhiger Verlauf";
     rohdatenKopieren(Befehl);
+    roh = Befehl;
     const double einheit = std::max(Bit_Einheit, 1);
+    // A duration inside a frame is at least one unit: one that rounded to 0
+    // would end the command there. Only durations of the capture are
+    // rounded, so the closing pauses (long by definition) are unaffected.
     for (std::int64_t i = 1; Messwert(i) != 0; ++i)
         Messwert(i) =
-            Runden(static_cast<double>(Messwert(i)) / einheit) * static_cast<std::int64_t>(einheit);
+            std::max<std::int64_t>(Runden(static_cast<double>(Messwert(i)) / einheit), 1) *
+            static_cast<std::int64_t>(einheit);
 
     // Only pauses end a frame: a long header pulse is part of it.
     Anzahl_Befehlspausen = 0;
@@ -100,11 +108,13 @@ void methode2(TBefehl& Befehl, std::string& Code, std::string& Kommentar, bool O
     }
 }
 
-void methode1(TBefehl& Befehl, std::string& Code, std::string& Kommentar, bool Optimieren) {
+void methode1(TBefehl& Befehl, TBefehl& roh, std::string& Code, std::string& Kommentar,
+              bool Optimieren) {
     Debug_WriteLn("IR_Methode 1");
     if (IR_Fehlertext.empty()) Korrigiere_Totzeiten();
     Bestimme_Min_Max();
     rohdatenKopieren(Befehl);
+    roh = Befehl;
     Anzahl_Wiederholungen = 0;
     Anzahl_Befehlspausen = 0;
     if (IR_Fehlertext.empty() && Optimieren) Suche_Wiederholung_und_Korrigiere_Messwerte();
@@ -121,6 +131,90 @@ void methode1(TBefehl& Befehl, std::string& Code, std::string& Kommentar, bool O
     } else {
         nichtSauber(Code, Kommentar);
     }
+}
+
+// The captured durations (index 0 unused, ended by 0 entries) with the
+// detector's decay taken off, as the frame analysis takes it off.
+std::vector<std::int64_t> erfassteZeiten() {
+    std::vector<std::int64_t> d{0};
+    for (std::int64_t i = 1; Messwert(i) != 0; ++i)
+        d.push_back(Messwert(i));
+    d.insert(d.end(), 3, 0);
+    Totzeiten_abziehen(d, Abfallzeit_IR_Detektor);
+    return d;
+}
+
+// What IR receivers' decoders accept: 25 % or 100 µs, the larger.
+bool weichtAb(std::int64_t gesendet, std::int64_t erfasst) {
+    const double toleranz = std::max(0.25 * static_cast<double>(erfasst), 100.0);
+    return std::abs(static_cast<double>(gesendet - erfasst)) > toleranz;
+}
+
+std::string abweichung(std::size_t zeit, std::int64_t gesendet, std::int64_t erfasst) {
+    return " *Abweichung bei Zeit " + std::to_string(zeit) + ": " + std::to_string(gesendet) +
+           " statt " + std::to_string(erfasst) + "* ";
+}
+
+// Checks that the learnt command sends the captured first frame: the
+// durations of the frame as the sender puts them on the line against the
+// capture (erfasst: index 0 unused), duration by duration; where the capture
+// goes on after the frame, it must go on after a pause longer than any
+// inside the frame, and when the frame is repeated, that pause must be the
+// one between the repetitions. With mitteln, later frames of a held key that
+// repeat the first one, each duration within twice the margin, are averaged
+// into it: that evens out the jitter of single edges. Returns the error text, empty when
+// the command sends the frame.
+std::string befehlPruefen(const TBefehl& Befehl, const std::vector<std::int64_t>& erfasst,
+                          bool mitteln) {
+    std::size_t laenge = 0;
+    while (laenge + 1 < Befehl.size() && Befehl[laenge + 1] != 0)
+        ++laenge;
+    if (laenge == 0) return " * IR Befehl leer *";
+    // A single pulse, with or without a pause after it, is no command.
+    if (laenge <= 2) return " * IR Befehl zu kurz *";
+
+    const std::vector<std::int64_t> gesendet = Gesendeter_Rahmen(Befehl);
+    std::size_t n_erfasst = 0;
+    while (erfasst[n_erfasst + 1] != 0)
+        ++n_erfasst;
+    auto zeit = [&](std::size_t i) { return i <= n_erfasst ? erfasst[i] : 0; };
+
+    // The frame without its closing pause.
+    const std::size_t rahmen = gesendet.size() % 2 == 0 ? gesendet.size() - 1 : gesendet.size();
+    std::int64_t laengstePause = 0;
+    for (std::size_t i = 2; i <= rahmen; i += 2)
+        laengstePause = std::max(laengstePause, zeit(i));
+
+    std::vector<std::int64_t> summe(rahmen + 1, 0);
+    for (std::size_t i = 1; i <= rahmen; ++i)
+        summe[i] = zeit(i);
+    std::int64_t rahmenAnzahl = 1;
+    for (std::size_t start = rahmen + 2;
+         mitteln && start + rahmen - 1 <= n_erfasst && zeit(start - 1) > laengstePause;
+         start += rahmen + 1) {
+        bool gleich = true;
+        // Two frames may each be off by the margin, in opposite directions.
+        for (std::size_t i = 1; gleich && i <= rahmen; ++i)
+            gleich = std::abs(zeit(start + i - 1) - zeit(i)) <=
+                     2 * std::max<std::int64_t>(zeit(i) / 4, 100);
+        if (!gleich) break;
+        for (std::size_t i = 1; i <= rahmen; ++i)
+            summe[i] += zeit(start + i - 1);
+        ++rahmenAnzahl;
+    }
+
+    for (std::size_t i = 1; i <= rahmen; ++i) {
+        const std::int64_t mittel = Runden(static_cast<double>(summe[i]) / rahmenAnzahl);
+        if (weichtAb(gesendet[i - 1], mittel)) return abweichung(i, gesendet[i - 1], mittel);
+    }
+    if (n_erfasst > rahmen) {
+        const std::size_t i = rahmen + 1;
+        const std::int64_t nach = rahmen < gesendet.size() ? gesendet[rahmen] : 0;
+        if (zeit(i) <= laengstePause) return abweichung(i, nach, zeit(i));
+        if (Befehl[0] >= 2 && rahmen < gesendet.size() && weichtAb(nach, zeit(i)))
+            return abweichung(i, nach, zeit(i));
+    }
+    return {};
 }
 
 } // namespace
@@ -144,13 +238,30 @@ bool IR_Befehl_Lernen(TBefehl& Befehl, std::string& Code, std::string& Fehler,
 
     const Paare paare = bestimmeBitEinheit();
     if (IR_Fehlertext.empty()) Debug_WriteLn("Ohne Errorcode durchgekommen");
+    const std::vector<std::int64_t> erfasst = erfassteZeiten();
 
+    TBefehl roh{};
     if (IR_Methode == 2)
-        methode2(Befehl, Code, Kommentar, Optimieren, paare.anzahl);
+        methode2(Befehl, roh, Code, Kommentar, Optimieren, paare.anzahl);
     else if (IR_Methode == 1)
-        methode1(Befehl, Code, Kommentar, Optimieren);
+        methode1(Befehl, roh, Code, Kommentar, Optimieren);
     else
         return false;
+
+    // A command that would not send what the remote sent is no success: the
+    // raw capture stays, as after any other error.
+    if (IR_Fehlertext.empty()) {
+        // Method 1 builds its frame from the largest value of each duration
+        // over all frames: it is checked against the first frame as captured.
+        const std::string pruefung = befehlPruefen(Befehl, erfasst, IR_Methode == 2);
+        if (!pruefung.empty()) {
+            IR_Fehlertext = pruefung;
+            Debug_WriteLn(IR_Fehlertext);
+            Befehl = roh;
+            Befehl[0] = 1;
+            nichtSauber(Code, Kommentar);
+        }
+    }
 
     Befehl[799] = 0;
     Befehl[800] = 0;

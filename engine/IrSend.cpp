@@ -35,6 +35,34 @@ void Warte_bis(std::int64_t t) {
     }
 }
 
+void Sendetabelle_bauen(const TBefehl& cmd, std::span<std::int64_t> table) {
+    std::int64_t sum = 0;
+    long long i = 1;
+    do {
+        const std::int32_t puls = tabelle(cmd, i, "Befehl");
+        tabelle(table, i, "Sendetabelle") = Runden(static_cast<double>(puls) * 38400.0 / 1000000.0);
+        sum += static_cast<std::int64_t>(puls) + tabelle(cmd, i + 1, "Befehl");
+        tabelle(table, i + 1, "Sendetabelle") = sum;
+        i += 2;
+        tabelle(table, i, "Sendetabelle") = 0;
+    } while (tabelle(cmd, i, "Befehl") != 0 && tabelle(cmd, i - 1, "Befehl") != 0);
+}
+
+std::vector<std::int64_t> Gesendeter_Rahmen(const TBefehl& cmd) {
+    std::vector<std::int64_t> table(cmd.size() + 2, 0);
+    Sendetabelle_bauen(cmd, table);
+    std::vector<std::int64_t> d;
+    std::int64_t ende = 0; // end of the last pause, µs from the frame start
+    for (std::size_t k = 1; table[k] != 0; k += 2) {
+        const std::int64_t puls = Runden(static_cast<double>(table[k]) * 1000000.0 / 38400.0);
+        d.push_back(puls);
+        if (cmd[k + 1] == 0) break; // only the wait for the last pulse to end
+        d.push_back(table[k + 1] - ende - puls);
+        ende = table[k + 1];
+    }
+    return d;
+}
+
 std::int32_t IR_Senden(const TBefehl& cmd) {
     UART_Setup(115, 2);
     Port_Schreiben(static_cast<std::uint16_t>(Port_Basis() + 2), 1);
@@ -43,20 +71,8 @@ std::int32_t IR_Senden(const TBefehl& cmd) {
     Sende_Timeout = false;
     Warte_ms(100);
 
-    // The send table, built before the first pulse: odd entries carrier
-    // periods, even entries the end of each pause in µs from the frame start.
     auto& table = IR_Messwerte;
-    std::int64_t sum = 0;
-    long long i = 1;
-    do {
-        const std::int32_t puls = tabelle(cmd, i, "Befehl");
-        table[static_cast<std::size_t>(i)] =
-            Runden(static_cast<double>(puls) * 38400.0 / 1000000.0);
-        sum += static_cast<std::int64_t>(puls) + tabelle(cmd, i + 1, "Befehl");
-        table[static_cast<std::size_t>(i + 1)] = sum;
-        i += 2;
-        table[static_cast<std::size_t>(i)] = 0;
-    } while (tabelle(cmd, i, "Befehl") != 0 && tabelle(cmd, i - 1, "Befehl") != 0);
+    Sendetabelle_bauen(cmd, table);
 
     for (std::int32_t rep = 0; rep < cmd[0]; ++rep) {
         Sendestart = Zaehlerstand();

@@ -8,6 +8,8 @@
 #include "engine/Sio.h"
 
 #include <cstdint>
+#include <span>
+#include <vector>
 
 namespace Sio {
 
@@ -18,6 +20,15 @@ inline std::int64_t Sendestart = 0;
 // Sends cmd[0] times the frame of cmd (durations in µs from entry 1, the first
 // 0 ends it). Returns 1.
 std::int32_t IR_Senden(const TBefehl& cmd);
+// The send table of cmd's frame: odd entries the pulse in carrier periods,
+// even entries the end of the pause in µs from the frame start; the first 0
+// ends it.
+void Sendetabelle_bauen(const TBefehl& cmd, std::span<std::int64_t> table);
+// One frame of cmd as it appears on the line, pulse, pause, ... in µs: pulses
+// as whole carrier periods, pauses up to their deadlines. A pulse of no
+// carrier period ends the frame there; a frame without a closing pause ends
+// with its last pulse.
+std::vector<std::int64_t> Gesendeter_Rahmen(const TBefehl& cmd);
 // Sets all 801 entries to 0.
 void IR_Liste_Loeschen(TBefehl& cmd);
 // One pulse of n carrier periods (nothing once the transmitter timed out).

@@ -30,7 +30,6 @@ std::int32_t IrEmission::closingPauseUs() const {
 
 namespace remotes {
 
-namespace {
 IrEmission fromFrame(std::vector<std::int32_t> frame, int frames, std::int64_t periodUs,
                      double carrierHz) {
     std::int64_t len = 0;
@@ -45,7 +44,6 @@ IrEmission fromFrame(std::vector<std::int32_t> frame, int frames, std::int64_t p
     e.framePeriodUs = periodUs;
     return e;
 }
-} // namespace
 
 IrEmission nec(std::uint8_t address, std::uint8_t command, int frames) {
     std::vector<std::int32_t> f{9000, 4500};
@@ -85,6 +83,10 @@ IrEmission rc5(bool toggle, std::uint8_t address, std::uint8_t command, int fram
         bit((address >> k) & 1);
     for (int k = 5; k >= 0; --k)
         bit((command >> k) & 1);
+    return fromFrame(halvesToDurations(halves, 889), frames, 113778, 36000.0);
+}
+
+std::vector<std::int32_t> halvesToDurations(const std::vector<bool>& halves, std::int32_t halfUs) {
     // Runs of equal halves become durations; the leading space is not seen.
     std::vector<std::int32_t> f;
     std::size_t i = 0;
@@ -94,11 +96,11 @@ IrEmission rc5(bool toggle, std::uint8_t address, std::uint8_t command, int fram
         std::size_t j = i;
         while (j < halves.size() && halves[j] == halves[i])
             ++j;
-        f.push_back(static_cast<std::int32_t>((j - i) * 889));
+        f.push_back(static_cast<std::int32_t>(j - i) * halfUs);
         i = j;
     }
     if (f.size() % 2 == 0) f.pop_back(); // a trailing space belongs to the gap
-    return fromFrame(std::move(f), frames, 113778, 36000.0);
+    return f;
 }
 
 } // namespace remotes

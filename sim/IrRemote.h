@@ -34,6 +34,13 @@ struct IrEmission {
 
 // Remotes a user may own, with their nominal timings.
 namespace remotes {
+// Building blocks: a frame (pulse first and last) repeated `frames` times,
+// one every periodUs; and the durations of a bi-phase frame given as levels
+// of its half bits (true: carrier on), the leading space dropped.
+IrEmission fromFrame(std::vector<std::int32_t> frame, int frames, std::int64_t periodUs,
+                     double carrierHz);
+std::vector<std::int32_t> halvesToDurations(const std::vector<bool>& halves, std::int32_t halfUs);
+
 // NEC: 9000/4500 header, 560/560 (0) and 560/1690 (1) bits LSB first of
 // address, ~address, command, ~command, stop pulse; frames every 108 ms.
 IrEmission nec(std::uint8_t address, std::uint8_t command, int frames);
@@ -43,6 +50,50 @@ IrEmission sony12(std::uint8_t address, std::uint8_t command, int frames);
 // RC5: 889 µs bi-phase, two start bits, toggle, 5 address and 6 command
 // bits MSB first; frames every 113.778 ms.
 IrEmission rc5(bool toggle, std::uint8_t address, std::uint8_t command, int frames);
+
+// Shapes that stress a learn (IrProtokolle.cpp); each press sends `frames`
+// frames unless said otherwise.
+// Sharp: 320 µs flashes, bit times 1 ms (0) and 2 ms (1); 5 address and 8
+// command bits LSB first, expansion 1, check 0, a stop flash. A press is a
+// normal frame and, 40 ms after its start, the complemented one (command,
+// expansion and check bits inverted).
+IrEmission sharp(std::uint8_t address, std::uint8_t command);
+// Denon: as Sharp with 275 µs flashes, 775 µs (0) and 1900 µs (1) pauses, two
+// 0 bits after the command and the complemented frame 65 ms later.
+IrEmission denon(std::uint8_t address, std::uint8_t command);
+// RECS80: 158 µs flashes, bit times 5060 µs (0) and 7590 µs (1): start 1,
+// toggle, 3 address and 6 command bits MSB first; every 121.5 ms.
+IrEmission recs80(bool toggle, std::uint8_t address, std::uint8_t command, int frames);
+// Samsung 36 bit: 4500/4500 header, 560 µs pulses with 560 (0) or 1690 (1)
+// pauses; 16 address bits, a 560 pulse and a 4500 pause, then 20 bits (4
+// zero bits, command, ~command) and a stop pulse; every 108 ms.
+IrEmission samsung36(std::uint16_t address, std::uint8_t command, int frames);
+// Nokia 32 bit: 412/276 header, then 16 two-bit symbols of a 164 µs pulse and
+// a 276, 445, 614 or 783 µs pause, MSB first, and a 164 µs stop pulse; every
+// 100 ms.
+IrEmission nokia32(std::uint32_t code, int frames);
+// JVC: 8400/4200 header on the first frame only, 526 µs pulses with 526 (0)
+// or 1578 (1) pauses, 8 address and 8 command bits LSB first, a stop pulse;
+// every 55 ms, the repeats without header.
+IrEmission jvc(std::uint8_t address, std::uint8_t command, int frames);
+// NEC with a held key: one frame, then repeat codes (9000/2250/560) every
+// 108 ms.
+IrEmission necRepeat(std::uint8_t address, std::uint8_t command, int frames);
+// RCA: 4000/4000 header, 500 µs pulses with 1000 (0) or 2000 (1) pauses; 4
+// address and 8 command bits MSB first, then their complements, a stop
+// pulse; every 64 ms.
+IrEmission rca(std::uint8_t address, std::uint8_t command, int frames);
+// Mitsubishi: 300 µs pulses, bit times 950 (0) and 2050 µs (1), 8 address and
+// 8 command bits MSB first, a stop pulse; every 53.6 ms.
+IrEmission mitsubishi(std::uint8_t address, std::uint8_t command, int frames);
+// RC6 mode 0: 444 µs units, 6/2-unit header, start bit, 3 mode bits, a
+// double-length toggle bit, 8 address and 8 command bits MSB first (a 1 is
+// mark then space); every 106.7 ms.
+IrEmission rc6(bool toggle, std::uint8_t address, std::uint8_t command, int frames);
+
+// What a real receiver module makes of a remote's signal: every pulse
+// longer and every pause shorter by extraUs (typically 50 to 150 µs).
+IrEmission receiverDistorted(IrEmission e, std::int32_t extraUs);
 } // namespace remotes
 
 class IrRemote {

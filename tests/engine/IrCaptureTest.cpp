@@ -131,9 +131,14 @@ TEST_F(IrCapture, HighResolutionMergesCarrierCycles) {
     EXPECT_NEAR(merged[0], 3 * 100 + 2 * 235, 3);
     EXPECT_NEAR(merged[1], 2000, 3);
     EXPECT_EQ(Sio::IR_Burstende, 3);
+    // Gaps that long are pauses the merge swallowed, not carrier cycles: the
+    // capture says so. Gaps of up to 100 µs pass as carrier.
+    EXPECT_EQ(Sio::IR_Fehlertext, " *Pause zu kurz* ");
+    EXPECT_EQ(gapsOf(95).size(), 3u);
     EXPECT_EQ(Sio::IR_Fehlertext, "");
     auto apart = gapsOf(250);
     EXPECT_EQ(apart.size(), 7u);
+    EXPECT_EQ(Sio::IR_Fehlertext, "");
 
     // A real carrier: 38 kHz, duty 1/3, three pulses.
     detector.clear();

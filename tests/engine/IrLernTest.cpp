@@ -73,7 +73,16 @@ std::vector<std::int32_t> frameAndGap(const sim::IrEmission& e) {
 
 } // namespace
 
-class IrLernen : public IrSimFixture {};
+class IrLernen : public IrSimFixture {
+protected:
+    // A learn that failed with this error text and kept the raw capture.
+    static void expectUnclean(const Ergebnis& e, const std::string& fehler) {
+        EXPECT_FALSE(e.ok);
+        EXPECT_EQ(e.fehler, fehler);
+        EXPECT_EQ(e.kommentar, "Befehl nicht sauber");
+        EXPECT_EQ(e.befehl[0], 1);
+    }
+};
 
 TEST_F(IrLernen, LearnsCommonProtocolsUnderJitter) {
     for (int jitter : {0, 30}) {
@@ -145,10 +154,7 @@ TEST_F(IrLernen, MethodOneNeedsTwoFrames) {
     once.befehl[0] = 1;
     remote().press(once, clock.nowPs() + 60 * kMs);
     const Ergebnis e = learn();
-    EXPECT_FALSE(e.ok);
-    EXPECT_EQ(e.fehler, "*Wiederhlg teilweise*");
-    EXPECT_EQ(e.kommentar, "Befehl nicht sauber");
-    EXPECT_EQ(e.befehl[0], 1);
+    expectUnclean(e, "*Wiederhlg teilweise*");
     EXPECT_NE(e.befehl[99], 0);
     EXPECT_EQ(e.befehl[100], 0);
     EXPECT_NEAR(e.befehl[1], 500, 10) << "raw capture, decay corrected";
@@ -219,13 +225,17 @@ TEST_F(IrLernen, BitUnitAndQuantisationEdges) {
     EXPECT_EQ(r.befehl[28], 4500);
     EXPECT_EQ(r.befehl[29], 0);
 
-    // A 150 µs glitch quantises to 0 and ends the command there.
+    // A 150 µs glitch inside the frame counts as one unit instead of ending
+    // the command there; sent so it would be far from the capture, so the
+    // learn reports it and keeps the raw capture.
     auto d = filler({500, 500, 500, 500, 500, 500}, 10);
     d[9] = 150;
     r = press(d);
-    EXPECT_EQ(r.fehler, "");
-    EXPECT_EQ(Sio::Single_Laenge, 9);
-    EXPECT_EQ(r.befehl[10], 0);
+    EXPECT_EQ(Sio::IR_Messwerte[10], 500);
+    EXPECT_EQ(Sio::Single_Laenge, 27);
+    expectUnclean(r, " *Abweichung bei Zeit 10: 490 statt 150* ");
+    EXPECT_EQ(r.befehl[10], 150);
+    EXPECT_EQ(r.befehl[27], 1500);
 }
 
 TEST_F(IrLernen, UncleanOrUnknownMethod) {
@@ -255,6 +265,64 @@ TEST_F(IrLernen, UncleanOrUnknownMethod) {
     EXPECT_EQ(e.code, "");
     EXPECT_EQ(e.fehler, "");
     EXPECT_EQ(e.kommentar, "");
+}
+
+// Whatever a method makes of a capture, a learn that reports no error sends
+// the captured first frame.
+TEST_F(IrLernen, LearntCommandMustSendWhatWasCaptured) {
+    useDetector(Mode::Envelope, 80);
+    auto pressAndLearn = [&](const sim::IrEmission& emission, bool optimieren = true) {
+        remote().press(emission, clock.nowPs() + 60 * kMs);
+        Ergebnis r = learn(optimieren);
+        advanceUs(300000);
+        return r;
+    };
+
+    // Method 1 merges the frames of a press entry by entry; Denon's second
+    // frame complements the first, so the merge makes 0-bit pauses 1-bit
+    // pauses, first the pause of command bit 0.
+    Sio::IR_Methode = 1;
+    const auto denon = sim::remotes::denon(0x02, 0x4C);
+    Ergebnis r = pressAndLearn(denon);
+    expectUnclean(r, " *Abweichung bei Zeit 12: 1889 statt 776* ");
+    // The raw capture stays: sent again, it is what the remote sent.
+    {
+        const auto sent = resend(r.befehl);
+        const auto& emitted = remote().emittedDurationsUs();
+        const auto first = emitted.size() - sent.size();
+        ASSERT_EQ(sent.size(), 2 * denon.frame().size() + 1);
+        for (std::size_t i = 0; i < sent.size(); ++i)
+            EXPECT_NEAR(sent[i], emitted[first + i], std::max(0.05 * emitted[first + i], 90.0))
+                << "entry " << i + 1;
+    }
+
+    // Method 2 with RECS80's short flashes against a unit of half a bit
+    // time: each flash is less than half a unit. It counts as one unit, far
+    // longer than the flash, instead of ending the command before it began.
+    Sio::IR_Methode = 2;
+    r = pressAndLearn(sim::remotes::recs80(false, 0x03, 0x15, 2));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.fehler.rfind(" *Abweichung bei Zeit 1: ", 0), 0u) << r.fehler;
+    EXPECT_EQ(r.kommentar, "Befehl nicht sauber");
+    EXPECT_NE(r.befehl[1], 0);
+
+    // A capture of a single pulse is no command, even when it is kept raw.
+    Sio::IR_Methode = 1;
+    sim::IrEmission puls;
+    puls.befehl = {1, 700, 0};
+    r = pressAndLearn(puls, false);
+    expectUnclean(r, " * IR Befehl zu kurz *");
+
+    // Nor is a header taken for a whole frame: its long pause split off the
+    // rest, a pulse and a pause would be sent over and over.
+    Sio::IR_Methode = 2;
+    useDetector(Mode::Envelope, 0);
+    puls.befehl = {1, 9000, 4500};
+    puls.befehl.insert(puls.befehl.end(), 21, 500); // more than a repeat code
+    puls.befehl.push_back(0);
+    r = pressAndLearn(puls);
+    EXPECT_EQ(Sio::Single_Laenge, 2);
+    expectUnclean(r, " * IR Befehl zu kurz *");
 }
 
 TEST_F(IrLernen, FrameTooLongForACommandIsARangeError) {

@@ -116,6 +116,36 @@ TEST(IrRemote, ProtocolsAndJitter) {
         EXPECT_TRUE(x == 889 || x == 1778) << x;
     EXPECT_EQ(durationsOf(rc5).size() % 2, 1u);
 
+    // The shapes that stress a learn: frame lengths, the complemented second
+    // frame, repeats without header, and what a receiver module does.
+    const auto denon = sim::remotes::denon(0x02, 0x4C);
+    f = durationsOf(denon);
+    ASSERT_EQ(f.size(), 31u);
+    ASSERT_EQ(denon.repeatCode.size(), 31u);
+    EXPECT_EQ(f[11], 775);                 // command bit 0 = 0
+    EXPECT_EQ(denon.repeatCode[11], 1900); // complemented
+    EXPECT_EQ(f[29], 775);                 // the last of the two 0 bits
+    EXPECT_EQ(denon.repeatCode[29], 1900);
+    EXPECT_EQ(durationsOf(sim::remotes::sharp(1, 2)).size(), 31u);
+    const auto recs = durationsOf(sim::remotes::recs80(true, 3, 0x15, 2));
+    ASSERT_EQ(recs.size(), 23u);
+    EXPECT_EQ(recs[0] + recs[1], 7590); // start bit 1
+    EXPECT_EQ(durationsOf(sim::remotes::samsung36(0x0707, 0x02, 1)).size(), 77u);
+    EXPECT_EQ(durationsOf(sim::remotes::nokia32(0, 1)).size(), 35u);
+    const auto jvc = sim::remotes::jvc(3, 0x21, 3);
+    EXPECT_EQ(durationsOf(jvc).size(), 35u);
+    EXPECT_EQ(jvc.repeatCode.size(), 33u);
+    EXPECT_EQ(durationsOf(sim::remotes::rca(0x0F, 0x21, 1)).size(), 51u);
+    EXPECT_EQ(durationsOf(sim::remotes::mitsubishi(0x47, 0x21, 1)).size(), 33u);
+    const auto rc6 = durationsOf(sim::remotes::rc6(false, 0, 0xFF, 1));
+    EXPECT_EQ(rc6[0], 2664);
+    EXPECT_EQ(rc6[1], 888);
+    EXPECT_EQ(rc6.size() % 2, 1u);
+    const auto verzerrt = sim::remotes::receiverDistorted(nec, 120);
+    EXPECT_EQ(durationsOf(verzerrt)[0], 9120);
+    EXPECT_EQ(durationsOf(verzerrt)[1], 4380);
+    EXPECT_EQ(verzerrt.closingPauseUs(), nec.closingPauseUs() - 120);
+
     // Jitter: each edge within the bound, the same seed the same press.
     auto emitted = [&](std::uint64_t seed) {
         IrDetector d;
