@@ -2,8 +2,8 @@
 // the commands that reached their status out of 100 with seeded reaction
 // delays, the mean tries per command, the error of a status read's position
 // (at random positions and across ten-minute marks and changes of the second,
-// against the counter of the deck's last frame) and of a position wait's end,
-// in frames.
+// against the counter of the deck's last frame a read can have seen) and of a
+// position wait's end, in frames.
 #include "engine/ControlL.h"
 #include "engine/Debug.h"
 #include "engine/EditLine.h"
@@ -179,12 +179,15 @@ int main() {
             clock.advanceUs(us);
             sim.sync();
         };
+        // A Panasonic read knows a frame only once all its bits are in: the
+        // deck fills in the counter at the start of byte 4, so the frame on
+        // the wires may hold a counter whose bytes are still to come.
         const Figures f = kanal == 1 ? measure(
                                            1, band, rng, [&] { return sony->status(); },
                                            [&] { return sony->sentPosition(); }, warte)
                                      : measure(
                                            2, band, rng, [&] { return pana->status(); },
-                                           [&] { return pana->sentPosition(); }, warte);
+                                           [&] { return pana->completePosition(); }, warte);
         std::printf("%s_commands_reached: %d /100\n", namen[kanal], f.reached);
         std::printf("%s_mean_tries: %.2f tries\n", namen[kanal], f.tries);
         std::printf("%s_read_error_mean: %.2f frames\n", namen[kanal], f.readErr);

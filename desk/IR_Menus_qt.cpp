@@ -9,8 +9,8 @@
 #include "platform/DateText_qt.h"
 #include "platform/Platform.h"
 #include "platform/Prompts_qt.h"
-#include "platform/ScopeExit.h"
 #include "platform/System.h"
+#include "platform/WaitCursor_qt.h"
 
 #include <QAction>
 #include <QApplication>
@@ -105,14 +105,9 @@ void TIRForm::High_PerformClick() {
 }
 
 void TIRForm::B_Drehzahl() {
-    // 1.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    bool cursor = true;
-    platform::ScopeExit normal([&cursor] {
-        if (cursor) QApplication::restoreOverrideCursor();
-    });
+    platform::WaitCursor cursor;
     repaint();
-    // 2. A failed measurement must not replace the rates every wait of the
+    // A failed measurement must not replace the rates every wait of the
     // program is based on.
     const std::int32_t altDrehg = Sio::Drehg_mSec, altAnfragen = Sio::Anfragen_Sec;
     std::int32_t iterationen = 0, abweichung = 0, quote = 0, ergebnis = -1;
@@ -127,11 +122,9 @@ void TIRForm::B_Drehzahl() {
         Sio::Anfragen_Sec = altAnfragen;
     }
     const bool gemessen = !abgebrochen && ergebnis >= 0 && Sio::Drehg_mSec > 0;
-    // 3.
-    QApplication::restoreOverrideCursor();
-    cursor = false;
+    cursor.restore();
     if (!fehler.empty()) fehler = "Fehlercode : " + fehler;
-    // 4.
+    // The result is shown.
     const std::int32_t tausend = Sio::Anfragen_Sec / 1000;
     const QString ratio = tausend != 0 ? zahl(Sio::Drehg_mSec / tausend) : QStringLiteral("-");
     QStringList zeilen;
@@ -149,14 +142,13 @@ void TIRForm::B_Drehzahl() {
         Sio::Anfragen_Sec = altAnfragen;
     }
     platform::prompts().message(zeilen.join(QLatin1Char('\r')));
-    // 5.
+    // The system version and the measurement are kept in the settings.
     const platform::OsVersion v = platform::os().osVersion();
     IniDatei->writeInteger("VersionInfo", "MajorVersion", v.major);
     IniDatei->writeInteger("VersionInfo", "MinorVersion", v.minor);
     IniDatei->writeInteger("VersionInfo", "BuildNumber", v.build);
     IniDatei->writeInteger("VersionInfo", "PlatformId", v.platformId);
     IniDatei->writeString("VersionInfo", "CSDVersion", v.csdVersion);
-    // 6.
     if (gemessen) {
         IniDatei->writeInteger("Timing", "Anfragen_Sec", Sio::Anfragen_Sec);
         IniDatei->writeInteger("Timing", "Drehg_mSec", Sio::Drehg_mSec);

@@ -9,10 +9,13 @@
 #include "platform/DateText_qt.h"
 #include "platform/Errors.h"
 #include "platform/Guard_qt.h"
+#include "platform/PathBytes_qt.h"
 #include "platform/Prompts_qt.h"
 #include "platform/ScopeExit.h"
 #include "platform/ScreenFit_qt.h"
 #include "platform/System.h"
+#include "platform/Text.h"
+#include "platform/WaitCursor_qt.h"
 #include "platform/WindowTracker_qt.h"
 
 #include <QAction>
@@ -20,7 +23,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDateTime>
-#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -33,8 +35,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 namespace desk {
@@ -48,12 +48,9 @@ using Dbg_disp::Debug_WriteLn;
 
 const QString kKeyFilter = QStringLiteral("Fernsteuerdateien (*.cdx *.CDX)");
 
-std::string bytesOf(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-QString pathOf(const std::string& bytes) {
-    return QFile::decodeName(QByteArray::fromStdString(bytes));
-}
+using platform::bytesOf;
+using platform::pathOf;
+using platform::readWholeFile;
 
 std::string num(std::int64_t n) {
     return std::to_string(n);
@@ -66,14 +63,6 @@ void colour(QWidget* w, bool on) {
     p.setColor(w->backgroundRole(), c);
     w->setPalette(p);
     w->setAutoFillBackground(true);
-}
-
-std::string readWholeFile(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    if (!in) throw EInOutError("Datei >" + name + "< kann nicht gelesen werden");
-    std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw EInOutError("Datei >" + name + "< kann nicht gelesen werden");
-    return s;
 }
 
 } // namespace
@@ -406,17 +395,17 @@ void TIRForm::Einstellung_schreiben(const std::function<void()>& schreiben) {
 }
 
 void TIRForm::FormCreate() {
-    // 1. The settings file: beside the program when one is there (portable
+    // The settings file: beside the program when one is there (portable
     // use), else in the user's configuration folder.
-    const QString progName = ExtractFileName_ohneExtension(
-        QFile::decodeName(QByteArray::fromStdString(options_.programFile.filename().string())));
+    const QString progName =
+        ExtractFileName_ohneExtension(pathOf(options_.programFile.filename().string()));
     const platform::AppFolders ordner =
         platform::appFolders(programFolder(), bytesOf(progName) + ".ini");
     IniDatei = std::make_unique<IniFile>(ordner.settingsFile);
     Datenordner = ordner.dataFolder;
     OpenDialog1_InitialDir = Datenordner.string();
 
-    // 2. Language.
+    // Language: offered in turn until one is confirmed, when none is stored.
     if (IniDatei->readInteger("Einstellungen", "Sprache", 99) == 99) {
         do {
             Sprache = Sprache == 1 ? 2 : 1;
@@ -431,32 +420,32 @@ void TIRForm::FormCreate() {
             QStringLiteral("\r\ro.k. ?\r")));
         Einstellung_schreiben([&] { IniDatei->writeInteger("Einstellungen", "Sprache", Sprache); });
     }
-    // 3. The answer stands also when it could not be stored.
+    // The answer stands also when it could not be stored.
     Sprache = IniDatei->readInteger("Einstellungen", "Sprache", Sprache == 2 ? 2 : 1);
     Deutsch1->setChecked(Sprache == 1);
     Englisch1->setChecked(Sprache == 2);
     Englische_Menues();
-    // 4. The counter of this platform always works.
+    // The performance counter always works here.
     (void)Sio::Zaehlerstand();
-    // 5.
+    // Not yet activated nor drawn.
     Erste_Aktivierung = true;
     Gezeichnet = false;
-    // 6.
+    // The version that ran last.
     Einstellung_schreiben(
         [&] { IniDatei->writeString("Statistik", "TavixVer", bytesOf(kVersion)); });
-    // 7. Port access comes once the COM port is known (step 17).
-    // 8.
+    // Port access comes once the COM port is known (below).
+    // Realtime mode, on unless switched off.
     RealTimeModus1->setVisible(true);
     N10->setVisible(true);
     RealTimeModus1->setChecked(IniDatei->readBool("Verschiedenes", "RealTimeModus1", true));
-    // 9.
+    // Pause between the commands of a batch.
     BatchDelay_ms = IniDatei->readInteger("Einstellungen", "BatchDelay_ms", 2000);
     Einstellung_schreiben(
         [&] { IniDatei->writeInteger("Einstellungen", "BatchDelay_ms", BatchDelay_ms); });
-    // 10.
+    // Extra menu items for debugging.
     if (IniDatei->readBool("Debugeinstellungen", "ExtraMenuePunkte", false))
         Extra_Menuepunkte_ein();
-    // 11. IR unit.
+    // IR unit: offered in turn until one is confirmed, when none is stored.
     if (IniDatei->readInteger("Einstellungen", "IR_Einheit", 99) == 99) {
         IR_Einheit = 0;
         do {
@@ -471,18 +460,18 @@ void TIRForm::FormCreate() {
         Einstellung_schreiben(
             [&] { IniDatei->writeInteger("Einstellungen", "IR_Einheit", IR_Einheit); });
     }
-    // 12.
+    // Again, the answer stands also when it could not be stored.
     IR_Einheit = IniDatei->readInteger("Einstellungen", "IR_Einheit", IR_Einheit == 3 ? 3 : 0);
     TavixClassic1->setChecked(IR_Einheit == 0);
     TavixRemote1->setChecked(IR_Einheit == 3);
-    // 13.
+    // Key grid and key size.
     Raster_X = 3;
     Raster_Y = 3;
     Knopfbreite = 40;
     Knopfhoehe = 40;
-    // 14.
+    // Video mask as last left.
     Videomaske_aktiv = IniDatei->readBool("Modus", "Videomaske_aktiv", false);
-    // 15. COM captions with the port's base address.
+    // COM captions with the port's base address.
     for (int n = 1; n <= 8; ++n) {
         Sio::Com_Nr = n;
         COM[static_cast<std::size_t>(n)]->setText(
@@ -492,9 +481,9 @@ void TIRForm::FormCreate() {
                          .toUpper()
                          .rightJustified(3, QLatin1Char('0'))));
     }
-    // 16.
+    // Engine start-up.
     Sio::SIO_Init();
-    // 17. COM port.
+    // COM port: offered in turn until one is confirmed, when none is stored.
     Sio::Com_Nr = IniDatei->readInteger("Schnittstelle", "Com_Nr", 0);
     if (Sio::Com_Nr == 0) {
         do {
@@ -505,11 +494,11 @@ void TIRForm::FormCreate() {
         Einstellung_schreiben(
             [&] { IniDatei->writeInteger("Schnittstelle", "Com_Nr", Sio::Com_Nr); });
     }
-    // 7. Port access for the port in use, before its first access.
+    // Port access for the port in use, before its first access.
     Sio::GiveIO_Oeffnen();
-    // 18.
+    // The engine drives the chosen IR unit.
     Sio::Setze_IR_Einheit(IR_Einheit);
-    // 19. Engine settings.
+    // Engine settings.
     Sio::MessSchranke = IniDatei->readInteger("Statistik", "MessSchranke", Sio::MessSchranke);
     Sio::Anfragen_Sec = IniDatei->readInteger("Timing", "Anfragen_Sec", Sio::Anfragen_Sec);
     Sio::Drehg_mSec = IniDatei->readInteger("Timing", "Drehg_mSec", Sio::Drehg_mSec);
@@ -521,11 +510,11 @@ void TIRForm::FormCreate() {
     Sio::IR_Methode = IniDatei->readInteger("Verschiedenes", "IR_Methode", Sio::IR_Methode);
     Einstellung_schreiben(
         [&] { IniDatei->writeInteger("Verschiedenes", "IR_Methode", Sio::IR_Methode); });
-    // 20. The last key file; a damaged one is reported and start-up goes on.
+    // The last key file; a damaged one is reported and start-up goes on.
     SaveDialog1_FileName =
         IniDatei->readString("Dateien", "Fernsteuerdatei", (Datenordner / "standard.cdx").string());
     platform::guarded([&] { Lese_Tasten_Belegung_von_Datei(SaveDialog1_FileName); });
-    // 21.
+    // The COM menu shows the port in use; held when asked to.
     Allocate1->setChecked(IniDatei->readBool("Einstellungen", "ComKrallen", false));
     Turn_Checked_Coms_On();
 }
@@ -1003,7 +992,7 @@ void TIRForm::TasteClick(TButtonx* sender) {
 }
 
 void TIRForm::Makro(TButtonx& key) {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    platform::WaitCursor cursor;
     Debug_WriteLn("Befehlsfolge :");
     Makrostop1->setVisible(true);
     ++makroTiefe_;
@@ -1014,7 +1003,6 @@ void TIRForm::Makro(TButtonx& key) {
             Makrostop1->setChecked(false);
             Makrostop1->setVisible(false);
         }
-        QApplication::restoreOverrideCursor();
     });
     Sio::Waehle_Kanal(0);
     std::size_t i = 1;

@@ -29,7 +29,8 @@ namespace desk {
 
 class PortHolds;
 
-// A key of the grid. Its data are the system's own fields; all start empty.
+// A key of the grid: the button and the key's number, type, caption and
+// command; all start empty.
 class TButtonx : public QPushButton {
     Q_OBJECT
 public:

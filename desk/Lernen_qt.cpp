@@ -467,7 +467,7 @@ void TLernenForm::IR_AufloesungClick() {
 }
 
 void TLernenForm::FormActivate() {
-    // 1.
+    // English captions when the program speaks English.
     if (IRForm && IRForm->Sprache == 2) {
         setWindowTitle(QStringLiteral("key assignment"));
         BeschriftungG->setTitle(QStringLiteral("key caption"));
@@ -478,14 +478,13 @@ void TLernenForm::FormActivate() {
         BitBtn1->setText(QStringLiteral("Cancel"));
         Optimieren->setText(QStringLiteral("optimize"));
     }
-    // 2. The detector's channel.
+    // The detector's channel.
     Sio::UART_Init_9600();
     Sio::Waehle_Kanal(3);
-    // 3.
     WAV_Datei->setEnabled(true);
     BinaercntChange();
     Feld_Display->setVisible(true);
-    // 4.
+    // An analytic key: its fields from the work buffer and its code.
     if (FunktionIndex() == 2) {
         const std::string code = codeText();
         setzeText(Pulslaenge, zahl(Lernpuffer[1]));
@@ -503,7 +502,7 @@ void TLernenForm::FormActivate() {
             tickItems(Sony1Box, sony);
         }
     }
-    // 5.
+    // The fields of the key's function, and its code shown.
     Feld_DisplayClick();
     processMessages();
     FunktionClick();
@@ -527,29 +526,29 @@ void TLernenForm::Timer1Timer() {
 }
 
 void TLernenForm::LernenClick() {
-    // 1.
+    // The detector lamp rests while learning; the code fields are cleared.
     Timer1->stop();
     platform::ScopeExit lampe([this] { Timer1->start(); });
     IR_Hex_Code->clear();
     setCodeFarbe(kLime);
     Hex_Kommentar->clear();
     repaint();
-    // 2. A caption of blanks names no file.
+    // A caption of blanks names no file.
     const QString caption = Beschriftung->text();
     const std::string wav = WAV_Datei->isChecked() && !caption.trimmed().isEmpty()
                                 ? platform::toCp1252(caption)
                                 : std::string();
-    // 3.
+    // An empty buffer at the chosen resolution.
     Sio::IR_Liste_Loeschen(Lernpuffer);
     Sio::Setze_IR_Aufloesung(IR_AufloesungIndex());
-    // 4. to 6. Realtime priority only around the capture, given back on
+    // Realtime priority only around the capture, given back on
     // every path.
     std::string code, fehler, kommentar;
     {
         const Echtzeit_Abschnitt echtzeit(IRForm && IRForm->RealTimeModus1->isChecked());
         Sio::IR_Befehl_Lernen(Lernpuffer, code, fehler, kommentar, Optimieren->isChecked(), wav);
     }
-    // 7.
+    // The capture shown: repetitions, code and what was wrong with it.
     const std::int32_t wdh = Lernpuffer[0];
     Anzahl_Wiederholungen->setValue(wdh);
     A_Wdhlg->setValue(wdh);
@@ -559,10 +558,9 @@ void TLernenForm::LernenClick() {
     if (!info.empty()) info = "Probieren ! " + info;
     Hex_Kommentar->setText(platform::fromCp1252(info));
     setCodeFarbe(fehler.empty() ? kWindow : kRed);
-    // 8.
     Bestimme_Puls_und_Pause();
     Zeige_Feld(Lernpuffer);
-    // 9.
+    // An RC5 reading of a good capture.
     RC5_Feld->setVisible(false);
     RC5_Feld->clear();
     std::string bits;
@@ -574,7 +572,7 @@ void TLernenForm::LernenClick() {
             RC5_Feld->setVisible(true);
         }
     }
-    // 10.
+    // The code's bits.
     setzeWert(Binaercnt, static_cast<std::int32_t>(bits.size()));
     BinaercntChange();
     tickItems(BinaerBox, bits);
@@ -605,9 +603,8 @@ void TLernenForm::Test_IRClick() {
 
 void TLernenForm::FunktionClick() {
     const int f = FunktionIndex();
-    // 1.
     if (f == 0) Bestimme_Puls_und_Pause();
-    // 2.
+    // Only the group of the chosen function is active.
     IRBefehl->setEnabled(f == 0);
     Kombination->setEnabled(f == 1);
     Kombination->setVisible(f == 1);
@@ -615,14 +612,13 @@ void TLernenForm::FunktionClick() {
     setGroupColour(IRBefehl, f == 0);
     setGroupColour(Kombination, f == 1);
     setGroupColour(Analytisch, f == 2);
-    // 3. The buffer follows the field even when the field stays as it was.
+    // The buffer follows the field even when the field stays as it was.
     if (f == 0)
         setzeWert(Anzahl_Wiederholungen, Lernpuffer[0], [this] { Anzahl_WiederholungenChange(); });
     if (f == 1)
         setzeText(MakroPause, Lernpuffer[0] == 0 ? QStringLiteral("250") : zahl(Lernpuffer[0]),
                   [this] { MakroPauseChange(); });
     if (f == 2) IR_Hex_Code->setText(QString::fromLatin1(Formatiere_Hexcode(codeText())));
-    // 4.
     Feld_DisplayClick();
 }
 
@@ -726,14 +722,14 @@ void TLernenForm::WAV_DateiClick() {
 // ---------------------------------------------------------------- the key
 
 void Taste_lernen(TIRForm& form, TLernenForm& dialog, TButtonx& key) {
-    // 3. Preset.
+    // The dialog starts from the key.
     dialog.Beschriftung->setText(platform::fromCp1252(key.Beschriftung));
     dialog.BeschriftungG->setTitle(QStringLiteral("Beschriftung Taste %1").arg(key.Knopfnummer));
     dialog.Lernpuffer = key.Befehl;
     dialog.setFunktionIndex(key.Tasten_typ);
     dialog.IR_Hex_Code->setText(platform::fromCp1252(key.IR_Code));
 
-    // 4. Macro steps: every key with a caption that is no macro.
+    // Macro steps: every key with a caption that is no macro.
     auto schrittTasten = [&form](auto&& f) {
         for (std::int32_t c = 1; c <= TIRForm::kMaxGrid; ++c)
             for (std::int32_t r = 1; r <= TIRForm::kMaxGrid; ++r) {
@@ -756,10 +752,9 @@ void Taste_lernen(TIRForm& form, TLernenForm& dialog, TButtonx& key) {
         dialog.setMakroSchritt(i, items, gehaltenText[idx]);
     }
 
-    // 5.
     if (platform::runModal(dialog) != QDialog::Accepted) return;
 
-    // 6. Copy back.
+    // The dialog's result into the key.
     key.Befehl = dialog.Lernpuffer;
     const QString text = dialog.Beschriftung->text();
     key.Beschriftung = platform::toCp1252(text).substr(0, 20);
@@ -768,7 +763,7 @@ void Taste_lernen(TIRForm& form, TLernenForm& dialog, TButtonx& key) {
     key.IR_Code = platform::toCp1252(dialog.IR_Hex_Code->text()).substr(0, 150);
     key.setToolTip(platform::fromCp1252(key.IR_Code));
 
-    // 7. Steps by key number; a step whose text is still the caption of the
+    // Steps by key number; a step whose text is still the caption of the
     // key it held keeps that key, since captions need not be unique.
     if (key.Tasten_typ == 1) {
         for (std::size_t i = 1; i <= 12; ++i)

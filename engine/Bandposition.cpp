@@ -2,6 +2,7 @@
 
 #include "engine/Sio.h"
 #include "platform/Errors.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -58,14 +59,7 @@ std::int32_t units() {
     return Halbbilder_pro_Sekunde;
 }
 
-std::string trimmed(std::string_view s) {
-    auto blankOrControl = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    while (!s.empty() && blankOrControl(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && blankOrControl(s.back()))
-        s.remove_suffix(1);
-    return std::string(s);
-}
+using platform::trimmed;
 
 } // namespace
 

@@ -1,6 +1,6 @@
 #pragma once
 // The prompts seam: every box and dialog the programs show goes through one
-// small interface. Texts are the system's own; "\r" is a line break.
+// small interface. Texts are shown as given; "\r" is a line break.
 
 #include <QString>
 #include <QStringList>

@@ -72,8 +72,8 @@ public:
     // Realtime: nice -20, the strongest a normal scheduling class gives; a
     // real-time class would be throttled in long busy loops. Without the
     // privilege the process carries on at its priority and success is
-    // reported, as the original platform does. Normal: the nice value the
-    // process had before the first raise.
+    // still reported; priorityRefused() tells of the refusal. Normal: the
+    // nice value the process had before the first raise.
     bool setPriorityClass(PriorityClass c) override;
     bool priorityRefused() const override { return refused_; }
     bool openUrl(const std::string&) override { return false; }

@@ -2,7 +2,8 @@
 // The program's active window. Activation and deactivation are reported only
 // when the active window changes between windows of this program (forms,
 // message boxes, dialogs); a switch to another program and back reports
-// nothing, as the forms of the original platform behave.
+// nothing, so a form's activation handlers run only for moves between the
+// program's own windows.
 
 #include <QObject>
 #include <QPointer>

@@ -4,6 +4,7 @@
 #include "platform/Errors.h"
 #include "platform/Guard_qt.h"
 #include "platform/IniFile.h"
+#include "platform/PathBytes_qt.h"
 #include "platform/Platform.h"
 #include "platform/Prompts_qt.h"
 #include "platform/ScopeExit.h"
@@ -292,7 +293,7 @@ void TForm1::FormCreate() {
     OpenDialog1_InitialDir = programmOrdner();
     FB_Datei = Programm_Ini->readString("Dateien", "FB_Datei", programmOrdner() + "standard.mpx");
     if (!options_.arguments.isEmpty() && !options_.arguments.front().trimmed().isEmpty())
-        FB_Datei = QFile::encodeName(options_.arguments.front()).toStdString();
+        FB_Datei = platform::bytesOf(options_.arguments.front());
     FB_Datei_Laden();
 }
 
@@ -406,8 +407,7 @@ void TForm1::Open_Zeug(const std::string& name) {
             path = p.lexically_normal().string();
     }
     if (path.empty())
-        path = QFile::encodeName(QDir::current().absoluteFilePath(QFile::decodeName(name.c_str())))
-                   .toStdString();
+        path = platform::bytesOf(QDir::current().absoluteFilePath(QFile::decodeName(name.c_str())));
     if (!platform::os().openUrl(path))
         platform::prompts().error(
             q("Die Adresse\r" + name +
@@ -695,7 +695,7 @@ void TForm1::Laden1Click() {
     o.defaultSuffix = QStringLiteral("mpx");
     const auto file = platform::prompts().openFile(o);
     if (!file) return;
-    FB_Datei = QFile::encodeName(*file).toStdString();
+    FB_Datei = platform::bytesOf(*file);
     FB_Ini.reset();
     Programm_Ini->writeString("Dateien", "FB_Datei", FB_Datei);
     FB_Datei_Laden();
@@ -712,7 +712,7 @@ void TForm1::Speichern1Click() {
     // Every write already went to disk; the file is copied byte for byte.
     const std::string bytes = leseDatei(FB_Datei);
     Memo2->setPlainText(q(bytes).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    const std::string neu = QFile::encodeName(*file).toStdString();
+    const std::string neu = platform::bytesOf(*file);
     platform::saveFileAtomically(neu, bytes);
     // The current file changes only once the copy is on disk.
     FB_Datei = neu;

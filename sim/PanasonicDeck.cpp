@@ -85,6 +85,7 @@ void PanasonicDeck::startRun(int r) {
             driveCts(((value >> bit) & 1) == 0);
         }
     } else {
+        completePosition_ = sentPosition_; // the last bit of byte 7 is out
         driveCts(false);
     }
     // Command reception: samples in the middle of runs Y+1, Y+3, ... Y+15 after

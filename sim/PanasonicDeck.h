@@ -51,6 +51,10 @@ public:
 
     // The status byte of the current transport state.
     std::uint8_t status() const;
+    // The counter of the last frame whose bits are all on the wires (its
+    // pause has begun). sentPosition() already holds the frame being sent,
+    // whose counter bytes may not have gone out yet.
+    std::int32_t completePosition() const { return completePosition_; }
 
 private:
     void startFrame() override;
@@ -61,6 +65,7 @@ private:
 
     bool dsr_ = false;
     std::uint8_t bytes_[8] = {};
+    std::int32_t completePosition_ = 0;
     // Command reception.
     bool prevLong_ = false;
     bool window_ = false;

@@ -13,6 +13,7 @@
 #include "platform/Platform.h"
 #include "platform/Prompts_qt.h"
 #include "platform/ScopeExit.h"
+#include "platform/WaitCursor_qt.h"
 #include "platform/WindowTracker_qt.h"
 
 #include <QApplication>
@@ -329,8 +330,7 @@ void TKameraDialog::Sony_justieren() {
     Timer1->stop();
     platform::ScopeExit an([this] { Timer1_an(); });
     {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        platform::ScopeExit normal([] { QApplication::restoreOverrideCursor(); });
+        const platform::WaitCursor cursor;
         repaint();
         ProcessMessages();
         Sio::Warte_ms(800);

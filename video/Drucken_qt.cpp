@@ -6,9 +6,9 @@
 #include "platform/Errors.h"
 #include "platform/Guard_qt.h"
 #include "platform/IniFile.h"
+#include "platform/PathBytes_qt.h"
 #include "platform/Prompts_qt.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetrics>
@@ -66,9 +66,7 @@ private:
     int seite_ = 1;
 };
 
-std::string bytesOf(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
+using platform::bytesOf;
 
 } // namespace
 
@@ -83,7 +81,7 @@ std::string TKameraDialog::Dateigroesse(const std::string& name) {
 }
 
 std::string TKameraDialog::Dateidatum(const std::string& name) const {
-    QFileInfo info(QFile::decodeName(QByteArray::fromStdString(name)));
+    QFileInfo info(platform::pathOf(name));
     if (!info.exists())
         throw EInOutError("Datei >" + name +
                           "< kann nicht ge\xF6"

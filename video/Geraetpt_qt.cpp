@@ -10,11 +10,11 @@
 #include "platform/Guard_qt.h"
 #include "platform/IniFile.h"
 #include "platform/ModalRunner_qt.h"
+#include "platform/PathBytes_qt.h"
 #include "platform/Prompts_qt.h"
 #include "platform/ScopeExit.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -31,12 +31,8 @@
 namespace video {
 
 namespace {
-std::string bytesOf(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-QString pathOf(const std::string& bytes) {
-    return QFile::decodeName(QByteArray::fromStdString(bytes));
-}
+using platform::bytesOf;
+using platform::pathOf;
 std::string text(const QLineEdit* e) {
     return platform::toCp1252(e->text());
 }

@@ -13,10 +13,12 @@
 #include "platform/Guard_qt.h"
 #include "platform/IniFile.h"
 #include "platform/ModalRunner_qt.h"
+#include "platform/PathBytes_qt.h"
 #include "platform/Prompts_qt.h"
 #include "platform/ScopeExit.h"
 #include "platform/ScreenFit_qt.h"
 #include "platform/System.h"
+#include "platform/Text.h"
 #include "platform/WindowTracker_qt.h"
 
 #include <QAction>
@@ -24,7 +26,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -45,38 +46,18 @@
 #include <QVBoxLayout>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace video {
 
 namespace {
 
-std::string bytesOf(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-QString pathOf(const std::string& bytes) {
-    return QFile::decodeName(QByteArray::fromStdString(bytes));
-}
+using platform::bytesOf;
+using platform::pathOf;
+using platform::readWholeFile;
+using platform::trimmed;
+
 std::string dateiname(const std::string& path) {
     return std::filesystem::path(path).filename().string();
-}
-
-std::string readWholeFile(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    if (!in) throw EInOutError("Datei >" + name + "< kann nicht gelesen werden");
-    std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw EInOutError("Datei >" + name + "< kann nicht gelesen werden");
-    return s;
-}
-
-std::string trim(std::string_view s) {
-    std::size_t a = 0, b = s.size();
-    while (a < b && static_cast<unsigned char>(s[a]) <= ' ')
-        ++a;
-    while (b > a && static_cast<unsigned char>(s[b - 1]) <= ' ')
-        --b;
-    return std::string(s.substr(a, b - a));
 }
 
 QToolButton* werkzeug(QToolBar* bar, const char* name, const QString& caption,
@@ -353,7 +334,7 @@ void TKameraDialog::buildForm() {
 }
 
 void TKameraDialog::FormCreate() {
-    // 4. Box set-up.
+    // Box set-up.
     for (int b = 1; b <= 4; ++b) {
         TCountBox* box = CountBox[static_cast<std::size_t>(b)];
         if (b <= 3) {
@@ -393,33 +374,32 @@ void TKameraDialog::FormCreate() {
     IR_Warnung = true;
 
     platform::IniFile& ini = IniDatei();
-    // 5. Device table.
+    // Device table.
     for (const std::string& name : Geraete_laden(ini, Geraeteliste))
         fuege_Geraet_ein(name);
-    // 6. Roles.
+    // Roles.
     Waehle_Aufnahme(4);
     Waehle_Aufnahme(ini.readInteger("Videoeinstellungen", "Aufnahmerecorder", 4));
     Waehle_Zuspieler(ini.readInteger("Videoeinstellungen", "Zuspieler", 1));
-    // 7. Box devices.
+    // Box devices.
     for (int b = 1; b <= 4; ++b) {
         Box_Geraet[static_cast<std::size_t>(b)].IRDatei.clear();
         const std::string name =
-            trim(ini.readString("Geraete", "Box" + std::to_string(b), std::to_string(b)));
+            trimmed(ini.readString("Geraete", "Box" + std::to_string(b), std::to_string(b)));
         QComboBox* combo = CountBox[static_cast<std::size_t>(b)]->ComboBox1;
         const int i = combo->findText(platform::fromCp1252(name), Qt::MatchExactly);
         combo->setCurrentIndex(i);
         if (i >= 0)
             Box_Geraet[static_cast<std::size_t>(b)] = tabelle(Geraeteliste, i, "Geraeteliste");
     }
-    // 8.
     setWindowTitle(kCaption);
-    // 9. A damaged file is shown as any error; what was read of it stays, and
+    // A damaged file is shown as any error; what was read of it stays, and
     // the window is created all the same.
     if (!Box_Geraet[4].IRDatei.empty())
         platform::guarded([this] { Lies_Schnitt_IRCodes(Box_Geraet[4].IRDatei); });
-    // 10.
+    // Only the IR keys that have a command are usable.
     En_Disable_IR_Knoepfe();
-    // 11. Geometry.
+    // Geometry.
     if (ini.readInteger("Videomaske", "top", -1) != -1) {
         Rahmen_setzen(platform::fitToScreens(ini.readInteger("Videomaske", "left", 68),
                                              ini.readInteger("Videomaske", "top", 33),
@@ -430,7 +410,7 @@ void TKameraDialog::FormCreate() {
         if (QScreen* s = QGuiApplication::primaryScreen())
             move(s->availableGeometry().center() - QPoint(725 / 2, 562 / 2));
     }
-    // 12. Control-L.
+    // Control-L.
     Sony_justiert = ini.readInteger("Sony", "Sony1", -1) != -1;
     Sio::Sony1 = ini.readInteger("Sony", "Sony1", Sio::Sony1);
     Sio::Sony2 = ini.readInteger("Sony", "Sony2", Sio::Sony2);
@@ -451,7 +431,7 @@ void TKameraDialog::FormActivate() {
     for (int i = 1; i <= 3; ++i) {
         Sio::Zeit_Leeren(Kanal_Position[static_cast<std::size_t>(i)]);
         Kanal_gelesen[static_cast<std::size_t>(i)] = false;
-        Kanal_Typ_alt[static_cast<std::size_t>(i)] .assign(1, 'x');
+        Kanal_Typ_alt[static_cast<std::size_t>(i)].assign(1, 'x');
     }
     if (Debug_Modus)
         for (int b = 1; b <= 3; ++b) {
@@ -696,7 +676,7 @@ void TKameraDialog::CutInClick() {
     });
     const std::int32_t p = Zuspieler_Nr();
     const auto pi = static_cast<std::size_t>(p);
-    if (!trim(zelle(1)).empty() || !Position_lesen(p)) {
+    if (!trimmed(zelle(1)).empty() || !Position_lesen(p)) {
         platform::os().beep();
         return;
     }
@@ -717,7 +697,7 @@ void TKameraDialog::CutOutClick() {
     });
     const std::int32_t p = Zuspieler_Nr();
     const auto pi = static_cast<std::size_t>(p);
-    if (!zelle(2).empty() || trim(zelle(1)).empty() || !Position_lesen(p)) {
+    if (!zelle(2).empty() || trimmed(zelle(1)).empty() || !Position_lesen(p)) {
         platform::os().beep();
         return;
     }

@@ -3,9 +3,9 @@
 #include "desk/KeyFile.h"
 #include "platform/Errors.h"
 #include "platform/IniFile.h"
+#include "platform/Text.h"
 
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <optional>
 
@@ -225,10 +225,7 @@ void Schreibe_Schnitt_IRCodes(const Schnitt_IRTabelle& t, const std::string& nam
                               std::int32_t code) {
     std::error_code ec;
     if (!name.empty() && std::filesystem::is_regular_file(name, ec)) {
-        std::ifstream in(name, std::ios::binary);
-        if (!in) throw EInOutError("Datei >" + name + "< kann nicht gelesen werden");
-        std::string alt((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (in.bad()) throw EInOutError("Datei >" + name + "< kann nicht gelesen werden");
+        std::string alt = platform::readWholeFile(name);
         // Blank lines at the end would be read as the parts of a cut-off
         // entry; a last line gets its end, so the entry starts a line.
         alt.resize(ohneLeerzeilenAmEnde(alt).size());
@@ -252,11 +249,7 @@ void Lies_Schnitt_IRCodes(Schnitt_IRTabelle& t, const std::string& name) {
             k.Befehl[0] = 0;
         return;
     }
-    std::ifstream in(name, std::ios::binary);
-    if (!in) throw EInOutError("Datei >" + name + "< kann nicht gelesen werden");
-    std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw EInOutError("Datei >" + name + "< kann nicht gelesen werden");
-    Lies_Schnitt_IRText(t, s, name);
+    Lies_Schnitt_IRText(t, platform::readWholeFile(name), name);
 }
 
 } // namespace video

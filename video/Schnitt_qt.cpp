@@ -12,6 +12,8 @@
 #include "platform/Platform.h"
 #include "platform/Prompts_qt.h"
 #include "platform/ScopeExit.h"
+#include "platform/Text.h"
+#include "platform/WaitCursor_qt.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -34,27 +36,12 @@ std::string grossbuchstaben(std::string s) {
     return s;
 }
 
-std::string trim(std::string_view s) {
-    std::size_t a = 0, b = s.size();
-    while (a < b && static_cast<unsigned char>(s[a]) <= ' ')
-        ++a;
-    while (b > a && static_cast<unsigned char>(s[b - 1]) <= ' ')
-        --b;
-    return std::string(s.substr(a, b - a));
-}
+using platform::trimmed;
 
 // Differences of counts: clamped, so that far-off texts cannot overflow.
 std::int32_t differenz(std::int64_t v) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN + 1, INT32_MAX));
 }
-
-class Wartecursor {
-public:
-    Wartecursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~Wartecursor() { QApplication::restoreOverrideCursor(); }
-    Wartecursor(const Wartecursor&) = delete;
-    Wartecursor& operator=(const Wartecursor&) = delete;
-};
 
 } // namespace
 
@@ -132,7 +119,7 @@ void TKameraDialog::Schnitt_Schritt() {
         const std::int32_t alt = Letzter_Zuspieler, neu = Zuspieler_Nr();
         Sio::Debug_WriteLn("Umschalten von Player " + std::to_string(alt) + " nach " +
                            std::to_string(neu));
-        Wartecursor cursor;
+        const platform::WaitCursor cursor;
         Sio::Debug_WriteLn("Ausschalten des Zuspielers " +
                            std::to_string(Sio::Kamera_Befehl(alt, 2)));
         Sio::Warte_ms(1000);
@@ -226,7 +213,7 @@ void TKameraDialog::Schnitt_Schritt() {
             Aufnahme_Befehl(3);
             ausgestiegen();
         } else if (CD > 0 && CD < lead && Kanal_spielt[pp] && schnittzeile) {
-            Wartecursor cursor;
+            const platform::WaitCursor cursor;
             Sio::Debug_WriteLn("Triggerzelle : " + Triggerzelle);
             if (Aufnahme_laeuft) {
                 Sio::Debug_WriteLn("XStoppe  Schnittpunkt : " + Sio::Zaehler_nach_Text(aus));
@@ -318,7 +305,7 @@ void TKameraDialog::CountDown_anzeigen() {
     // own end.
     if (Aufnahme_laeuft)
         Triggerzelle = Raster.zelle(2, row);
-    else if (trim(Raster.zelle(1, row)).empty() && Raster.Ist_Schnittzeile(row - 1))
+    else if (trimmed(Raster.zelle(1, row)).empty() && Raster.Ist_Schnittzeile(row - 1))
         Triggerzelle = Raster.zelle(2, row - 1);
     else
         Triggerzelle = Raster.zelle(1, row);

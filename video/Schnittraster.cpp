@@ -3,6 +3,7 @@
 #include "engine/Bandposition.h"
 #include "engine/SioText.h"
 #include "platform/Errors.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 
@@ -14,14 +15,7 @@ bool blank(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
-std::string trimmed(std::string_view s) {
-    std::size_t a = 0, b = s.size();
-    while (a < b && static_cast<unsigned char>(s[a]) <= ' ')
-        ++a;
-    while (b > a && static_cast<unsigned char>(s[b - 1]) <= ' ')
-        --b;
-    return std::string(s.substr(a, b - a));
-}
+using platform::trimmed;
 
 bool hatZeitwort(std::string_view s) {
     return !Sio::Zeitwort_Nr(s, 1).empty();

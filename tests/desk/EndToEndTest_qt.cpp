@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -40,22 +41,27 @@ bool burstShapeMatches(const std::string& log) {
            std::abs(onPerKey[1] - 1200) < 60;
 }
 
+// A copy of the program in a folder of its own, with its settings beside it
+// (portable use): no first-run question; timing stored only when given.
+std::filesystem::path portableProgram(const std::filesystem::path& folder, int com,
+                                      std::int32_t anfragenSec) {
+    const std::filesystem::path program = folder / "Tavix";
+    std::filesystem::copy_file(std::filesystem::path(TAVIX_BUILD_DIR) / "bin" / "Tavix", program);
+    platform::IniFile ini(folder / "Tavix.ini");
+    ini.writeInteger("Einstellungen", "Sprache", 2);
+    ini.writeInteger("Einstellungen", "IR_Einheit", 0);
+    ini.writeInteger("Einstellungen", "BatchDelay_ms", 100);
+    ini.writeInteger("Schnittstelle", "Com_Nr", com);
+    if (anfragenSec > 0) ini.writeInteger("Timing", "Anfragen_Sec", anfragenSec);
+    return program;
+}
+
 } // namespace
 
 TEST(EndToEnd, BatchModeSendsTheNamedKeysAndExits) {
     QTemporaryDir dir;
     const std::filesystem::path folder = dir.path().toStdString();
-    // The settings file lives beside the program.
-    const std::filesystem::path program = folder / "Tavix";
-    std::filesystem::copy_file(std::filesystem::path(TAVIX_BUILD_DIR) / "bin" / "Tavix", program);
-    {
-        platform::IniFile ini(folder / "Tavix.ini");
-        ini.writeInteger("Einstellungen", "Sprache", 2);
-        ini.writeInteger("Einstellungen", "IR_Einheit", 0);
-        ini.writeInteger("Einstellungen", "BatchDelay_ms", 100);
-        ini.writeInteger("Schnittstelle", "Com_Nr", 1);
-        ini.writeInteger("Timing", "Anfragen_Sec", 700000);
-    }
+    const std::filesystem::path program = portableProgram(folder, 1, 700000);
     Sio::TBefehl raw{};
     raw[0] = 1;
     raw[1] = 1200;
@@ -103,15 +109,7 @@ TEST(EndToEnd, BatchModeSendsTheNamedKeysAndExits) {
 TEST(EndToEnd, BatchWithoutStoredTimingOnCom2SendsAndExits) {
     QTemporaryDir dir;
     const std::filesystem::path folder = dir.path().toStdString();
-    const std::filesystem::path program = folder / "Tavix";
-    std::filesystem::copy_file(std::filesystem::path(TAVIX_BUILD_DIR) / "bin" / "Tavix", program);
-    {
-        platform::IniFile ini(folder / "Tavix.ini");
-        ini.writeInteger("Einstellungen", "Sprache", 2);
-        ini.writeInteger("Einstellungen", "IR_Einheit", 0);
-        ini.writeInteger("Einstellungen", "BatchDelay_ms", 100);
-        ini.writeInteger("Schnittstelle", "Com_Nr", 2);
-    }
+    const std::filesystem::path program = portableProgram(folder, 2, 0);
     Sio::TBefehl raw{};
     raw[0] = 1;
     raw[1] = 1200;

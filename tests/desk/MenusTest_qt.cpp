@@ -58,6 +58,14 @@ protected:
     }
     platform::IniFile ini() const { return platform::IniFile(iniPath()); }
 
+    // The about box at the rates 95000 turns/ms and 700000 reads/s.
+    static QString ueber() {
+        Sio::Drehg_mSec = 95000;
+        Sio::Anfragen_Sec = 700000;
+        return QStringLiteral("Tavix, Fernsteuern + Videoschneiden \r            pc remote control "
+                              "+ video editing\r\rVersion 1.17, 11-Juni-2002\r\r<95000-700000>");
+    }
+
     // Shows the timing measurement and returns its box.
     QString messen() {
         Boxen boxen;
@@ -159,11 +167,7 @@ TEST_F(Menus, ComChoiceObtainsAccessAndAllocateHoldsThePort) {
 
 TEST_F(Menus, InfoTwiceWithinEightSecondsSwitchesTheExtensionOn) {
     auto& f = *form;
-    Sio::Drehg_mSec = 95000;
-    Sio::Anfragen_Sec = 700000;
-    const QString about = QStringLiteral(
-        "Tavix, Fernsteuern + Videoschneiden \r            pc remote control + video "
-        "editing\r\rVersion 1.17, 11-Juni-2002\r\r<95000-700000>");
+    const QString about = ueber();
     EXPECT_FALSE(f.Debug1->isVisible());
     // The first box long after the start, the second 8.5 s later: nothing.
     prompts.expectMessage(about);
@@ -186,11 +190,7 @@ TEST_F(Menus, InfoTwiceWithinEightSecondsSwitchesTheExtensionOn) {
 
 TEST_F(Menus, InfoTwiceAcrossTheTickCountsWrapStillCounts) {
     auto& f = *form;
-    Sio::Drehg_mSec = 95000;
-    Sio::Anfragen_Sec = 700000;
-    const QString about = QStringLiteral(
-        "Tavix, Fernsteuern + Videoschneiden \r            pc remote control + video "
-        "editing\r\rVersion 1.17, 11-Juni-2002\r\r<95000-700000>");
+    const QString about = ueber();
     clock.setTickBase(0x80000000u - 1000); // the sign bit of a 32-bit count
     prompts.expectMessage(about);
     f.Info1->trigger();

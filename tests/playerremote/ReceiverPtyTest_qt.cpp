@@ -4,7 +4,7 @@
 #include "PlomvareFixture.h"
 
 #include "platform/SerialDevice.h"
-#include "playerremote/SimReceiver.h"
+#include "sim/SimReceiver.h"
 
 #include <QPlainTextEdit>
 #include <QTest>
@@ -44,7 +44,7 @@ protected:
 };
 
 TEST_F(ReceiverPty, BurstsArriveThroughThePortAndAreEvaluated) {
-    pmp3p::SimReceiver sim;
+    sim::SimReceiver sim;
     platform::setComPortPath(2, sim.portPath());
     auto& f = start({}, false);
     ASSERT_TRUE(f.ComPort1.Connected());
@@ -56,7 +56,7 @@ TEST_F(ReceiverPty, BurstsArriveThroughThePortAndAreEvaluated) {
         << f.Memo1->toPlainText().toStdString();
     std::vector<int> expected;
     for (int i = 0; i < 2; ++i)
-        for (std::uint8_t b : pmp3p::SimReceiver::frame(3))
+        for (std::uint8_t b : sim::SimReceiver::frame(3))
             expected.push_back(b);
     EXPECT_EQ(dumpBytes(f.Memo1), expected);
     // The timer evaluated and, after the silence, switched itself off.
@@ -73,7 +73,7 @@ TEST_F(ReceiverPty, BurstsArriveThroughThePortAndAreEvaluated) {
 }
 
 TEST_F(ReceiverPty, PortClosesAndReopensWhileCharactersArrive) {
-    pmp3p::SimReceiver sim;
+    sim::SimReceiver sim;
     platform::setComPortPath(2, sim.portPath());
     platform::setComPortPath(3, sim.portPath());
     auto& f = start({}, false);
@@ -89,7 +89,7 @@ TEST_F(ReceiverPty, PortClosesAndReopensWhileCharactersArrive) {
 }
 
 TEST_F(ReceiverPty, ShortStopPressesCountAsTheyFire) {
-    pmp3p::SimReceiver sim;
+    sim::SimReceiver sim;
     platform::setComPortPath(2, sim.portPath());
     auto& f = start({}, false);
     f.show();
@@ -122,7 +122,7 @@ TEST_F(ReceiverPty, ShortStopPressesCountAsTheyFire) {
 }
 
 TEST_F(ReceiverPty, ALostDeviceIsReportedOnceAndReopenedByACom) {
-    auto sim = std::make_unique<pmp3p::SimReceiver>();
+    auto sim = std::make_unique<sim::SimReceiver>();
     platform::setComPortPath(2, sim->portPath());
     auto& f = start({}, false);
     ASSERT_TRUE(f.ComPort1.Connected());
@@ -132,7 +132,7 @@ TEST_F(ReceiverPty, ALostDeviceIsReportedOnceAndReopenedByACom) {
     QTest::qWait(50);
     EXPECT_EQ(prompts.remaining(), 0u);
 
-    sim = std::make_unique<pmp3p::SimReceiver>();
+    sim = std::make_unique<sim::SimReceiver>();
     platform::setComPortPath(2, sim->portPath());
     f.COM[2]->trigger();
     ASSERT_TRUE(f.ComPort1.Connected());

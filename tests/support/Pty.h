@@ -4,12 +4,11 @@
 // the slave's settings can be read back and the pair survives the port's
 // close.
 
+#include "sim/Pty.h"
+
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
-#include <fcntl.h>
 #include <poll.h>
-#include <stdexcept>
 #include <string>
 #include <unistd.h>
 
@@ -18,20 +17,10 @@ namespace testsupport {
 class PtyPair {
 public:
     PtyPair() {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master_ < 0) throw std::runtime_error("posix_openpt failed");
-        char name[128];
-        if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
-            ::ptsname_r(master_, name, sizeof name) != 0) {
-            ::close(master_);
-            throw std::runtime_error("pty setup failed");
-        }
-        slavePath_ = name;
-        observer_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-        if (observer_ < 0) {
-            ::close(master_);
-            throw std::runtime_error("pty slave open failed");
-        }
+        const sim::Pty pty = sim::openPty();
+        master_ = pty.master;
+        observer_ = pty.slave;
+        slavePath_ = pty.slavePath;
     }
     ~PtyPair() {
         closeMaster();

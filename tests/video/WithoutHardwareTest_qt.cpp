@@ -3,7 +3,7 @@
 // settings file of an earlier run), the simulated adapter's window beside it,
 // learning a key the window chose and sending it back, the decks found by
 // the video window, and a cut list run to its end.
-#include "desk/TavixProgram.h"
+#include "apps/tavix/TavixProgram.h"
 #include "engine/Bandposition.h"
 #include "engine/Sio.h"
 #include "platform/IniFile.h"

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-namespace pmp3p {
+namespace sim {
 
 class SimReceiver {
 public:
@@ -52,4 +52,4 @@ private:
     std::thread thread_;
 };
 
-} // namespace pmp3p
+} // namespace sim

@@ -1,6 +1,6 @@
 // Tavix: the system services, the program's forms (TavixProgram), then the
 // message loop until the main window closes.
-#include "desk/TavixProgram.h"
+#include "apps/tavix/TavixProgram.h"
 #include "platform/Platform.h"
 #include "platform/System_qt.h"
 #include "platform/WindowTracker_qt.h"

@@ -1,4 +1,4 @@
-#include "desk/TavixProgram.h"
+#include "apps/tavix/TavixProgram.h"
 
 #include "platform/WindowTracker_qt.h"
 #include "sim/AdapterWindow_qt.h"

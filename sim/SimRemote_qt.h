@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-namespace pmp3p {
+namespace sim {
 
 class SimReceiver;
 
@@ -14,4 +14,4 @@ public:
     explicit SimRemote(SimReceiver& receiver, QWidget* parent = nullptr);
 };
 
-} // namespace pmp3p
+} // namespace sim

@@ -7,10 +7,10 @@
 #include "platform/SerialDevice.h"
 #include "platform/System_qt.h"
 #include "playerremote/RemoteFile.h"
-#include "playerremote/SimReceiver.h"
-#include "playerremote/SimRemote_qt.h"
 #include "playerremote/WAInt_qt.h"
 #include "playerremote/pmp3p_qt.h"
+#include "sim/SimReceiver.h"
+#include "sim/SimRemote_qt.h"
 
 #include <QApplication>
 #include <QFile>
@@ -31,13 +31,13 @@ int main(int argc, char** argv) {
     // COM 1 to 3 whose UART the process cannot reach go to the simulated
     // receiver ("TAVIX_PORTS": direct, sim or auto).
     const platform::PortMode mode = platform::portModeFromEnvironment();
-    std::unique_ptr<pmp3p::SimReceiver> sim;
+    std::unique_ptr<sim::SimReceiver> sim;
     bool alleSimuliert = mode == platform::PortMode::Sim;
     if (mode != platform::PortMode::Direct) {
         for (int n = 1; n <= 3; ++n) {
             if (!alleSimuliert && platform::openDirectPortIo(pmp3p::uartBasis(n))) continue;
             try {
-                if (!sim) sim = std::make_unique<pmp3p::SimReceiver>();
+                if (!sim) sim = std::make_unique<sim::SimReceiver>();
                 platform::setComPortPath(n, sim->portPath());
                 std::fprintf(stderr, "Plomvare: COM%d is the simulated IR receiver (%s)\n", n,
                              sim->portPath().c_str());
@@ -64,8 +64,8 @@ int main(int argc, char** argv) {
                 new pmp3p::DeviceRegisters(port, basis));
         };
 
-    std::unique_ptr<pmp3p::SimRemote> remote;
-    if (sim) remote = std::make_unique<pmp3p::SimRemote>(*sim);
+    std::unique_ptr<sim::SimRemote> remote;
+    if (sim) remote = std::make_unique<sim::SimRemote>(*sim);
 
     int rc = 0;
     {

@@ -1,11 +1,11 @@
-#include "playerremote/SimRemote_qt.h"
+#include "sim/SimRemote_qt.h"
 
-#include "playerremote/SimReceiver.h"
+#include "sim/SimReceiver.h"
 
 #include <QGridLayout>
 #include <QPushButton>
 
-namespace pmp3p {
+namespace sim {
 
 SimRemote::SimRemote(SimReceiver& receiver, QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Simulierte Fernbedienung"));
@@ -18,4 +18,4 @@ SimRemote::SimRemote(SimReceiver& receiver, QWidget* parent) : QWidget(parent) {
     }
 }
 
-} // namespace pmp3p
+} // namespace sim

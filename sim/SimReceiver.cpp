@@ -1,35 +1,27 @@
-#include "playerremote/SimReceiver.h"
+#include "sim/SimReceiver.h"
+
+#include "sim/Pty.h"
 
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <fcntl.h>
-#include <stdexcept>
 #include <termios.h>
 #include <unistd.h>
 
-namespace pmp3p {
+namespace sim {
 
 SimReceiver::SimReceiver() {
     // Non-blocking: with the port closed for long a full terminal drops
     // characters instead of stalling the sender (and its join).
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (master_ < 0) throw std::runtime_error("no pseudo-terminal");
-    char name[128];
-    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
-        ::ptsname_r(master_, name, sizeof name) != 0) {
-        ::close(master_);
-        throw std::runtime_error("no pseudo-terminal");
-    }
-    slavePath_ = name;
-    slaveKeeper_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (slaveKeeper_ >= 0) {
-        // Raw until the port sets its own mode: no line editing holds bytes back.
-        termios t{};
-        if (::tcgetattr(slaveKeeper_, &t) == 0) {
-            ::cfmakeraw(&t);
-            ::tcsetattr(slaveKeeper_, TCSANOW, &t);
-        }
+    const Pty pty = openPty(O_NONBLOCK);
+    master_ = pty.master;
+    slaveKeeper_ = pty.slave;
+    slavePath_ = pty.slavePath;
+    // Raw until the port sets its own mode: no line editing holds bytes back.
+    termios t{};
+    if (::tcgetattr(slaveKeeper_, &t) == 0) {
+        ::cfmakeraw(&t);
+        ::tcsetattr(slaveKeeper_, TCSANOW, &t);
     }
     thread_ = std::thread([this] { run(); });
 }
@@ -41,7 +33,7 @@ SimReceiver::~SimReceiver() {
     }
     cv_.notify_all();
     thread_.join();
-    if (slaveKeeper_ >= 0) ::close(slaveKeeper_);
+    ::close(slaveKeeper_);
     ::close(master_);
 }
 
@@ -92,4 +84,4 @@ void SimReceiver::run() {
     }
 }
 
-} // namespace pmp3p
+} // namespace sim

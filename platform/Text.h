@@ -1,0 +1,17 @@
+#pragma once
+// Small text and file helpers the folders share.
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// The text without the blanks and control characters (every byte up to ' ')
+// at either end.
+std::string trimmed(std::string_view s);
+
+// The whole content of a file, byte for byte. Throws EInOutError naming the
+// file when it cannot be opened or read.
+std::string readWholeFile(const std::string& name);
+
+} // namespace platform
