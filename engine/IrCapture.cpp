@@ -152,6 +152,7 @@ std::int32_t traegerZusammenfassen(std::int32_t n, bool& verschluckt) {
 
 void IR_einlesen() {
     Debug_WriteLn("*** IR_einlesen ***");
+    IR_Traegerzyklen = false;
     std::int32_t n = 0;
     do {
         const Erfassung e = erfassen(false);
@@ -198,9 +199,12 @@ void IR_high_res_einlesen() {
         ueberlaufUndTimeout(e);
         // Without a duration there is nothing to merge, and the count stays
         // as the stamps gave it, as in standard resolution.
+        IR_Traegerzyklen = false;
         if (n >= 1) {
             bool verschluckt = false;
+            const std::int32_t stempel = n;
             n = traegerZusammenfassen(n, verschluckt);
+            IR_Traegerzyklen = n < stempel;
             IR_Burstende = n;
             if (verschluckt) voranstellenUndZeigen(" *Pause zu kurz* ");
         }

@@ -13,6 +13,9 @@ namespace Sio {
 inline std::string IR_Fehlertext;
 // Number of durations of the last capture.
 inline std::int32_t IR_Burstende = 0;
+// Whether the last capture's pulses were merged from carrier cycles: each
+// then ends with its last cycle's flash, not with the pulse itself.
+inline bool IR_Traegerzyklen = false;
 
 // Stamps at most; a capture that reaches the cap ends there.
 inline constexpr std::int32_t Stempel_Grenze = 99997;

@@ -133,14 +133,24 @@ void methode1(TBefehl& Befehl, TBefehl& roh, std::string& Code, std::string& Kom
     }
 }
 
+// A pulse merged from carrier cycles ends with its last cycle's flash: it is
+// captured short by up to a carrier period less a flash (about 17 µs at
+// 38 kHz), and the pause after it long by as much. Half a period is added
+// back.
+constexpr std::int64_t Traeger_Ausgleich = 13;
+
 // The captured durations (index 0 unused, ended by 0 entries) with the
-// detector's decay taken off, as the frame analysis takes it off.
+// detector's decay taken off, as the frame analysis takes it off, and with
+// the carrier cycles' shortfall added back to the pulses.
 std::vector<std::int64_t> erfassteZeiten() {
     std::vector<std::int64_t> d{0};
     for (std::int64_t i = 1; Messwert(i) != 0; ++i)
         d.push_back(Messwert(i));
     d.insert(d.end(), 3, 0);
     Totzeiten_abziehen(d, Abfallzeit_IR_Detektor);
+    if (IR_Traegerzyklen)
+        for (std::size_t i = 1; d[i] != 0; ++i)
+            d[i] = std::max<std::int64_t>(d[i] + (i % 2 == 1 ? 1 : -1) * Traeger_Ausgleich, 1);
     return d;
 }
 
@@ -160,12 +170,15 @@ std::string abweichung(std::size_t zeit, std::int64_t gesendet, std::int64_t erf
 // capture (erfasst: index 0 unused), duration by duration; where the capture
 // goes on after the frame, it must go on after a pause longer than any
 // inside the frame, and when the frame is repeated, that pause must be the
-// one between the repetitions. With mitteln, later frames of a held key that
-// repeat the first one, each duration within twice the margin, are averaged
-// into it: that evens out the jitter of single edges. Returns the error text, empty when
-// the command sends the frame.
+// one between the repetitions. Each duration must be within the margin of
+// the mean over the first frame and the later frames of a held key that
+// repeat it (each duration within twice the margin): that evens out the
+// jitter of single edges. Unless nurMittel, it must also be within the margin
+// of the first frame itself: method 1 takes each duration's largest value
+// over the frames, which the mean may pass though the remote sent less.
+// Returns the error text, empty when the command sends the frame.
 std::string befehlPruefen(const TBefehl& Befehl, const std::vector<std::int64_t>& erfasst,
-                          bool mitteln) {
+                          bool nurMittel) {
     std::size_t laenge = 0;
     while (laenge + 1 < Befehl.size() && Befehl[laenge + 1] != 0)
         ++laenge;
@@ -190,8 +203,7 @@ std::string befehlPruefen(const TBefehl& Befehl, const std::vector<std::int64_t>
         summe[i] = zeit(i);
     std::int64_t rahmenAnzahl = 1;
     for (std::size_t start = rahmen + 2;
-         mitteln && start + rahmen - 1 <= n_erfasst && zeit(start - 1) > laengstePause;
-         start += rahmen + 1) {
+         start + rahmen - 1 <= n_erfasst && zeit(start - 1) > laengstePause; start += rahmen + 1) {
         bool gleich = true;
         // Two frames may each be off by the margin, in opposite directions.
         for (std::size_t i = 1; gleich && i <= rahmen; ++i)
@@ -204,6 +216,8 @@ std::string befehlPruefen(const TBefehl& Befehl, const std::vector<std::int64_t>
     }
 
     for (std::size_t i = 1; i <= rahmen; ++i) {
+        if (!nurMittel && weichtAb(gesendet[i - 1], zeit(i)))
+            return abweichung(i, gesendet[i - 1], zeit(i));
         const std::int64_t mittel = Runden(static_cast<double>(summe[i]) / rahmenAnzahl);
         if (weichtAb(gesendet[i - 1], mittel)) return abweichung(i, gesendet[i - 1], mittel);
     }
@@ -251,8 +265,6 @@ bool IR_Befehl_Lernen(TBefehl& Befehl, std::string& Code, std::string& Fehler,
     // A command that would not send what the remote sent is no success: the
     // raw capture stays, as after any other error.
     if (IR_Fehlertext.empty()) {
-        // Method 1 builds its frame from the largest value of each duration
-        // over all frames: it is checked against the first frame as captured.
         const std::string pruefung = befehlPruefen(Befehl, erfasst, IR_Methode == 2);
         if (!pruefung.empty()) {
             IR_Fehlertext = pruefung;

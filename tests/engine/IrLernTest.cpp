@@ -323,6 +323,17 @@ TEST_F(IrLernen, LearntCommandMustSendWhatWasCaptured) {
     r = pressAndLearn(puls);
     EXPECT_EQ(Sio::Single_Laenge, 2);
     expectUnclean(r, " * IR Befehl zu kurz *");
+
+    // A carrier detector in high resolution: each pulse is captured short by
+    // most of a carrier period. RC6 as a receiver lengthens its marks by
+    // 97 µs: method 2 rounds the half-bit pauses of 347 µs up to 444 µs,
+    // 97 µs beyond the capture but 107 µs beyond what the remote sent.
+    useDetector(Mode::Carrier, 0);
+    Sio::IR_Aufloesung = 1;
+    r = pressAndLearn(sim::remotes::receiverDistorted(sim::remotes::rc6(false, 0x00, 159, 2), 97));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.fehler.rfind(" *Abweichung bei Zeit ", 0), 0u) << r.fehler;
+    Sio::IR_Aufloesung = 0;
 }
 
 TEST_F(IrLernen, FrameTooLongForACommandIsARangeError) {
