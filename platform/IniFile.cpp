@@ -261,7 +261,7 @@ std::string storedForm(std::string_view value) {
     auto special = [](char c) { return isBlank(c) || c == '"' || c == '\''; };
     if (value.empty() || (!special(value.front()) && !special(value.back())))
         return std::string(value);
-    return "\"" + std::string(value) + "\"";
+    return std::string(1, '"').append(value).append(1, '"');
 }
 
 } // namespace
