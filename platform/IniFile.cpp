@@ -287,47 +287,6 @@ bool IniFile::readBool(std::string_view section, std::string_view key, bool def)
     return readInteger(section, key, def ? 1 : 0) != 0;
 }
 
-void IniFile::writeString(std::string_view section, std::string_view key, std::string_view given) {
-    const std::string stored = storedForm(given);
-    const std::string_view value = stored;
-    checkNames(section, key);
-    if (hasLineBreak(value)) throw ERangeError("Wert mit Zeilenumbruch fuer " + std::string(key));
-    const Document d = loadForWrite(path_);
-    const std::string_view all = d.bytes;
-    std::string out;
-    out.reserve(all.size() + section.size() + key.size() + value.size() + 16);
-
-    if (const Line* l = findKey(d, section, key)) {
-        // Keep the line's own layout up to the value and its line end.
-        out.append(all.substr(0, l->valueAt));
-        out.append(value);
-        out.append(all.substr(l->end));
-    } else if (const auto r = findSection(d, section)) {
-        std::size_t after = r->header;
-        for (std::size_t i = r->header + 1; i < r->end; ++i)
-            if (d.lines[i].kind == Kind::Key) after = i;
-        const Line& prev = d.lines[after];
-        out.append(all.substr(0, prev.next));
-        if (!d.hasLineEnd(prev)) out.append(kCrLf);
-        out.append(keyLine(key, value));
-        out.append(all.substr(prev.next));
-    } else {
-        out.append(all);
-        if (!d.lines.empty()) {
-            const Line& last = d.lines.back();
-            if (!d.hasLineEnd(last)) out.append(kCrLf);
-            // A blank line sets the new section apart.
-            if (!trim(all.substr(last.begin, last.end - last.begin)).empty()) out.append(kCrLf);
-        }
-        out += '[';
-        out.append(trim(section));
-        out += ']';
-        out.append(kCrLf);
-        out.append(keyLine(key, value));
-    }
-    saveFileAtomically(path_, out);
-}
-
 void IniFile::writeInteger(std::string_view section, std::string_view key, std::int32_t value) {
     writeString(section, key, std::to_string(value));
 }
@@ -605,6 +564,14 @@ void IniBatch::commit() {
     saveFileAtomically(s_->path, next.bytes);
     next.exists = true;
     s_->reload(std::move(next));
+}
+
+void IniFile::writeString(std::string_view section, std::string_view key, std::string_view given) {
+    // A single write is a batch of one, written even when the value stays.
+    IniBatch batch(*this);
+    batch.writeString(section, key, given);
+    batch.s_->changed = true;
+    batch.commit();
 }
 
 } // namespace platform

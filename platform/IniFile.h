@@ -92,6 +92,7 @@ public:
     void commit();
 
 private:
+    friend class IniFile;
     struct State;
     std::unique_ptr<State> s_;
 };
