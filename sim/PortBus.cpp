@@ -44,11 +44,18 @@ Ps PortBus::begin(std::uint16_t port) {
     }
     const Ps t = clock_.nowPs();
     q_.runUntil(t);
+    accessStartPs_ = t;
     return t;
 }
 
 void PortBus::end() {
     clock_.chargePortAccess();
+    if (!virtualClock_) {
+        const Ps start = accessStartPs_ - busFreePs_ > kPromptPs ? accessStartPs_ : busFreePs_;
+        busFreePs_ = start + kHostAccessPs;
+        while (clock_.nowPs() < busFreePs_) {
+        }
+    }
     ++accesses_;
     if (stalls_.every > 0 && virtualClock_ && accesses_ > stalls_.startAfter &&
         (accesses_ - stalls_.startAfter) % stalls_.every == 0)

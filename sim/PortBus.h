@@ -9,6 +9,17 @@
 // an O(1) check of the event queue and the register work: no allocation,
 // logging or system call on its path unless write logging is switched on.
 //
+// On any clock but the virtual one (the host's), an access also holds the
+// bus for kHostAccessPs, as a PC's in/out on a UART does whatever the CPU's
+// speed, instead of the few dozen nanoseconds the host needs to run it. The
+// accesses keep that cadence while the program comes back within kPromptPs
+// of the end of the previous one (its own instructions between two polls and
+// the host's cost of the simulation, which drifts with the CPU's clock, do
+// not count); after a longer pause (a delay loop, the process preempted) the
+// next access starts when the program issues it. So a program that polls the
+// UART gets a fixed number of polls per character time, and a delay costs
+// the polls its time takes: the clock the timing calibration relies on.
+//
 // Named fault modes:
 //   AbsentUart              no UART at the base: reads 0xFF, writes vanish.
 //   TransmitterStuckBusy    the UART's LSR never shows THRE/TEMT.
@@ -62,6 +73,10 @@ public:
         std::uint64_t startAfter = 0; // accesses before the first stall
     };
 
+    // 1/700000 s: the port reads per second the programs assume for a PC.
+    static constexpr Ps kHostAccessPs = kPsPerSecond / 700000;
+    static constexpr Ps kPromptPs = 150000;
+
     PortBus(platform::Clock& clock, EventQueue& queue, Uart16550& uart, std::uint16_t base);
 
     std::uint8_t in(std::uint16_t port) override;
@@ -98,6 +113,8 @@ private:
     bool refused_ = false;
     Stalls stalls_;
     std::uint64_t accesses_ = 0;
+    Ps accessStartPs_ = 0; // when the program issued the current access
+    Ps busFreePs_ = 0;     // host clock: when the last access released the bus
     std::map<std::uint16_t, Stray> strays_;
     bool logWrites_ = false;
     std::vector<Write> writes_;
