@@ -27,10 +27,12 @@ void Zeichenzeit_messen(std::int32_t delay, std::int32_t& readsPerSecond, std::i
 // (b) a delay of c turns after each character.
 std::int32_t Drehzahl_aus_Messung(std::int32_t a, std::int32_t b, std::int32_t c);
 // Bounds of a plausible calibration: the slowest pass at most this much
-// slower than the fastest, and the result at least this share of the delay
-// loop's own rate timed against the performance counter.
+// slower than the fastest, and the result between these shares of the delay
+// loop's own rate timed against the performance counter (the fastest of a few
+// short runs just before and just after the passes).
 inline constexpr std::int32_t Max_Streuung_Prozent = 50;
 inline constexpr std::int32_t Min_Anteil_Prozent = 25;
+inline constexpr std::int32_t Max_Anteil_Prozent = 400;
 
 // The whole calibration; sets Drehg_mSec and Anfragen_Sec at its end. Returns
 // the index of the last pass, 0 when a warning was set, -1 when the
