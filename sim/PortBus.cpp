@@ -2,13 +2,14 @@
 
 #include "platform/VirtualClock.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace sim {
 
 PortBus::PortBus(platform::Clock& clock, EventQueue& queue, Uart16550& uart, std::uint16_t base)
     : clock_(clock), virtualClock_(dynamic_cast<platform::VirtualClock*>(&clock)), q_(queue),
-      uart_(uart), base_(base) {}
+      uart_(uart), base_(base), host_(dynamic_cast<HostClock*>(&clock)) {}
 
 void PortBus::setFault(Fault f, bool on) {
     switch (f) {
@@ -42,17 +43,22 @@ Ps PortBus::begin(std::uint16_t port) {
         std::snprintf(text, sizeof text, "Portzugriff verweigert: 0x%X", unsigned(port));
         throw PortAccessRefused(text);
     }
-    const Ps t = clock_.nowPs();
+    Ps t = clock_.nowPs();
+    if (host_) {
+        const Ps spun = host_->spunPs();
+        const Ps pc = busFreePs_ + (spun - spunPs_);
+        spunPs_ = spun;
+        if (t - pc <= kResyncPs) t = std::max(pc, q_.now());
+        accessPs_ = t;
+    }
     q_.runUntil(t);
-    accessStartPs_ = t;
     return t;
 }
 
 void PortBus::end() {
     clock_.chargePortAccess();
-    if (!virtualClock_) {
-        const Ps start = accessStartPs_ - busFreePs_ > kPromptPs ? accessStartPs_ : busFreePs_;
-        busFreePs_ = start + kHostAccessPs;
+    if (host_) {
+        busFreePs_ = accessPs_ + kHostAccessPs;
         while (clock_.nowPs() < busFreePs_) {
         }
     }

@@ -9,16 +9,19 @@
 // an O(1) check of the event queue and the register work: no allocation,
 // logging or system call on its path unless write logging is switched on.
 //
-// On any clock but the virtual one (the host's), an access also holds the
-// bus for kHostAccessPs, as a PC's in/out on a UART does whatever the CPU's
-// speed, instead of the few dozen nanoseconds the host needs to run it. The
-// accesses keep that cadence while the program comes back within kPromptPs
-// of the end of the previous one (its own instructions between two polls and
-// the host's cost of the simulation, which drifts with the CPU's clock, do
-// not count); after a longer pause (a delay loop, the process preempted) the
-// next access starts when the program issues it. So a program that polls the
-// UART gets a fixed number of polls per character time, and a delay costs
-// the polls its time takes: the clock the timing calibration relies on.
+// On the host's clock (a HostClock) the simulated PC keeps time of its own,
+// as a PC's bus does whatever the host's CPU is up to: each access holds the
+// bus for kHostAccessPs (a PC's in/out on a UART, rather than the few dozen
+// nanoseconds the host needs to run it), and between two accesses only the
+// time the program spent in the delay loop passes. The host's own stalls
+// (another process, the hypervisor: tens of microseconds, a thousand times a
+// second on a virtual machine) and its cost of running the simulation do not
+// count; the accesses after a stall run unpaced until the simulated PC has
+// caught up with the host. When the program was away longer than kResyncPs
+// (idle, or busy elsewhere) the simulated PC's time jumps to the host's. So a
+// program that polls the UART gets a fixed number of polls per character
+// time, and a delay costs the polls its time takes: the clock the timing
+// calibration relies on.
 //
 // Named fault modes:
 //   AbsentUart              no UART at the base: reads 0xFF, writes vanish.
@@ -30,6 +33,7 @@
 // a virtual clock, like a machine that is interrupted by other work.
 
 #include "sim/EventQueue.h"
+#include "sim/HostClock.h"
 #include "sim/Uart16550.h"
 
 #include "platform/Clock.h"
@@ -75,7 +79,7 @@ public:
 
     // 1/700000 s: the port reads per second the programs assume for a PC.
     static constexpr Ps kHostAccessPs = kPsPerSecond / 700000;
-    static constexpr Ps kPromptPs = 150000;
+    static constexpr Ps kResyncPs = 200 * kPsPerUs;
 
     PortBus(platform::Clock& clock, EventQueue& queue, Uart16550& uart, std::uint16_t base);
 
@@ -113,8 +117,10 @@ private:
     bool refused_ = false;
     Stalls stalls_;
     std::uint64_t accesses_ = 0;
-    Ps accessStartPs_ = 0; // when the program issued the current access
-    Ps busFreePs_ = 0;     // host clock: when the last access released the bus
+    HostClock* host_;
+    Ps accessPs_ = 0;  // the simulated PC's time of the current access
+    Ps busFreePs_ = 0; // when the last access released the bus
+    Ps spunPs_ = 0;    // the host clock's delay-loop time at the last access
     std::map<std::uint16_t, Stray> strays_;
     bool logWrites_ = false;
     std::vector<Write> writes_;
