@@ -46,9 +46,11 @@ Ps PortBus::begin(std::uint16_t port) {
     Ps t = clock_.nowPs();
     if (host_) {
         const Ps spun = host_->spunPs();
+        const std::uint64_t looks = host_->looks();
         const Ps pc = busFreePs_ + (spun - spunPs_);
+        if (looks == looks_ && t - pc <= kResyncPs) t = std::max(pc, q_.now());
         spunPs_ = spun;
-        if (t - pc <= kResyncPs) t = std::max(pc, q_.now());
+        looks_ = looks;
         accessPs_ = t;
     }
     q_.runUntil(t);

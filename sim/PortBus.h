@@ -17,11 +17,12 @@
 // (another process, the hypervisor: tens of microseconds, a thousand times a
 // second on a virtual machine) and its cost of running the simulation do not
 // count; the accesses after a stall run unpaced until the simulated PC has
-// caught up with the host. When the program was away longer than kResyncPs
-// (idle, or busy elsewhere) the simulated PC's time jumps to the host's. So a
-// program that polls the UART gets a fixed number of polls per character
-// time, and a delay costs the polls its time takes: the clock the timing
-// calibration relies on.
+// caught up with the host. The simulated PC's time is the host's again at the
+// first access after the program looked at the host's time (counter, tick
+// count, sleep: it waits for or stamps host time) or was away longer than
+// kResyncPs. So a program that polls the UART gets a fixed number of polls
+// per character time, and a delay costs the polls its time takes: the clock
+// the timing calibration relies on.
 //
 // Named fault modes:
 //   AbsentUart              no UART at the base: reads 0xFF, writes vanish.
@@ -118,9 +119,10 @@ private:
     Stalls stalls_;
     std::uint64_t accesses_ = 0;
     HostClock* host_;
-    Ps accessPs_ = 0;  // the simulated PC's time of the current access
-    Ps busFreePs_ = 0; // when the last access released the bus
-    Ps spunPs_ = 0;    // the host clock's delay-loop time at the last access
+    Ps accessPs_ = 0;         // the simulated PC's time of the current access
+    Ps busFreePs_ = 0;        // when the last access released the bus
+    Ps spunPs_ = 0;           // the host clock's delay-loop time at the last access
+    std::uint64_t looks_ = 0; // the host clock's looks at the last access
     std::map<std::uint16_t, Stray> strays_;
     bool logWrites_ = false;
     std::vector<Write> writes_;
