@@ -34,7 +34,7 @@ std::int32_t Drehzahl_aus_Messung(std::int32_t a, std::int32_t b, std::int32_t c
 // within them; a run whose passes went wrong (a pass that the machine's other
 // work spoilt sets the next pass's delay to a few turns, and every later pass
 // measures nothing) lies far outside.
-inline constexpr std::int32_t Max_Streuung_Prozent = 60;
+inline constexpr std::int32_t Max_Streuung_Prozent = 70;
 inline constexpr std::int32_t Min_Anteil_Prozent = 25;
 inline constexpr std::int32_t Max_Anteil_Prozent = 300;
 

@@ -204,7 +204,7 @@ TEST_F(Calibration, ImplausibleRunsAreNoMeasurement) {
         const char* text;
     };
     const Fall faelle[] = {
-        {5, 6, 3, 1, "Durchgaenge"}, // pass 5 at a third of the rate
+        {5, 6, 4, 1, "Durchgaenge"}, // pass 5 at a quarter of the rate
         {0, 31, 20, 1, "statt"},     // every pass at a twentieth
         {0, 0, 1, 5, "statt"},       // the loop on its own at a fifth
     };
