@@ -185,24 +185,23 @@ std::shared_ptr<Document> readFile(const std::filesystem::path& path, Stamp& sta
 // taken within a short time of the file's last change may miss a change
 // made in the same tick of the file system's clock (up to two seconds on
 // some), so such a file is read again at the next use and only its parse is
-// reused while the bytes are the same. Every read costs a stat of the file.
+// reused while the bytes are the same. A kept file costs a stat per read.
 class Documents {
 public:
     Shared get(const std::filesystem::path& path) {
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0) {
-            forget(path);
-            Stamp none;
-            return parsed(readFile(path, none));
-        }
         Shared previous;
+        Stamp kept;
+        bool settled = false;
         {
             std::lock_guard lock(mutex_);
-            if (Entry* e = find(path)) {
-                if (e->settled && e->stamp == stampOf(st)) return e->doc;
+            if (const Entry* e = find(path)) {
                 previous = e->doc;
+                kept = e->stamp;
+                settled = e->settled;
             }
         }
+        struct stat st {};
+        if (settled && ::stat(path.c_str(), &st) == 0 && stampOf(st) == kept) return previous;
         timespec now{};
         ::clock_gettime(CLOCK_REALTIME, &now);
         Stamp stamp;
@@ -212,16 +211,15 @@ public:
             return d;
         }
         const Shared doc = previous && previous->bytes == d->bytes ? previous : parsed(d);
-        const bool settled = std::max(stamp.mtimeNs, stamp.ctimeNs) + kSettleNs < nanoseconds(now);
+        settled = std::max(stamp.mtimeNs, stamp.ctimeNs) + kSettleNs < nanoseconds(now);
         keep(path, stamp, doc, settled);
         return doc;
     }
 
-    // After a save of doc's bytes: the parse is reused once a read finds them.
+    // After a save of doc's bytes: the next read reads the file again but
+    // reuses this parse while the bytes are the same.
     void saved(const std::filesystem::path& path, Shared doc) {
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0) return forget(path);
-        keep(path, stampOf(st), std::move(doc), false);
+        keep(path, Stamp{}, std::move(doc), false);
     }
 
 private:
