@@ -155,8 +155,11 @@ std::vector<std::int64_t> erfassteZeiten() {
     return d;
 }
 
-// What IR receivers' decoders accept: 25 % or 100 µs, the larger; widened or
-// narrowed by what the reference itself may be off by (zugabe).
+// What IR receivers' decoders accept: 25 % or 100 µs, the larger; widened by
+// what the reference may be off by where only a gross deviation counts, or
+// narrowed by it (a negative zugabe, the 25 % then taken of the smallest
+// value the reference may stand for) where nothing beyond the margin may
+// pass.
 bool weichtAb(std::int64_t gesendet, double erfasst, double zugabe) {
     const double toleranz = std::max(0.25 * (erfasst + std::min(zugabe, 0.0)), 100.0) + zugabe;
     return std::abs(static_cast<double>(gesendet) - erfasst) > toleranz;
@@ -220,15 +223,17 @@ double streuungDerErfassung(const std::vector<std::int64_t>& rahmen, const Gleic
 // inside the frame, and when the frame is repeated, that pause must be the
 // one between the repetitions.
 // A captured duration is off from what the remote means by the jitter of its
-// edges, which a learn evens out. So each duration is held to three
-// references. The mean over the first frame and the later frames of a held
-// key that repeat it (each duration within twice the margin), and unless
-// nurMittel the first frame itself (method 1 takes each duration's largest
-// value over the frames, which the mean may pass though the remote sent
-// less): each within the margin and the jitter left in it, which only a
-// duration sent as a different one passes. And the mean of the frames'
-// means over all durations of the frame of the same length: that is what
-// the remote means, within the margin less what jitter may be left in it.
+// edges, which a learn evens out. So each duration sent is held to
+// - the mean over the first frame and the later frames of a held key that
+//   repeat it (each duration within twice the margin and their jitter), and
+//   unless nurMittel to the first frame itself (method 1 takes each
+//   duration's largest value over the frames, which the mean may pass though
+//   the remote sent less): within the margin widened by the jitter left in
+//   them, which only a duration sent as a different one fails;
+// - the mean of those over the frame's durations of the same length, what
+//   the remote means: within the margin narrowed by what that mean may still
+//   be off, by jitter and by a merged pulse's end known only to a part of a
+//   carrier period.
 // Returns the error text, empty when the command sends the frame.
 std::string befehlPruefen(const TBefehl& Befehl, const std::vector<std::int64_t>& erfasst,
                           bool nurMittel) {
