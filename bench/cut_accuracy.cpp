@@ -169,7 +169,7 @@ void lauf(Szenario sz, int nr, Ergebnis& e) {
         auto latenz = [&](std::int32_t code) {
             const std::size_t vorher = wechsel.size();
             const sim::Ps t0 = clock.nowPs();
-            k.Aufnahme_Befehl(code);
+            k.Aufnahme_Befehl(static_cast<Sio::Transport>(code));
             for (int i = 0; i < 2000 && wechsel.size() == vorher; ++i) {
                 clock.advanceMs(1);
                 sim.sync();

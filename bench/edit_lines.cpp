@@ -62,7 +62,8 @@ Figures measure(int kanal, sim::TapeTransport& band, std::mt19937& rng,
     {
         // The window's polling measures the line's thresholds before any command.
         Sio::Bandposition p;
-        std::string proto, text;
+        Sio::Protokoll proto{};
+        std::string text;
         bool spielt = false;
         Sio::Lies_Geraetestatus(kanal, p, proto, text, spielt);
     }
@@ -71,7 +72,7 @@ Figures measure(int kanal, sim::TapeTransport& band, std::mt19937& rng,
     for (int k = 0; k < 100; ++k) {
         const Schritt& s = kRunde[k % std::size(kRunde)];
         band.options().reactionFields = delay(rng);
-        const std::int32_t r = Sio::Kamera_Befehl(kanal, s.befehl);
+        const std::int32_t r = Sio::Kamera_Befehl(kanal, static_cast<Sio::Transport>(s.befehl));
         const std::uint8_t soll = kanal == 1 ? s.sony : s.pana;
         if (r >= 0 && status() == soll) {
             ++f.reached;
@@ -88,7 +89,8 @@ Figures measure(int kanal, sim::TapeTransport& band, std::mt19937& rng,
         band.setPosition(pos(rng));
         band.setMode(k % 2 ? Mode::Play : Mode::Stop);
         Sio::Bandposition p;
-        std::string proto, text;
+        Sio::Protokoll proto{};
+        std::string text;
         bool spielt = false;
         Sio::Lies_Geraetestatus(kanal, p, proto, text, spielt);
         Sio::Lies_Geraetestatus(kanal, p, proto, text, spielt);
@@ -113,7 +115,8 @@ Figures measure(int kanal, sim::TapeTransport& band, std::mt19937& rng,
             band.setMode(Mode::Stop);
             band.setPosition(marke - v * 8);
             Sio::Bandposition p;
-            std::string proto, text;
+            Sio::Protokoll proto{};
+            std::string text;
             bool spielt = false;
             Sio::Lies_Geraetestatus(kanal, p, proto, text, spielt);
             band.setMode(m);
@@ -139,7 +142,8 @@ Figures measure(int kanal, sim::TapeTransport& band, std::mt19937& rng,
         band.setPosition(ziel - lead(rng));
         band.setMode(Mode::Play);
         Sio::Bandposition p;
-        std::string proto, text;
+        Sio::Protokoll proto{};
+        std::string text;
         bool spielt = false;
         Sio::Lies_Geraetestatus(kanal, p, proto, text, spielt);
         Sio::Warte_auf_Position(kanal, ziel);

@@ -38,7 +38,7 @@ struct Host : pmp3p::RemoteHost {
     void memo2Zeile(const std::string&) override {}
     void countdownZeigen(const pmp3p::Countdown&) override {}
     void timer1Aus() override { timer1 = false; }
-    void knopfKlick(std::int32_t b) override { klicks.push_back(b); }
+    void knopfKlick(pmp3p::Befehl b) override { klicks.push_back(static_cast<std::int32_t>(b)); }
     void meldung(const std::string&) override {}
     void beep() override {}
     void playerBeenden() override {}
@@ -122,7 +122,7 @@ int main() {
     h.lernen = true;
     for (int k = 1; k <= 9; ++k) {
         play(e, h, burst(rng, t, keys[static_cast<std::size_t>(k)], 3, 0.0, 0.0), next);
-        e.lerne(k, "key");
+        e.lerne(static_cast<pmp3p::Befehl>(k), "key");
         t = next + 2000000;
     }
     h.lernen = false;

@@ -358,7 +358,7 @@ void Try_Control_L(std::int32_t Tiefe) {
 
 std::int32_t UART_Messroutine(std::int32_t Tiefe) {
     Debug_WriteLn("UART_Messroutine Tiefe : " + Zahl_Text(Tiefe));
-    if (Erkenne_Protokoll() != "Sony") return -1;
+    if (Erkenne_Protokoll() != Protokoll::Sony) return -1;
     Bestimme_Sony_Schwelle();
     Try_Control_L(Tiefe);
     return 1;

@@ -66,7 +66,19 @@ bool Warte_auf_MSR(std::uint8_t Bits) {
     return false;
 }
 
-std::string Erkenne_Protokoll() {
+std::string Protokoll_Text(Protokoll p) {
+    switch (p) {
+    case Protokoll::Sony:
+        return "Sony";
+    case Protokoll::Panasonic:
+        return "Panasonic";
+    case Protokoll::Keins:
+        break;
+    }
+    return "";
+}
+
+Protokoll Erkenne_Protokoll() {
     const std::int32_t n = Anfragen_Sec / 20;
     std::int32_t c = 0;
     std::int32_t d = 0;
@@ -75,15 +87,15 @@ std::string Erkenne_Protokoll() {
         if (m & MSR_DCTS) ++c;
         if (m & MSR_DDSR) ++d;
     }
-    if (c > 5 && d < 5) return "Sony";
-    if (c > 5 && d > 5 && c < d) return "Panasonic";
-    return "";
+    if (c > 5 && d < 5) return Protokoll::Sony;
+    if (c > 5 && d > 5 && c < d) return Protokoll::Panasonic;
+    return Protokoll::Keins;
 }
 
 namespace {
 
 struct Zeile {
-    std::int32_t befehl;
+    Transport befehl;
     std::uint8_t sonyByte;
     std::uint8_t sonyStatus;
     std::int32_t sonyVersuche;
@@ -92,27 +104,37 @@ struct Zeile {
     std::int32_t panaVersuche;
 };
 
-// Rows of commands 7, 8, 9 and 12 that expect status 0 wait for no status: they
-// go out even when the device seems to be there already. Rows with a real
-// expected status (Control-L "<I" and "I>") keep the usual shortcut.
+// The rows of StepBack, StepForward, Nullstellen and Off that expect status 0
+// wait for no status: they go out even when the device seems to be there
+// already. Rows with a real expected status (Control-L "<I" and "I>") keep the
+// usual shortcut.
 constexpr Zeile kBefehle[] = {
-    {1, 52, 6, 90, 10, 8, 90},  {2, 48, 2, 90, 0, 0, 90},     {3, 50, 0, 90, 6, 0, 90},
-    {4, 54, 131, 90, 2, 2, 90}, {5, 56, 3, 90, 3, 3, 90},     {6, 58, 4, 90, 8, 10, 90},
-    {7, 96, 119, 90, 13, 0, 4}, {8, 98, 103, 90, 12, 0, 4},   {9, 140, 0, 6, 51, 0, 6},
-    {12, 94, 0, 4, 61, 0, 8},   {13, 82, 134, 90, 10, 8, 90}, {14, 80, 150, 90, 11, 8, 90},
+    {Transport::Play, 52, 6, 90, 10, 8, 90},
+    {Transport::Stop, 48, 2, 90, 0, 0, 90},
+    {Transport::Pause, 50, 0, 90, 6, 0, 90},
+    {Transport::Rewind, 54, 131, 90, 2, 2, 90},
+    {Transport::FastForward, 56, 3, 90, 3, 3, 90},
+    {Transport::Record, 58, 4, 90, 8, 10, 90},
+    {Transport::StepBack, 96, 119, 90, 13, 0, 4},
+    {Transport::StepForward, 98, 103, 90, 12, 0, 4},
+    {Transport::Nullstellen, 140, 0, 6, 51, 0, 6},
+    {Transport::Off, 94, 0, 4, 61, 0, 8},
+    {Transport::CueForward, 82, 134, 90, 10, 8, 90},
+    {Transport::CueBack, 80, 150, 90, 11, 8, 90},
 };
 
-const Zeile* finde_Zeile(std::int32_t befehl) {
+const Zeile* finde_Zeile(Transport befehl) {
     for (const auto& z : kBefehle)
         if (z.befehl == befehl) return &z;
     return nullptr;
 }
 
-bool ohne_Abkuerzung(std::int32_t befehl, std::uint8_t erwartet) {
-    return erwartet == 0 && (befehl == 7 || befehl == 8 || befehl == 9 || befehl == 12);
+bool ohne_Abkuerzung(Transport befehl, std::uint8_t erwartet) {
+    return erwartet == 0 && (befehl == Transport::StepBack || befehl == Transport::StepForward ||
+                             befehl == Transport::Nullstellen || befehl == Transport::Off);
 }
 
-std::int32_t Sony_Befehl(std::int32_t befehl) {
+std::int32_t Sony_Befehl(Transport befehl) {
     // The last operation may have left the UART at another rate or framing
     // (IR send, Panasonic line): the status reads and the send need 9600 8N1.
     UART_Init_9600();
@@ -126,7 +148,7 @@ std::int32_t Sony_Befehl(std::int32_t befehl) {
     if (z == nullptr) return -2;
     std::uint8_t erwartet = z->sonyStatus;
     std::int32_t versuche = z->sonyVersuche;
-    if (befehl == 3) {
+    if (befehl == Transport::Pause) {
         switch (Sony_Status) {
         case 4:
             erwartet = 20;
@@ -151,7 +173,7 @@ std::int32_t Sony_Befehl(std::int32_t befehl) {
     return n > 88 ? -3 : n;
 }
 
-std::int32_t Pana_Befehl(std::int32_t befehl) {
+std::int32_t Pana_Befehl(Transport befehl) {
     const std::int32_t versuche_max = 90;
     // Without a measured line nothing decodes, and a stale status would count
     // as reached.
@@ -164,7 +186,7 @@ std::int32_t Pana_Befehl(std::int32_t befehl) {
     if (z == nullptr) return -2;
     std::uint8_t erwartet = z->panaNibble;
     std::int32_t versuche = z->panaVersuche;
-    if (befehl == 3) {
+    if (befehl == Transport::Pause) {
         switch (Pana_Status & 0x0F) {
         case 8:
             erwartet = 9;
@@ -191,24 +213,24 @@ std::int32_t Pana_Befehl(std::int32_t befehl) {
 
 } // namespace
 
-std::int32_t Kamera_Befehl(std::int32_t Kanal, std::int32_t Befehl) {
+std::int32_t Kamera_Befehl(std::int32_t Kanal, Transport Befehl) {
     if (Kanal < 1 || Kanal > 3) return -1;
     Waehle_Kanal(Kanal);
-    const std::string protokoll = Erkenne_Protokoll();
-    if (protokoll == "Sony") return Sony_Befehl(Befehl);
-    if (protokoll == "Panasonic") return Pana_Befehl(Befehl);
+    const Protokoll protokoll = Erkenne_Protokoll();
+    if (protokoll == Protokoll::Sony) return Sony_Befehl(Befehl);
+    if (protokoll == Protokoll::Panasonic) return Pana_Befehl(Befehl);
     return -1;
 }
 
-void Lies_Geraetestatus(std::int32_t Kanal, Bandposition& Position, std::string& Protokoll,
+void Lies_Geraetestatus(std::int32_t Kanal, Bandposition& Position, Protokoll& Typ,
                         std::string& Statustext, bool& spielt) {
     Statustext = "??";
-    Protokoll.clear();
+    Typ = Protokoll::Keins;
     if (Kanal >= 1 && Kanal <= 3) {
         Waehle_Kanal(Kanal);
-        Protokoll = Erkenne_Protokoll();
+        Typ = Erkenne_Protokoll();
     }
-    if (Protokoll == "Sony") {
+    if (Typ == Protokoll::Sony) {
         Bestimme_Sony_Schwelle();
         Sony_Dekodieren();
         for (int k = 0; k < 4; ++k) {
@@ -218,7 +240,7 @@ void Lies_Geraetestatus(std::int32_t Kanal, Bandposition& Position, std::string&
         Position = Sony_Position;
         Statustext = Sony_Statustext;
         spielt = Sony_Status == 6;
-    } else if (Protokoll == "Panasonic") {
+    } else if (Typ == Protokoll::Panasonic) {
         Bestimme_Pana_Schwelle();
         Pana_Dekodieren();
         Position = Pana_Position;
@@ -241,10 +263,10 @@ void Warte_auf_Position(std::int32_t Kanal, std::int32_t Ziel) {
     if (rest < 0) rest = u - (-rest);
     rest = rest + 1;
     Waehle_Kanal(Kanal);
-    const std::string protokoll = Erkenne_Protokoll();
-    if (protokoll == "Sony")
+    const Protokoll protokoll = Erkenne_Protokoll();
+    if (protokoll == Protokoll::Sony)
         Sony_Warte_auf_Position(static_cast<std::int32_t>(ganz), rest);
-    else if (protokoll == "Panasonic")
+    else if (protokoll == Protokoll::Panasonic)
         Pana_Warte_auf_Position(static_cast<std::int32_t>(ganz), rest);
 }
 

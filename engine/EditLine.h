@@ -18,13 +18,38 @@ std::string Pana_Symbol(std::uint8_t nibble);
 // Packed BCD byte to its number (no digit check: 0x1F gives 25).
 std::int32_t BCD_nach_Zahl(std::uint8_t b);
 
-// "Sony", "Panasonic" or "" from 1/20 s of modem-status reads on the selected
-// channel.
-std::string Erkenne_Protokoll();
+// The protocol of an edit line; Keins when nothing answers.
+enum class Protokoll { Keins, Sony, Panasonic };
 
-std::int32_t Kamera_Befehl(std::int32_t Kanal, std::int32_t Befehl);
+// "Sony", "Panasonic" or "": the protocol as the boxes show it and the debug
+// log writes it.
+std::string Protokoll_Text(Protokoll p);
 
-void Lies_Geraetestatus(std::int32_t Kanal, Bandposition& Position, std::string& Protokoll,
+// The transport commands by the labels of their buttons. Up and Down reach
+// only a recorder driven by IR; an edit line has no row for them.
+enum class Transport : std::int32_t {
+    Play = 1,        // "> Play"
+    Stop = 2,        // "o Stop"
+    Pause = 3,       // "II Pause"
+    Rewind = 4,      // "<<"
+    FastForward = 5, // ">>"
+    Record = 6,      // "* Record"
+    StepBack = 7,    // "<I"
+    StepForward = 8, // "I>"
+    Nullstellen = 9, // "0 stellen"
+    Up = 10,         // "up"
+    Down = 11,       // "down"
+    Off = 12,        // "off"
+    CueForward = 13,
+    CueBack = 14,
+};
+
+// The protocol from 1/20 s of modem-status reads on the selected channel.
+Protokoll Erkenne_Protokoll();
+
+std::int32_t Kamera_Befehl(std::int32_t Kanal, Transport Befehl);
+
+void Lies_Geraetestatus(std::int32_t Kanal, Bandposition& Position, Protokoll& Typ,
                         std::string& Statustext, bool& spielt);
 
 // Target in units of 1/50 s.

@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         i += static_cast<std::size_t>(n);
         if (ctl & 0x80) {
             host.lernen = !host.lernen;
-            if (!host.lernen) (void)e.lerne(1 + ctl % 9, "Knopf");
+            if (!host.lernen) (void)e.lerne(static_cast<pmp3p::Befehl>(1 + ctl % 9), "Knopf");
         }
     }
     for (int t = 0; t < 4 && host.timer1; ++t) {

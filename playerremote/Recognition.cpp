@@ -15,6 +15,11 @@ namespace {
 std::string zahl(long long v) {
     return std::to_string(v);
 }
+
+// A slot's command number may name no command.
+bool ist_Befehl(Befehl b) {
+    return b >= Befehl::Back && b <= Befehl::Back5;
+}
 } // namespace
 
 // ---- receive buffer ----
@@ -73,8 +78,8 @@ Befehl_Slot& Erkennung::fach(long long s) {
     return Faecher[static_cast<std::size_t>(s)];
 }
 
-std::string Erkennung::lerne(std::int32_t tag, const std::string& caption) {
-    Lern_Kandidat[2] = tag;
+std::string Erkennung::lerne(Befehl tag, const std::string& caption) {
+    Lern_Kandidat[2] = static_cast<std::int32_t>(tag);
     std::string text = "Lerne Befehl als >" + caption + "<";
     const std::int32_t L = Lern_Kandidat[0];
     for (int s = 1; s <= kFaecher; ++s) {
@@ -123,8 +128,9 @@ void Erkennung::tickSchritte(std::int64_t now, RemoteHost& host) {
 
     const ReceiveBuffer::Snapshot snap = Empfang.snapshot();
     const std::int64_t count = snap.count;
-    if (!Bereit && count > Alte_Anzahl && !host.lernmodus() && Letzter_Befehl >= 6 &&
-        Letzter_Befehl <= 9)
+    // Volume and seek go on with every batch of a key held down.
+    if (!Bereit && count > Alte_Anzahl && !host.lernmodus() && Letzter_Befehl >= Befehl::VolumeUp &&
+        Letzter_Befehl <= Befehl::Back5)
         host.knopfKlick(Letzter_Befehl);
     if (count > Alte_Anzahl) auswerten(snap, now, host);
     Alte_Anzahl = count;
@@ -135,7 +141,7 @@ void Erkennung::burstEnde(RemoteHost& host) {
         if (Gefeuertes_Fach != 0) {
             const std::int32_t befehl = fach(Gefeuertes_Fach)[2];
             const std::string name =
-                befehl >= 1 && befehl <= 9
+                ist_Befehl(static_cast<Befehl>(befehl))
                     ? std::string("-") + Befehlsnamen[static_cast<std::size_t>(befehl)]
                     : std::string("-undefiniert");
             host.memo2Zeile(" ");
@@ -163,7 +169,7 @@ void Erkennung::burstEnde(RemoteHost& host) {
 
 void Erkennung::stopZaehlen(std::int64_t now, RemoteHost& host) {
     Countdown& c = Count_down_Zaehler;
-    if (Letzter_Befehl == 4) {
+    if (Letzter_Befehl == Befehl::Stop) {
         Stop_Stempel = now;
         c.Visible = true;
         ++c.Tag;
@@ -287,12 +293,12 @@ void Erkennung::auswerten(const ReceiveBuffer::Snapshot& snap, std::int64_t now,
         if (Treffer[static_cast<std::size_t>(s)] > 0 && Bereit) {
             Bereit = false;
             Gefeuertes_Fach = s;
-            Letzter_Befehl = fach(s)[2];
+            Letzter_Befehl = static_cast<Befehl>(fach(s)[2]);
             // Learning a key fires its slot but neither commands the player
             // nor moves the Stop countdown. A Stop counts when it fires, so a
             // short press counts even when its burst ends before the next tick.
             if (!host.lernmodus()) {
-                if (Letzter_Befehl >= 1 && Letzter_Befehl <= 9)
+                if (ist_Befehl(Letzter_Befehl))
                     host.knopfKlick(Letzter_Befehl);
                 else
                     host.meldung("Falsche Befehlsnummer");

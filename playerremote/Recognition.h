@@ -26,6 +26,20 @@ constexpr std::int64_t kBurstEnde = 333334; // counter ticks of silence
 constexpr std::int64_t kStopFenster = 10000000;
 constexpr int kVergleichsGrenze = 350;
 
+// The player commands by their numbers, which slots and buttons carry; the
+// names are those of Befehlsnamen.
+enum class Befehl : std::int32_t {
+    Back = 1,
+    Play,
+    Pause,
+    Stop,
+    Next,
+    VolumeUp,
+    VolumeDown,
+    Forward5,
+    Back5,
+};
+
 // "Back" .. "Back5" for the command numbers 1 to 9.
 extern const std::array<const char*, 10> Befehlsnamen;
 
@@ -81,8 +95,8 @@ public:
     virtual void memo2Zeile(const std::string& line) = 0;
     virtual void countdownZeigen(const Countdown& c) = 0;
     virtual void timer1Aus() = 0;
-    // Clicks the button of a command 1 to 9.
-    virtual void knopfKlick(std::int32_t befehl) = 0;
+    // Clicks the button of a command.
+    virtual void knopfKlick(Befehl befehl) = 0;
     virtual void meldung(const std::string& text) = 0;
     virtual void beep() = 0;
     virtual void playerBeenden() = 0;
@@ -101,7 +115,7 @@ public:
     std::int32_t Pausenschwelle = 20000;
     bool Bereit = true;
     std::int32_t Gefeuertes_Fach = 0;
-    std::int32_t Letzter_Befehl = 0;
+    Befehl Letzter_Befehl{};
     std::int64_t Stop_Stempel = 0;
     std::int32_t Auswertungen = 0;
     std::int32_t Dump_Summe = 0;
@@ -117,7 +131,7 @@ public:
     void tick(std::int64_t now, RemoteHost& host);
 
     // Stores the candidate for the command `tag`; returns the message text.
-    std::string lerne(std::int32_t tag, const std::string& caption);
+    std::string lerne(Befehl tag, const std::string& caption);
 
     // Slot s (1 to 30), range-checked.
     Befehl_Slot& fach(long long s);

@@ -130,7 +130,7 @@ void TForm1::buildComponents() {
     const char* names[] = {"",     "Back",    "Play",     "Pause",     "Stop",
                            "Next", "VolPlus", "VolMinus", "BForward5", "Back5"};
     for (int i = 1; i <= 9; ++i) {
-        auto* b = new TTagButton(QString::fromLatin1(captions[i]), i, c);
+        auto* b = new TTagButton(QString::fromLatin1(captions[i]), static_cast<Befehl>(i), c);
         b->setObjectName(QString::fromLatin1(names[i]));
         const int row = i <= 5 ? 0 : 1;
         const int col = i <= 5 ? i - 1 : i - 6;
@@ -568,7 +568,7 @@ void TForm1::countdownZeigen(const Countdown& c) {
 void TForm1::timer1Aus() {
     Timer1->stop();
 }
-void TForm1::knopfKlick(std::int32_t befehl) {
+void TForm1::knopfKlick(Befehl befehl) {
     TTagButton* b = Knopf.at(static_cast<std::size_t>(befehl));
     platform::guarded([&] { PlayClick(b); });
 }
@@ -609,31 +609,31 @@ void TForm1::PlayClick(TTagButton* sender) {
         return;
     }
     switch (sender->Tag) {
-    case 1:
+    case Befehl::Back:
         WAInt::WA_Befehl(WAInt::kZurueck);
         break;
-    case 2:
+    case Befehl::Play:
         WAInt::WA_Befehl(WAInt::kPlay);
         break;
-    case 3:
+    case Befehl::Pause:
         WAInt::WA_Befehl(WAInt::kPause);
         break;
-    case 4:
+    case Befehl::Stop:
         WAInt::WA_Befehl(WAInt::kStop);
         break;
-    case 5:
+    case Befehl::Next:
         WAInt::WA_Befehl(WAInt::kWeiter);
         break;
-    case 6:
+    case Befehl::VolumeUp:
         WAInt::WA_Lauter();
         break;
-    case 7:
+    case Befehl::VolumeDown:
         WAInt::WA_Leiser();
         break;
-    case 8:
+    case Befehl::Forward5:
         WAInt::WA_Vor5();
         break;
-    case 9:
+    case Befehl::Back5:
         WAInt::WA_Zurueck5();
         break;
     default:

@@ -38,9 +38,9 @@ namespace pmp3p {
 class TTagButton : public QPushButton {
     Q_OBJECT
 public:
-    TTagButton(const QString& caption, std::int32_t tag, QWidget* parent)
+    TTagButton(const QString& caption, Befehl tag, QWidget* parent)
         : QPushButton(caption, parent), Tag(tag) {}
-    std::int32_t Tag;
+    Befehl Tag;
 };
 
 using RegisterOpener =
@@ -193,7 +193,7 @@ private:
     void memo2Zeile(const std::string& line) override;
     void countdownZeigen(const Countdown& c) override;
     void timer1Aus() override;
-    void knopfKlick(std::int32_t befehl) override;
+    void knopfKlick(Befehl befehl) override;
     void meldung(const std::string& text) override;
     void beep() override;
     void playerBeenden() override;

@@ -28,23 +28,30 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace video {
 
 // ---------------------------------------------------------------- the box
 
 namespace {
 struct Knopfdef {
-    std::int32_t tag;
+    Sio::Transport tag;
     const char* symbol;
 };
 // Index = button number.
-constexpr Knopfdef kKnoepfe[13] = {{0, ""},   {9, "0"},  {1, ">"},  {12, "off"}, {6, "*"},
-                                   {4, "<<"}, {2, "o"},  {5, ">>"}, {10, "up"},  {7, "<I"},
-                                   {3, "II"}, {8, "I>"}, {11, "dn"}};
+constexpr Knopfdef kKnoepfe[13] = {
+    {Sio::Transport{}, ""},        {Sio::Transport::Nullstellen, "0"},
+    {Sio::Transport::Play, ">"},   {Sio::Transport::Off, "off"},
+    {Sio::Transport::Record, "*"}, {Sio::Transport::Rewind, "<<"},
+    {Sio::Transport::Stop, "o"},   {Sio::Transport::FastForward, ">>"},
+    {Sio::Transport::Up, "up"},    {Sio::Transport::StepBack, "<I"},
+    {Sio::Transport::Pause, "II"}, {Sio::Transport::StepForward, "I>"},
+    {Sio::Transport::Down, "dn"}};
 } // namespace
 
 std::int32_t TCountBox::Tag(int n) {
-    return n >= 1 && n <= 12 ? kKnoepfe[n].tag : 0;
+    return n >= 1 && n <= 12 ? static_cast<std::int32_t>(kKnoepfe[n].tag) : 0;
 }
 
 TCountBox::TCountBox(QWidget* parent) : QFrame(parent) {
@@ -59,7 +66,7 @@ TCountBox::TCountBox(QWidget* parent) : QFrame(parent) {
         auto* b = new QToolButton(Kanal_x);
         b->setObjectName(QStringLiteral("SpeedButton%1").arg(n));
         b->setText(QString::fromLatin1(kKnoepfe[n].symbol));
-        b->setProperty("Tag", kKnoepfe[n].tag);
+        b->setProperty("Tag", static_cast<int>(kKnoepfe[n].tag));
         b->setCheckable(true);
         SpeedButton[static_cast<std::size_t>(n)] = b;
         knoepfe->addWidget(b, (n - 1) / 4, (n - 1) % 4);
@@ -262,7 +269,7 @@ void TKameraDialog::Zaehler_abfragen() {
         Kanal_Anzeige[i].clear();
         Sio::Lies_Geraetestatus(static_cast<std::int32_t>(i), Kanal_Position[i], Kanal_Typ[i],
                                 Kanal_Status[i], Kanal_spielt[i]);
-        if (!Kanal_Typ[i].empty()) {
+        if (Kanal_Typ[i] != Sio::Protokoll::Keins) {
             Kanal_gelesen[i] = true;
             std::string text;
             if (Sio::Position_nach_Zaehler(Kanal_Position[i]) == Sio::Keine_Position)
@@ -271,7 +278,8 @@ void TKameraDialog::Zaehler_abfragen() {
                 text = Sio::Position_nach_Text(Kanal_Position[i]);
             else
                 text = Sio::Position_nach_Text_kurz(Kanal_Position[i]);
-            Kanal_Anzeige[i] = text + " " + Kanal_Status[i] + " " + Kanal_Typ[i];
+            Kanal_Anzeige[i] =
+                text + " " + Kanal_Status[i] + " " + Sio::Protokoll_Text(Kanal_Typ[i]);
         }
     }
     Sio::Waehle_Kanal(1);
@@ -279,11 +287,12 @@ void TKameraDialog::Zaehler_abfragen() {
         CountBox[i]->Zaehler->setText(platform::fromCp1252(Kanal_Anzeige[i]));
     if (Kanal_Typ[1] != Kanal_Typ_alt[1] || Kanal_Typ[2] != Kanal_Typ_alt[2] ||
         Kanal_Typ[3] != Kanal_Typ_alt[3]) {
-        Sio::Debug_WriteLn("Ger\xE4te\xE4nderung   1 : " + Kanal_Typ[1] + "  2 : " + Kanal_Typ[2] +
-                           "  3 : " + Kanal_Typ[3]);
-        Kanal_Typ_alt = Kanal_Typ;
+        Sio::Debug_WriteLn("Ger\xE4te\xE4nderung   1 : " + Sio::Protokoll_Text(Kanal_Typ[1]) +
+                           "  2 : " + Sio::Protokoll_Text(Kanal_Typ[2]) +
+                           "  3 : " + Sio::Protokoll_Text(Kanal_Typ[3]));
+        std::copy(Kanal_Typ.begin(), Kanal_Typ.end(), Kanal_Typ_alt.begin());
         for (std::size_t b = 1; b <= 3; ++b) {
-            const bool an = Kanal_Typ[b] == "Sony" || Kanal_Typ[b] == "Panasonic";
+            const bool an = Kanal_Typ[b] != Sio::Protokoll::Keins;
             for (std::size_t n = 1; n <= 12; ++n)
                 CountBox[b]->SpeedButton[n]->setEnabled(an);
         }
@@ -306,18 +315,19 @@ void TKameraDialog::vcrClick(QToolButton* button) {
     platform::ScopeExit hoch([button] { button->setChecked(false); });
     const std::int32_t kanal = button->property("GroupIndex").toInt();
     const std::int32_t code = button->property("Tag").toInt();
-    const std::string& typ = tabelle(Kanal_Typ, kanal, "Kanal_Typ");
-    if ((Sony_justiert && Sio::Sony1 != 0) || typ != "Sony") {
+    const auto befehl = static_cast<Sio::Transport>(code);
+    const Sio::Protokoll typ = tabelle(Kanal_Typ, kanal, "Kanal_Typ");
+    if ((Sony_justiert && Sio::Sony1 != 0) || typ != Sio::Protokoll::Sony) {
         Timer1->stop();
         platform::ScopeExit an([this] { Timer1_an(); });
         Sio::Debug_WriteLn("VCR Click, Kanal " + std::to_string(kanal) +
                            ", Befehl (Code) : " + std::to_string(code));
         bool nein = false;
-        if (code == 6 && Parameter->Warnung_vor_Aufnahme->isChecked())
+        if (befehl == Sio::Transport::Record && Parameter->Warnung_vor_Aufnahme->isChecked())
             nein = !platform::prompts().yesNo(QStringLiteral(
                 "Bitte best\u00E4tigen : \"Aufnahme\"\r(Diese Box erscheint, weil die "
                 "Option\r\"Warnung_vor_Aufnahme\" angeschaltet ist)"));
-        if (!nein) CountDown->setText(QString::number(Sio::Kamera_Befehl(kanal, code)));
+        if (!nein) CountDown->setText(QString::number(Sio::Kamera_Befehl(kanal, befehl)));
     } else if (platform::prompts().yesNo(QStringLiteral(
                    "Das UART mu\u00DF f\u00FCr Sony justiert werden. Jetzt erledigen ?"))) {
         Sony_justiert = true;
@@ -364,13 +374,14 @@ void TKameraDialog::En_Disable_IR_Knoepfe() {
     }
 }
 
-void TKameraDialog::Aufnahme_Befehl(std::int32_t code) {
+void TKameraDialog::Aufnahme_Befehl(Sio::Transport code) {
     const std::int32_t rec = Aufnahme_Nr();
-    if (code == 6 && Box_Geraet[static_cast<std::size_t>(rec)].PausePause) code = 3;
+    if (code == Sio::Transport::Record && Box_Geraet[static_cast<std::size_t>(rec)].PausePause)
+        code = Sio::Transport::Pause;
     if (rec <= 3)
         Sio::Kamera_Befehl(rec, code);
     else
-        Sende_IR(code);
+        Sende_IR(static_cast<std::int32_t>(code));
 }
 
 bool TKameraDialog::Zaehler_plausibel(std::string_view text) {

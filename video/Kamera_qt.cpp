@@ -431,7 +431,7 @@ void TKameraDialog::FormActivate() {
     for (int i = 1; i <= 3; ++i) {
         Sio::Zeit_Leeren(Kanal_Position[static_cast<std::size_t>(i)]);
         Kanal_gelesen[static_cast<std::size_t>(i)] = false;
-        Kanal_Typ_alt[static_cast<std::size_t>(i)].assign(1, 'x');
+        Kanal_Typ_alt[static_cast<std::size_t>(i)] = std::nullopt;
     }
     if (Debug_Modus)
         for (int b = 1; b <= 3; ++b) {
@@ -681,8 +681,8 @@ void TKameraDialog::CutInClick() {
         return;
     }
     if (Kanal_Status[pi].find("II") != std::string::npos && Parameter->Pause_bei_CutIn->isChecked())
-        Sio::Kamera_Befehl(p, 3);
-    if (LiveButton->isChecked()) Aufnahme_Befehl(6);
+        Sio::Kamera_Befehl(p, Sio::Transport::Pause);
+    if (LiveButton->isChecked()) Aufnahme_Befehl(Sio::Transport::Record);
     Raster.Letzte_Zeile_erweitern();
     Raster.setZelle(1, Raster.Row, Sio::Position_nach_Text(Kanal_Position[pi]));
     Raster.setZelle(0, Raster.Row, std::to_string(p));
@@ -702,8 +702,8 @@ void TKameraDialog::CutOutClick() {
         return;
     }
     if (LiveButton->isChecked()) {
-        Aufnahme_Befehl(3);
-        if (Kanal_spielt[pi]) Sio::Kamera_Befehl(p, 3);
+        Aufnahme_Befehl(Sio::Transport::Pause);
+        if (Kanal_spielt[pi]) Sio::Kamera_Befehl(p, Sio::Transport::Pause);
     }
     Raster.Letzte_Zeile_erweitern();
     Raster.setZelle(2, Raster.Row, Sio::Position_nach_Text(Kanal_Position[pi]));
@@ -718,7 +718,7 @@ bool TKameraDialog::Position_lesen(std::int32_t spieler) {
     Sio::Lies_Geraetestatus(spieler, Kanal_Position[sp], Kanal_Typ[sp], Kanal_Status[sp],
                             Kanal_spielt[sp]);
     Sio::Waehle_Kanal(1);
-    Kanal_gelesen[sp] = !Kanal_Typ[sp].empty();
+    Kanal_gelesen[sp] = Kanal_Typ[sp] != Sio::Protokoll::Keins;
     return Kanal_gelesen[sp];
 }
 

@@ -6,6 +6,7 @@
 
 #include "desk/VideoWindow.h"
 #include "engine/Bandposition.h"
+#include "engine/EditLine.h"
 #include "engine/Sio.h"
 #include "video/Geraete.h"
 #include "video/SchnittIR.h"
@@ -186,8 +187,11 @@ public:
 
     // Channel state, index 1 to 3.
     std::array<Sio::Bandposition, 4> Kanal_Position{};
-    std::array<std::string, 4> Kanal_Typ{};
-    std::array<std::string, 4> Kanal_Typ_alt{};
+    std::array<Sio::Protokoll, 4> Kanal_Typ{};
+    // Kanal_Typ at the last change; none after an activation, so the next
+    // poll logs the devices again.
+    std::array<std::optional<Sio::Protokoll>, 4> Kanal_Typ_alt{
+        Sio::Protokoll::Keins, Sio::Protokoll::Keins, Sio::Protokoll::Keins, Sio::Protokoll::Keins};
     std::array<bool, 4> Kanal_spielt{};
     std::array<std::string, 4> Kanal_Status{};
     std::array<std::string, 4> Kanal_Anzeige{};
@@ -297,7 +301,7 @@ public:
     void IRKnopfClick(QToolButton* button);
     void Sony_justieren();
     void En_Disable_IR_Knoepfe();
-    void Aufnahme_Befehl(std::int32_t code);
+    void Aufnahme_Befehl(Sio::Transport code);
     static bool Zaehler_plausibel(std::string_view text);
     std::int32_t ZInt_Kameraoffset() const;
     void CountDown_loeschen();
@@ -385,7 +389,7 @@ private:
     // ran out is traced with where the tape stood.
     // `stand`: where the tape is now, when known. Returns the tick count
     // when the tape reached the point.
-    std::uint32_t Schnittpunkt(std::int32_t spieler, std::int32_t ziel, std::int32_t code,
+    std::uint32_t Schnittpunkt(std::int32_t spieler, std::int32_t ziel, Sio::Transport code,
                                std::optional<std::int64_t> stand);
     bool syncing_ = false;
     // Counts every start and stop of the run and every panic stop: a step

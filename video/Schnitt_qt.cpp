@@ -62,7 +62,8 @@ void TKameraDialog::SchneidenKnopfClick() {
         CountDown_loeschen();
     });
     if ((!Sony_justiert || Sio::Sony1 == 0) &&
-        (Kanal_Typ[1] == "Sony" || Kanal_Typ[2] == "Sony" || Kanal_Typ[3] == "Sony"))
+        (Kanal_Typ[1] == Sio::Protokoll::Sony || Kanal_Typ[2] == Sio::Protokoll::Sony ||
+         Kanal_Typ[3] == Sio::Protokoll::Sony))
         platform::prompts().message(
             QStringLiteral("Achtung !\rerst Sony Steuerung ausmessen !\rper Dr\u00FCcken eines "
                            "Knopfes ausl\u00F6sen"));
@@ -109,8 +110,8 @@ void TKameraDialog::Schnitt_Schritt() {
     }
     if (row >= Raster.RowCount() - 1) {
         setSchneiden(false);
-        Sio::Kamera_Befehl(Zuspieler_Nr(), 2);
-        Aufnahme_Befehl(2);
+        Sio::Kamera_Befehl(Zuspieler_Nr(), Sio::Transport::Stop);
+        Aufnahme_Befehl(Sio::Transport::Stop);
     }
     if (Schnittraster::Ist_Zuspieler_Ziffer(Raster.zelle(0, row)))
         Waehle_Zuspieler(Raster.zelle(0, row)[0] - '0');
@@ -121,24 +122,24 @@ void TKameraDialog::Schnitt_Schritt() {
                            std::to_string(neu));
         const platform::WaitCursor cursor;
         Sio::Debug_WriteLn("Ausschalten des Zuspielers " +
-                           std::to_string(Sio::Kamera_Befehl(alt, 2)));
+                           std::to_string(Sio::Kamera_Befehl(alt, Sio::Transport::Stop)));
         Sio::Warte_ms(1000);
         if (neu > alt)
             for (std::int32_t i = alt; i < neu; ++i) {
-                Aufnahme_Befehl(10);
+                Aufnahme_Befehl(Sio::Transport::Up);
                 Sio::Warte_ms(2500);
                 Sio::Debug_WriteLn("hochschalten  Index " + std::to_string(i));
             }
         else
             for (std::int32_t i = alt; i > neu; --i) {
-                Aufnahme_Befehl(11);
+                Aufnahme_Befehl(Sio::Transport::Down);
                 Sio::Warte_ms(2500);
                 Sio::Debug_WriteLn("runterschalten  Index " + std::to_string(i));
             }
         Sio::Waehle_Kanal(neu);
         Sio::Debug_WriteLn("Waehle_Kanal (Zuspieler_Nr) " + std::to_string(neu));
         Sio::Debug_WriteLn("Einschalt Versuche (Play) " +
-                           std::to_string(Sio::Kamera_Befehl(neu, 1)));
+                           std::to_string(Sio::Kamera_Befehl(neu, Sio::Transport::Play)));
     }
     Letzter_Zuspieler = Zuspieler_Nr();
     const bool befehl = Befehlszeile_ausfuehren();
@@ -171,7 +172,7 @@ void TKameraDialog::Schnitt_Schritt() {
             CountDown_anzeigen();
         } else if (Parameter->Cue_vor->isChecked() && Kanal_spielt[sp] && schnitt &&
                    zaehler(platform::toCp1252(Parameter->CueWert->text())) < CD &&
-                   Kanal_Typ[sp] != "Panasonic") {
+                   Kanal_Typ[sp] != Sio::Protokoll::Panasonic) {
             Sio::Debug_WriteLn("Vorcuen, um Zeit zu verkuerzen");
             if (!Goto_Befehl(
                     differenz(std::int64_t{zaehler(Triggerzelle)} -
@@ -182,7 +183,7 @@ void TKameraDialog::Schnitt_Schritt() {
     }
     if (!befehl && schnitt && !Kanal_spielt[static_cast<std::size_t>(Zuspieler_Nr())] && cd() > 0 &&
         Parameter->Automatik_Play_bei_Cut->isChecked()) {
-        const std::int32_t r = Sio::Kamera_Befehl(Zuspieler_Nr(), 1);
+        const std::int32_t r = Sio::Kamera_Befehl(Zuspieler_Nr(), Sio::Transport::Play);
         Sio::Debug_WriteLn("Starten des nicht aktiven Zuspielers Nr : " +
                            std::to_string(Zuspieler_Nr()) + " # Versuche : " + std::to_string(r));
     }
@@ -210,19 +211,20 @@ void TKameraDialog::Schnitt_Schritt() {
             // than record on.
             Sio::Debug_WriteLn("Schnittpunkt verpasst, Zeile " + std::to_string(Raster.Row) +
                                " : Pause sofort");
-            Aufnahme_Befehl(3);
+            Aufnahme_Befehl(Sio::Transport::Pause);
             ausgestiegen();
         } else if (CD > 0 && CD < lead && Kanal_spielt[pp] && schnittzeile) {
             const platform::WaitCursor cursor;
             Sio::Debug_WriteLn("Triggerzelle : " + Triggerzelle);
             if (Aufnahme_laeuft) {
                 Sio::Debug_WriteLn("XStoppe  Schnittpunkt : " + Sio::Zaehler_nach_Text(aus));
-                Schnittpunkt(p, aus, 3, std::nullopt);
+                Schnittpunkt(p, aus, Sio::Transport::Pause, std::nullopt);
                 ausgestiegen();
             } else {
                 const std::int32_t ein = differenz(basis - zaehler(Aufnahme_dt_rec()));
                 Sio::Debug_WriteLn("XAufnahme Schnittpunkt : " + Sio::Zaehler_nach_Text(ein));
-                const std::uint32_t erreicht = Schnittpunkt(p, ein, 6, std::nullopt);
+                const std::uint32_t erreicht =
+                    Schnittpunkt(p, ein, Sio::Transport::Record, std::nullopt);
                 Aufnahme_laeuft = true;
                 // The cut-out is taken in this step when the next tick could
                 // no longer wait for it: the position wait needs its point at
@@ -238,7 +240,7 @@ void TKameraDialog::Schnitt_Schritt() {
                     20;
                 if (std::int64_t{ende} - ein - vergeht < zaehler("01.00") + 2) {
                     Sio::Debug_WriteLn("XStoppe  Schnittpunkt : " + Sio::Zaehler_nach_Text(ende));
-                    Schnittpunkt(p, ende, 3,
+                    Schnittpunkt(p, ende, Sio::Transport::Pause,
                                  std::int64_t{ein} +
                                      (std::int64_t{platform::clock().tickCount() - erreicht}) / 20);
                     ausgestiegen();
@@ -257,7 +259,7 @@ bool TKameraDialog::Befehlszeile_ausfuehren() {
     bool gefunden = false;
     auto halt = [&] {
         Timer1->stop();
-        Sio::Kamera_Befehl(spieler, 2);
+        Sio::Kamera_Befehl(spieler, Sio::Transport::Stop);
     };
     if (start.find("DIALOGBOX") != std::string::npos) {
         gefunden = true;
@@ -342,15 +344,15 @@ bool TKameraDialog::Goto_Befehl(std::int32_t ziel) {
     bool spulen = false, abfragen = true, bewegt = false;
     if (dist > 0) {
         if (Parameter->Spul_vor->isChecked() && weit) {
-            const std::int32_t r = Sio::Kamera_Befehl(spieler, 2);
+            const std::int32_t r = Sio::Kamera_Befehl(spieler, Sio::Transport::Stop);
             Sio::Debug_WriteLn("Goto_Befehl, vorwaerts Spul : Stop, # Versuche : " +
                                std::to_string(r));
-            Sio::Kamera_Befehl(spieler, 5);
+            Sio::Kamera_Befehl(spieler, Sio::Transport::FastForward);
             spulen = bewegt = true;
         } else if (Parameter->Cue_vor->isChecked()) {
-            if (Kanal_Typ[sp] != "Panasonic") {
-                if (!Kanal_spielt[sp]) Sio::Kamera_Befehl(spieler, 1);
-                Sio::Kamera_Befehl(spieler, 13);
+            if (Kanal_Typ[sp] != Sio::Protokoll::Panasonic) {
+                if (!Kanal_spielt[sp]) Sio::Kamera_Befehl(spieler, Sio::Transport::Play);
+                Sio::Kamera_Befehl(spieler, Sio::Transport::CueForward);
                 bewegt = true;
                 Sio::Debug_WriteLn("Goto : Cue vor");
             } else {
@@ -360,14 +362,14 @@ bool TKameraDialog::Goto_Befehl(std::int32_t ziel) {
         }
     } else {
         if (!Parameter->Cue_zurueck->isChecked() || weit) {
-            const std::int32_t r = Sio::Kamera_Befehl(spieler, 2);
+            const std::int32_t r = Sio::Kamera_Befehl(spieler, Sio::Transport::Stop);
             Sio::Debug_WriteLn("Goto_Befehl, rueckwaerts Spul : Stop, # Versuche : " +
                                std::to_string(r));
-            Sio::Kamera_Befehl(spieler, 4);
+            Sio::Kamera_Befehl(spieler, Sio::Transport::Rewind);
             spulen = bewegt = true;
         } else {
-            if (!Kanal_spielt[sp]) Sio::Kamera_Befehl(spieler, 1);
-            Sio::Kamera_Befehl(spieler, 14);
+            if (!Kanal_spielt[sp]) Sio::Kamera_Befehl(spieler, Sio::Transport::Play);
+            Sio::Kamera_Befehl(spieler, Sio::Transport::CueBack);
             bewegt = true;
             Sio::Debug_WriteLn("Goto : Cue zurueck");
         }
@@ -376,7 +378,8 @@ bool TKameraDialog::Goto_Befehl(std::int32_t ziel) {
     if (abfragen) {
         std::int64_t d = std::abs(std::int64_t{dist});
         std::uint32_t letzteAenderung = platform::clock().tickCount();
-        std::string protokoll, status;
+        Sio::Protokoll protokoll = Sio::Protokoll::Keins;
+        std::string status;
         bool spielt = false;
         for (;;) {
             Sio::Lies_Geraetestatus(spieler, Kanal_Position[sp], protokoll, status, spielt);
@@ -396,7 +399,8 @@ bool TKameraDialog::Goto_Befehl(std::int32_t ziel) {
                     // Stopped or started anew meanwhile: the step is over. A
                     // tape still winding or cueing is stopped, unless the
                     // panic stop did that already.
-                    if (bewegt && panik_ == panik) Sio::Kamera_Befehl(spieler, 2);
+                    if (bewegt && panik_ == panik)
+                        Sio::Kamera_Befehl(spieler, Sio::Transport::Stop);
                     Sio::Debug_WriteLn("Goto_Befehl abgebrochen, loopctr : " + std::to_string(n));
                     goto_abgebrochen_ = true;
                     return false;
@@ -410,12 +414,14 @@ bool TKameraDialog::Goto_Befehl(std::int32_t ziel) {
             d = neu;
         }
         if (spulen) {
-            Sio::Kamera_Befehl(spieler, 2);
+            Sio::Kamera_Befehl(spieler, Sio::Transport::Stop);
         } else {
-            if (protokoll == "Panasonic") Sio::Kamera_Befehl(spieler, 3);
-            Sio::Kamera_Befehl(spieler, 1);
+            if (protokoll == Sio::Protokoll::Panasonic)
+                Sio::Kamera_Befehl(spieler, Sio::Transport::Pause);
+            Sio::Kamera_Befehl(spieler, Sio::Transport::Play);
         }
-        std::string typ, text;
+        Sio::Protokoll typ = Sio::Protokoll::Keins;
+        std::string text;
         Sio::Lies_Geraetestatus(spieler, Kanal_Position[sp], typ, text, Kanal_spielt[sp]);
     }
     Sio::Debug_WriteLn("Goto_Befehl Ende, loopctr : " + std::to_string(n));
@@ -442,24 +448,24 @@ void TKameraDialog::Panik_StopClick() {
     ++lauf_;
     ++panik_;
     Timer1->stop();
-    Sio::Kamera_Befehl(spieler, 2);
-    Aufnahme_Befehl(2);
+    Sio::Kamera_Befehl(spieler, Sio::Transport::Stop);
+    Aufnahme_Befehl(Sio::Transport::Stop);
     ProcessMessages();
     Timer1->stop();
     ProcessMessages();
     Timer1->stop();
-    Sio::Kamera_Befehl(spieler, 2);
-    Aufnahme_Befehl(2);
+    Sio::Kamera_Befehl(spieler, Sio::Transport::Stop);
+    Aufnahme_Befehl(Sio::Transport::Stop);
     Editieren_an();
     Sio::Debug_WriteLn("Panik Stop");
-    Sio::Kamera_Befehl(spieler, 2);
+    Sio::Kamera_Befehl(spieler, Sio::Transport::Stop);
     setSchneiden(false);
     CountDown_loeschen();
     Timer1_an();
 }
 
 std::uint32_t TKameraDialog::Schnittpunkt(std::int32_t spieler, std::int32_t ziel,
-                                          std::int32_t code, std::optional<std::int64_t> stand) {
+                                          Sio::Transport code, std::optional<std::int64_t> stand) {
     const auto sp = static_cast<std::size_t>(spieler);
     const std::int32_t u = Sio::Halbbilder_pro_Sekunde;
     // The whole second that the wait first looks for.
@@ -493,11 +499,11 @@ std::uint32_t TKameraDialog::Schnittpunkt(std::int32_t spieler, std::int32_t zie
     Sio::Warte_auf_Position(spieler, differenz(warteziel));
     const std::uint32_t erreicht = platform::clock().tickCount();
     Aufnahme_Befehl(code);
-    if (Kanal_Typ[sp] != "Sony" && Kanal_Typ[sp] != "Panasonic") return erreicht;
+    if (Kanal_Typ[sp] == Sio::Protokoll::Keins) return erreicht;
     // The wait stops looking after its last decoded frame; where that stood
     // tells whether it ran out before the point.
     const Sio::Bandposition zuletzt =
-        Kanal_Typ[sp] == "Panasonic" ? Sio::Pana_Position : Sio::Sony_Position;
+        Kanal_Typ[sp] == Sio::Protokoll::Panasonic ? Sio::Pana_Position : Sio::Sony_Position;
     if (Sio::Position_nach_Zaehler(zuletzt) < sekunde(warteziel))
         Sio::Debug_WriteLn("Position nicht erreicht, Zeile " + std::to_string(Raster.Row) +
                            " : Ziel " + Sio::Zaehler_nach_Text(ziel) + ", erreicht " +

@@ -22,7 +22,7 @@ constexpr double kBitTurns = 95.0 * 1e6 / 9600.0;
 
 struct Status {
     Sio::Bandposition position;
-    std::string protokoll;
+    Sio::Protokoll protokoll = Sio::Protokoll::Keins;
     std::string text;
     bool spielt = false;
     std::int32_t zaehler() const { return Sio::Position_nach_Zaehler(position); }
@@ -79,7 +79,8 @@ protected:
 
 TEST_F(EditDecks, DetectsEachProtocolOnItsChannel) {
     ASSERT_EQ(Sio::Anfragen_Sec, 700000);
-    const char* erwartet[] = {"", "Sony", "Panasonic", ""};
+    const Sio::Protokoll erwartet[] = {Sio::Protokoll::Keins, Sio::Protokoll::Sony,
+                                       Sio::Protokoll::Panasonic, Sio::Protokoll::Keins};
     for (int kanal = 1; kanal <= 3; ++kanal) {
         Sio::Waehle_Kanal(kanal);
         EXPECT_EQ(Sio::Erkenne_Protokoll(), erwartet[kanal]) << "channel " << kanal;
@@ -90,7 +91,7 @@ TEST_F(EditDecks, DetectsEachProtocolOnItsChannel) {
     advanceUs(40000);
     for (int kanal = 1; kanal <= 2; ++kanal) {
         Sio::Waehle_Kanal(kanal);
-        EXPECT_EQ(Sio::Erkenne_Protokoll(), "") << "channel " << kanal;
+        EXPECT_EQ(Sio::Erkenne_Protokoll(), Sio::Protokoll::Keins) << "channel " << kanal;
     }
 }
 
@@ -119,9 +120,9 @@ TEST_F(EditDecks, EveryCommandReachesItsStatusOnBothDecks) {
         {7, 119, 9}, {8, 103, 9}, {9, 103, 9}, {12, 2, 0}, {7, 119, 9},  {1, 6, 8},
     };
     for (const auto& s : folge) {
-        const std::int32_t r1 = Sio::Kamera_Befehl(1, s.befehl);
+        const std::int32_t r1 = Sio::Kamera_Befehl(1, static_cast<Sio::Transport>(s.befehl));
         const std::string zeile1 = letzteZeile();
-        const std::int32_t r2 = Sio::Kamera_Befehl(2, s.befehl);
+        const std::int32_t r2 = Sio::Kamera_Befehl(2, static_cast<Sio::Transport>(s.befehl));
         const std::string zeile2 = letzteZeile();
         EXPECT_EQ(sony->status(), s.sony) << "command " << s.befehl << ": " << zeile1;
         EXPECT_EQ(pana->status(), s.pana) << "command " << s.befehl << ": " << zeile2;
@@ -136,28 +137,28 @@ TEST_F(EditDecks, EveryCommandReachesItsStatusOnBothDecks) {
             EXPECT_LE(r1, 1) << s.befehl;
     }
     // Panasonic rows 7 and 8 expect nibble 0: a still deck (9) takes every try.
-    EXPECT_EQ(Sio::Kamera_Befehl(2, 8), 5);
+    EXPECT_EQ(Sio::Kamera_Befehl(2, Sio::Transport::StepForward), 5);
     // On a standing deck (nibble 0) they are still sent.
-    Sio::Kamera_Befehl(2, 2);
+    Sio::Kamera_Befehl(2, Sio::Transport::Stop);
     ASSERT_EQ(pana->status(), 0);
     pana->clearLog();
-    EXPECT_EQ(Sio::Kamera_Befehl(2, 7), 5);
+    EXPECT_EQ(Sio::Kamera_Befehl(2, Sio::Transport::StepBack), 5);
     ASSERT_FALSE(pana->log().empty());
     EXPECT_EQ(pana->log()[0].code, 13);
     EXPECT_EQ(pana->status(), 9);
 
     // A device already in the expected state gets nothing.
-    Sio::Kamera_Befehl(1, 1);
+    Sio::Kamera_Befehl(1, Sio::Transport::Play);
     sony->clearLog();
-    EXPECT_EQ(Sio::Kamera_Befehl(1, 1), 0);
+    EXPECT_EQ(Sio::Kamera_Befehl(1, Sio::Transport::Play), 0);
     EXPECT_TRUE(sony->log().empty());
     EXPECT_EQ(letzteZeile(),
               "CTL_send Befehl : $34 # Versuche :  0   Status vorher/hinterher $06/$06");
     // "<I" has a real expected status on Control-L: at 119 it is not sent again.
-    Sio::Kamera_Befehl(1, 7);
+    Sio::Kamera_Befehl(1, Sio::Transport::StepBack);
     ASSERT_EQ(sony->status(), 119);
     sony->clearLog();
-    EXPECT_EQ(Sio::Kamera_Befehl(1, 7), 0);
+    EXPECT_EQ(Sio::Kamera_Befehl(1, Sio::Transport::StepBack), 0);
     EXPECT_TRUE(sony->log().empty());
 }
 
@@ -173,16 +174,16 @@ TEST_F(EditDecks, CommandsWorkRightAfterAnIrSend) {
     for (int befehl : {1, 3, 3, 2}) {
         Sio::Waehle_Kanal(3);
         Sio::IR_Senden(ir);
-        EXPECT_EQ(Sio::Kamera_Befehl(1, befehl), 1) << befehl;
+        EXPECT_EQ(Sio::Kamera_Befehl(1, static_cast<Sio::Transport>(befehl)), 1) << befehl;
         Sio::Waehle_Kanal(3);
         Sio::IR_Senden(ir);
-        EXPECT_EQ(Sio::Kamera_Befehl(2, befehl), 1) << befehl;
+        EXPECT_EQ(Sio::Kamera_Befehl(2, static_cast<Sio::Transport>(befehl)), 1) << befehl;
     }
     EXPECT_GE(sim.irSender->bursts().size(), 6u);
     EXPECT_EQ(sony->status(), 2);
     EXPECT_EQ(pana->status(), 0);
     // The Panasonic command leaves 115200 baud behind; Control-L still works.
-    EXPECT_EQ(Sio::Kamera_Befehl(1, 5), 1);
+    EXPECT_EQ(Sio::Kamera_Befehl(1, Sio::Transport::FastForward), 1);
     EXPECT_EQ(sony->status(), 3);
 }
 
@@ -190,7 +191,7 @@ TEST_F(EditDecks, FirstCommandMeasuresTheBusThreshold) {
     Sio::Sony1 = static_cast<std::int32_t>(kBitTurns - 200);
     Sio::Sony2 = static_cast<std::int32_t>(2 * kBitTurns - 200);
     ASSERT_EQ(Sio::Sony_Schwelle, 0);
-    EXPECT_EQ(Sio::Kamera_Befehl(1, 1), 1);
+    EXPECT_EQ(Sio::Kamera_Befehl(1, Sio::Transport::Play), 1);
     EXPECT_GT(Sio::Sony_Schwelle, 0);
     EXPECT_EQ(sony->status(), 6);
 
@@ -201,7 +202,7 @@ TEST_F(EditDecks, FirstCommandMeasuresTheBusThreshold) {
     for (int k = 0; k < 400; ++k)
         quelle->cts(k * 2500 * sim::kPsPerUs, k % 2 == 0);
     Sio::Sony_Schwelle = 0;
-    EXPECT_EQ(Sio::Kamera_Befehl(3, 1), -1);
+    EXPECT_EQ(Sio::Kamera_Befehl(3, Sio::Transport::Play), -1);
     EXPECT_EQ(Sio::Sony_Schwelle, 0);
 }
 
@@ -211,7 +212,7 @@ TEST_F(EditDecks, FirstPanasonicCommandMeasuresTheLine) {
     pana->transport().setMode(sim::TapeTransport::Mode::Play);
     advanceUs(40000);
     ASSERT_EQ(Sio::Pana_Schwelle, 0);
-    EXPECT_EQ(Sio::Kamera_Befehl(2, 2), 1);
+    EXPECT_EQ(Sio::Kamera_Befehl(2, Sio::Transport::Stop), 1);
     EXPECT_GT(Sio::Pana_Schwelle, 0);
     EXPECT_EQ(pana->status(), 0);
     EXPECT_EQ(pana->transport().mode(), sim::TapeTransport::Mode::Stop);
@@ -220,13 +221,13 @@ TEST_F(EditDecks, FirstPanasonicCommandMeasuresTheLine) {
 TEST_F(EditDecks, ChannelsAndRowsOutsideTheTable) {
     kalibriere();
     sim.bus.setLogWrites(true);
-    EXPECT_EQ(Sio::Kamera_Befehl(0, 1), -1);
-    EXPECT_EQ(Sio::Kamera_Befehl(4, 1), -1);
+    EXPECT_EQ(Sio::Kamera_Befehl(0, Sio::Transport::Play), -1);
+    EXPECT_EQ(Sio::Kamera_Befehl(4, Sio::Transport::Play), -1);
     EXPECT_TRUE(sim.bus.writes().empty());
-    EXPECT_EQ(Sio::Kamera_Befehl(3, 1), -1);
+    EXPECT_EQ(Sio::Kamera_Befehl(3, Sio::Transport::Play), -1);
     for (int befehl : {0, 10, 11, 15}) {
-        EXPECT_EQ(Sio::Kamera_Befehl(1, befehl), -2) << befehl;
-        EXPECT_EQ(Sio::Kamera_Befehl(2, befehl), -2) << befehl;
+        EXPECT_EQ(Sio::Kamera_Befehl(1, static_cast<Sio::Transport>(befehl)), -2) << befehl;
+        EXPECT_EQ(Sio::Kamera_Befehl(2, static_cast<Sio::Transport>(befehl)), -2) << befehl;
     }
     EXPECT_TRUE(sony->log().empty());
     EXPECT_TRUE(pana->log().empty());
@@ -234,9 +235,9 @@ TEST_F(EditDecks, ChannelsAndRowsOutsideTheTable) {
     sony->transport().setMode(sim::TapeTransport::Mode::Play);
     pana->transport().setMode(sim::TapeTransport::Mode::Play);
     advanceUs(60000);
-    EXPECT_EQ(Sio::Kamera_Befehl(1, 10), -2);
+    EXPECT_EQ(Sio::Kamera_Befehl(1, Sio::Transport::Up), -2);
     EXPECT_EQ(Sio::Sony_Status, 6);
-    EXPECT_EQ(Sio::Kamera_Befehl(2, 10), -2);
+    EXPECT_EQ(Sio::Kamera_Befehl(2, Sio::Transport::Up), -2);
     EXPECT_EQ(Sio::Pana_Status & 0x0F, 8);
 }
 
@@ -244,7 +245,7 @@ TEST_F(EditDecks, PauseOnAStoppedControlLDeckTakesTenTries) {
     kalibriere();
     EXPECT_EQ(sony->status(), 2);
     sony->clearLog();
-    EXPECT_EQ(Sio::Kamera_Befehl(1, 3), 10);
+    EXPECT_EQ(Sio::Kamera_Befehl(1, Sio::Transport::Pause), 10);
     ASSERT_EQ(sony->log().size(), 10u);
     for (const auto& e : sony->log()) {
         EXPECT_EQ(e.address, 24);
@@ -261,20 +262,21 @@ TEST_F(EditDecks, DecksThatIgnoreCommandsGiveTheFailureCodes) {
     kalibriere();
     sony->setIgnoreCommands(true);
     pana->setIgnoreCommands(true);
-    EXPECT_EQ(Sio::Kamera_Befehl(1, 1), -3);
+    EXPECT_EQ(Sio::Kamera_Befehl(1, Sio::Transport::Play), -3);
     EXPECT_EQ(sony->log().size(), 90u);
-    EXPECT_EQ(Sio::Kamera_Befehl(2, 1), -13);
+    EXPECT_EQ(Sio::Kamera_Befehl(2, Sio::Transport::Play), -13);
     EXPECT_EQ(pana->log().size(), 91u);
-    EXPECT_EQ(Sio::Kamera_Befehl(1, 4), -3);
-    EXPECT_EQ(Sio::Kamera_Befehl(2, 4), -13);
+    EXPECT_EQ(Sio::Kamera_Befehl(1, Sio::Transport::Rewind), -3);
+    EXPECT_EQ(Sio::Kamera_Befehl(2, Sio::Transport::Rewind), -13);
     // Short rows stay within their tries.
-    EXPECT_EQ(Sio::Kamera_Befehl(1, 12), 4);
-    EXPECT_EQ(Sio::Kamera_Befehl(2, 12), 1); // expects nibble 0, which the deck shows
+    EXPECT_EQ(Sio::Kamera_Befehl(1, Sio::Transport::Off), 4);
+    EXPECT_EQ(Sio::Kamera_Befehl(2, Sio::Transport::Off),
+              1); // expects nibble 0, which the deck shows
     EXPECT_EQ(sony->status(), 2);
     EXPECT_EQ(pana->status(), 0);
 
     // The Control-L send dumps what it last read: the echoes of the pair first.
-    Sio::Kamera_Befehl(1, 1);
+    Sio::Kamera_Befehl(1, Sio::Transport::Play);
     const auto& z = memo.lines;
     const std::string& bytes = z[z.size() - 4];
     EXPECT_EQ(bytes.substr(0, 12), "00 18 34 00 ") << bytes;
@@ -285,8 +287,8 @@ TEST_F(EditDecks, CommandsNeededInSeveralFramesAndSlowReactions) {
     kalibriere();
     sony->setFramesNeeded(4);
     pana->setFramesNeeded(4);
-    EXPECT_EQ(Sio::Kamera_Befehl(1, 1), 4);
-    EXPECT_EQ(Sio::Kamera_Befehl(2, 1), 4);
+    EXPECT_EQ(Sio::Kamera_Befehl(1, Sio::Transport::Play), 4);
+    EXPECT_EQ(Sio::Kamera_Befehl(2, Sio::Transport::Play), 4);
     EXPECT_EQ(sony->status(), 6);
     EXPECT_EQ(pana->status(), 8);
 
@@ -296,8 +298,8 @@ TEST_F(EditDecks, CommandsNeededInSeveralFramesAndSlowReactions) {
     pana->setFramesNeeded(1);
     sony->transport().options().reactionFields = 5;
     pana->transport().options().reactionFields = 5;
-    EXPECT_EQ(Sio::Kamera_Befehl(1, 3), 6);
-    EXPECT_EQ(Sio::Kamera_Befehl(2, 3), 6);
+    EXPECT_EQ(Sio::Kamera_Befehl(1, Sio::Transport::Pause), 6);
+    EXPECT_EQ(Sio::Kamera_Befehl(2, Sio::Transport::Pause), 6);
     EXPECT_EQ(sony->status(), 7);
     EXPECT_EQ(pana->status(), 9);
     advanceUs(200000);
@@ -310,12 +312,12 @@ TEST_F(EditDecks, StatusReadGivesTheDeckPositionToTheFrame) {
         sony->transport().setPosition(start);
         pana->transport().setPosition(start);
         const Status s1 = lies(1);
-        EXPECT_EQ(s1.protokoll, "Sony");
+        EXPECT_EQ(s1.protokoll, Sio::Protokoll::Sony);
         EXPECT_EQ(s1.zaehler(), start - (std::abs(start) % 2) * (start < 0 ? -1 : 1)) << start;
         EXPECT_EQ(s1.text, "    02");
         EXPECT_FALSE(s1.spielt);
         const Status s2 = lies(2);
-        EXPECT_EQ(s2.protokoll, "Panasonic");
+        EXPECT_EQ(s2.protokoll, Sio::Protokoll::Panasonic);
         EXPECT_EQ(s2.zaehler(), start - (std::abs(start) % 2) * (start < 0 ? -1 : 1)) << start;
         EXPECT_EQ(s2.text, "   00");
         EXPECT_FALSE(s2.spielt);
@@ -415,15 +417,15 @@ TEST_F(EditDecks, OffDeckAnswersWithQuestionMarks) {
         s.spielt = true;
         Sio::Lies_Geraetestatus(kanal, s.position, s.protokoll, s.text, s.spielt);
         EXPECT_EQ(s.text, "??");
-        EXPECT_EQ(s.protokoll, "");
+        EXPECT_EQ(s.protokoll, Sio::Protokoll::Keins);
         EXPECT_FALSE(s.spielt);
         EXPECT_EQ(s.position.Stunden, 7) << "position untouched";
-        EXPECT_EQ(Sio::Kamera_Befehl(kanal, 1), -1);
+        EXPECT_EQ(Sio::Kamera_Befehl(kanal, Sio::Transport::Play), -1);
     }
     const auto vorher = clock.nowPs();
     Sio::Warte_auf_Position(1, 5000);
     EXPECT_LT(clock.nowPs() - vorher, 60 * sim::kPsPerMs) << "returns after the detection";
-    EXPECT_EQ(Sio::Kamera_Befehl(0, 1), -1);
+    EXPECT_EQ(Sio::Kamera_Befehl(0, Sio::Transport::Play), -1);
 }
 
 TEST_F(EditDecks, PositionWaitEndsTwoUnitsAfterTheTarget) {

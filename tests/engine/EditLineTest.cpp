@@ -18,7 +18,7 @@ protected:
         ports.clearLog();
     }
     // Detection over reads where c of them carry delta-CTS and d delta-DSR.
-    std::string erkenne(int c, int d) {
+    Sio::Protokoll erkenne(int c, int d) {
         int n = 0;
         ports.setReader(kMSR, [&n, c, d]() -> std::uint8_t {
             const int k = n++;
@@ -47,12 +47,12 @@ TEST_F(EditLine, SymbolsAndBcd) {
 }
 
 TEST_F(EditLine, DetectionCounts) {
-    EXPECT_EQ(erkenne(6, 5), "");
-    EXPECT_EQ(erkenne(10, 10), "");
-    EXPECT_EQ(erkenne(6, 7), "Panasonic");
-    EXPECT_EQ(erkenne(7, 0), "Sony");
-    EXPECT_EQ(erkenne(6, 4), "Sony");
-    EXPECT_EQ(erkenne(5, 0), "");
+    EXPECT_EQ(erkenne(6, 5), Sio::Protokoll::Keins);
+    EXPECT_EQ(erkenne(10, 10), Sio::Protokoll::Keins);
+    EXPECT_EQ(erkenne(6, 7), Sio::Protokoll::Panasonic);
+    EXPECT_EQ(erkenne(7, 0), Sio::Protokoll::Sony);
+    EXPECT_EQ(erkenne(6, 4), Sio::Protokoll::Sony);
+    EXPECT_EQ(erkenne(5, 0), Sio::Protokoll::Keins);
     // n = Anfragen_Sec div 20 reads; none below 20.
     ports.clearLog();
     ports.setLogReads(true);
@@ -60,26 +60,27 @@ TEST_F(EditLine, DetectionCounts) {
     EXPECT_EQ(ports.log().size(), 35000u);
     ports.clearLog();
     Sio::Anfragen_Sec = 19;
-    EXPECT_EQ(erkenne(0, 0), "");
+    EXPECT_EQ(erkenne(0, 0), Sio::Protokoll::Keins);
     EXPECT_TRUE(ports.log().empty());
 }
 
 TEST_F(EditLine, NothingOnTheLine) {
     ports.setDefault(kMSR, 0x00);
     ports.setLogReads(false);
-    EXPECT_EQ(Sio::Kamera_Befehl(0, 1), -1);
-    EXPECT_EQ(Sio::Kamera_Befehl(4, 1), -1);
+    EXPECT_EQ(Sio::Kamera_Befehl(0, Sio::Transport::Play), -1);
+    EXPECT_EQ(Sio::Kamera_Befehl(4, Sio::Transport::Play), -1);
     EXPECT_TRUE(ports.writes().empty());
-    EXPECT_EQ(Sio::Kamera_Befehl(2, 1), -1);
+    EXPECT_EQ(Sio::Kamera_Befehl(2, Sio::Transport::Play), -1);
     EXPECT_EQ(ports.writes(), (std::vector<std::pair<std::uint16_t, std::uint8_t>>{{0x3FC, 2}}));
 
     Sio::Bandposition p;
     p.Minuten = 3;
-    std::string proto = "x", text;
+    Sio::Protokoll proto = Sio::Protokoll::Sony;
+    std::string text;
     bool spielt = true;
     Sio::Lies_Geraetestatus(5, p, proto, text, spielt);
     EXPECT_EQ(text, "??");
-    EXPECT_EQ(proto, "");
+    EXPECT_EQ(proto, Sio::Protokoll::Keins);
     EXPECT_FALSE(spielt);
     EXPECT_EQ(p.Minuten, 3);
     EXPECT_EQ(ports.reads(kMSR), 35000) << "channel 5 is not read";

@@ -64,7 +64,7 @@ struct RecordingHost : pmp3p::RemoteHost {
     void memo2Zeile(const std::string& l) override { memo2.push_back(l); }
     void countdownZeigen(const pmp3p::Countdown& c) override { countdown = c; }
     void timer1Aus() override { timer1 = false; }
-    void knopfKlick(std::int32_t b) override { klicks.push_back(b); }
+    void knopfKlick(pmp3p::Befehl b) override { klicks.push_back(static_cast<std::int32_t>(b)); }
     void meldung(const std::string& t) override { meldungen.push_back(t); }
     void beep() override { ablauf.push_back("beep"); }
     void playerBeenden() override { ablauf.push_back("player end"); }

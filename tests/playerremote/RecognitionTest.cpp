@@ -44,7 +44,7 @@ struct Remote {
         abspielen(e, host, frames(t, fs), next);
         t = next + 1000000;
     }
-    void learn(const std::vector<Frame>& fs, std::int32_t befehl, const std::string& caption) {
+    void learn(const std::vector<Frame>& fs, pmp3p::Befehl befehl, const std::string& caption) {
         host.lernen = true;
         press(fs);
         e.lerne(befehl, caption);
@@ -68,7 +68,8 @@ TEST(Recognition, LearnsTheFirstFrameAndFiresOncePerBurst) {
     EXPECT_EQ(r.host.memo1.front(), "1     224     10000000");
     EXPECT_FALSE(r.host.timer1);
 
-    EXPECT_EQ(r.e.lerne(2, "Play"), "Lerne Befehl als >Play<\rNeuer Befehl, Fachnr. 1");
+    EXPECT_EQ(r.e.lerne(pmp3p::Befehl::Play, "Play"),
+              "Lerne Befehl als >Play<\rNeuer Befehl, Fachnr. 1");
     EXPECT_EQ(entries(r.e.Faecher[1]),
               (std::vector<std::int32_t>{6, 312, 2, 0xE0, 0x22, 0xF2, 0x82}));
     r.host.lernen = false;
@@ -93,9 +94,9 @@ TEST(Recognition, LearnsTheFirstFrameAndFiresOncePerBurst) {
 
 TEST(Recognition, LowestMatchingSlotWinsAndOnlyVolumeAndSeekRepeat) {
     Remote r;
-    r.learn(wiederholt(kA, 3), 6, "VolPlus");
-    r.learn(wiederholt(kB, 3), 3, "Pause");
-    r.learn(wiederholt(kA, 3), 9, "Back5"); // the same pattern: slot 1 now Back5
+    r.learn(wiederholt(kA, 3), pmp3p::Befehl::VolumeUp, "VolPlus");
+    r.learn(wiederholt(kB, 3), pmp3p::Befehl::Pause, "Pause");
+    r.learn(wiederholt(kA, 3), pmp3p::Befehl::Back5, "Back5"); // the same pattern: slot 1 now Back5
     EXPECT_EQ(r.e.Faecher[1][2], 9);
     EXPECT_EQ(r.e.Faecher[3][0], 0);
 
@@ -112,7 +113,7 @@ TEST(Recognition, LowestMatchingSlotWinsAndOnlyVolumeAndSeekRepeat) {
     r.host.memo2.clear();
     r.press(wiederholt(kA, 12));
     EXPECT_TRUE(r.host.klicks.empty());
-    EXPECT_EQ(r.e.Letzter_Befehl, 9);
+    EXPECT_EQ(r.e.Letzter_Befehl, pmp3p::Befehl::Back5);
     EXPECT_TRUE(contains(r.host.memo2, " - gefeuert ! -  Befehl 9-Back5    Fach  1"));
 
     // A slot with a command outside 1 to 9 shows a message when it fires.
@@ -140,8 +141,8 @@ TEST(Recognition, ThresholdAndCandidateEdges) {
     // press then fills no slot.
     r.press({{0x00}});
     EXPECT_EQ(r.e.Lern_Kandidat[0], 0);
-    EXPECT_EQ(r.e.lerne(2, "Play"), "Lerne Befehl als >Play<\rBefehl \xFC"
-                                    "berschrieben, Fachnr. 1");
+    EXPECT_EQ(r.e.lerne(pmp3p::Befehl::Play, "Play"), "Lerne Befehl als >Play<\rBefehl \xFC"
+                                                      "berschrieben, Fachnr. 1");
     EXPECT_EQ(r.e.Faecher[1][0], 0);
 
     // The candidate stops after 95 positions.
@@ -162,18 +163,19 @@ TEST(Recognition, ThresholdAndCandidateEdges) {
 TEST(Recognition, LearningMessagesAndSlotTable) {
     Erkennung e;
     // No burst yet: the empty candidate equals the first empty slot.
-    EXPECT_EQ(e.lerne(4, "Stop"), "Lerne Befehl als >Stop<\rBefehl \xFC"
-                                  "berschrieben, Fachnr. 1");
+    EXPECT_EQ(e.lerne(pmp3p::Befehl::Stop, "Stop"), "Lerne Befehl als >Stop<\rBefehl \xFC"
+                                                    "berschrieben, Fachnr. 1");
     EXPECT_EQ(e.Faecher[1][0], 0);
 
     for (int s = 1; s <= 30; ++s)
         e.Faecher[static_cast<std::size_t>(s)] = slot({4, 100, 1, s, s});
     e.Lern_Kandidat = slot({4, 100, 0, 7, 7});
-    EXPECT_EQ(e.lerne(3, "Pause"), "Lerne Befehl als >Pause<\rBefehl \xFC"
-                                   "berschrieben, Fachnr. 7");
+    EXPECT_EQ(e.lerne(pmp3p::Befehl::Pause, "Pause"), "Lerne Befehl als >Pause<\rBefehl \xFC"
+                                                      "berschrieben, Fachnr. 7");
     EXPECT_EQ(e.Faecher[7][2], 3);
     e.Lern_Kandidat = slot({4, 100, 0, 99, 99});
-    EXPECT_EQ(e.lerne(3, "Pause"), "Lerne Befehl als >Pause<\rZu viele Befehle gelernt !");
+    EXPECT_EQ(e.lerne(pmp3p::Befehl::Pause, "Pause"),
+              "Lerne Befehl als >Pause<\rZu viele Befehle gelernt !");
     EXPECT_THROW(e.fach(31), ERangeError);
     EXPECT_THROW(e.fach(0), ERangeError);
 }
@@ -185,7 +187,7 @@ TEST(Recognition, StopCountdownEndsPlayerProgramAndMachine) {
         const auto run = [frames](Remote& r, bool erlaubt, bool gelingt) {
             r.host.shutdownErlaubt = erlaubt;
             r.host.shutdownGelingt = gelingt;
-            r.learn(wiederholt(kA, 3), 4, "Stop");
+            r.learn(wiederholt(kA, 3), pmp3p::Befehl::Stop, "Stop");
             r.press(wiederholt(kA, frames));
             EXPECT_EQ(r.e.Count_down_Zaehler.Tag, 1);
             EXPECT_EQ(r.host.countdown.Caption, "*Count_Down 1");
@@ -215,8 +217,8 @@ TEST(Recognition, StopCountdownCountsOnlyRealStops) {
     for (const int frames : {2, 3, 5}) {
         SCOPED_TRACE(frames);
         Remote r;
-        r.learn(wiederholt(kA, 3), 4, "Stop");
-        r.learn(wiederholt(kB, 3), 2, "Play");
+        r.learn(wiederholt(kA, 3), pmp3p::Befehl::Stop, "Stop");
+        r.learn(wiederholt(kB, 3), pmp3p::Befehl::Play, "Play");
 
         // Three Stops end the player at the third; the Play after them is
         // only a Play.
@@ -239,8 +241,8 @@ TEST(Recognition, StopCountdownCountsOnlyRealStops) {
         r.host.lernen = true;
         for (int i = 0; i < 4; ++i) {
             r.press(wiederholt(kA, frames));
-            EXPECT_EQ(r.e.Letzter_Befehl, 4);
-            r.e.lerne(4, "Stop");
+            EXPECT_EQ(r.e.Letzter_Befehl, pmp3p::Befehl::Stop);
+            r.e.lerne(pmp3p::Befehl::Stop, "Stop");
         }
         EXPECT_EQ(r.e.Count_down_Zaehler.Tag, 0);
         r.host.lernen = false;
@@ -253,8 +255,8 @@ TEST(Recognition, StopCountdownCountsOnlyRealStops) {
 
 TEST(Recognition, StopCountdownFallsBack) {
     Remote r;
-    r.learn(wiederholt(kA, 3), 4, "Stop");
-    r.learn(wiederholt(kB, 3), 2, "Play");
+    r.learn(wiederholt(kA, 3), pmp3p::Befehl::Stop, "Stop");
+    r.learn(wiederholt(kB, 3), pmp3p::Befehl::Play, "Play");
 
     // Two Stops, then Play: back to 0 as soon as Play fires.
     r.press(wiederholt(kA, 2));
@@ -285,7 +287,7 @@ TEST(Recognition, StopCountdownFallsBack) {
 TEST(Recognition, DisplayOffWritesNothing) {
     Remote r;
     r.host.anzeigeAn = false;
-    r.learn(wiederholt(kA, 3), 2, "Play");
+    r.learn(wiederholt(kA, 3), pmp3p::Befehl::Play, "Play");
     r.press(wiederholt(kA, 3));
     EXPECT_EQ(r.host.klicks, std::vector<std::int32_t>{2});
     EXPECT_TRUE(r.host.memo1.empty());

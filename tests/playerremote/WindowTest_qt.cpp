@@ -196,7 +196,7 @@ TEST_F(Window, ButtonsCommandThePlayer) {
     EXPECT_EQ(player.befehle, (std::vector<std::int32_t>{40044, 40045, 40046, 40047, 40048, 40058,
                                                          40059, 40060, 40061}));
     EXPECT_EQ(player.beendet, 0);
-    pmp3p::TTagButton fremd(QStringLiteral("x"), 10, nullptr);
+    pmp3p::TTagButton fremd(QStringLiteral("x"), static_cast<pmp3p::Befehl>(10), nullptr);
     prompts.expectMessage(QStringLiteral("unbekannter Befehl"));
     f.PlayClick(&fremd);
 }

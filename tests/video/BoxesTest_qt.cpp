@@ -14,9 +14,9 @@ TEST_F(Boxes, PollShowsPositionStatusAndProtocolPerChannel) {
     TKameraDialog& k = makeKamera();
     activateBoth();
     tick();
-    EXPECT_EQ(k.Kanal_Typ[1], "Sony");
-    EXPECT_EQ(k.Kanal_Typ[2], "Panasonic");
-    EXPECT_EQ(k.Kanal_Typ[3], "");
+    EXPECT_EQ(k.Kanal_Typ[1], Sio::Protokoll::Sony);
+    EXPECT_EQ(k.Kanal_Typ[2], Sio::Protokoll::Panasonic);
+    EXPECT_EQ(k.Kanal_Typ[3], Sio::Protokoll::Keins);
     EXPECT_EQ(text(k.CountBox[1]->Zaehler), " 1:02:03 " + k.Kanal_Status[1] + " Sony");
     EXPECT_EQ(text(k.CountBox[2]->Zaehler), " 0:05:30 " + k.Kanal_Status[2] + " Panasonic");
     EXPECT_EQ(text(k.CountBox[3]->Zaehler), "");
@@ -34,7 +34,7 @@ TEST_F(Boxes, PollShowsPositionStatusAndProtocolPerChannel) {
     // A deck that goes off empties its text and disables its buttons.
     sony->setOff(true);
     tick();
-    EXPECT_EQ(k.Kanal_Typ[1], "");
+    EXPECT_EQ(k.Kanal_Typ[1], Sio::Protokoll::Keins);
     EXPECT_EQ(text(k.CountBox[1]->Zaehler), "");
     EXPECT_FALSE(k.CountBox[1]->SpeedButton[2]->isEnabled());
     // Every activation logs the device line anew.
@@ -159,18 +159,18 @@ TEST_F(Boxes, RecorderCommandByLineAndByIr) {
     k.Schnitt_IRCodes[6].Befehl = {1, 900, 450, 0};
     k.Schnitt_IRCodes[3].Befehl = {1, 300, 0};
     k.Box_Geraet[4].PausePause = false;
-    k.Aufnahme_Befehl(6);
+    k.Aufnahme_Befehl(Sio::Transport::Record);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0][1], 900);
     k.Box_Geraet[4].PausePause = true;
-    k.Aufnahme_Befehl(6);
+    k.Aufnahme_Befehl(Sio::Transport::Record);
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[1][1], 300) << "Pause - Pause records with Pause";
 
     // Recorder on channel 2 by edit line.
     k.Waehle_Aufnahme(2);
     k.Box_Geraet[2].PausePause = false;
-    k.Aufnahme_Befehl(6);
+    k.Aufnahme_Befehl(Sio::Transport::Record);
     sim.sync();
     EXPECT_EQ(pana->transport().mode(), sim::TapeTransport::Mode::Record);
     EXPECT_EQ(sent.size(), 2u);

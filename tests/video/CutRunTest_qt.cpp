@@ -227,7 +227,7 @@ TEST_F(CutRun, PlayerChangeStepsTheRecorder) {
     EXPECT_EQ(sent[1][1], 1100);
 
     // No steps when the old player was not playing.
-    Sio::Kamera_Befehl(1, 2);
+    Sio::Kamera_Befehl(1, Sio::Transport::Stop);
     k.Zeile_anwaehlen(1);
     k.Letzter_Zuspieler = 1;
     k.Kanal_spielt[1] = false;

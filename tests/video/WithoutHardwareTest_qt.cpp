@@ -191,8 +191,8 @@ TEST_F(WithoutHardware, DecksAreFoundCalibratedTheRecorderLearntAndAListCut) {
     activateKamera();
     for (int i = 0; i < 4; ++i)
         tick();
-    EXPECT_EQ(k.Kanal_Typ[1], "Sony");
-    EXPECT_EQ(k.Kanal_Typ[2], "Panasonic");
+    EXPECT_EQ(k.Kanal_Typ[1], Sio::Protokoll::Sony);
+    EXPECT_EQ(k.Kanal_Typ[2], Sio::Protokoll::Panasonic);
     EXPECT_TRUE(k.CountBox[1]->SpeedButton[2]->isEnabled());
     EXPECT_TRUE(k.CountBox[2]->SpeedButton[2]->isEnabled());
 
