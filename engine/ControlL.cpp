@@ -28,11 +28,6 @@ bool Warte_auf_Daten() {
     return false;
 }
 
-// The deck counts in seconds only (kind 2): no minutes to carry into.
-bool Sony_Sekundenzaehler = false;
-// Performance counter when the frames were last set.
-std::int64_t Sony_Zeit_bei_Bildern = 0;
-
 std::int32_t Sekunden_von(const Bandposition& p) {
     return (p.Stunden * 60 + p.Minuten) * 60 + p.Sekunden;
 }

@@ -1,8 +1,59 @@
 #include "engine/Sio.h"
 
+#include "engine/ControlL.h"
+#include "engine/IrAnalyse.h"
+#include "engine/IrCapture.h"
+#include "engine/IrLernen.h"
+#include "engine/IrSend.h"
+#include "engine/Panasonic.h"
+#include "engine/WavExport.h"
 #include "platform/Platform.h"
 
 namespace Sio {
+
+namespace {
+
+// Back to the value the variable is defined with: zero, false or empty.
+template <class T> void leeren(T& x) {
+    x = T{};
+}
+// An array entry by entry, without a temporary of its size.
+template <class T, std::size_t N> void leeren(std::array<T, N>& a) {
+    a.fill(T{});
+}
+template <class... T> void alle_leeren(T&... x) {
+    (leeren(x), ...);
+}
+
+// The edit-line state that SIO_Init resets.
+void Schnittleitungen_zuruecksetzen() {
+    alle_leeren(Sony_Schwelle, Pana_Bilder_gesehen, Pana_Laufzeit, Pana_CTS);
+    Sony_Sekunden_bei_Bildern = -1;
+}
+
+} // namespace
+
+void Modulzustand_zuruecksetzen() {
+    // Sio.h
+    alle_leeren(Com_Nr, Drehg_mSec, Anfragen_Sec, MessSchranke, Abfallzeit_IR_Detektor, IR_Methode,
+                Sony1, Sony2, Halbbilder_pro_Sekunde, IR_Einheit, IR_Aufloesung, Debug_Statistik,
+                Port_Daten, Port_MCR, Port_LSR, Port_MSR, Sende_Timeout, CTS_Zustand, DSR_Zustand,
+                RX_Zustand, IR_Messwerte);
+    Schnittleitungen_zuruecksetzen();
+    // ControlL.h
+    alle_leeren(Sony_Bytes, Sony_Abfragen, Sony_Status, Sony_Statustext, Sony_Position,
+                CTL_Verzoegerung, Sony_Sekundenzaehler, Sony_Zeit_bei_Bildern);
+    // Panasonic.h
+    alle_leeren(Pana_Mittel, Pana_Schwelle, Pana_Bytes, Pana_Status, Pana_Statustext,
+                Pana_Position);
+    // IrAnalyse.h
+    alle_leeren(kuerzester_Impuls, laengster_Impuls, kuerzeste_Pause, laengste_Pause,
+                Anzahl_Befehlspausen, Anzahl_Wiederholungen, Last_correct_Bit, AN_Bit_Zeit,
+                AUS_Bit_Zeit, Single_Laenge, Basisbefehle);
+    // IrCapture.h, IrLernen.h, IrSend.h, WavExport.h
+    alle_leeren(IR_Fehlertext, IR_Burstende, IR_Traegerzyklen, Bit_Einheit, Sendestart,
+                WAV_Dateiname);
+}
 
 std::int32_t SIO_Init() {
     Debug_WriteLn("*** SIO_Init ***  ");
@@ -17,11 +68,7 @@ std::int32_t SIO_Init() {
     Halbbilder_pro_Sekunde = 50;
     IR_Einheit = 0;
     IR_Aufloesung = 0;
-    Sony_Schwelle = 0;
-    Sony_Sekunden_bei_Bildern = -1;
-    Pana_Bilder_gesehen = false;
-    Pana_Laufzeit.fill(0);
-    Pana_CTS.fill(0);
+    Schnittleitungen_zuruecksetzen();
     return 1;
 }
 

@@ -28,6 +28,8 @@ struct TIR_Knopf {
 };
 
 // ---- module state; zero until SIO_Init ----
+// This header and the other headers of the engine hold it; every variable of
+// it is listed in Modulzustand_zuruecksetzen (Sio.cpp).
 inline std::int32_t Com_Nr = 0;
 inline std::int32_t Drehg_mSec = 0;
 inline std::int32_t Anfragen_Sec = 0;
@@ -92,6 +94,10 @@ inline std::int64_t& Messwert(std::int64_t i) {
 
 // ---- engine state and UART access ----
 std::int32_t SIO_Init();
+// Puts the whole module state back to its value at program start, before
+// SIO_Init: zero, false or empty (Sony_Sekunden_bei_Bildern -1), the register
+// addresses unset, the line latches and Debug_Statistik included.
+void Modulzustand_zuruecksetzen();
 std::int32_t Setze_IR_Einheit(std::int32_t n);
 std::int32_t Setze_IR_Aufloesung(std::int32_t n);
 std::int32_t GiveIO_Oeffnen();

@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
+#include <mutex>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -122,43 +124,170 @@ void parse(Document& d) {
     }
 }
 
-Document load(const std::filesystem::path& path) {
-    Document d;
+// The lines point into the bytes: a document is parsed where it stays, and
+// shared read-only from then on.
+using Shared = std::shared_ptr<const Document>;
+
+// What a change of the file changes: a write in place its size or times
+// (ctime cannot be set back), a replacement its inode.
+struct Stamp {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    std::int64_t mtimeNs = 0;
+    std::int64_t ctimeNs = 0;
+
+    bool operator==(const Stamp&) const = default;
+};
+
+std::int64_t nanoseconds(const timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+Stamp stampOf(const struct stat& st) {
+    return {st.st_dev, st.st_ino, st.st_size, nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)};
+}
+
+// The file's bytes, unparsed, and its stamp when it could be read.
+std::shared_ptr<Document> readFile(const std::filesystem::path& path, Stamp& stamp) {
+    auto d = std::make_shared<Document>();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (errno != ENOENT) {
-            d.exists = true;
-            d.readable = false;
-            d.error = errno;
+            d->exists = true;
+            d->readable = false;
+            d->error = errno;
         }
         return d;
     }
-    d.exists = true;
+    d->exists = true;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0) stamp = stampOf(st);
     char buf[65536];
     for (;;) {
         const ssize_t got = ::read(fd, buf, sizeof buf);
         if (got > 0) {
-            d.bytes.append(buf, static_cast<std::size_t>(got));
+            d->bytes.append(buf, static_cast<std::size_t>(got));
         } else if (got == 0) {
             break;
         } else if (errno != EINTR) {
-            d.readable = false;
-            d.error = errno;
-            d.bytes.clear();
+            d->readable = false;
+            d->error = errno;
+            d->bytes.clear();
             break;
         }
     }
     ::close(fd);
-    if (d.readable) parse(d);
     return d;
 }
 
+// The parsed files of the process, each kept while its stamp stays. A stamp
+// taken within a short time of the file's last change may miss a change
+// made in the same tick of the file system's clock (up to two seconds on
+// some), so such a file is read again at the next use and only its parse is
+// reused while the bytes are the same. A kept file costs a stat per read.
+class Documents {
+public:
+    Shared get(const std::filesystem::path& path) {
+        Shared previous;
+        Stamp kept;
+        bool settled = false;
+        {
+            std::lock_guard lock(mutex_);
+            if (const Entry* e = find(path)) {
+                previous = e->doc;
+                kept = e->stamp;
+                settled = e->settled;
+            }
+        }
+        struct stat st {};
+        if (settled && ::stat(path.c_str(), &st) == 0 && stampOf(st) == kept) return previous;
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        Stamp stamp;
+        std::shared_ptr<Document> d = readFile(path, stamp);
+        if (!d->readable || !d->exists) {
+            forget(path);
+            return d;
+        }
+        const Shared doc = previous && previous->bytes == d->bytes ? previous : parsed(d);
+        settled = std::max(stamp.mtimeNs, stamp.ctimeNs) + kSettleNs < nanoseconds(now);
+        keep(path, stamp, doc, settled);
+        return doc;
+    }
+
+    // After a save of doc's bytes: the next read reads the file again but
+    // reuses this parse while the bytes are the same.
+    void saved(const std::filesystem::path& path, Shared doc) {
+        keep(path, Stamp{}, std::move(doc), false);
+    }
+
+private:
+    static constexpr std::int64_t kSettleNs = 2000000000;
+    static constexpr std::size_t kFiles = 16;
+
+    struct Entry {
+        std::string path;
+        Stamp stamp;
+        Shared doc;
+        bool settled = false;
+    };
+
+    static Shared parsed(std::shared_ptr<Document> d) {
+        if (d->readable) parse(*d);
+        return d;
+    }
+
+    Entry* find(const std::filesystem::path& path) {
+        for (Entry& e : entries_)
+            if (e.path == path.native()) return &e;
+        return nullptr;
+    }
+
+    void forget(const std::filesystem::path& path) {
+        std::lock_guard lock(mutex_);
+        std::erase_if(entries_, [&](const Entry& e) { return e.path == path.native(); });
+    }
+
+    void keep(const std::filesystem::path& path, const Stamp& stamp, Shared doc, bool settled) {
+        std::lock_guard lock(mutex_);
+        std::erase_if(entries_, [&](const Entry& e) { return e.path == path.native(); });
+        // The least recently stored file makes room.
+        if (entries_.size() >= kFiles) entries_.erase(entries_.begin());
+        entries_.push_back(Entry{path.native(), stamp, std::move(doc), settled});
+    }
+
+    std::mutex mutex_;
+    std::vector<Entry> entries_;
+};
+
+Documents& documents() {
+    static Documents all;
+    return all;
+}
+
+Shared load(const std::filesystem::path& path) {
+    return documents().get(path);
+}
+
 // A write must never replace a file that exists but could not be read.
-Document loadForWrite(const std::filesystem::path& path) {
-    Document d = load(path);
-    if (!d.readable)
+Shared loadForWrite(const std::filesystem::path& path) {
+    Shared d = load(path);
+    if (!d->readable)
         throw EInOutError("Die Datei " + path.string() +
-                          " kann nicht gelesen werden: " + errnoText(d.error));
+                          " kann nicht gelesen werden: " + errnoText(d->error));
+    return d;
+}
+
+// Replaces the file's content with bytes; the parsed file is kept for the
+// next read.
+Shared save(const std::filesystem::path& path, std::string bytes) {
+    auto d = std::make_shared<Document>();
+    d->bytes = std::move(bytes);
+    saveFileAtomically(path, d->bytes);
+    d->exists = true;
+    parse(*d);
+    documents().saved(path, d);
     return d;
 }
 
@@ -270,15 +399,15 @@ IniFile::IniFile(std::filesystem::path path) : path_(std::move(path)) {}
 
 std::string IniFile::readString(std::string_view section, std::string_view key,
                                 std::string_view def) const {
-    const Document d = load(path_);
-    const Line* l = findKey(d, section, key);
+    const Shared d = load(path_);
+    const Line* l = findKey(*d, section, key);
     return std::string(l ? unquote(l->value) : def);
 }
 
 std::int32_t IniFile::readInteger(std::string_view section, std::string_view key,
                                   std::int32_t def) const {
-    const Document d = load(path_);
-    const Line* l = findKey(d, section, key);
+    const Shared d = load(path_);
+    const Line* l = findKey(*d, section, key);
     if (!l) return def;
     return parseInteger(unquote(l->value)).value_or(def);
 }
@@ -296,15 +425,16 @@ void IniFile::writeBool(std::string_view section, std::string_view key, bool val
 }
 
 bool IniFile::sectionExists(std::string_view section) const {
-    return findSection(load(path_), section).has_value();
+    return findSection(*load(path_), section).has_value();
 }
 
 bool IniFile::valueExists(std::string_view section, std::string_view key) const {
-    return findKey(load(path_), section, key) != nullptr;
+    return findKey(*load(path_), section, key) != nullptr;
 }
 
 std::vector<std::string> IniFile::readSection(std::string_view section) const {
-    const Document d = load(path_);
+    const Shared doc = load(path_);
+    const Document& d = *doc;
     std::vector<std::string> keys;
     const auto r = findSection(d, section);
     if (!r) return keys;
@@ -319,7 +449,8 @@ std::vector<std::string> IniFile::readSection(std::string_view section) const {
 }
 
 std::vector<std::string> IniFile::readSections() const {
-    const Document d = load(path_);
+    const Shared doc = load(path_);
+    const Document& d = *doc;
     std::vector<std::string> names;
     for (const auto& l : d.lines) {
         if (l.kind != Kind::Section) continue;
@@ -332,7 +463,8 @@ std::vector<std::string> IniFile::readSections() const {
 }
 
 void IniFile::eraseSection(std::string_view section) {
-    const Document d = loadForWrite(path_);
+    const Shared doc = loadForWrite(path_);
+    const Document& d = *doc;
     const std::string_view name = trim(section);
     std::string out;
     bool changed = false;
@@ -346,11 +478,12 @@ void IniFile::eraseSection(std::string_view section) {
         out.append(d.bytes, l.begin, l.next - l.begin);
         ++i;
     }
-    if (changed) saveFileAtomically(path_, out);
+    if (changed) save(path_, std::move(out));
 }
 
 void IniFile::deleteKey(std::string_view section, std::string_view key) {
-    const Document d = loadForWrite(path_);
+    const Shared doc = loadForWrite(path_);
+    const Document& d = *doc;
     const auto r = findSection(d, section);
     if (!r) return;
     const std::string_view name = trim(key);
@@ -364,7 +497,7 @@ void IniFile::deleteKey(std::string_view section, std::string_view key) {
         }
         out.append(d.bytes, l.begin, l.next - l.begin);
     }
-    if (changed) saveFileAtomically(path_, out);
+    if (changed) save(path_, std::move(out));
 }
 
 // ---- IniBatch ----
@@ -380,18 +513,16 @@ struct IniBatch::State {
     };
 
     std::filesystem::path path;
-    Document d;
+    Shared doc;
     std::vector<std::size_t> headers;               // section header lines, in file order
     std::vector<std::optional<std::string>> values; // per line: a new value of a key line
     std::vector<std::vector<Entry>> added;          // per header line: new keys of the section
     std::vector<NewSection> sections;               // sections the file does not have
     bool changed = false;
 
-    void reload(Document doc) {
-        // The lines point into the bytes: parsed again where the bytes now are.
-        d = std::move(doc);
-        d.lines.clear();
-        if (d.readable) parse(d);
+    void reload(Shared next) {
+        doc = std::move(next);
+        const Document& d = *doc;
         headers.clear();
         for (std::size_t i = 0; i < d.lines.size(); ++i)
             if (d.lines[i].kind == Kind::Section) headers.push_back(i);
@@ -402,6 +533,7 @@ struct IniBatch::State {
     }
 
     std::optional<Range> section(std::string_view name) const {
+        const Document& d = *doc;
         const std::string_view n = trim(name);
         for (const std::size_t h : headers)
             if (sameName(d.lines[h].name, n)) return Range{h, sectionEnd(d, h)};
@@ -424,6 +556,7 @@ struct IniBatch::State {
 
     // The raw value of the key as the batch sees it, or nothing.
     std::optional<std::string_view> find(std::string_view sec, std::string_view key) {
+        const Document& d = *doc;
         if (const auto r = section(sec)) {
             const std::string_view k = trim(key);
             for (std::size_t i = r->header + 1; i < r->end; ++i)
@@ -437,6 +570,7 @@ struct IniBatch::State {
     }
 
     void write(std::string_view sec, std::string_view key, std::string_view value) {
+        const Document& d = *doc;
         checkNames(sec, key);
         if (hasLineBreak(value))
             throw ERangeError("Wert mit Zeilenumbruch fuer " + std::string(key));
@@ -469,6 +603,7 @@ struct IniBatch::State {
 
     // The file with every write applied, laid out as single writes would.
     std::string render() const {
+        const Document& d = *doc;
         const std::string_view all = d.bytes;
         std::vector<std::size_t> insertAfter(d.lines.size(), d.lines.size());
         for (const std::size_t h : headers) {
@@ -556,14 +691,10 @@ void IniBatch::writeBool(std::string_view section, std::string_view key, bool va
 void IniBatch::commit() {
     if (!s_->changed) return;
     // A write must never replace a file that exists but could not be read.
-    if (!s_->d.readable)
+    if (!s_->doc->readable)
         throw EInOutError("Die Datei " + s_->path.string() +
-                          " kann nicht gelesen werden: " + errnoText(s_->d.error));
-    Document next;
-    next.bytes = s_->render();
-    saveFileAtomically(s_->path, next.bytes);
-    next.exists = true;
-    s_->reload(std::move(next));
+                          " kann nicht gelesen werden: " + errnoText(s_->doc->error));
+    s_->reload(save(s_->path, s_->render()));
 }
 
 void IniFile::writeString(std::string_view section, std::string_view key, std::string_view given) {

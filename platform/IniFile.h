@@ -13,6 +13,9 @@
 // - a value that begins or ends with a blank or a quote is written in quotes,
 //   so that it reads back as written; every other value is written as given
 //
+// A read parses the file only when it changed on disk since the last read or
+// write of it by this process; every read still checks the file's status.
+//
 // The file holds Windows-1252 bytes with CRLF line ends (LF is read as well);
 // names and values are those bytes, unconverted. Reads never fail: a file that
 // is missing or cannot be read yields the defaults. A write that cannot be

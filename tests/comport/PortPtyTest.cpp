@@ -215,7 +215,9 @@ TEST(PortPty, HandlerThatReadsNothingCausesNoBusyLoop) {
     // A busy loop would use the whole 200 ms; the back-off's wakes cost a few
     // ms, several times that under a sanitizer's instrumentation.
     EXPECT_LT(used, sanitized ? 80.0 : 20.0) << "CPU ms over 200 ms with unread characters";
-    EXPECT_EQ(calls.load(), called); // not called again until more arrive
+    // Not called again until more arrive. A piece that arrived while the
+    // handler ran is news once more, and under load that call can come late.
+    EXPECT_LE(calls.load() - called, 1);
 
     ASSERT_TRUE(pty.write("abc"));
     ASSERT_TRUE(waitUntil([&] { return lastCount.load() == 13; }));

@@ -10,18 +10,7 @@
 using platform::PriorityClass;
 using Prio = std::vector<PriorityClass>;
 
-class LernenDialog : public LernenFixture {
-protected:
-    desk::TButtonx& key(int n, int typ, std::vector<std::int32_t> befehl, std::string code = {}) {
-        desk::TButtonx* k = form->Taste(n);
-        EXPECT_NE(k, nullptr);
-        k->Tasten_typ = typ;
-        k->Befehl.fill(0);
-        std::copy(befehl.begin(), befehl.end(), k->Befehl.begin());
-        k->IR_Code = std::move(code);
-        return *k;
-    }
-};
+using LernenDialog = LernenFixture;
 
 TEST_F(LernenDialog, CodeFormattingAndReadouts) {
     using L = desk::TLernenForm;

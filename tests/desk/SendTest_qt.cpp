@@ -19,16 +19,6 @@ protected:
         makeForm();
         activate();
     }
-    desk::TButtonx& key(int n, int typ, std::vector<std::int32_t> befehl, std::string code = {}) {
-        desk::TButtonx* k = form->Taste(n);
-        EXPECT_NE(k, nullptr);
-        k->Tasten_typ = typ;
-        k->Befehl.fill(0);
-        std::copy(befehl.begin(), befehl.end(), k->Befehl.begin());
-        k->IR_Code = std::move(code);
-        form->Zeige_Taste(n);
-        return *k;
-    }
     std::vector<std::int32_t> head(const Sio::TBefehl& b, std::size_t n) {
         return std::vector<std::int32_t>(b.begin(), b.begin() + static_cast<long>(n));
     }

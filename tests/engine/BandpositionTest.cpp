@@ -7,14 +7,14 @@ using namespace Sio;
 
 namespace {
 
-// The unit count of one second is module state; each test starts at 50.
+// The unit count of one second is module state; each test starts with the
+// engine's defaults (50).
 class BandpositionTest : public ::testing::Test {
 protected:
-    BandpositionTest() : saved_(Halbbilder_pro_Sekunde) { Halbbilder_pro_Sekunde = 50; }
-    ~BandpositionTest() override { Halbbilder_pro_Sekunde = saved_; }
-
-private:
-    std::int32_t saved_;
+    BandpositionTest() {
+        Modulzustand_zuruecksetzen();
+        SIO_Init();
+    }
 };
 
 constexpr std::int32_t kMax = 2147483647;

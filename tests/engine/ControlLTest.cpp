@@ -37,8 +37,6 @@ void lege_Frames(const std::vector<std::array<std::uint8_t, 8>>& frames, std::in
 class ControlL : public EngineFixture {
 protected:
     ControlL() {
-        Sio::Sony_Status = 0;
-        Sio::Sony_Position = Sio::Bandposition{};
         Sio::UART_Init_9600();
         ports.clearLog();
     }

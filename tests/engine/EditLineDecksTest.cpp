@@ -37,10 +37,6 @@ protected:
         pana = std::make_shared<sim::PanasonicDeck>();
         sim.adapter.attach(sony, 1);
         sim.adapter.attach(pana, 2);
-        // The decoded state lives for the whole run; each test starts afresh.
-        Sio::Sony_Status = Sio::Pana_Status = 0;
-        Sio::Sony_Position = Sio::Pana_Position = Sio::Bandposition{};
-        Sio::Pana_Mittel = Sio::Pana_Schwelle = 0;
         Sio::UART_Init_9600();
         advanceUs(50000);
     }

@@ -22,8 +22,6 @@ protected:
         ports.setLogReads(false);
         ports.setReader(kMsr, [this] { return detector.readMsr(clock.nowPs()); });
         Sio::UART_Init_9600();
-        Sio::IR_Fehlertext.clear();
-        Sio::WAV_Dateiname.clear();
         Dbg_disp::Debug_An = false; // the trace of a long capture is not what most tests look at
     }
 
@@ -71,8 +69,6 @@ protected:
 
     IrSimFixture() {
         Dbg_disp::Debug_An = false;
-        Sio::IR_Fehlertext.clear();
-        Sio::WAV_Dateiname.clear();
         device = sim::attachIrDetector(sim, {}, false);
     }
 

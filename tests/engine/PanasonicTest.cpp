@@ -38,8 +38,6 @@ void lege_Laeufe(const std::vector<std::array<std::uint8_t, 8>>& frames) {
 class Panasonic : public EngineFixture {
 protected:
     Panasonic() {
-        Sio::Pana_Status = 0;
-        Sio::Pana_Position = Sio::Bandposition{};
         Sio::Pana_Mittel = 12;
         Sio::Pana_Schwelle = 100;
         Sio::UART_Init_9600();

@@ -1,3 +1,8 @@
+#include "engine/ControlL.h"
+#include "engine/IrAnalyse.h"
+#include "engine/IrCapture.h"
+#include "engine/Panasonic.h"
+#include "engine/WavExport.h"
 #include "support/EngineFixture.h"
 
 #include <utility>
@@ -23,6 +28,35 @@ TEST_F(SioCore, InitSetsDefaultsAndTraces) {
     EXPECT_EQ(Sio::Pana_Laufzeit[450], 0);
     EXPECT_EQ(memo.lines.at(memo.lines.size() - 2), "*** SIO_Init ***  ");
     EXPECT_TRUE(ports.log().empty()) << "SIO_Init must not touch the UART";
+}
+
+// The reset every test starts from: the state at program start, also what
+// SIO_Init leaves alone (latches, register addresses, decoded positions).
+TEST_F(SioCore, ResetGivesTheStateAtProgramStart) {
+    Sio::UART_Init_9600();
+    Sio::Debug_Statistik = Sio::Sende_Timeout = Sio::DSR_Zustand = true;
+    Sio::Sony_Position.Vorzeichen = '-';
+    Sio::Sony_Sekundenzaehler = true;
+    Sio::Pana_Statustext = "x";
+    Sio::Basisbefehle[25][100] = 3;
+    Sio::IR_Messwerte.back() = 4;
+    Sio::IR_Fehlertext = Sio::WAV_Dateiname = "x";
+    Sio::SIO_Init();
+    EXPECT_TRUE(Sio::Debug_Statistik && Sio::Sende_Timeout && Sio::DSR_Zustand);
+    EXPECT_EQ(Sio::Port_MCR, 0x3FC);
+
+    Sio::Modulzustand_zuruecksetzen();
+    EXPECT_EQ(Sio::Com_Nr, 0);
+    EXPECT_EQ(Sio::Halbbilder_pro_Sekunde, 0);
+    EXPECT_FALSE(Sio::Debug_Statistik || Sio::Sende_Timeout || Sio::DSR_Zustand);
+    EXPECT_FALSE(Sio::Register_gesetzt());
+    EXPECT_EQ(Sio::Sony_Position.Vorzeichen, ' ');
+    EXPECT_EQ(Sio::Sony_Sekunden_bei_Bildern, -1);
+    EXPECT_FALSE(Sio::Sony_Sekundenzaehler);
+    EXPECT_EQ(Sio::Pana_Statustext, "");
+    EXPECT_EQ(Sio::Basisbefehle[25][100], 0);
+    EXPECT_EQ(Sio::IR_Messwerte.back(), 0);
+    EXPECT_EQ(Sio::IR_Fehlertext + Sio::WAV_Dateiname, "");
 }
 
 TEST_F(SioCore, UartSetupWritesRegistersInOrder) {

@@ -488,3 +488,42 @@ TEST_F(IniFileTest, ABatchReadsTheFileOnceAndWritesOnlyChanges) {
     b.commit();
     EXPECT_EQ(readBytes(p), "[Einstellungen]\r\nWidth=1\r\n");
 }
+
+// Reads keep the parsed file while it is unchanged on disk: a change behind
+// them is read however little it shows (same size, same modification time,
+// within the same tick of the file system's clock), also right after a write
+// of this process, and also when another file took its place.
+TEST_F(IniFileTest, ChangesOnDiskBehindTheKeptFileAreRead) {
+    const fs::path p = file();
+    const IniFile ini(p);
+    auto changeInPlace = [&](std::string_view bytes) {
+        struct stat before {};
+        ASSERT_EQ(::stat(p.c_str(), &before), 0);
+        writeBytes(p, bytes);
+        const timespec times[2] = {before.st_atim, before.st_mtim};
+        ASSERT_EQ(::utimensat(AT_FDCWD, p.c_str(), times, 0), 0);
+    };
+    writeBytes(p, "[A]\r\nk=1\r\n");
+    EXPECT_EQ(ini.readString("A", "k", ""), "1");
+    changeInPlace("[A]\r\nk=2\r\n");
+    EXPECT_EQ(ini.readString("A", "k", ""), "2");
+    EXPECT_EQ(ini.readString("A", "k", ""), "2");
+
+    IniFile(p).writeString("A", "k", "3");
+    EXPECT_EQ(ini.readString("A", "k", ""), "3");
+    changeInPlace("[A]\r\nk=4\r\n");
+    EXPECT_EQ(ini.readString("A", "k", ""), "4");
+    EXPECT_EQ(ini.readInteger("A", "k", 0), 4);
+
+    struct stat st {};
+    ASSERT_EQ(::stat(p.c_str(), &st), 0);
+    writeBytes(file("other.ini"), "[A]\r\nk=5\r\n");
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file("other.ini").c_str(), times, 0), 0);
+    fs::rename(file("other.ini"), p);
+    EXPECT_EQ(ini.readString("A", "k", ""), "5");
+
+    fs::remove(p);
+    EXPECT_EQ(ini.readString("A", "k", "none"), "none");
+    EXPECT_FALSE(ini.sectionExists("A"));
+}

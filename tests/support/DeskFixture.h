@@ -30,6 +30,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -111,6 +112,18 @@ protected:
             if (onProcessMessages) onProcessMessages();
         };
         return *form;
+    }
+
+    // Key n with a command of its own, shown as the grid shows it.
+    desk::TButtonx& key(int n, int typ, std::vector<std::int32_t> befehl, std::string code = {}) {
+        desk::TButtonx* k = form->Taste(n);
+        EXPECT_NE(k, nullptr);
+        k->Tasten_typ = typ;
+        k->Befehl.fill(0);
+        std::copy(befehl.begin(), befehl.end(), k->Befehl.begin());
+        k->IR_Code = std::move(code);
+        form->Zeige_Taste(n);
+        return *k;
     }
 
     // The program's first activation, as when its loop starts.

@@ -9,9 +9,7 @@ struct EngineSession {
     EngineSession() {
         Dbg_disp::setDebugSink(&memo);
         Dbg_disp::Debug_An = true;
-        Sio::Port_Daten = Sio::Port_MCR = Sio::Port_LSR = Sio::Port_MSR = 0;
-        Sio::Sende_Timeout = Sio::CTS_Zustand = Sio::DSR_Zustand = Sio::RX_Zustand = false;
-        Sio::Debug_Statistik = false;
+        Sio::Modulzustand_zuruecksetzen();
         Sio::SIO_Init();
     }
     ~EngineSession() {

@@ -53,7 +53,10 @@ struct Wahl {
 // Tape positions count in 1/50 s as at program start.
 class Schnittraster_ : public ::testing::Test {
 protected:
-    Schnittraster_() { Sio::Halbbilder_pro_Sekunde = 50; }
+    Schnittraster_() {
+        Sio::Modulzustand_zuruecksetzen();
+        Sio::SIO_Init();
+    }
 };
 using SchnittrasterT = Schnittraster_;
 using SchnittlisteT = Schnittraster_;

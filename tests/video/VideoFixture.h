@@ -31,13 +31,7 @@ protected:
     static constexpr std::int32_t kSony1 = 9895 - 200;
     static constexpr std::int32_t kSony2 = 2 * 9895 - 200;
 
-    VideoFixture() {
-        Sio::Sony_Status = Sio::Pana_Status = 0;
-        Sio::Sony_Position = Sio::Pana_Position = Sio::Bandposition{};
-        Sio::Pana_Mittel = Sio::Pana_Schwelle = 0;
-        Sio::Sony1 = Sio::Sony2 = 0;
-        writeCompleteSettings();
-    }
+    VideoFixture() { writeCompleteSettings(); }
     ~VideoFixture() override {
         if (kamera)
             platform::WindowTracker::instance().unregisterWindow(

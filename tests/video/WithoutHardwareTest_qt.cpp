@@ -57,7 +57,7 @@ protected:
         ini.writeInteger("Einstellungen", "BatchDelay_ms", 100);
         ini.writeInteger("Schnittstelle", "Com_Nr", 1);
         ini.writeInteger("Timing", "Anfragen_Sec", 700000);
-        Sio::Sony1 = Sio::Sony2 = 0;
+        Sio::Modulzustand_zuruecksetzen();
     }
     ~WithoutHardware() override {
         program.reset();
