@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <vector>
 
 namespace Sio {
@@ -154,15 +155,65 @@ std::vector<std::int64_t> erfassteZeiten() {
     return d;
 }
 
-// What IR receivers' decoders accept: 25 % or 100 µs, the larger.
-bool weichtAb(std::int64_t gesendet, std::int64_t erfasst) {
-    const double toleranz = std::max(0.25 * static_cast<double>(erfasst), 100.0);
-    return std::abs(static_cast<double>(gesendet - erfasst)) > toleranz;
+// What IR receivers' decoders accept: 25 % or 100 µs, the larger; widened by
+// what the reference may be off by where only a gross deviation counts, or
+// narrowed by it (a negative zugabe, the 25 % then taken of the smallest
+// value the reference may stand for) where nothing beyond the margin may
+// pass.
+bool weichtAb(std::int64_t gesendet, double erfasst, double zugabe) {
+    const double toleranz = std::max(0.25 * (erfasst + std::min(zugabe, 0.0)), 100.0) + zugabe;
+    return std::abs(static_cast<double>(gesendet) - erfasst) > toleranz;
 }
 
-std::string abweichung(std::size_t zeit, std::int64_t gesendet, std::int64_t erfasst) {
+std::string abweichung(std::size_t zeit, std::int64_t gesendet, double erfasst) {
     return " *Abweichung bei Zeit " + std::to_string(zeit) + ": " + std::to_string(gesendet) +
-           " statt " + std::to_string(erfasst) + "* ";
+           " statt " + std::to_string(Runden(erfasst)) + "* ";
+}
+
+// Durations of a frame that are the same number of bit units long, pulses and
+// pauses apart, are taken for one duration of the remote sent several times.
+struct GleichLang {
+    std::vector<std::size_t> gruppe; // per index of the frame (from 1)
+    std::vector<std::vector<std::size_t>> glieder;
+};
+
+GleichLang gleichLangeZeiten(const std::vector<std::int64_t>& rahmen) {
+    const double einheit = std::max(Bit_Einheit, 1);
+    std::map<std::pair<std::size_t, std::int64_t>, std::size_t> nummer;
+    GleichLang g;
+    g.gruppe.assign(rahmen.size(), 0);
+    for (std::size_t i = 1; i < rahmen.size(); ++i) {
+        const auto schluessel =
+            std::make_pair(i % 2, Runden(static_cast<double>(rahmen[i]) / einheit));
+        const auto [it, neu] = nummer.try_emplace(schluessel, g.glieder.size());
+        if (neu) g.glieder.emplace_back();
+        g.gruppe[i] = it->second;
+        g.glieder[it->second].push_back(i);
+    }
+    return g;
+}
+
+double mittelwert(const std::vector<std::int64_t>& werte, const std::vector<std::size_t>& glieder) {
+    double summe = 0;
+    for (const std::size_t i : glieder)
+        summe += static_cast<double>(werte[i]);
+    return summe / static_cast<double>(glieder.size());
+}
+
+// The jitter of the capture: the standard deviation of the durations of the
+// frame about the mean of those of the same length. A single duration, the
+// difference of two edges each jittering evenly, stays within 2.5 of it.
+double streuungDerErfassung(const std::vector<std::int64_t>& rahmen, const GleichLang& g) {
+    double quadrate = 0;
+    std::size_t freiheitsgrade = 0;
+    for (const auto& glieder : g.glieder) {
+        const double mittel = mittelwert(rahmen, glieder);
+        for (const std::size_t i : glieder)
+            quadrate += (static_cast<double>(rahmen[i]) - mittel) *
+                        (static_cast<double>(rahmen[i]) - mittel);
+        freiheitsgrade += glieder.size() - 1;
+    }
+    return freiheitsgrade == 0 ? 0.0 : std::sqrt(quadrate / static_cast<double>(freiheitsgrade));
 }
 
 // Checks that the learnt command sends the captured first frame: the
@@ -170,12 +221,19 @@ std::string abweichung(std::size_t zeit, std::int64_t gesendet, std::int64_t erf
 // capture (erfasst: index 0 unused), duration by duration; where the capture
 // goes on after the frame, it must go on after a pause longer than any
 // inside the frame, and when the frame is repeated, that pause must be the
-// one between the repetitions. Each duration must be within the margin of
-// the mean over the first frame and the later frames of a held key that
-// repeat it (each duration within twice the margin): that evens out the
-// jitter of single edges. Unless nurMittel, it must also be within the margin
-// of the first frame itself: method 1 takes each duration's largest value
-// over the frames, which the mean may pass though the remote sent less.
+// one between the repetitions.
+// A captured duration is off from what the remote means by the jitter of its
+// edges, which a learn evens out. So each duration sent is held to
+// - the mean over the first frame and the later frames of a held key that
+//   repeat it (each duration within twice the margin and their jitter), and
+//   unless nurMittel to the first frame itself (method 1 takes each
+//   duration's largest value over the frames, which the mean may pass though
+//   the remote sent less): within the margin widened by the jitter left in
+//   them, which only a duration sent as a different one fails;
+// - the mean of those over the frame's durations of the same length, what
+//   the remote means: within the margin narrowed by what that mean may still
+//   be off, by jitter and by a merged pulse's end known only to a part of a
+//   carrier period.
 // Returns the error text, empty when the command sends the frame.
 std::string befehlPruefen(const TBefehl& Befehl, const std::vector<std::int64_t>& erfasst,
                           bool nurMittel) {
@@ -198,35 +256,49 @@ std::string befehlPruefen(const TBefehl& Befehl, const std::vector<std::int64_t>
     for (std::size_t i = 2; i <= rahmen; i += 2)
         laengstePause = std::max(laengstePause, zeit(i));
 
-    std::vector<std::int64_t> summe(rahmen + 1, 0);
+    std::vector<std::int64_t> erster(rahmen + 1, 0);
     for (std::size_t i = 1; i <= rahmen; ++i)
-        summe[i] = zeit(i);
+        erster[i] = zeit(i);
+    const GleichLang gleichLang = gleichLangeZeiten(erster);
+    const double sigma = streuungDerErfassung(erster, gleichLang);
+
+    std::vector<std::int64_t> summe = erster;
     std::int64_t rahmenAnzahl = 1;
     for (std::size_t start = rahmen + 2;
          start + rahmen - 1 <= n_erfasst && zeit(start - 1) > laengstePause; start += rahmen + 1) {
         bool gleich = true;
-        // Two frames may each be off by the margin, in opposite directions.
+        // Two frames may each be off by the margin, in opposite directions,
+        // and by their jitter.
         for (std::size_t i = 1; gleich && i <= rahmen; ++i)
-            gleich = std::abs(zeit(start + i - 1) - zeit(i)) <=
-                     2 * std::max<std::int64_t>(zeit(i) / 4, 100);
+            gleich = static_cast<double>(std::abs(zeit(start + i - 1) - zeit(i))) <=
+                     2.0 * static_cast<double>(std::max<std::int64_t>(zeit(i) / 4, 100)) +
+                         2.5 * std::sqrt(2.0) * sigma;
         if (!gleich) break;
         for (std::size_t i = 1; i <= rahmen; ++i)
             summe[i] += zeit(start + i - 1);
         ++rahmenAnzahl;
     }
 
+    const double k = static_cast<double>(rahmenAnzahl);
     for (std::size_t i = 1; i <= rahmen; ++i) {
-        if (!nurMittel && weichtAb(gesendet[i - 1], zeit(i)))
-            return abweichung(i, gesendet[i - 1], zeit(i));
-        const std::int64_t mittel = Runden(static_cast<double>(summe[i]) / rahmenAnzahl);
-        if (weichtAb(gesendet[i - 1], mittel)) return abweichung(i, gesendet[i - 1], mittel);
+        const std::int64_t s = gesendet[i - 1];
+        if (!nurMittel && weichtAb(s, static_cast<double>(zeit(i)), 2.5 * sigma))
+            return abweichung(i, s, static_cast<double>(zeit(i)));
+        const double mittel = static_cast<double>(summe[i]) / k;
+        if (weichtAb(s, mittel, 2.5 * sigma / std::sqrt(k))) return abweichung(i, s, mittel);
+        const auto& glieder = gleichLang.glieder[gleichLang.gruppe[i]];
+        const double gruppenMittel = mittelwert(summe, glieder) / k;
+        const double unsicher = 2.0 * sigma / std::sqrt(static_cast<double>(glieder.size()) * k) +
+                                (IR_Traegerzyklen ? Traeger_Ausgleich : 0);
+        if (weichtAb(s, gruppenMittel, -unsicher)) return abweichung(i, s, gruppenMittel);
     }
     if (n_erfasst > rahmen) {
         const std::size_t i = rahmen + 1;
         const std::int64_t nach = rahmen < gesendet.size() ? gesendet[rahmen] : 0;
-        if (zeit(i) <= laengstePause) return abweichung(i, nach, zeit(i));
-        if (Befehl[0] >= 2 && rahmen < gesendet.size() && weichtAb(nach, zeit(i)))
-            return abweichung(i, nach, zeit(i));
+        if (zeit(i) <= laengstePause) return abweichung(i, nach, static_cast<double>(zeit(i)));
+        if (Befehl[0] >= 2 && rahmen < gesendet.size() &&
+            weichtAb(nach, static_cast<double>(zeit(i)), 2.5 * sigma))
+            return abweichung(i, nach, static_cast<double>(zeit(i)));
     }
     return {};
 }
