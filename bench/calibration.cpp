@@ -29,6 +29,7 @@ double errorPercent(std::int64_t got, std::int64_t want) {
 struct Protokoll {
     std::vector<long long> rates;
     long long mean = 0;
+    long long loop = 0; // the loop's own rate as the calibration traced it
     long long lo() const {
         return rates.empty() ? 0 : *std::min_element(rates.begin(), rates.end());
     }
@@ -57,6 +58,8 @@ Protokoll lies_Protokoll(const Dbg_disp::DebugMemo& memo) {
         if (table && cells.size() == 6 && cells[0] >= 1) pr.rates.push_back(cells[5]);
         const auto colon = l.rfind("(=Drehg_msec):");
         if (colon != std::string::npos) pr.mean = std::atoll(l.c_str() + colon + 14);
+        const std::string allein = "Schleife allein, Umdrhg pro ms :";
+        if (l.rfind(allein, 0) == 0) pr.loop = std::atoll(l.c_str() + allein.size());
     }
     return pr;
 }
@@ -124,14 +127,16 @@ double loopRate() {
 }
 
 // The whole calibration on the simulated adapter in real time, as a user
-// without the adapter runs it: its result, the spread of its passes and the
-// share of the loop's own rate, before and after the plausibility bounds.
+// without the adapter runs it: its result against the loop's own rate (as
+// bench/clock_real measures it, the faster of just before and just after the
+// run, and as the calibration traces it), the spread of its passes, and
+// whether the plausibility bounds refused it.
 void realTime(int run) {
     const std::string name = "real" + std::to_string(run);
-    const double loop = loopRate();
+    const double before = loopRate();
     platform::RealClock clock;
     sim::SimAdapter adapter(clock);
-    platform::ScopedBackends use(&adapter.bus, &clock);
+    platform::ScopedBackends use(&adapter.bus, &adapter.clock);
     Sio::SIO_Init();
     Dbg_disp::DebugMemo memo;
     Dbg_disp::setDebugSink(&memo);
@@ -139,27 +144,35 @@ void realTime(int run) {
     std::int32_t passes = 0, deviation = 0, quota = 0;
     std::string error;
     std::int32_t result = 0;
+    const auto wall0 = std::chrono::steady_clock::now();
     try {
         result = Sio::Bestimme_Drehzahl(passes, deviation, quota, error);
     } catch (const std::exception& e) {
         error = e.what();
         result = -3;
     }
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
     Dbg_disp::Debug_An = false;
     Dbg_disp::setDebugSink(nullptr);
+    const double loop = std::max(before, loopRate());
     const Protokoll pr = lies_Protokoll(memo);
-    const long long mean = pr.mean;
-    const double spread = pr.spread();
-    const long long lo = pr.lo(), hi = pr.hi();
-    std::printf("%s_loop_rate: %.0f turns/ms\n", name.c_str(), loop);
-    std::printf("%s_result: %d passes\n", name.c_str(), result);
-    std::printf("%s_drehg_msec_measured: %lld turns/ms\n", name.c_str(), mean);
-    std::printf("%s_share_of_loop_rate: %.1f %%\n", name.c_str(), 100.0 * mean / loop);
-    std::printf("%s_pass_spread: %.1f %%\n", name.c_str(), spread);
-    std::printf("%s_slowest_pass: %lld turns/ms\n", name.c_str(), lo);
-    std::printf("%s_fastest_pass: %lld turns/ms\n", name.c_str(), hi);
-    std::printf("%s_refused: %d\n", name.c_str(), result == -2 ? 1 : 0);
-    if (!error.empty()) std::printf("%s_error: %s\n", name.c_str(), error.c_str());
+    const char* n = name.c_str();
+    std::printf("%s_result: %d passes\n", n, result);
+    std::printf("%s_drehg_msec: %lld turns/ms\n", n, pr.mean);
+    std::printf("%s_loop_rate: %.0f turns/ms\n", n, loop);
+    std::printf("%s_ratio: %.1f %%\n", n, 100.0 * static_cast<double>(pr.mean) / loop);
+    std::printf("%s_engine_loop_rate: %lld turns/ms\n", n, pr.loop);
+    std::printf("%s_engine_ratio: %.1f %%\n", n,
+                pr.loop == 0 ? 0.0 : 100.0 * static_cast<double>(pr.mean) / pr.loop);
+    std::printf("%s_pass_spread: %.1f %%\n", n, pr.spread());
+    std::printf("%s_slowest_pass: %lld turns/ms\n", n, pr.lo());
+    std::printf("%s_fastest_pass: %lld turns/ms\n", n, pr.hi());
+    std::printf("%s_anfragen_sec: %d reads/s\n", n, Sio::Anfragen_Sec);
+    std::printf("%s_refused: %d\n", n, result == -2 ? 1 : 0);
+    std::printf("%s_wall_time: %.1f s\n", n, wall);
+    if (!error.empty()) std::printf("%s_error: %s\n", n, error.c_str());
+    std::fflush(stdout);
 }
 
 } // namespace

@@ -210,7 +210,7 @@ int main() {
     Sio::Drehg_mSec = hostTurnsPerMs(host);
     std::printf("realtime_delay_loop: %d turns/ms\n", Sio::Drehg_mSec);
     sim::SimAdapter adapter(host);
-    platform::ScopedBackends use(&adapter.bus, &host);
+    platform::ScopedBackends use(&adapter.bus, &adapter.clock);
     const sim::Ps budget = 60 * sim::kPsPerSecond;
     const sim::Ps t0 = host.nowPs();
     Errors rt;

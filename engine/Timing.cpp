@@ -124,6 +124,9 @@ std::int32_t Bestimme_Drehzahl(std::int32_t& passes, std::int32_t& deviation, st
     if (!(Port_Lesen(Port_LSR) & LSR_THRE)) Debug_WriteLn(error);
     if (!error.empty()) return -1;
 
+    // The loop's own rate drifts with the CPU's clock: it is timed just before
+    // and just after the passes, and the faster figure counts.
+    std::int64_t schleife = Schleifenrate();
     Tabelle32 Vorgabe{}, Ergebnis{}, Quote{}, Drehzahl{};
     std::size_t j = 0;
     for (;;) {
@@ -166,21 +169,23 @@ std::int32_t Bestimme_Drehzahl(std::int32_t& passes, std::int32_t& deviation, st
     Debug_WriteLn("Anfragen / sec (Anfragen_Sec) " + Zahl_Text(Anfragen_Sec));
 
     // A pass that another process interrupted gives a rate far too low, and a
-    // mean that takes it in makes every wait too short. Such a run is no
+    // mean that takes it in makes every wait too short; a rate far above what
+    // the loop does on its own makes every wait too long. Such a run is no
     // measurement: the caller keeps its previous rates.
     std::int32_t langsamst = std::numeric_limits<std::int32_t>::max(), schnellst = 0;
     for (std::size_t k = 1; k <= i; ++k) {
         langsamst = std::min(langsamst, Drehzahl[k]);
         schnellst = std::max(schnellst, Drehzahl[k]);
     }
-    const std::int64_t schleife = Schleifenrate();
+    schleife = std::max(schleife, Schleifenrate());
     Debug_WriteLn("Schleife allein, Umdrhg pro ms : " + zelle(schleife));
     std::string unplausibel;
     if (i >= 1 && static_cast<std::int64_t>(schnellst - langsamst) * 100 >
                       static_cast<std::int64_t>(Max_Streuung_Prozent) * schnellst)
         unplausibel = "** Messung unplausibel: Durchgaenge " + Zahl_Text(langsamst) + "bis" +
                       Zahl_Text(schnellst) + "**";
-    else if (static_cast<std::int64_t>(Drehg_mSec) * 100 < Min_Anteil_Prozent * schleife)
+    else if (static_cast<std::int64_t>(Drehg_mSec) * 100 < Min_Anteil_Prozent * schleife ||
+             static_cast<std::int64_t>(Drehg_mSec) * 100 > Max_Anteil_Prozent * schleife)
         unplausibel =
             "** Messung unplausibel:" + Zahl_Text(Drehg_mSec) + "statt" + zelle(schleife) + "**";
     if (!unplausibel.empty()) {

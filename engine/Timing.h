@@ -27,10 +27,16 @@ void Zeichenzeit_messen(std::int32_t delay, std::int32_t& readsPerSecond, std::i
 // (b) a delay of c turns after each character.
 std::int32_t Drehzahl_aus_Messung(std::int32_t a, std::int32_t b, std::int32_t c);
 // Bounds of a plausible calibration: the slowest pass at most this much
-// slower than the fastest, and the result at least this share of the delay
-// loop's own rate timed against the performance counter.
-inline constexpr std::int32_t Max_Streuung_Prozent = 50;
+// slower than the fastest, and the result between these shares of the delay
+// loop's own rate timed against the performance counter (the fastest of a few
+// short runs just before and just after the passes). A sound run on a loaded
+// machine, whose loop speeds up and slows down by a factor of two, stays
+// within them; a run whose passes went wrong (a pass that the machine's other
+// work spoilt sets the next pass's delay to a few turns, and every later pass
+// measures nothing) lies far outside.
+inline constexpr std::int32_t Max_Streuung_Prozent = 70;
 inline constexpr std::int32_t Min_Anteil_Prozent = 25;
+inline constexpr std::int32_t Max_Anteil_Prozent = 300;
 
 // The whole calibration; sets Drehg_mSec and Anfragen_Sec at its end. Returns
 // the index of the last pass, 0 when a warning was set, -1 when the

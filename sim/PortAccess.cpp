@@ -14,12 +14,16 @@ struct Backends {
     std::unique_ptr<SimAdapter> simulated;
     std::unique_ptr<PeoplesDevices> devices;
     std::string reason;
+    platform::Clock* clockBefore = nullptr; // replaced by the adapter's HostClock
     ~Backends() { release(); }
     void release() {
         // The program may still hold the seam: leave it on the null backend.
         platform::PortIo* current = &platform::ports();
         if ((direct && current == direct.get()) || (simulated && current == &simulated->bus))
             platform::setPorts(nullptr);
+        if (simulated && &platform::clock() == &simulated->clock && simulated->host)
+            platform::setClock(clockBefore);
+        clockBefore = nullptr;
         devices.reset();
         simulated.reset();
         reason.clear();
@@ -55,6 +59,12 @@ void useSim(std::uint16_t base, const char* reason, const Report& report, bool& 
     Backends& b = backends();
     if (!b.simulated) {
         b.simulated = makeSimAdapter(platform::clock(), base);
+        // On the host's clock the engine's delay loop must run on the
+        // adapter's clock, which sees it.
+        if (b.simulated->host) {
+            b.clockBefore = &platform::clock();
+            platform::setClock(&b.simulated->clock);
+        }
         // Every device a person needs to try each function without hardware.
         b.devices = std::make_unique<PeoplesDevices>(*b.simulated);
     }

@@ -13,7 +13,8 @@
 //   direct  direct access, or none (every read 0xFF) with a message when the
 //           system refuses it: no in/out instruction runs without permission;
 //   sim     the simulated adapter on platform::clock(), moved to the asked
-//           base after a COM change;
+//           base after a COM change; on the host's clock the platform clock
+//           becomes the adapter's HostClock until releasePortAccess();
 //   auto    direct when granted, else the simulated adapter.
 // The first report of the simulated adapter says why it is in use.
 

@@ -2,13 +2,14 @@
 
 #include "platform/VirtualClock.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace sim {
 
 PortBus::PortBus(platform::Clock& clock, EventQueue& queue, Uart16550& uart, std::uint16_t base)
     : clock_(clock), virtualClock_(dynamic_cast<platform::VirtualClock*>(&clock)), q_(queue),
-      uart_(uart), base_(base) {}
+      uart_(uart), base_(base), host_(dynamic_cast<HostClock*>(&clock)) {}
 
 void PortBus::setFault(Fault f, bool on) {
     switch (f) {
@@ -42,13 +43,27 @@ Ps PortBus::begin(std::uint16_t port) {
         std::snprintf(text, sizeof text, "Portzugriff verweigert: 0x%X", unsigned(port));
         throw PortAccessRefused(text);
     }
-    const Ps t = clock_.nowPs();
+    Ps t = clock_.nowPs();
+    if (host_) {
+        const Ps spun = host_->spunPs();
+        const std::uint64_t looks = host_->looks();
+        const Ps pc = busFreePs_ + (spun - spunPs_);
+        if (looks == looks_ && t - pc <= kResyncPs) t = std::max(pc, q_.now());
+        spunPs_ = spun;
+        looks_ = looks;
+        accessPs_ = t;
+    }
     q_.runUntil(t);
     return t;
 }
 
 void PortBus::end() {
     clock_.chargePortAccess();
+    if (host_) {
+        busFreePs_ = accessPs_ + kHostAccessPs;
+        while (clock_.nowPs() < busFreePs_) {
+        }
+    }
     ++accesses_;
     if (stalls_.every > 0 && virtualClock_ && accesses_ > stalls_.startAfter &&
         (accesses_ - stalls_.startAfter) % stalls_.every == 0)

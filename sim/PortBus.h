@@ -9,6 +9,21 @@
 // an O(1) check of the event queue and the register work: no allocation,
 // logging or system call on its path unless write logging is switched on.
 //
+// On the host's clock (a HostClock) the simulated PC keeps time of its own,
+// as a PC's bus does whatever the host's CPU is up to: each access holds the
+// bus for kHostAccessPs (a PC's in/out on a UART, rather than the few dozen
+// nanoseconds the host needs to run it), and between two accesses only the
+// time the program spent in the delay loop passes. The host's own stalls
+// (another process, the hypervisor: tens of microseconds, a thousand times a
+// second on a virtual machine) and its cost of running the simulation do not
+// count; the accesses after a stall run unpaced until the simulated PC has
+// caught up with the host. The simulated PC's time is the host's again at the
+// first access after the program looked at the host's time (counter, tick
+// count, sleep: it waits for or stamps host time) or was away longer than
+// kResyncPs. So a program that polls the UART gets a fixed number of polls
+// per character time, and a delay costs the polls its time takes: the clock
+// the timing calibration relies on.
+//
 // Named fault modes:
 //   AbsentUart              no UART at the base: reads 0xFF, writes vanish.
 //   TransmitterStuckBusy    the UART's LSR never shows THRE/TEMT.
@@ -19,6 +34,7 @@
 // a virtual clock, like a machine that is interrupted by other work.
 
 #include "sim/EventQueue.h"
+#include "sim/HostClock.h"
 #include "sim/Uart16550.h"
 
 #include "platform/Clock.h"
@@ -62,6 +78,10 @@ public:
         std::uint64_t startAfter = 0; // accesses before the first stall
     };
 
+    // 1/700000 s: the port reads per second the programs assume for a PC.
+    static constexpr Ps kHostAccessPs = kPsPerSecond / 700000;
+    static constexpr Ps kResyncPs = 200 * kPsPerUs;
+
     PortBus(platform::Clock& clock, EventQueue& queue, Uart16550& uart, std::uint16_t base);
 
     std::uint8_t in(std::uint16_t port) override;
@@ -98,6 +118,11 @@ private:
     bool refused_ = false;
     Stalls stalls_;
     std::uint64_t accesses_ = 0;
+    HostClock* host_;
+    Ps accessPs_ = 0;         // the simulated PC's time of the current access
+    Ps busFreePs_ = 0;        // when the last access released the bus
+    Ps spunPs_ = 0;           // the host clock's delay-loop time at the last access
+    std::uint64_t looks_ = 0; // the host clock's looks at the last access
     std::map<std::uint16_t, Stray> strays_;
     bool logWrites_ = false;
     std::vector<Write> writes_;

@@ -1,10 +1,14 @@
 #include "sim/SimAdapter.h"
 
+#include "platform/VirtualClock.h"
+
 namespace sim {
 
 SimAdapter::SimAdapter(platform::Clock& clk, std::uint16_t base)
-    : clock(clk), queue(clk.nowPs()), uart(queue), adapter(queue, uart),
-      bus(clk, queue, uart, base), irSender(std::make_shared<IrSender>()) {
+    : host(dynamic_cast<platform::VirtualClock*>(&clk) ? nullptr
+                                                       : std::make_unique<HostClock>(clk)),
+      clock(host ? *host : clk), queue(clock.nowPs()), uart(queue), adapter(queue, uart),
+      bus(clock, queue, uart, base), irSender(std::make_shared<IrSender>()) {
     adapter.attach(irSender, {0, 3});
 }
 

@@ -6,7 +6,9 @@
 //
 // On a platform::VirtualClock everything is deterministic: time moves by the
 // modelled cost of each port access, loop turn and counter read. On the
-// host's clock (platform::RealClock) it runs in real time for interactive use;
+// host's clock (platform::RealClock) it runs in real time for interactive use,
+// with `clock` a HostClock over it that the engine must use (it sees the
+// program's delay loop; see PortBus);
 // events are still processed lazily, at port accesses or sync(). So code that
 // acts on the time line from outside (a GUI handler pressing a scripted key,
 // attaching a device) calls sync() first, or uses attach() below, so that
@@ -17,13 +19,14 @@
 //
 //   platform::VirtualClock clock;
 //   sim::SimAdapter sim(clock, 0x3F8);
-//   platform::ScopedBackends use(&sim.bus, &clock);
+//   platform::ScopedBackends use(&sim.bus, &sim.clock);
 //   ... run the engine ...
 //   sim.sync();
 //   sim.irSender->text();   // "m573s547m573…"
 
 #include "sim/Adapter.h"
 #include "sim/EventQueue.h"
+#include "sim/HostClock.h"
 #include "sim/IrSender.h"
 #include "sim/LineSource.h"
 #include "sim/PortBus.h"
@@ -50,6 +53,8 @@ struct SimAdapter {
         adapter.attach(std::move(device), channels);
     }
 
+    // On any clock but a virtual one: the HostClock over it.
+    std::unique_ptr<HostClock> host;
     platform::Clock& clock;
     EventQueue queue;
     Uart16550 uart;

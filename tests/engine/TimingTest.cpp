@@ -160,53 +160,60 @@ TEST_F(Calibration, StallsEndTheRunEarlyWithAWarning) {
 }
 
 // The delay loop slowed down in some of its runs, as when other processes
-// take the CPU: spin calls numbered from..to (counted from the calibration's
-// start) take `faktor` times as long.
+// take the CPU: the delays of passes from..to-1 (counted by the characters
+// sent since the clock was made, 1021 a pass) take `faktor` times as long, and
+// the loop timed on its own (no port access since its last run)
+// `alleinFaktor` times as long.
 class BusyClock final : public platform::Clock {
 public:
-    BusyClock(platform::VirtualClock& inner, std::int64_t turnsPerMs)
-        : inner_(inner), turnsPerMs_(turnsPerMs) {}
+    BusyClock(platform::VirtualClock& inner, const sim::Uart16550& uart, std::int64_t turnsPerMs)
+        : inner_(inner), uart_(uart), turnsPerMs_(turnsPerMs), chars0_(uart.stats().txChars) {}
     std::int64_t from = 0, to = 0;
-    int faktor = 1;
+    int faktor = 1, alleinFaktor = 1;
 
     std::int64_t performanceCounter() override { return inner_.performanceCounter(); }
     std::uint32_t tickCount() override { return inner_.tickCount(); }
     void sleepMs(std::uint32_t ms) override { inner_.sleepMs(ms); }
     void spin(std::int32_t turns) override {
         inner_.spin(turns);
-        if (calls_ >= from && calls_ < to && turns > 0)
-            inner_.advancePs(static_cast<std::int64_t>(turns) * (faktor - 1) * 1000000000LL /
+        const bool allein = inner_.portAccesses() == accesses_;
+        accesses_ = inner_.portAccesses();
+        const auto pass = static_cast<std::int64_t>((uart_.stats().txChars - chars0_) / 1021);
+        const int f = allein ? alleinFaktor : pass >= from && pass < to ? faktor : 1;
+        if (turns > 0 && f > 1)
+            inner_.advancePs(static_cast<std::int64_t>(turns) * (f - 1) * 1000000000LL /
                              turnsPerMs_);
-        ++calls_;
     }
     std::int64_t nowPs() override { return inner_.nowPs(); }
 
 private:
     platform::VirtualClock& inner_;
+    const sim::Uart16550& uart_;
     std::int64_t turnsPerMs_;
-    std::int64_t calls_ = 0;
+    std::uint64_t chars0_;
+    std::int64_t accesses_ = -1;
 };
 
-// A run with a disturbed pass, or with every pass slowed alike, is no
-// measurement: the caller goes back to its rates and stores nothing.
+// A run with a disturbed pass, with every pass slowed alike, or whose passes
+// ran far faster than the loop on its own, is no measurement: the caller goes
+// back to its rates and stores nothing.
 TEST_F(Calibration, ImplausibleRunsAreNoMeasurement) {
-    // One delay per character; pass 0 has none, so pass j's delays are the
-    // spin calls (j-1) x 1021 to j x 1021 - 1.
-    constexpr std::int64_t kPass = 1021;
     struct Fall {
         std::int64_t from, to;
-        int faktor;
+        int faktor, alleinFaktor;
         const char* text;
     };
     const Fall faelle[] = {
-        {4 * kPass, 5 * kPass, 3, "Durchgaenge"}, // pass 5 at a third of the rate
-        {0, 30 * kPass, 20, "statt"},             // every pass at a twentieth
+        {5, 6, 4, 1, "Durchgaenge"}, // pass 5 at a quarter of the rate
+        {0, 31, 20, 1, "statt"},     // every pass at a twentieth
+        {0, 0, 1, 5, "statt"},       // the loop on its own at a fifth
     };
     for (const Fall& f : faelle) {
-        BusyClock busy(clock, 95000);
+        BusyClock busy(clock, sim.uart, 95000);
         busy.from = f.from;
         busy.to = f.to;
         busy.faktor = f.faktor;
+        busy.alleinFaktor = f.alleinFaktor;
         platform::ScopedBackends use(&sim.bus, &busy);
         memo.lines.clear();
         EXPECT_EQ(Sio::Bestimme_Drehzahl(passes, deviation, quota, error), -2) << f.text;
@@ -218,6 +225,68 @@ TEST_F(Calibration, ImplausibleRunsAreNoMeasurement) {
     EXPECT_TRUE(std::any_of(memo.lines.begin(), memo.lines.end(), [](const std::string& l) {
         return l.rfind("Schleife allein, Umdrhg pro ms :  950", 0) == 0;
     }));
+}
+
+// A host whose speed drifts, as a virtual machine's does under a neighbour's
+// load: one millisecond in four at full speed, the rest at three quarters;
+// and that stalls for 28 µs every 770 µs, as a virtual machine's vCPU does
+// whatever the load. Every clock read costs host time, and the count-down
+// loop runs at the host's speed. Not a VirtualClock, so the simulated adapter
+// runs on it as on the host's clock.
+class DriftingHost final : public platform::Clock {
+public:
+    static constexpr std::int64_t kFast = 2000000, kSlow = 1500000; // turns per ms
+
+    std::int64_t performanceCounter() override { return psToCounter(nowPs()); }
+    std::uint32_t tickCount() override { return static_cast<std::uint32_t>(now_ / sim::kPsPerMs); }
+    void sleepMs(std::uint32_t ms) override { now_ += ms * sim::kPsPerMs; }
+    void spin(std::int32_t turns) override {
+        if (turns > 0) now_ += turns * sim::kPsPerMs / (fast() ? kFast : kSlow);
+    }
+    std::int64_t nowPs() override {
+        now_ += fast() ? 40000 : 53333;
+        if (now_ >= nextStall_) {
+            now_ += 28 * sim::kPsPerUs;
+            nextStall_ += 770 * sim::kPsPerUs;
+        }
+        return now_;
+    }
+
+private:
+    bool fast() const { return now_ / sim::kPsPerMs % 4 == 0; }
+    std::int64_t now_ = 0;
+    std::int64_t nextStall_ = 770 * sim::kPsPerUs;
+};
+
+// On the host's clock the simulated UART is polled at the pace of a PC's
+// port bus, neither at the host's own speed nor losing polls to the host's
+// stalls: every character time holds the same number of polls, and a delay
+// after each character costs the polls its time takes, so a pass and a
+// delayed pass give the loop's rate, even with the first pass's tiny delay.
+TEST(CalibrationOnTheHost, PollsKeepThePaceOfAPortBus) {
+    DriftingHost host;
+    sim::SimAdapter sim(host, 0x3F8);
+    platform::ScopedBackends use(&sim.bus, &sim.clock);
+    EngineSession session;
+    std::int32_t a = 0, count = 0;
+    Sio::Zeichenzeit_messen(0, a, count);
+    EXPECT_GE(count, 990);
+    EXPECT_TRUE(within(a, 700000, 0.01));
+    // The mean rate of the drifting loop (a quarter of its time at 2,000,000
+    // turns/ms, the rest at 1,500,000), less the stalls that hit it too.
+    constexpr std::int64_t kMittel = 1600000 * 742 / 770;
+    // The first delayed pass: a/20 turns/ms taken for the rate, so a delay
+    // of a few hundred nanoseconds; then a fortieth of a character time.
+    const std::int32_t delays[] = {a / 20 * 25 / 960,
+                                   static_cast<std::int32_t>(kMittel * 25 / 960)};
+    const double tolerance[] = {0.15, 0.02};
+    for (int k = 0; k < 2; ++k) {
+        std::int32_t b = 0;
+        Sio::Zeichenzeit_messen(delays[k], b, count);
+        EXPECT_GE(count, 990);
+        EXPECT_TRUE(within(Sio::Drehzahl_aus_Messung(a, b, delays[k]), kMittel, tolerance[k]))
+            << delays[k];
+    }
 }
 
 class FastCalibration : public Calibration {
