@@ -283,8 +283,11 @@ void TKameraDialog::Zaehler_abfragen() {
         }
     }
     Sio::Waehle_Kanal(1);
-    for (std::size_t i = 1; i <= 3; ++i)
+    // A text wider than the box shows its start: the position.
+    for (std::size_t i = 1; i <= 3; ++i) {
         CountBox[i]->Zaehler->setText(platform::fromCp1252(Kanal_Anzeige[i]));
+        CountBox[i]->Zaehler->setCursorPosition(0);
+    }
     if (Kanal_Typ[1] != Kanal_Typ_alt[1] || Kanal_Typ[2] != Kanal_Typ_alt[2] ||
         Kanal_Typ[3] != Kanal_Typ_alt[3]) {
         Sio::Debug_WriteLn("Ger\xE4te\xE4nderung   1 : " + Sio::Protokoll_Text(Kanal_Typ[1]) +

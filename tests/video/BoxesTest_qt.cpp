@@ -20,6 +20,9 @@ TEST_F(Boxes, PollShowsPositionStatusAndProtocolPerChannel) {
     EXPECT_EQ(text(k.CountBox[1]->Zaehler), " 1:02:03 " + k.Kanal_Status[1] + " Sony");
     EXPECT_EQ(text(k.CountBox[2]->Zaehler), " 0:05:30 " + k.Kanal_Status[2] + " Panasonic");
     EXPECT_EQ(text(k.CountBox[3]->Zaehler), "");
+    // A text wider than the box shows its start, the position.
+    EXPECT_EQ(k.CountBox[1]->Zaehler->cursorPosition(), 0);
+    EXPECT_EQ(k.CountBox[2]->Zaehler->cursorPosition(), 0);
     EXPECT_TRUE(hatZeile("Ger\xE4te\xE4nderung   1 : Sony  2 : Panasonic  3 : "));
     EXPECT_TRUE(k.CountBox[1]->SpeedButton[2]->isEnabled());
     EXPECT_TRUE(k.CountBox[2]->SpeedButton[2]->isEnabled());
