@@ -163,8 +163,9 @@ double maxOf(const std::vector<double>& v) {
     return v.empty() ? 0 : *std::max_element(v.begin(), v.end());
 }
 
-// Turns of the host's delay loop per millisecond, so that Warte_ms waits as
-// long as it should in real time.
+// Turns per millisecond of the delay loop the engine runs on (on the
+// simulated adapter, the simulated PC's), so that Warte_ms waits as long as it
+// should in real time.
 std::int32_t hostTurnsPerMs(platform::Clock& clock) {
     const std::int32_t turns = 50000000;
     const auto t0 = clock.nowPs();
@@ -207,9 +208,9 @@ int main() {
     // Real time on this machine: 20 sends, each frame in turn; stops early
     // when the time budget is spent.
     platform::RealClock host;
-    Sio::Drehg_mSec = hostTurnsPerMs(host);
-    std::printf("realtime_delay_loop: %d turns/ms\n", Sio::Drehg_mSec);
     sim::SimAdapter adapter(host);
+    Sio::Drehg_mSec = hostTurnsPerMs(adapter.clock);
+    std::printf("realtime_delay_loop: %d turns/ms\n", Sio::Drehg_mSec);
     platform::ScopedBackends use(&adapter.bus, &adapter.clock);
     const sim::Ps budget = 60 * sim::kPsPerSecond;
     const sim::Ps t0 = host.nowPs();

@@ -262,7 +262,8 @@ private:
 // port bus, neither at the host's own speed nor losing polls to the host's
 // stalls: every character time holds the same number of polls, and a delay
 // after each character costs the polls its time takes, so a pass and a
-// delayed pass give the loop's rate, even with the first pass's tiny delay.
+// delayed pass give the simulated PC's loop rate, even with the first pass's tiny
+// delay.
 TEST(CalibrationOnTheHost, PollsKeepThePaceOfAPortBus) {
     DriftingHost host;
     sim::SimAdapter sim(host, 0x3F8);
@@ -272,9 +273,10 @@ TEST(CalibrationOnTheHost, PollsKeepThePaceOfAPortBus) {
     Sio::Zeichenzeit_messen(0, a, count);
     EXPECT_GE(count, 990);
     EXPECT_TRUE(within(a, 700000, 0.01));
-    // The mean rate of the drifting loop (a quarter of its time at 2,000,000
-    // turns/ms, the rest at 1,500,000), less the stalls that hit it too.
-    constexpr std::int64_t kMittel = 1600000 * 742 / 770;
+    // The simulated PC's own loop rate, steady whatever the drifting host's
+    // loop (a quarter of its time at 2,000,000 turns/ms, the rest at
+    // 1,500,000) and its stalls do.
+    constexpr std::int64_t kMittel = sim::HostClock::kTurnsPerMs;
     // The first delayed pass: a/20 turns/ms taken for the rate, so a delay
     // of a few hundred nanoseconds; then a fortieth of a character time.
     const std::int32_t delays[] = {a / 20 * 25 / 960,

@@ -247,3 +247,45 @@ TEST(UartModel, RunsOnTheHostClock) {
     ASSERT_EQ(sim.irSender->bursts().size(), 1u);
     EXPECT_EQ(sim.irSender->bursts()[0].pulses, 3);
 }
+
+// A host whose delay loop runs at whatever speed the test sets, as a loaded
+// machine's does (neighbours on its cores, changing clock frequency); its
+// time moves by its clock reads and its loop only.
+class SwayingHost final : public platform::Clock {
+public:
+    std::int64_t turnsPerMs = 2000000;
+
+    std::int64_t performanceCounter() override { return psToCounter(nowPs()); }
+    std::uint32_t tickCount() override { return static_cast<std::uint32_t>(now_ / sim::kPsPerMs); }
+    void sleepMs(std::uint32_t ms) override { now_ += ms * sim::kPsPerMs; }
+    void spin(std::int32_t turns) override {
+        if (turns > 0) now_ += turns * sim::kPsPerMs / turnsPerMs;
+    }
+    std::int64_t nowPs() override { return now_ += 50000; }
+
+private:
+    std::int64_t now_ = 0;
+};
+
+TEST(UartModel, DelayLoopKeepsItsPaceOnASwayingHost) {
+    // The Control-L sends write a byte a calibrated number of turns after a
+    // bus edge, to a fraction of a bit: on the host's clock a delay between
+    // two port accesses lasts the same for the simulated PC whether the host's
+    // loop runs at full or at half speed.
+    SwayingHost host;
+    sim::SimAdapter sim(host, kBase);
+    sim.bus.setLogWrites(true);
+    std::vector<Ps> gaps;
+    for (std::int64_t rate : {2000000, 1000000}) {
+        host.turnsPerMs = rate;
+        sim.bus.clearWrites();
+        sim.bus.out(kBase + 7, 0);
+        sim.clock.spin(200000);
+        sim.bus.out(kBase + 7, 1);
+        ASSERT_EQ(sim.bus.writes().size(), 2u);
+        gaps.push_back(sim.bus.writes()[1].at - sim.bus.writes()[0].at);
+    }
+    EXPECT_EQ(gaps[0], gaps[1]);
+    EXPECT_EQ(gaps[0],
+              sim::PortBus::kHostAccessPs + 200000 * sim::kPsPerMs / sim::HostClock::kTurnsPerMs);
+}
