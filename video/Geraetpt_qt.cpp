@@ -166,7 +166,7 @@ void TGeraete_edit::Edit1Change() {
 
 void TGeraete_edit::SpeichernBClick() {
     if (IRDateiName->text().isEmpty())
-        IRDateiName->setText(pathOf(kamera_.Programmordner()) + Edit1->text() +
+        IRDateiName->setText(pathOf(kamera_.Datenordner()) + Edit1->text() +
                              QStringLiteral("_ir.cdx"));
     platform::FileDialogOptions o;
     o.filter = QStringLiteral("Fernsteuerdateien (*.cdx)");

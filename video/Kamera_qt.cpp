@@ -132,8 +132,8 @@ platform::IniFile& TKameraDialog::IniDatei() {
     return *haupt_.IniDatei;
 }
 
-std::string TKameraDialog::Programmordner() const {
-    std::string s = haupt_.programFolder().string();
+std::string TKameraDialog::Datenordner() const {
+    std::string s = haupt_.Datenordner.string();
     if (!s.empty() && s.back() != '/') s += '/';
     return s;
 }

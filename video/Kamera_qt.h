@@ -273,8 +273,9 @@ public:
 
     desk::TIRForm& Hauptfenster() { return haupt_; }
     platform::IniFile& IniDatei();
-    // The program's folder (the editor proposes IR files there).
-    std::string Programmordner() const;
+    // The folder of the default key file, where the editor proposes new
+    // recorder IR files: beside the program only in portable use.
+    std::string Datenordner() const;
 
     // ---- window and settings ----
     void FormCreate();

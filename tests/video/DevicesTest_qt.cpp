@@ -170,7 +170,8 @@ TEST_F(Devices, DiskButtonAndLearning) {
     e.LernenClick(e.CountBox1->SpeedButton[4]);
     EXPECT_FALSE(k.Timer_an());
 
-    // The disk button proposes the program's folder; a new file is created.
+    // The disk button proposes the key file's folder (here beside the program:
+    // portable use); a new file is created.
     const std::string vorschlag = (folder / "VHS_ir.cdx").string();
     prompts.expect(platform::PromptKind::Save, QString(), platform::Answer::Cancel);
     e.SpeichernBClick();
@@ -225,6 +226,22 @@ TEST_F(Devices, DiskButtonAndLearning) {
     EXPECT_FALSE(k.Timer_an());
     editor.reset();
     EXPECT_TRUE(k.Timer_an()) << "polling resumes when the editor closes";
+}
+
+TEST_F(Devices, DiskButtonProposesTheUsersDataFolderWhenInstalled) {
+    // An installed program keeps its settings in the user's folders and may
+    // not write beside itself: the new recorder file goes with the key file.
+    std::filesystem::create_directories(folder / "config/tavix");
+    std::filesystem::rename(folder / "Tavix.ini", folder / "config/tavix/Tavix.ini");
+    TKameraDialog& k = makeKamera();
+    activateBoth();
+    video::TGeraete_edit& e = *k.Geraete_edit;
+    std::optional<platform::WindowTracker::ModalScope> editor(std::in_place, &e);
+    e.Edit1->setText(QStringLiteral("VHS"));
+    e.IRDateiName->clear();
+    prompts.expect(platform::PromptKind::Save, QString(), platform::Answer::Cancel);
+    e.SpeichernBClick();
+    EXPECT_EQ(e.IRDateiName->text(), QString::fromStdString(dataFile("VHS_ir.cdx").string()));
 }
 
 TEST_F(Devices, EditorHasRoomForEveryFieldAndLearnButton) {
