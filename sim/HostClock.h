@@ -45,12 +45,16 @@ public:
     void spin(std::int32_t turns) override {
         if (turns <= 0) return;
         const Ps d = static_cast<Ps>(turns) * kPsPerMs / kTurnsPerMs;
-        const Ps end = host_.nowPs() + d;
-        while (host_.nowPs() < end) {
-        }
+        waitUntil(host_.nowPs() + d);
         spunPs_.fetch_add(d, std::memory_order_relaxed);
     }
     std::int64_t nowPs() override { return host_.nowPs(); }
+
+    // Busy-waits on the host's clock, as the PC's bus and loop take their time.
+    void waitUntil(Ps end) {
+        while (host_.nowPs() < end) {
+        }
+    }
 
     // The delay loop's time so far.
     Ps spunPs() const { return spunPs_.load(std::memory_order_relaxed); }

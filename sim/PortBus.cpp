@@ -61,8 +61,7 @@ void PortBus::end() {
     clock_.chargePortAccess();
     if (host_) {
         busFreePs_ = accessPs_ + kHostAccessPs;
-        while (clock_.nowPs() < busFreePs_) {
-        }
+        host_->waitUntil(busFreePs_);
     }
     ++accesses_;
     if (stalls_.every > 0 && virtualClock_ && accesses_ > stalls_.startAfter &&
