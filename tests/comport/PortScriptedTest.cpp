@@ -157,13 +157,12 @@ TEST_F(ScriptedPort, UnraisedEventsAndSkippedBatches) {
 }
 
 TEST_F(ScriptedPort, EmptyEventsOpenWithoutThread) {
-    const int baseline = threadCount();
     TComPort port;
     log.attach(port);
     port.Events = {};
     port.setConnected(true);
     EXPECT_TRUE(port.Connected());
-    EXPECT_EQ(threadCount(), baseline);
+    EXPECT_EQ(threadCount(), 0);
     for (const auto& c : device->calls())
         EXPECT_EQ(c.rfind("setEventMask", 0), std::string::npos);
     log.clear();
@@ -203,7 +202,6 @@ TEST_F(ScriptedPort, SynchronisedDeliveries) {
     }
     {
         // Thread-synchronised: a failing handler ends the event thread.
-        const int baseline = threadCount();
         TComPort port(&mainThread);
         log.attach(port);
         port.setConnected(true);
@@ -211,7 +209,7 @@ TEST_F(ScriptedPort, SynchronisedDeliveries) {
         port.OnRing = [](auto*) { throw std::runtime_error("handler failed"); };
         device->setModemStatus(ser::MS_RING_ON);
         ASSERT_TRUE(
-            mainThread.queue.processUntil([&] { return threadCount() == baseline; }, 2000ms));
+            mainThread.queue.processUntil([] { return threadCount() == 0; }, 2000ms));
         device->setModemStatus(ser::MS_CTS_ON);
         mainThread.queue.processUntil([] { return false; }, 20ms);
         EXPECT_EQ(log.size(), 0u);
@@ -286,28 +284,26 @@ TEST_F(ScriptedPort, FailingCallsRaiseTheirMessages) {
 }
 
 TEST_F(ScriptedPort, LateOpenFailureClosesThePort) {
-    const int baseline = threadCount();
     TComPort port;
     port.setSyncMethod(smNone);
     device->failAlways(Call::ModemStatus, 1117);
     EComPort e = raised([&] { port.setConnected(true); });
     EXPECT_EQ(e.MessageNumber(), 11);
     EXPECT_FALSE(port.Connected());
-    EXPECT_TRUE(waitUntil([&] { return threadCount() == baseline; }));
+    EXPECT_TRUE(noEventThreadLeft());
     device->clearFailures();
     port.setConnected(true);
     EXPECT_TRUE(port.Connected());
 }
 
 TEST_F(ScriptedPort, LostDeviceEndsThreadAndDestructorAlwaysCloses) {
-    const int baseline = threadCount();
     {
         TComPort port;
         port.setSyncMethod(smNone);
         log.attach(port);
         port.setConnected(true);
         device->hangUp();
-        EXPECT_TRUE(waitUntil([&] { return threadCount() == baseline; }, 100ms));
+        EXPECT_TRUE(noEventThreadLeft(100ms));
         log.clear();
         device->raise(ser::EV_RING);
         std::this_thread::sleep_for(5ms);
@@ -322,7 +318,7 @@ TEST_F(ScriptedPort, LostDeviceEndsThreadAndDestructorAlwaysCloses) {
         port.setConnected(true);
         device->failAlways(Call::Purge, 31);
     } // no exception; thread stopped, device let go
-    EXPECT_EQ(threadCount(), baseline);
+    EXPECT_TRUE(noEventThreadLeft());
     EXPECT_EQ(device.use_count(), 2); // ours and the opener's
 }
 

@@ -26,8 +26,9 @@ template <class Pred> bool waitUntil(Pred pred, std::chrono::milliseconds limit 
     return true;
 }
 
-// Running event threads of this process (the kernel's view, so an ended
-// thread counts as gone even before it is joined).
+// Running event threads of this process, as the kernel lists them. A thread
+// stays listed for a moment after it was joined (the kernel lets it go after
+// waking the joiner), so "none left" is waited for, never sampled once.
 inline int threadCount() {
     int n = 0;
     if (DIR* d = ::opendir("/proc/self/task")) {
@@ -40,6 +41,12 @@ inline int threadCount() {
         ::closedir(d);
     }
     return n;
+}
+
+// Every event thread of this process has ended (each test runs in a
+// process of its own, so none is expected once its ports are closed).
+inline bool noEventThreadLeft(std::chrono::milliseconds limit = 2000ms) {
+    return waitUntil([] { return threadCount() == 0; }, limit);
 }
 
 class EventLog {
