@@ -16,10 +16,6 @@ TapeTransport::Options withoutReaction(TapeTransport::Options o) {
     return o;
 }
 
-bool near(double us, double nominalUs) {
-    return std::abs(us - nominalUs) <= 0.35 * nominalUs;
-}
-
 double us(Ps ps) {
     return static_cast<double>(ps) / static_cast<double>(kPsPerUs);
 }
@@ -103,7 +99,7 @@ void IrRecorder::pulseEnded(Ps start, Ps end) {
 void IrRecorder::markMayHaveEnded(Ps pulseEnd) {
     if (lit_ || lastPulseEnd_ != pulseEnd || marks_.empty()) return;
     // A header mark starts a frame, whatever came just before it.
-    if (marks_.size() > 1 && near(us(marks_.back().lengthPs()), 9000)) {
+    if (marks_.size() > 1 && receiverAccepts(us(marks_.back().lengthPs()), 9000)) {
         ++garbled_;
         marks_.erase(marks_.begin(), marks_.end() - 1);
     }
@@ -115,12 +111,14 @@ void IrRecorder::decodeFrame() {
     const auto space = [this](std::size_t i) {
         return us(marks_[i + 1].start - marks_[i].start - marks_[i].lengthPs());
     };
-    bool ok = near(length(0), 9000) && near(space(0), 4500) && near(length(kFrameMarks - 1), 560);
+    bool ok = receiverAccepts(length(0), 9000) && receiverAccepts(space(0), 4500) &&
+              receiverAccepts(length(kFrameMarks - 1), 560);
     std::uint32_t bits = 0;
     for (std::size_t k = 0; k < 32 && ok; ++k) {
         const double sp = space(k + 1);
-        ok = near(length(k + 1), 560) && (near(sp, 560) || near(sp, 1690));
-        if (near(sp, 1690)) bits |= 1u << k;
+        ok = receiverAccepts(length(k + 1), 560) &&
+             (receiverAccepts(sp, 560) || receiverAccepts(sp, 1690));
+        if (receiverAccepts(sp, 1690)) bits |= 1u << k;
     }
     const unsigned a = bits & 0xFF, na = (bits >> 8) & 0xFF, c = (bits >> 16) & 0xFF,
                    nc = bits >> 24;

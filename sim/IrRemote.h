@@ -8,6 +8,8 @@
 
 #include "sim/IrDetector.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <random>
 #include <span>
@@ -31,6 +33,14 @@ struct IrEmission {
     std::int32_t closingPauseUs() const;
     std::int32_t frames() const { return befehl.empty() ? 0 : befehl[0]; }
 };
+
+// Whether an IR receiver's decoder takes a measured duration for a nominal
+// one: within 35 % of it, and never closer than 150 µs (an edge's jitter).
+// The simulated recorder decodes its remote with it, and the adapter window
+// names a sent command after the key whose durations it would take.
+inline bool receiverAccepts(double measuredUs, double nominalUs) {
+    return std::abs(measuredUs - nominalUs) <= std::max(150.0, 0.35 * nominalUs);
+}
 
 // Remotes a user may own, with their nominal timings.
 namespace remotes {

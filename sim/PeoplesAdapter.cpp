@@ -14,10 +14,6 @@ constexpr int kCamcorderReactionFields = 5;
 constexpr int kVcrReactionFields = 8;
 constexpr std::int64_t kCaptureMinimumUs = 100000;
 
-bool near(double measured, double nominal) {
-    return std::abs(measured - nominal) <= std::max(150.0, 0.2 * nominal);
-}
-
 bool matches(const std::vector<IrBurst>& bursts, std::size_t first, std::size_t end,
              const IrEmission& key) {
     const std::vector<std::int32_t> frame = key.frame();
@@ -29,7 +25,7 @@ bool matches(const std::vector<IrBurst>& bursts, std::size_t first, std::size_t 
                 ? static_cast<double>(b.lengthPs()) / 1e6
                 : static_cast<double>(bursts[first + i / 2 + 1].start - (b.start + b.lengthPs())) /
                       1e6;
-        if (!near(us, frame[i])) return false;
+        if (!receiverAccepts(us, frame[i])) return false;
     }
     return true;
 }

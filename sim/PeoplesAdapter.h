@@ -46,8 +46,8 @@ struct Sending {
 };
 
 // Groups bursts into commands and names the key each one matches: the pulses
-// and pauses of the key's first frame, each within 20 % or 150 µs. At most
-// the last `n` commands, oldest first.
+// and pauses of the key's first frame, each as a receiver takes it
+// (receiverAccepts). At most the last `n` commands, oldest first.
 std::vector<Sending> groupSendings(const std::vector<IrBurst>& bursts,
                                    const std::vector<RemoteKey>& keys, std::size_t n);
 

@@ -3,6 +3,7 @@
 
 #include "sim/IrRecorder.h"
 #include "sim/ControlLDeck.h"
+#include "sim/PeoplesAdapter.h"
 #include "support/SimRig.h"
 
 #include <gtest/gtest.h>
@@ -206,4 +207,29 @@ TEST(IrRecorder, FailureModesAndForeignCodes) {
     EXPECT_FALSE(n.recorder->log()[0].obeyed);
     EXPECT_TRUE(n.recorder->log()[1].obeyed);
     EXPECT_TRUE(n.recorder->contentMap().empty());
+}
+
+TEST(IrRecorder, TheAdapterWindowNamesWhatTheRecorderObeys) {
+    // A learnt command comes back with its marks longer and its spaces
+    // shorter than the remote's (the detector's and the sender's edges):
+    // the recorder obeys it, so the window must name the key it came from.
+    RecorderRig r;
+    sim::IrEmission play = sim::IrRecorder::remoteKey(1, 1);
+    for (std::size_t i = 1; i + 1 < play.befehl.size() && play.befehl[i + 1] != 0; ++i)
+        play.befehl[i] += i % 2 == 1 ? 170 : -170;
+    r.send(play, r.ms(100));
+    // Spaces halfway between a 0 and a 1 are nobody's command.
+    sim::IrEmission between = sim::IrRecorder::remoteKey(2, 1);
+    for (std::size_t i = 4; i + 1 < between.befehl.size() && between.befehl[i + 1] != 0; i += 2)
+        between.befehl[i] = 1000;
+    r.send(between, r.ms(1000));
+    r.at(r.ms(2000));
+    ASSERT_EQ(r.recorder->log().size(), 1u);
+    EXPECT_TRUE(r.recorder->log()[0].obeyed);
+    const std::vector<sim::RemoteKey> keys = {{"Rec Play", sim::IrRecorder::remoteKey(1)},
+                                              {"Rec Stop", sim::IrRecorder::remoteKey(2)}};
+    const auto sent = sim::groupSendings(r.sim.irSender->bursts(), keys, 2);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].key, "Rec Play");
+    EXPECT_EQ(sent[1].key, "");
 }
