@@ -43,6 +43,8 @@ std::string text(const QLineEdit* e) {
 Lerndialog Lerndialog_von(desk::TLernenForm& dialog) {
     return [&dialog](LernAuftrag& a) {
         dialog.Beschriftung->setText(a.Beschriftung);
+        // Not a key of the main window: no key number from its last learn.
+        dialog.BeschriftungG->setTitle(QStringLiteral("Beschriftung"));
         dialog.IR_Hex_Code->setText(platform::fromCp1252(a.IR_Hex_Code));
         dialog.Lernpuffer = a.Lernpuffer;
         dialog.setFunktionIndex(a.Funktion);
