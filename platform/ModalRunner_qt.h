@@ -15,6 +15,11 @@ using ModalScript = std::function<int(QDialog&)>;
 // Runs the dialog modally and returns its result (QDialog::Accepted ...).
 int runModal(QDialog& dialog);
 
+// A window that stands for a device keeps taking input while dialogs run
+// modally (each in turn makes it its transient child); other windows stay
+// blocked. For the window's lifetime.
+void keepUsableUnderModals(QWidget& window);
+
 // While a script is queued, the next runModal plays it instead of exec().
 void queueModalScript(ModalScript script);
 void clearModalScripts();

@@ -1,5 +1,6 @@
 #include "apps/tavix/TavixProgram.h"
 
+#include "platform/ModalRunner_qt.h"
 #include "platform/WindowTracker_qt.h"
 #include "sim/AdapterWindow_qt.h"
 #include "sim/PeoplesAdapter.h"
@@ -58,9 +59,13 @@ TavixProgram::TavixProgram(ProgramOptions options) {
     mainWindow->KameraDialog = kameraDialog.get();
     kameraDialog->Geraete_edit->Lernen = video::Lerndialog_von(*lernenForm);
 
-    if (sim::PeoplesDevices* devices = sim::currentPeoplesDevices())
+    if (sim::PeoplesDevices* devices = sim::currentPeoplesDevices()) {
         adapterWindow =
             std::make_unique<sim::AdapterWindow>(*devices, sim::simulatedAdapterReason());
+        // It stands for hardware: its remote's keys are chosen while the
+        // recorder editor and the learn dialog run.
+        platform::keepUsableUnderModals(*adapterWindow);
+    }
 }
 
 TavixProgram::~TavixProgram() {

@@ -14,7 +14,10 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -139,6 +142,43 @@ TEST_F(PlatformLayer, ModalRunnerPlaysScriptsOverTheActiveWindow) {
     EXPECT_EQ(d.result(), QDialog::Accepted);
     EXPECT_EQ(log.events, (std::vector<std::string>{"A-", "script", "A+"}));
     EXPECT_EQ(platform::pendingModalScripts(), 0u);
+}
+
+TEST_F(PlatformLayer, AWindowKeptUsableTakesClicksUnderNestedModalDialogs) {
+    // A window that stands for a device (the simulated adapter's) takes
+    // clicks while dialogs run modally one over another; every other window
+    // stays blocked, and afterwards the window is on its own again.
+    int klicks = 0, andere = 0;
+    QWidget geraet(nullptr, Qt::Window);
+    auto* knopf = new QPushButton(QStringLiteral("Taste"), &geraet);
+    QObject::connect(knopf, &QPushButton::clicked, [&] { ++klicks; });
+    QWidget fenster(nullptr, Qt::Window);
+    auto* anderer = new QPushButton(QStringLiteral("anderer"), &fenster);
+    QObject::connect(anderer, &QPushButton::clicked, [&] { ++andere; });
+    geraet.show();
+    fenster.show();
+    platform::keepUsableUnderModals(geraet);
+    // Clicks as the window system delivers them, so that blocking applies.
+    auto klick = [](QPushButton* k) {
+        QWidget* w = k->window();
+        QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {}, k->mapTo(w, k->rect().center()));
+    };
+    QDialog aussen, innen;
+    QTimer::singleShot(0, [&] {
+        klick(knopf);
+        QTimer::singleShot(0, [&] {
+            klick(knopf);
+            klick(anderer);
+            innen.accept();
+        });
+        platform::runModal(innen);
+        klick(knopf);
+        aussen.accept();
+    });
+    EXPECT_EQ(platform::runModal(aussen), QDialog::Accepted);
+    EXPECT_EQ(klicks, 3);
+    EXPECT_EQ(andere, 0);
+    EXPECT_EQ(geraet.windowHandle()->transientParent(), nullptr);
 }
 
 TEST_F(PlatformLayer, QtBoxesShowTheirButtonsAndOpenDialogsTheirMode) {
