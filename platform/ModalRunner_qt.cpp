@@ -27,12 +27,13 @@ std::vector<QPointer<QWidget>>& keptUsable() {
 // modal window shows up, so they move under the dialog once it is shown.
 class UsableUnder {
 public:
-    explicit UsableUnder(QDialog& dialog) {
+    explicit UsableUnder(QDialog& dialog) : dialog_(&dialog) {
         auto& kept = keptUsable();
         kept.erase(std::remove(kept.begin(), kept.end(), nullptr), kept.end());
         if (kept.empty()) return;
-        if (!dialog.testAttribute(Qt::WA_SetWindowModality))
-            dialog.setWindowModality(Qt::ApplicationModal);
+        // As exec() would make it, for this run only.
+        madeModal_ = !dialog.testAttribute(Qt::WA_SetWindowModality);
+        if (madeModal_) dialog.setWindowModality(Qt::ApplicationModal);
         dialog.show(); // exec() then finds it shown and runs its loop
         QWindow* parent = dialog.windowHandle();
         for (QWidget* w : kept) {
@@ -45,6 +46,10 @@ public:
     ~UsableUnder() {
         for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
             if (it->window) it->window->setTransientParent(it->previous);
+        if (madeModal_ && dialog_ && !dialog_->isVisible()) {
+            dialog_->setWindowModality(Qt::NonModal);
+            dialog_->setAttribute(Qt::WA_SetWindowModality, false);
+        }
     }
     UsableUnder(const UsableUnder&) = delete;
     UsableUnder& operator=(const UsableUnder&) = delete;
@@ -54,6 +59,8 @@ private:
         QPointer<QWindow> window;
         QPointer<QWindow> previous;
     };
+    QPointer<QDialog> dialog_;
+    bool madeModal_ = false;
     std::vector<Saved> saved_;
 };
 } // namespace

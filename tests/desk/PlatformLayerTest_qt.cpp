@@ -179,6 +179,7 @@ TEST_F(PlatformLayer, AWindowKeptUsableTakesClicksUnderNestedModalDialogs) {
     EXPECT_EQ(klicks, 3);
     EXPECT_EQ(andere, 0);
     EXPECT_EQ(geraet.windowHandle()->transientParent(), nullptr);
+    EXPECT_EQ(aussen.windowModality(), Qt::NonModal);
 }
 
 TEST_F(PlatformLayer, QtBoxesShowTheirButtonsAndOpenDialogsTheirMode) {
