@@ -2,6 +2,7 @@
 // on a virtual clock set to a given PC (loop turns per ms, port reads per
 // second); prints the recovered rates and their error against the set ones.
 
+#include "bench/LoopRate.h"
 #include "engine/Debug.h"
 #include "engine/Sio.h"
 #include "engine/Timing.h"
@@ -109,23 +110,6 @@ void onePass(const char* name, std::int64_t readsPerSecond) {
     std::printf("%s_reads_per_second_error: %.3f %%\n", name, errorPercent(rps, readsPerSecond));
 }
 
-// The rate of the delay loop the engine runs on (on the simulated adapter,
-// the simulated PC's) as bench/clock_real measures it: the median of seven
-// runs of ten million turns.
-double loopRate(platform::Clock& clock) {
-    std::vector<double> rates;
-    for (int run = 0; run < 7; ++run) {
-        const auto t0 = std::chrono::steady_clock::now();
-        clock.spin(10000000);
-        const double ms =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
-                .count();
-        rates.push_back(10000000 / ms);
-    }
-    std::sort(rates.begin(), rates.end());
-    return rates[rates.size() / 2];
-}
-
 // The whole calibration on the simulated adapter in real time, as a user
 // without the adapter runs it: its result against the loop's own rate (as
 // bench/clock_real measures it, the faster of just before and just after the
@@ -135,7 +119,7 @@ void realTime(int run) {
     const std::string name = "real" + std::to_string(run);
     platform::RealClock clock;
     sim::SimAdapter adapter(clock);
-    const double before = loopRate(adapter.clock);
+    const double before = bench::loopTurnsPerMs(adapter.clock, 10000000);
     platform::ScopedBackends use(&adapter.bus, &adapter.clock);
     Sio::SIO_Init();
     Dbg_disp::DebugMemo memo;
@@ -155,7 +139,7 @@ void realTime(int run) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
     Dbg_disp::Debug_An = false;
     Dbg_disp::setDebugSink(nullptr);
-    const double loop = std::max(before, loopRate(adapter.clock));
+    const double loop = std::max(before, bench::loopTurnsPerMs(adapter.clock, 10000000));
     const Protokoll pr = lies_Protokoll(memo);
     const char* n = name.c_str();
     std::printf("%s_result: %d passes\n", n, result);

@@ -1,12 +1,11 @@
 // Figures of the host clock backend: the busy-wait loop's turns per
 // millisecond at three loop lengths (linear scaling shows the loop was kept as
 // written) and the cost of one performance-counter read.
+#include "bench/LoopRate.h"
 #include "platform/Clock.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <vector>
 
 namespace {
 double hostSeconds() {
@@ -18,17 +17,9 @@ double hostSeconds() {
 
 int main() {
     platform::RealClock clock;
-    for (int turns : {100000, 1000000, 10000000}) {
-        std::vector<double> rates;
-        for (int run = 0; run < 7; ++run) {
-            const double t0 = hostSeconds();
-            clock.spin(turns);
-            const double ms = (hostSeconds() - t0) * 1000.0;
-            rates.push_back(turns / ms);
-        }
-        std::sort(rates.begin(), rates.end());
-        std::printf("loop_turns_per_ms_at_%d: %.0f turns/ms\n", turns, rates[rates.size() / 2]);
-    }
+    for (int turns : {100000, 1000000, 10000000})
+        std::printf("loop_turns_per_ms_at_%d: %.0f turns/ms\n", turns,
+                    bench::loopTurnsPerMs(clock, turns));
     const int reads = 2000000;
     std::int64_t sink = 0;
     const double t0 = hostSeconds();

@@ -3,6 +3,7 @@
 // First on the virtual clock (deterministic), then in real time on this
 // machine (20 sends, bounded in time).
 
+#include "bench/LoopRate.h"
 #include "engine/Debug.h"
 #include "engine/IrSend.h"
 #include "engine/Sio.h"
@@ -163,17 +164,6 @@ double maxOf(const std::vector<double>& v) {
     return v.empty() ? 0 : *std::max_element(v.begin(), v.end());
 }
 
-// Turns per millisecond of the delay loop the engine runs on (on the
-// simulated adapter, the simulated PC's), so that Warte_ms waits as long as it
-// should in real time.
-std::int32_t hostTurnsPerMs(platform::Clock& clock) {
-    const std::int32_t turns = 50000000;
-    const auto t0 = clock.nowPs();
-    clock.spin(turns);
-    const auto dt = clock.nowPs() - t0;
-    return static_cast<std::int32_t>(static_cast<double>(turns) * 1e9 / static_cast<double>(dt));
-}
-
 } // namespace
 
 int main() {
@@ -209,7 +199,9 @@ int main() {
     // when the time budget is spent.
     platform::RealClock host;
     sim::SimAdapter adapter(host);
-    Sio::Drehg_mSec = hostTurnsPerMs(adapter.clock);
+    // Turns per millisecond of the delay loop the engine runs on (the simulated
+    // PC's), so that Warte_ms waits as long as it should in real time.
+    Sio::Drehg_mSec = static_cast<std::int32_t>(bench::loopTurnsPerMs(adapter.clock, 50000000, 1));
     std::printf("realtime_delay_loop: %d turns/ms\n", Sio::Drehg_mSec);
     platform::ScopedBackends use(&adapter.bus, &adapter.clock);
     const sim::Ps budget = 60 * sim::kPsPerSecond;
