@@ -134,27 +134,31 @@ void TIRForm::B_Drehzahl() {
            << QStringLiteral("Ratio : ") + ratio
            << QStringLiteral("Trefferquote : ") + zahl(quote) + QStringLiteral("/1000 ");
     platform::prompts().message(zeilen.join(QLatin1Char('\r')));
-    // The system version and the measurement are kept in the settings.
+    // The system version and the measurement are kept in the settings, all in
+    // one write: a failed save leaves none of it, never a rate without its
+    // partner.
     const platform::OsVersion v = platform::os().osVersion();
-    IniDatei->writeInteger("VersionInfo", "MajorVersion", v.major);
-    IniDatei->writeInteger("VersionInfo", "MinorVersion", v.minor);
-    IniDatei->writeInteger("VersionInfo", "BuildNumber", v.build);
-    IniDatei->writeInteger("VersionInfo", "PlatformId", v.platformId);
-    IniDatei->writeString("VersionInfo", "CSDVersion", v.csdVersion);
+    platform::IniBatch ini(*IniDatei);
+    ini.writeInteger("VersionInfo", "MajorVersion", v.major);
+    ini.writeInteger("VersionInfo", "MinorVersion", v.minor);
+    ini.writeInteger("VersionInfo", "BuildNumber", v.build);
+    ini.writeInteger("VersionInfo", "PlatformId", v.platformId);
+    ini.writeString("VersionInfo", "CSDVersion", v.csdVersion);
     if (gemessen) {
-        IniDatei->writeInteger("Timing", "Anfragen_Sec", Sio::Anfragen_Sec);
-        IniDatei->writeInteger("Timing", "Drehg_mSec", Sio::Drehg_mSec);
+        ini.writeInteger("Timing", "Anfragen_Sec", Sio::Anfragen_Sec);
+        ini.writeInteger("Timing", "Drehg_mSec", Sio::Drehg_mSec);
     }
-    IniDatei->writeInteger("Statistik", "MessSchranke", Sio::MessSchranke);
-    IniDatei->writeInteger("Statistik", "Iterationen", iterationen);
-    IniDatei->writeInteger("Statistik", "Abweichung", abweichung);
-    IniDatei->writeInteger("Statistik", "Quote", quote);
-    IniDatei->writeString("Statistik", "Fehlercode", fehler);
+    ini.writeInteger("Statistik", "MessSchranke", Sio::MessSchranke);
+    ini.writeInteger("Statistik", "Iterationen", iterationen);
+    ini.writeInteger("Statistik", "Abweichung", abweichung);
+    ini.writeInteger("Statistik", "Quote", quote);
+    ini.writeString("Statistik", "Fehlercode", fehler);
     const QDateTime jetzt = QDateTime::currentDateTime();
-    IniDatei->writeString("Statistik", "AusgemessenAm",
-                          platform::toCp1252(platform::shortDateText(jetzt.date()) +
-                                             QStringLiteral(", ") +
-                                             platform::longTimeText(jetzt.time())));
+    ini.writeString("Statistik", "AusgemessenAm",
+                    platform::toCp1252(platform::shortDateText(jetzt.date()) +
+                                       QStringLiteral(", ") +
+                                       platform::longTimeText(jetzt.time())));
+    ini.commit();
 }
 
 } // namespace desk
