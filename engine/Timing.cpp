@@ -28,8 +28,8 @@ std::int32_t alsInt32(std::int64_t v, const char* name) {
 
 using Tabelle32 = std::array<std::int32_t, 32>;
 
-// The delay loop's own rate against the performance counter: the fastest of a
-// few runs of at least 2 ms each (another process can only slow a run down).
+} // namespace
+
 std::int64_t Schleifenrate() {
     const std::int64_t f = Zaehlerfrequenz();
     std::int64_t n = 1000;
@@ -49,7 +49,11 @@ std::int64_t Schleifenrate() {
     return best;
 }
 
-} // namespace
+std::int32_t Drehzahl_der_Schleife_uebernehmen() {
+    const std::int64_t rate = Schleifenrate();
+    if (rate > 0) Drehg_mSec = Auf_int32_begrenzt(rate);
+    return Drehg_mSec;
+}
 
 void Zeichenzeit_messen(std::int32_t delay, std::int32_t& readsPerSecond, std::int32_t& count) {
     UART_Init_9600();

@@ -38,6 +38,15 @@ inline constexpr std::int32_t Max_Streuung_Prozent = 70;
 inline constexpr std::int32_t Min_Anteil_Prozent = 25;
 inline constexpr std::int32_t Max_Anteil_Prozent = 300;
 
+// The delay loop's own turns per millisecond against the performance
+// counter: the fastest of a few runs of at least 2 ms each (another process
+// can only slow a run down); 0 when the counter does not move.
+std::int64_t Schleifenrate();
+// For a PC whose rates were never measured: Drehg_mSec := the loop's own rate,
+// so that a wait lasts what it says (kept when the counter does not move).
+// Returns the rate in force.
+std::int32_t Drehzahl_der_Schleife_uebernehmen();
+
 // The rates a calibration arrived at, whether or not they were taken over.
 struct Messergebnis {
     std::int32_t Drehg_mSec = 0;
