@@ -128,9 +128,10 @@ void realTime(int run) {
     std::int32_t passes = 0, deviation = 0, quota = 0;
     std::string error;
     std::int32_t result = 0;
+    Sio::Messergebnis gemessen;
     const auto wall0 = std::chrono::steady_clock::now();
     try {
-        result = Sio::Bestimme_Drehzahl(passes, deviation, quota, error);
+        result = Sio::Bestimme_Drehzahl(passes, deviation, quota, error, gemessen);
     } catch (const std::exception& e) {
         error = e.what();
         result = -3;
@@ -152,7 +153,7 @@ void realTime(int run) {
     std::printf("%s_pass_spread: %.1f %%\n", n, pr.spread());
     std::printf("%s_slowest_pass: %lld turns/ms\n", n, pr.lo());
     std::printf("%s_fastest_pass: %lld turns/ms\n", n, pr.hi());
-    std::printf("%s_anfragen_sec: %d reads/s\n", n, Sio::Anfragen_Sec);
+    std::printf("%s_anfragen_sec: %d reads/s\n", n, gemessen.Anfragen_Sec);
     std::printf("%s_refused: %d\n", n, result == -2 ? 1 : 0);
     std::printf("%s_wall_time: %.1f s\n", n, wall);
     if (!error.empty()) std::printf("%s_error: %s\n", n, error.c_str());

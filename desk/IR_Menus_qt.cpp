@@ -107,62 +107,58 @@ void TIRForm::High_PerformClick() {
 void TIRForm::B_Drehzahl() {
     platform::WaitCursor cursor;
     repaint();
-    // A failed measurement must not replace the rates every wait of the
-    // program is based on.
-    const std::int32_t altDrehg = Sio::Drehg_mSec, altAnfragen = Sio::Anfragen_Sec;
+    // The engine takes over the rates only from a sound measurement; the box
+    // shows what the run arrived at in any case.
     std::int32_t iterationen = 0, abweichung = 0, quote = 0, ergebnis = -1;
     std::string fehler;
-    bool abgebrochen = false;
+    Sio::Messergebnis m;
     try {
-        ergebnis = Sio::Bestimme_Drehzahl(iterationen, abweichung, quote, fehler);
+        ergebnis = Sio::Bestimme_Drehzahl(iterationen, abweichung, quote, fehler, m);
     } catch (const Sio::ECalibrationError& e) {
-        abgebrochen = true;
         fehler = e.what();
-        Sio::Drehg_mSec = altDrehg;
-        Sio::Anfragen_Sec = altAnfragen;
     }
-    const bool gemessen = !abgebrochen && ergebnis >= 0 && Sio::Drehg_mSec > 0;
+    const bool gemessen = ergebnis >= 0;
     cursor.restore();
     if (!fehler.empty()) fehler = "Fehlercode : " + fehler;
     // The result is shown.
-    const std::int32_t tausend = Sio::Anfragen_Sec / 1000;
-    const QString ratio = tausend != 0 ? zahl(Sio::Drehg_mSec / tausend) : QStringLiteral("-");
+    const std::int32_t tausend = m.Anfragen_Sec / 1000;
+    const QString ratio = tausend != 0 ? zahl(m.Drehg_mSec / tausend) : QStringLiteral("-");
     QStringList zeilen;
     zeilen << kVersion + QStringLiteral("\r\r*** Zeitverhalten des PC ***\r") +
                   platform::fromCp1252(fehler)
            << QStringLiteral("Iterationen : ") + zahl(iterationen)
            << QStringLiteral("MessSchranke : ") + zahl(Sio::MessSchranke) + QStringLiteral("%")
-           << QStringLiteral("SIO Anfragen : ") + zahl(Sio::Anfragen_Sec) + QStringLiteral("/sec")
-           << QStringLiteral("Drehungen : ") + zahl(Sio::Drehg_mSec) + QStringLiteral("/msec") +
+           << QStringLiteral("SIO Anfragen : ") + zahl(m.Anfragen_Sec) + QStringLiteral("/sec")
+           << QStringLiteral("Drehungen : ") + zahl(m.Drehg_mSec) + QStringLiteral("/msec") +
                   QStringLiteral("  +/- ") + zahl(abweichung) + QStringLiteral(" /msec")
            << QStringLiteral("Ratio : ") + ratio
            << QStringLiteral("Trefferquote : ") + zahl(quote) + QStringLiteral("/1000 ");
-    if (!gemessen) {
-        Sio::Drehg_mSec = altDrehg;
-        Sio::Anfragen_Sec = altAnfragen;
-    }
     platform::prompts().message(zeilen.join(QLatin1Char('\r')));
-    // The system version and the measurement are kept in the settings.
+    // The system version and the measurement are kept in the settings, all in
+    // one write: a failed save leaves none of it, never a rate without its
+    // partner.
     const platform::OsVersion v = platform::os().osVersion();
-    IniDatei->writeInteger("VersionInfo", "MajorVersion", v.major);
-    IniDatei->writeInteger("VersionInfo", "MinorVersion", v.minor);
-    IniDatei->writeInteger("VersionInfo", "BuildNumber", v.build);
-    IniDatei->writeInteger("VersionInfo", "PlatformId", v.platformId);
-    IniDatei->writeString("VersionInfo", "CSDVersion", v.csdVersion);
+    platform::IniBatch ini(*IniDatei);
+    ini.writeInteger("VersionInfo", "MajorVersion", v.major);
+    ini.writeInteger("VersionInfo", "MinorVersion", v.minor);
+    ini.writeInteger("VersionInfo", "BuildNumber", v.build);
+    ini.writeInteger("VersionInfo", "PlatformId", v.platformId);
+    ini.writeString("VersionInfo", "CSDVersion", v.csdVersion);
     if (gemessen) {
-        IniDatei->writeInteger("Timing", "Anfragen_Sec", Sio::Anfragen_Sec);
-        IniDatei->writeInteger("Timing", "Drehg_mSec", Sio::Drehg_mSec);
+        ini.writeInteger("Timing", "Anfragen_Sec", Sio::Anfragen_Sec);
+        ini.writeInteger("Timing", "Drehg_mSec", Sio::Drehg_mSec);
     }
-    IniDatei->writeInteger("Statistik", "MessSchranke", Sio::MessSchranke);
-    IniDatei->writeInteger("Statistik", "Iterationen", iterationen);
-    IniDatei->writeInteger("Statistik", "Abweichung", abweichung);
-    IniDatei->writeInteger("Statistik", "Quote", quote);
-    IniDatei->writeString("Statistik", "Fehlercode", fehler);
+    ini.writeInteger("Statistik", "MessSchranke", Sio::MessSchranke);
+    ini.writeInteger("Statistik", "Iterationen", iterationen);
+    ini.writeInteger("Statistik", "Abweichung", abweichung);
+    ini.writeInteger("Statistik", "Quote", quote);
+    ini.writeString("Statistik", "Fehlercode", fehler);
     const QDateTime jetzt = QDateTime::currentDateTime();
-    IniDatei->writeString("Statistik", "AusgemessenAm",
-                          platform::toCp1252(platform::shortDateText(jetzt.date()) +
-                                             QStringLiteral(", ") +
-                                             platform::longTimeText(jetzt.time())));
+    ini.writeString("Statistik", "AusgemessenAm",
+                    platform::toCp1252(platform::shortDateText(jetzt.date()) +
+                                       QStringLiteral(", ") +
+                                       platform::longTimeText(jetzt.time())));
+    ini.commit();
 }
 
 } // namespace desk

@@ -4,6 +4,7 @@
 #include "desk/KeyFile.h"
 #include "engine/IrSend.h"
 #include "engine/SioText.h"
+#include "engine/Timing.h"
 #include "platform/AppFolders.h"
 #include "platform/Codepage_qt.h"
 #include "platform/DateText_qt.h"
@@ -501,7 +502,14 @@ void TIRForm::FormCreate() {
     // Engine settings.
     Sio::MessSchranke = IniDatei->readInteger("Statistik", "MessSchranke", Sio::MessSchranke);
     Sio::Anfragen_Sec = IniDatei->readInteger("Timing", "Anfragen_Sec", Sio::Anfragen_Sec);
-    Sio::Drehg_mSec = IniDatei->readInteger("Timing", "Drehg_mSec", Sio::Drehg_mSec);
+    // A stored measurement wins; without one the delays count turns at the
+    // loop's own rate, timed now, not at a fixed guess that may be a tenth of
+    // this PC's.
+    const std::int32_t drehg = IniDatei->readInteger("Timing", "Drehg_mSec", 0);
+    if (drehg > 0)
+        Sio::Drehg_mSec = drehg;
+    else
+        Sio::Drehzahl_der_Schleife_uebernehmen();
     Sio::Abfallzeit_IR_Detektor =
         IniDatei->readInteger("Timing", "Abfallzeit_IR_Detektor", Sio::Abfallzeit_IR_Detektor);
     Einstellung_schreiben([&] {

@@ -28,8 +28,8 @@ std::int32_t alsInt32(std::int64_t v, const char* name) {
 
 using Tabelle32 = std::array<std::int32_t, 32>;
 
-// The delay loop's own rate against the performance counter: the fastest of a
-// few runs of at least 2 ms each (another process can only slow a run down).
+} // namespace
+
 std::int64_t Schleifenrate() {
     const std::int64_t f = Zaehlerfrequenz();
     std::int64_t n = 1000;
@@ -49,7 +49,11 @@ std::int64_t Schleifenrate() {
     return best;
 }
 
-} // namespace
+std::int32_t Drehzahl_der_Schleife_uebernehmen() {
+    const std::int64_t rate = Schleifenrate();
+    if (rate > 0) Drehg_mSec = Auf_int32_begrenzt(rate);
+    return Drehg_mSec;
+}
 
 void Zeichenzeit_messen(std::int32_t delay, std::int32_t& readsPerSecond, std::int32_t& count) {
     UART_Init_9600();
@@ -113,7 +117,8 @@ std::int32_t Drehzahl_aus_Messung(std::int32_t a, std::int32_t b, std::int32_t c
 }
 
 std::int32_t Bestimme_Drehzahl(std::int32_t& passes, std::int32_t& deviation, std::int32_t& quota,
-                               std::string& error) {
+                               std::string& error, Messergebnis& gemessen) {
+    gemessen = {Drehg_mSec, Anfragen_Sec};
     Debug_WriteLn("*** Bestimme_Drehzahl ***, Port Basis : " + Zahl_Text(Port_Basis()));
     Debug_WriteLn("Unit Sio vom 09-Apr-02");
     error.clear();
@@ -159,19 +164,21 @@ std::int32_t Bestimme_Drehzahl(std::int32_t& passes, std::int32_t& deviation, st
     Debug_WriteLn("Vorgabe 1 : " + Zahl_Text(Vorgabe[1]) + " rel. Ergebnis (0-1000) : " +
                   zelle(static_cast<std::int64_t>(Ergebnis[1]) * 1000 / Ergebnis[0]));
 
-    Drehg_mSec = Mittelwert_ueber(Drehzahl, 31, 0);
-    Debug_WriteLn("Soviel Umdrhg in Raw pro ms, im Mittel (=Drehg_msec): " + Zahl_Text(Drehg_mSec));
+    gemessen.Drehg_mSec = Mittelwert_ueber(Drehzahl, 31, 0);
+    Debug_WriteLn("Soviel Umdrhg in Raw pro ms, im Mittel (=Drehg_msec): " +
+                  Zahl_Text(gemessen.Drehg_mSec));
     deviation = Standardabweichung(Drehzahl, 31);
     Debug_WriteLn("Mittlere Abweichung : " + Zahl_Text(deviation));
     quota = Mittelwert_ueber(Quote, 31, 0);
     Debug_WriteLn("Mittlere Quote : " + Zahl_Text(quota));
-    Anfragen_Sec = Ergebnis[0];
-    Debug_WriteLn("Anfragen / sec (Anfragen_Sec) " + Zahl_Text(Anfragen_Sec));
+    gemessen.Anfragen_Sec = Ergebnis[0];
+    Debug_WriteLn("Anfragen / sec (Anfragen_Sec) " + Zahl_Text(gemessen.Anfragen_Sec));
 
     // A pass that another process interrupted gives a rate far too low, and a
     // mean that takes it in makes every wait too short; a rate far above what
-    // the loop does on its own makes every wait too long. Such a run is no
-    // measurement: the caller keeps its previous rates.
+    // the loop does on its own makes every wait too long, and a rate of 0 ends
+    // every wait at once. Such a run is no measurement: the rates in force
+    // stay, as every wait of the program is based on them.
     std::int32_t langsamst = std::numeric_limits<std::int32_t>::max(), schnellst = 0;
     for (std::size_t k = 1; k <= i; ++k) {
         langsamst = std::min(langsamst, Drehzahl[k]);
@@ -184,16 +191,25 @@ std::int32_t Bestimme_Drehzahl(std::int32_t& passes, std::int32_t& deviation, st
                       static_cast<std::int64_t>(Max_Streuung_Prozent) * schnellst)
         unplausibel = "** Messung unplausibel: Durchgaenge " + Zahl_Text(langsamst) + "bis" +
                       Zahl_Text(schnellst) + "**";
-    else if (static_cast<std::int64_t>(Drehg_mSec) * 100 < Min_Anteil_Prozent * schleife ||
-             static_cast<std::int64_t>(Drehg_mSec) * 100 > Max_Anteil_Prozent * schleife)
-        unplausibel =
-            "** Messung unplausibel:" + Zahl_Text(Drehg_mSec) + "statt" + zelle(schleife) + "**";
+    else if (gemessen.Drehg_mSec <= 0 ||
+             static_cast<std::int64_t>(gemessen.Drehg_mSec) * 100 < Min_Anteil_Prozent * schleife ||
+             static_cast<std::int64_t>(gemessen.Drehg_mSec) * 100 > Max_Anteil_Prozent * schleife)
+        unplausibel = "** Messung unplausibel:" + Zahl_Text(gemessen.Drehg_mSec) + "statt" +
+                      zelle(schleife) + "**";
     if (!unplausibel.empty()) {
         Debug_WriteLn(unplausibel);
         if (error.empty()) error = unplausibel;
         return -2;
     }
+    Drehg_mSec = gemessen.Drehg_mSec;
+    Anfragen_Sec = gemessen.Anfragen_Sec;
     return error.empty() ? static_cast<std::int32_t>(i) : 0;
+}
+
+std::int32_t Bestimme_Drehzahl(std::int32_t& passes, std::int32_t& deviation, std::int32_t& quota,
+                               std::string& error) {
+    Messergebnis gemessen;
+    return Bestimme_Drehzahl(passes, deviation, quota, error, gemessen);
 }
 
 } // namespace Sio

@@ -38,10 +38,29 @@ inline constexpr std::int32_t Max_Streuung_Prozent = 70;
 inline constexpr std::int32_t Min_Anteil_Prozent = 25;
 inline constexpr std::int32_t Max_Anteil_Prozent = 300;
 
+// The delay loop's own turns per millisecond against the performance
+// counter: the fastest of a few runs of at least 2 ms each (another process
+// can only slow a run down); 0 when the counter does not move.
+std::int64_t Schleifenrate();
+// For a PC whose rates were never measured: Drehg_mSec := the loop's own rate,
+// so that a wait lasts what it says (kept when the counter does not move).
+// Returns the rate in force.
+std::int32_t Drehzahl_der_Schleife_uebernehmen();
+
+// The rates a calibration arrived at, whether or not they were taken over.
+struct Messergebnis {
+    std::int32_t Drehg_mSec = 0;
+    std::int32_t Anfragen_Sec = 0;
+};
+
 // The whole calibration; sets Drehg_mSec and Anfragen_Sec at its end. Returns
 // the index of the last pass, 0 when a warning was set, -1 when the
-// transmitter was not empty, -2 when the result is implausible (see above):
-// no measurement, the caller goes back to its previous rates.
+// transmitter was not empty, -2 when the result is implausible (see above) or
+// its loop rate is not positive: no measurement, both rates stay as they were.
+// `gemessen` receives the rates the run arrived at; the rates in force when it
+// got no result.
+std::int32_t Bestimme_Drehzahl(std::int32_t& passes, std::int32_t& deviation, std::int32_t& quota,
+                               std::string& error, Messergebnis& gemessen);
 std::int32_t Bestimme_Drehzahl(std::int32_t& passes, std::int32_t& deviation, std::int32_t& quota,
                                std::string& error);
 

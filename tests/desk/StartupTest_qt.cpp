@@ -50,6 +50,8 @@ std::vector<std::string> sorted(std::vector<std::string> v) {
 class Startup : public DeskFixture {};
 
 TEST_F(Startup, FirstStartInEmptyFolderCyclesQuestionsAndWritesOnlyItsKeys) {
+    // A PC whose delay loop turns ten times as fast as the engine's default.
+    clock.costs().loopTurnsPerMs = 950000;
     prompts.expectYesNo(sprachFrage("Deutsch"), false)
         .expectYesNo(sprachFrage("English"), false)
         .expectYesNo(sprachFrage("Deutsch"), false)
@@ -78,6 +80,12 @@ TEST_F(Startup, FirstStartInEmptyFolderCyclesQuestionsAndWritesOnlyItsKeys) {
     EXPECT_EQ(f.COM[8]->text(), "COM 8  (260)");
     EXPECT_TRUE(f.RealTimeModus1->isVisible() && f.RealTimeModus1->isChecked());
     EXPECT_FALSE(f.Debug1->isVisible());
+    // Nothing measured yet: the delays count turns at the loop's own rate,
+    // timed at start, so a wait lasts what it says.
+    EXPECT_NEAR(Sio::Drehg_mSec, 950000, 950);
+    const double vorher = clock.nowUs();
+    Sio::Warte_ms(2000);
+    EXPECT_NEAR(clock.nowUs() - vorher, 2000000, 2000);
 
     // The first activation asks for the timing measurement.
     prompts.expectYesNo(kTimingFrage, false);
@@ -121,7 +129,10 @@ TEST_F(Startup, FirstStartInEmptyFolderCyclesQuestionsAndWritesOnlyItsKeys) {
 
 TEST_F(Startup, CompleteSettingsShowWithoutPromptAndCloseWithoutPrompt) {
     writeCompleteSettings();
+    // A stored measurement wins over the loop's rate timed at start.
+    platform::IniFile(iniPath()).writeInteger("Timing", "Drehg_mSec", 50000);
     auto& f = makeForm();
+    EXPECT_EQ(Sio::Drehg_mSec, 50000);
     const std::string keyFile = readFile(file("standard.cdx"));
     const desk::Fensterlage before = f.bounds();
     // The platform may move the frame when the window is shown: the window's

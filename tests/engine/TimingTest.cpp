@@ -195,8 +195,8 @@ private:
 };
 
 // A run with a disturbed pass, with every pass slowed alike, or whose passes
-// ran far faster than the loop on its own, is no measurement: the caller goes
-// back to its rates and stores nothing.
+// ran far faster than the loop on its own, is no measurement: the rates stay
+// as they were and the caller stores nothing.
 TEST_F(Calibration, ImplausibleRunsAreNoMeasurement) {
     struct Fall {
         std::int64_t from, to;
@@ -216,9 +216,13 @@ TEST_F(Calibration, ImplausibleRunsAreNoMeasurement) {
         busy.alleinFaktor = f.alleinFaktor;
         platform::ScopedBackends use(&sim.bus, &busy);
         memo.lines.clear();
+        Sio::Drehg_mSec = 1234;
+        Sio::Anfragen_Sec = 5678;
         EXPECT_EQ(Sio::Bestimme_Drehzahl(passes, deviation, quota, error), -2) << f.text;
         EXPECT_NE(error.find(f.text), std::string::npos) << error;
         EXPECT_TRUE(hasLine(memo.lines, error));
+        EXPECT_EQ(Sio::Drehg_mSec, 1234) << f.text;
+        EXPECT_EQ(Sio::Anfragen_Sec, 5678) << f.text;
     }
     // Undisturbed, the loop's own rate is traced beside the result.
     EXPECT_GE(Sio::Bestimme_Drehzahl(passes, deviation, quota, error), 3);

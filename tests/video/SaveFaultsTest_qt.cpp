@@ -72,6 +72,13 @@ TEST_F(SaveFaults, EverySaveOfTavixKeepsTheOldFileAndTellsTheUser) {
                  platform::guarded(
                      [&] { video::Schreibe_Schnitt_IRCodes(t, file("recorder.cdx").string(), 1); });
              }},
+            {"settings, the timing measurement", iniPath(),
+             [&] {
+                 f.Timing_Nachmessen->click();
+                 // The transmitter's last character goes out before the next run.
+                 clock.advanceMs(10);
+                 sim.sync();
+             }},
             {"video settings at deactivation", iniPath(),
              [&] {
                  k.move(10, 10 + ++runde);
