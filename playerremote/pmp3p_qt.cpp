@@ -325,35 +325,48 @@ void TForm1::FormResize() {
 }
 
 void TForm1::setWidth(std::int32_t w) {
-    if (w == width()) return;
-    {
-        ownResize_ = true;
-        platform::ScopeExit back([&] { ownResize_ = false; });
-        resize(w, height());
-    }
-    FormResize();
+    fensterSetzen(w, height(), std::nullopt);
 }
 
 void TForm1::setHeight(std::int32_t h) {
-    if (h == height()) return;
-    {
+    fensterSetzen(width(), h, std::nullopt);
+}
+
+void TForm1::fensterSetzen(std::int32_t w, std::int32_t h, std::optional<bool> anzeige) {
+    const QSize alt = size();
+    const bool altAnzeige = Anzeige->isChecked();
+    const bool neueGroesse = w != alt.width() || h != alt.height();
+    const bool neueAnzeige = anzeige && *anzeige != altAnzeige;
+    auto setzen = [&](QSize groesse, bool an) {
         ownResize_ = true;
         platform::ScopeExit back([&] { ownResize_ = false; });
-        resize(width(), h);
+        resize(groesse);
+        Anzeige->setChecked(an);
+    };
+    setzen(QSize(w, h), neueAnzeige ? *anzeige : altAnzeige);
+    if (neueAnzeige) memosLeeren();
+    if (!Programm_Ini || (!neueGroesse && !neueAnzeige)) return;
+    // Size and tick are one save; when it fails, the window is as it was.
+    try {
+        platform::IniBatch ini(*Programm_Ini);
+        if (neueGroesse) {
+            ini.writeInteger("Einstellungen", "Width", Width());
+            ini.writeInteger("Einstellungen", "Height", Height());
+        }
+        if (neueAnzeige) ini.writeBool("Einstellungen", "Anzeige", Anzeige->isChecked());
+        ini.commit();
+    } catch (...) {
+        setzen(alt, altAnzeige);
+        throw;
     }
-    FormResize();
 }
 
 void TForm1::gross1Click() {
-    setWidth(527);
-    setHeight(543);
-    setAnzeige(true);
+    fensterSetzen(527, 543, true);
 }
 
 void TForm1::klein1Click() {
-    setWidth(342);
-    setHeight(120);
-    setAnzeige(false);
+    fensterSetzen(342, 120, false);
 }
 
 void TForm1::setAnzeige(bool on) {
@@ -362,9 +375,13 @@ void TForm1::setAnzeige(bool on) {
     AnzeigeClick();
 }
 
-void TForm1::AnzeigeClick() {
+void TForm1::memosLeeren() {
     Memo1->clear();
     Memo2->clear();
+}
+
+void TForm1::AnzeigeClick() {
+    memosLeeren();
     if (Programm_Ini) Programm_Ini->writeBool("Einstellungen", "Anzeige", Anzeige->isChecked());
 }
 
@@ -677,14 +694,16 @@ void TForm1::FB_Datei_Laden() {
     } catch (const ERangeError& e) {
         merke(e);
     }
-    // Both are read before either is set: setting the width writes the
-    // current height.
-    const platform::IniBatch programm(*Programm_Ini);
-    const std::int32_t w = programm.readInteger("Einstellungen", "Width", Width());
-    const std::int32_t h = programm.readInteger("Einstellungen", "Height", Height());
-    // From a file: within the screens before use.
-    setWidth(platform::fitWidthToScreens(w));
-    setHeight(platform::fitHeightToScreens(h));
+    try {
+        const platform::IniBatch programm(*Programm_Ini);
+        const std::int32_t w = programm.readInteger("Einstellungen", "Width", Width());
+        const std::int32_t h = programm.readInteger("Einstellungen", "Height", Height());
+        // From a file: within the screens before use.
+        fensterSetzen(platform::fitWidthToScreens(w), platform::fitHeightToScreens(h),
+                      std::nullopt);
+    } catch (const std::exception& e) {
+        merke(e);
+    }
     if (!fehler.empty()) throw std::runtime_error(fehler);
 }
 

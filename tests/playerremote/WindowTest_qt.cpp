@@ -173,6 +173,25 @@ TEST_F(Window, EveryResizeWritesWidthAndHeight) {
     EXPECT_EQ(p.readInteger("Einstellungen", "Height", 0), 543);
     EXPECT_TRUE(p.readBool("Einstellungen", "Anzeige", false));
 
+    // The size and the display tick of a size menu are one save: when it
+    // fails, the window and its tick are as they were.
+    const std::string vorher = bytesOf(ini());
+    {
+        testsupport::SaveFault fault(testsupport::SaveFault::Write, 1, ENOSPC);
+        prompts.expectError(QString::fromStdString("Die Datei " + ini().string() +
+                                                   " kann nicht gespeichert werden: ") +
+                            QString::fromLocal8Bit(std::strerror(ENOSPC)));
+        f.klein1->trigger();
+        EXPECT_EQ(fault.saves(), 0);
+        EXPECT_EQ(fault.calls(testsupport::SaveFault::Write), 1);
+    }
+    EXPECT_EQ(bytesOf(ini()), vorher);
+    EXPECT_EQ(f.Width(), 527);
+    EXPECT_EQ(f.Height(), 543);
+    EXPECT_TRUE(f.Anzeige->isChecked());
+    f.klein1->trigger();
+    EXPECT_EQ(watch.take("Plomvare.ini").writes, 3);
+
     p.writeInteger("Einstellungen", "Width", 400);
     p.writeInteger("Einstellungen", "Height", 300);
     auto& g = start();
@@ -404,6 +423,10 @@ TEST_F(Window, SavesUnderFaultsKeepTheOldFileAndTellTheUser) {
                                               "Einstellungen", "Anzeige", true));
                                       }
                                       f.Anzeige->click();
+                                  }},
+                                 {"Fenster gross / klein", ini(),
+                                  [&] {
+                                      (f.Width() == 342 ? f.gross1 : f.klein1)->trigger();
                                   }}},
                                 [&] { return errors; });
 
