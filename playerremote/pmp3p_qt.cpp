@@ -28,10 +28,12 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <vector>
 
 namespace pmp3p {
 
@@ -480,14 +482,18 @@ void TForm1::ComPort1Verloren(int oeffnung) {
 }
 
 void TForm1::SetBaudClick() {
-    Periodenlaenge = StrToInt(Edit1->text());
-    fbIni().writeInteger("Einstellungen", "Periodenlaenge", Periodenlaenge);
-    const Bitrate b = berechneBitrate(StrToInt(Edit1->text()));
+    // A period the receiver cannot run at is refused before it is stored or
+    // set: stored, it would refuse every later load of the file. The labels
+    // show why.
+    const std::int32_t periode = StrToInt(Edit1->text());
+    const Bitrate b = berechneBitrate(periode);
     Label2->setText(QString::number(b.Teiler));
-    ComPort1.setBaudRate(b.BaudRate);
     Label3->setText(QString::fromStdString(frequenzText(b.f)));
-    const std::uint8_t code = wortlaengenCode(BitsIndex());
     if (b.Teiler > 255) throw ERangeError("Bereichsfehler: SIO Teiler " + std::to_string(b.Teiler));
+    Periodenlaenge = periode;
+    fbIni().writeInteger("Einstellungen", "Periodenlaenge", Periodenlaenge);
+    ComPort1.setBaudRate(b.BaudRate);
+    const std::uint8_t code = wortlaengenCode(BitsIndex());
     const std::uint16_t basis = uartBasis(Schnittstelle);
     std::unique_ptr<ReceiverRegisters> regs = options_.registers
                                                   ? options_.registers(basis, ComPort1)
@@ -673,38 +679,38 @@ void TForm1::FB_Datei_Laden() {
     Edit1->setText(QString::number(Periodenlaenge));
 
     // A port that cannot be opened, a rate that cannot be set or a damaged
-    // slot keeps nothing else from loading; their errors are shown together
-    // once the rest is done.
-    std::string fehler;
-    const auto merke = [&](const std::exception& e) {
-        if (!fehler.empty()) fehler += "\r";
-        fehler += e.what();
+    // slot keeps no other step from running; their errors are shown together,
+    // each once, when the rest is done.
+    std::vector<std::string> fehler;
+    const auto schritt = [&](const auto& tun) {
+        try {
+            tun();
+        } catch (const std::exception& e) {
+            if (std::find(fehler.begin(), fehler.end(), e.what()) == fehler.end())
+                fehler.emplace_back(e.what());
+        }
     };
-    try {
-        setBitsIndex(datei.readInteger("Einstellungen", "Anzahl_Bits", 8) - 5);
-        Schnittstelle = Programm_Ini->readInteger("Einstellungen", "Schnittstelle", 2);
+    schritt([&] { setBitsIndex(datei.readInteger("Einstellungen", "Anzahl_Bits", 8) - 5); });
+    Schnittstelle = Programm_Ini->readInteger("Einstellungen", "Schnittstelle", 2);
+    schritt([&] {
         if (Schnittstelle >= 1 && Schnittstelle <= 3) COM11Click(Schnittstelle);
-        COpenClick();
-    } catch (const std::exception& e) {
-        merke(e);
-    }
+    });
+    schritt([&] { COpenClick(); });
     Auswertung.Bereit = true;
-    try {
-        Faecher_Laden(datei, Auswertung.Faecher);
-    } catch (const ERangeError& e) {
-        merke(e);
-    }
-    try {
+    schritt([&] { Faecher_Laden(datei, Auswertung.Faecher); });
+    schritt([&] {
         const platform::IniBatch programm(*Programm_Ini);
         const std::int32_t w = programm.readInteger("Einstellungen", "Width", Width());
         const std::int32_t h = programm.readInteger("Einstellungen", "Height", Height());
         // From a file: within the screens before use.
         fensterSetzen(platform::fitWidthToScreens(w), platform::fitHeightToScreens(h),
                       std::nullopt);
-    } catch (const std::exception& e) {
-        merke(e);
-    }
-    if (!fehler.empty()) throw std::runtime_error(fehler);
+    });
+    if (fehler.empty()) return;
+    std::string text = fehler.front();
+    for (std::size_t i = 1; i < fehler.size(); ++i)
+        text += "\r" + fehler[i];
+    throw std::runtime_error(text);
 }
 
 void TForm1::Laden1Click() {
