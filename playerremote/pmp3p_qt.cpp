@@ -310,6 +310,7 @@ void TForm1::closeEvent(QCloseEvent* e) {
 
 void TForm1::FormClose() {
     Timer1->stop();
+    ++oeffnungen_;
     ComPort1.Deactivate();
 }
 
@@ -464,18 +465,20 @@ void TForm1::COpenClick() {
         SetBaudClick();
         return;
     }
+    // A loss reported for the port as it was is past from here on.
+    ++oeffnungen_;
     ComPort1.Deactivate();
     if (Schnittstelle >= 1 && Schnittstelle <= 3)
         ComPort1.setPort("COM" + std::to_string(Schnittstelle));
     ComPort1.Activate();
-    ++oeffnungen_;
     SetBaudClick();
 }
 
 void TForm1::ComPort1Verloren(int oeffnung) {
     // Closed or reopened since: nothing of the lost device is left.
-    if (oeffnung != oeffnungen_ || !ComPort1.Connected()) return;
+    if (oeffnung != oeffnungen_) return;
     platform::guarded([&] {
+        // The port closed itself; this lets go of what the device left.
         ComPort1.Deactivate();
         throw CPort::EComPort::CreateWithWinCode(3, platform::serial::ERROR_IO_DEVICE);
     });

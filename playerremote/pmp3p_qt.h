@@ -216,7 +216,7 @@ private:
     bool imTick_ = false;
     bool ownResize_ = false;
     bool closed_ = false;
-    std::atomic<int> oeffnungen_{0}; // openings of the port so far
+    std::atomic<int> oeffnungen_{0}; // openings and closings of the port so far
 };
 
 } // namespace pmp3p
