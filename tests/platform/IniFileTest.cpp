@@ -303,9 +303,9 @@ TEST_F(IniFileTest, WritesThroughASymbolicLink) {
         IniFile(file("ins-leere.ini")).writeString("A", "x", "5");
         ADD_FAILURE() << "no error";
     } catch (const EInOutError& e) {
-        EXPECT_EQ(std::string(e.what()), "Die Datei " + (dir / "fehlt" / "ziel.ini").string() +
-                                             " kann nicht gespeichert werden: " +
-                                             std::strerror(ENOENT));
+        EXPECT_EQ(std::string(e.what()),
+                  "Die Datei " + (dir / "fehlt" / "ziel.ini").string() +
+                      " kann nicht gespeichert werden: " + std::strerror(ENOENT));
     }
     EXPECT_THROW(IniFile(file("schleife1.ini")).writeString("A", "x", "5"), EInOutError);
     EXPECT_THROW(platform::saveFileAtomically(file("schleife1.ini"), "x"), EInOutError);

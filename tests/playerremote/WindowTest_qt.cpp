@@ -447,9 +447,7 @@ TEST_F(Window, SavesUnderFaultsKeepTheOldFileAndTellTheUser) {
                                       f.Anzeige->click();
                                   }},
                                  {"Fenster gross / klein", ini(),
-                                  [&] {
-                                      (f.Width() == 342 ? f.gross1 : f.klein1)->trigger();
-                                  }}},
+                                  [&] { (f.Width() == 342 ? f.gross1 : f.klein1)->trigger(); }}},
                                 [&] { return errors; });
 
     // A learnt command is stored key by key; each key's save keeps the file

@@ -79,8 +79,7 @@ TEST_F(SaveFaults, EverySaveOfTavixKeepsTheOldFileAndTellsTheUser) {
              [&] {
                  const int r = ++runde;
                  platform::queueModalScript([r](QDialog& d) {
-                     static_cast<video::TGeraete_edit&>(d).IR_Aufnahme->setText(
-                         QString::number(r));
+                     static_cast<video::TGeraete_edit&>(d).IR_Aufnahme->setText(QString::number(r));
                      return int(QDialog::Accepted);
                  });
                  k.CountBox[1]->ComboBox1->setCurrentIndex(0);
