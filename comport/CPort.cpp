@@ -90,6 +90,7 @@ bool TCustomComPort::applying() const {
 
 void TCustomComPort::Activate() {
     if (Connected() || state_.contains(csDesigning)) return;
+    releaseDevice();
     if (retiredThread_ && !retiredThread_->IsCurrentThread()) retiredThread_.reset();
     {
         std::lock_guard lock(requestsMutex_);
@@ -117,14 +118,18 @@ void TCustomComPort::Activate() {
         ReportAfterOpen();
     } catch (...) {
         // A failure this late closes the port as an earlier one does.
-        if (eventWindow_) eventWindow_->close();
-        if (eventThread_) retireThread(eventThread_);
-        threadCreated_ = false;
-        eventWindow_.reset();
-        ShutHandle();
+        releaseDevice();
         connected_ = false;
         throw;
     }
+}
+
+void TCustomComPort::releaseDevice() {
+    if (eventWindow_) eventWindow_->close();
+    if (eventThread_) retireThread(eventThread_);
+    threadCreated_ = false;
+    eventWindow_.reset();
+    ShutHandle();
 }
 
 void TCustomComPort::retireThread(std::unique_ptr<TComThread>& thread) {
@@ -139,7 +144,13 @@ void TCustomComPort::retireThread(std::unique_ptr<TComThread>& thread) {
 }
 
 void TCustomComPort::Deactivate() {
-    if (!Connected() || state_.contains(csDesigning)) return;
+    if (state_.contains(csDesigning)) return;
+    if (!Connected()) {
+        // A lost device has closed the port already; the ended thread and
+        // the handle it left are let go of here.
+        releaseDevice();
+        return;
+    }
     ReportBeforeClose();
     CancelPendingIO();
     {

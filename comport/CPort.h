@@ -374,8 +374,10 @@ public:
     EventProperty<TComErrorEvent> OnError;
     EventProperty<TNotifyEvent> OnRx80Full;
     // The device went away while open (a USB adapter unplugged, a terminal
-    // hung up): the event thread has ended and reports nothing more until
-    // the port is reopened. Raised once, on the event thread.
+    // hung up): the port is closed (Connected() is false from before this is
+    // raised), the event thread has ended and reports nothing more until the
+    // port is opened again. Raised once, on the event thread, without the
+    // close events.
     EventProperty<TNotifyEvent> OnDeviceLost;
 
     // ---- operations ----
@@ -463,6 +465,8 @@ private:
     bool applying() const;
     std::shared_ptr<platform::SerialDevice> device() const { return handle_; }
     void retireThread(std::unique_ptr<TComThread>& thread);
+    // Lets go of the event thread, its delivery window and the handle.
+    void releaseDevice();
 
     // Reads in flight, so a close can abort one that starts while it runs.
     std::mutex requestsMutex_;

@@ -121,8 +121,11 @@ void TComThread::Execute(std::shared_ptr<ComThreadState> s) {
     }
     s->device->setEventMask(0);
     s->device->purge(PURGE_TXCLEAR | PURGE_RXCLEAR);
-    // A close waits for this thread, so the port is still there.
+    // A close waits for this thread, so the port is still there. The port is
+    // closed from here on; a close or the next open lets go of the handle and
+    // of this thread.
     if (lost && !s->stopping) {
+        s->port->connected_ = false;
         try {
             s->port->OnDeviceLost(s->port);
         } catch (...) {

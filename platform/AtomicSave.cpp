@@ -22,6 +22,27 @@ bool writable(const std::filesystem::path& p, const struct stat& st) {
     return ::geteuid() != 0 || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
 }
 
+// The file a save replaces. A symbolic link is followed to its target,
+// through a chain of links, each relative target taken from its link's
+// folder, so that the link stays and the target, also one not there yet, is
+// written. A loop of links gives ELOOP.
+std::filesystem::path saveTarget(const std::filesystem::path& path, int& err) {
+    std::filesystem::path p = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
+        std::error_code ec;
+        const std::filesystem::path to = std::filesystem::read_symlink(p, ec);
+        if (ec) {
+            err = ec.value();
+            return p;
+        }
+        p = to.is_absolute() ? to : p.parent_path() / to;
+    }
+    err = ELOOP;
+    return path;
+}
+
 } // namespace
 
 const SaveCalls& plainSaveCalls() {
@@ -36,19 +57,15 @@ SaveCalls& saveCalls() {
 
 void saveFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
     const SaveCalls& sys = saveCalls();
-    std::error_code ec;
-    // Write through a symbolic link to its target rather than replacing the link.
-    std::filesystem::path target = path;
-    if (std::filesystem::is_symlink(path, ec)) {
-        const auto resolved = std::filesystem::weakly_canonical(path, ec);
-        if (!ec) target = resolved;
-    }
+    int linkError = 0;
+    const std::filesystem::path target = saveTarget(path, linkError);
     std::filesystem::path dir = target.parent_path();
     if (dir.empty()) dir = ".";
     const std::string what = std::string("Die Datei ")
                                  .append(target.string())
                                  .append(" kann nicht gespeichert werden: ");
     auto refuse = [&](int err) { throw EInOutError(what + std::strerror(err)); };
+    if (linkError != 0) refuse(linkError);
 
     struct stat old {};
     const bool hadOld = ::stat(target.c_str(), &old) == 0;

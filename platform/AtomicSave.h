@@ -12,7 +12,8 @@ namespace platform {
 // Replaces the file's content with bytes: a temporary file in the same folder
 // is written, flushed to disk and renamed over the old one, and the folder is
 // flushed too, so a failure at any step leaves the old file whole. A file
-// that exists keeps its permissions. A file the user may not write, or a
+// that exists keeps its permissions. A symbolic link stays: its target is
+// written (created when missing, in a folder that must exist). A file the user may not write, or a
 // folder the user may not write, is refused before anything is written; for
 // root, one without any write permission is refused as well. Throws
 // EInOutError with a message naming the file.

@@ -52,14 +52,24 @@ std::int32_t ReceiveBuffer::count() const {
 }
 
 bool ReceiveBuffer::endIfSilent(std::int64_t now) {
+    Snapshot ended;
+    return endIfSilent(now, ended);
+}
+
+bool ReceiveBuffer::endIfSilent(std::int64_t now, Snapshot& ended) {
     std::lock_guard lock(mutex_);
     if (now - Empfangs_Stempel_ < kBurstEnde) return false;
+    ended = snapshotLocked();
     Zeichen_Anzahl_ = 0;
     return true;
 }
 
 ReceiveBuffer::Snapshot ReceiveBuffer::snapshot() const {
     std::lock_guard lock(mutex_);
+    return snapshotLocked();
+}
+
+ReceiveBuffer::Snapshot ReceiveBuffer::snapshotLocked() const {
     Snapshot s;
     s.count = Zeichen_Anzahl_;
     s.stamp = Empfangs_Stempel_;
@@ -124,9 +134,21 @@ void Erkennung::tickSchritte(std::int64_t now, RemoteHost& host) {
     if (host.anzeige()) host.zeigeAuswertungen(Auswertungen);
     if (now - Stop_Stempel > kStopFenster) Count_down_Zaehler.Tag = 0;
 
-    if (Empfang.endIfSilent(now)) burstEnde(host);
+    ReceiveBuffer::Snapshot ended;
+    if (Empfang.endIfSilent(now, ended)) {
+        // A tick that comes late (the GUI thread was held up as a short press
+        // began) finds the burst already over: what no tick has seen of it is
+        // evaluated before it ends, so every burst is evaluated at least once.
+        if (ended.count > Alte_Anzahl) neueZeichen(ended, now, host);
+        burstEnde(host);
+        // Whatever is buffered now belongs to the next burst.
+        Alte_Anzahl = 0;
+    }
+    neueZeichen(Empfang.snapshot(), now, host);
+}
 
-    const ReceiveBuffer::Snapshot snap = Empfang.snapshot();
+void Erkennung::neueZeichen(const ReceiveBuffer::Snapshot& snap, std::int64_t now,
+                            RemoteHost& host) {
     const std::int64_t count = snap.count;
     // Volume and seek go on with every batch of a key held down.
     if (!Bereit && count > Alte_Anzahl && !host.lernmodus() && Letzter_Befehl >= Befehl::VolumeUp &&

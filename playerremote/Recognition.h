@@ -62,10 +62,14 @@ public:
     // Ends the burst when `now` is kBurstEnde or more after the latest batch;
     // checked and reset in one step, so a batch arriving meanwhile is kept.
     bool endIfSilent(std::int64_t now);
+    // The same, giving what the ended burst held.
+    bool endIfSilent(std::int64_t now, Snapshot& ended);
     Snapshot snapshot() const;
     std::int32_t count() const;
 
 private:
+    Snapshot snapshotLocked() const;
+
     mutable std::mutex mutex_;
     std::array<std::uint8_t, kPufferGroesse + 1> Zeichen_Puffer_{};
     std::array<std::int64_t, kPufferGroesse + 1> Pausen_Puffer_{};
@@ -138,6 +142,8 @@ public:
 
 private:
     void tickSchritte(std::int64_t now, RemoteHost& host);
+    // What a tick does with bytes no tick has seen yet.
+    void neueZeichen(const ReceiveBuffer::Snapshot& snap, std::int64_t now, RemoteHost& host);
     void burstEnde(RemoteHost& host);
     // Counts a fired Stop; any other fired command resets the count.
     void stopZaehlen(std::int64_t now, RemoteHost& host);

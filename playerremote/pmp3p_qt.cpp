@@ -28,10 +28,12 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <vector>
 
 namespace pmp3p {
 
@@ -308,6 +310,7 @@ void TForm1::closeEvent(QCloseEvent* e) {
 
 void TForm1::FormClose() {
     Timer1->stop();
+    ++oeffnungen_;
     ComPort1.Deactivate();
 }
 
@@ -325,35 +328,48 @@ void TForm1::FormResize() {
 }
 
 void TForm1::setWidth(std::int32_t w) {
-    if (w == width()) return;
-    {
-        ownResize_ = true;
-        platform::ScopeExit back([&] { ownResize_ = false; });
-        resize(w, height());
-    }
-    FormResize();
+    fensterSetzen(w, height(), std::nullopt);
 }
 
 void TForm1::setHeight(std::int32_t h) {
-    if (h == height()) return;
-    {
+    fensterSetzen(width(), h, std::nullopt);
+}
+
+void TForm1::fensterSetzen(std::int32_t w, std::int32_t h, std::optional<bool> anzeige) {
+    const QSize alt = size();
+    const bool altAnzeige = Anzeige->isChecked();
+    const bool neueGroesse = w != alt.width() || h != alt.height();
+    const bool neueAnzeige = anzeige && *anzeige != altAnzeige;
+    auto setzen = [&](QSize groesse, bool an) {
         ownResize_ = true;
         platform::ScopeExit back([&] { ownResize_ = false; });
-        resize(width(), h);
+        resize(groesse);
+        Anzeige->setChecked(an);
+    };
+    setzen(QSize(w, h), neueAnzeige ? *anzeige : altAnzeige);
+    if (neueAnzeige) memosLeeren();
+    if (!Programm_Ini || (!neueGroesse && !neueAnzeige)) return;
+    // Size and tick are one save; when it fails, the window is as it was.
+    try {
+        platform::IniBatch ini(*Programm_Ini);
+        if (neueGroesse) {
+            ini.writeInteger("Einstellungen", "Width", Width());
+            ini.writeInteger("Einstellungen", "Height", Height());
+        }
+        if (neueAnzeige) ini.writeBool("Einstellungen", "Anzeige", Anzeige->isChecked());
+        ini.commit();
+    } catch (...) {
+        setzen(alt, altAnzeige);
+        throw;
     }
-    FormResize();
 }
 
 void TForm1::gross1Click() {
-    setWidth(527);
-    setHeight(543);
-    setAnzeige(true);
+    fensterSetzen(527, 543, true);
 }
 
 void TForm1::klein1Click() {
-    setWidth(342);
-    setHeight(120);
-    setAnzeige(false);
+    fensterSetzen(342, 120, false);
 }
 
 void TForm1::setAnzeige(bool on) {
@@ -362,9 +378,13 @@ void TForm1::setAnzeige(bool on) {
     AnzeigeClick();
 }
 
-void TForm1::AnzeigeClick() {
+void TForm1::memosLeeren() {
     Memo1->clear();
     Memo2->clear();
+}
+
+void TForm1::AnzeigeClick() {
+    memosLeeren();
     if (Programm_Ini) Programm_Ini->writeBool("Einstellungen", "Anzeige", Anzeige->isChecked());
 }
 
@@ -445,32 +465,38 @@ void TForm1::COpenClick() {
         SetBaudClick();
         return;
     }
+    // A loss reported for the port as it was is past from here on.
+    ++oeffnungen_;
     ComPort1.Deactivate();
     if (Schnittstelle >= 1 && Schnittstelle <= 3)
         ComPort1.setPort("COM" + std::to_string(Schnittstelle));
     ComPort1.Activate();
-    ++oeffnungen_;
     SetBaudClick();
 }
 
 void TForm1::ComPort1Verloren(int oeffnung) {
     // Closed or reopened since: nothing of the lost device is left.
-    if (oeffnung != oeffnungen_ || !ComPort1.Connected()) return;
+    if (oeffnung != oeffnungen_) return;
     platform::guarded([&] {
+        // The port closed itself; this lets go of what the device left.
         ComPort1.Deactivate();
         throw CPort::EComPort::CreateWithWinCode(3, platform::serial::ERROR_IO_DEVICE);
     });
 }
 
 void TForm1::SetBaudClick() {
-    Periodenlaenge = StrToInt(Edit1->text());
-    fbIni().writeInteger("Einstellungen", "Periodenlaenge", Periodenlaenge);
-    const Bitrate b = berechneBitrate(StrToInt(Edit1->text()));
+    // A period the receiver cannot run at is refused before it is stored or
+    // set: stored, it would refuse every later load of the file. The labels
+    // show why.
+    const std::int32_t periode = StrToInt(Edit1->text());
+    const Bitrate b = berechneBitrate(periode);
     Label2->setText(QString::number(b.Teiler));
-    ComPort1.setBaudRate(b.BaudRate);
     Label3->setText(QString::fromStdString(frequenzText(b.f)));
-    const std::uint8_t code = wortlaengenCode(BitsIndex());
     if (b.Teiler > 255) throw ERangeError("Bereichsfehler: SIO Teiler " + std::to_string(b.Teiler));
+    Periodenlaenge = periode;
+    fbIni().writeInteger("Einstellungen", "Periodenlaenge", Periodenlaenge);
+    ComPort1.setBaudRate(b.BaudRate);
+    const std::uint8_t code = wortlaengenCode(BitsIndex());
     const std::uint16_t basis = uartBasis(Schnittstelle);
     std::unique_ptr<ReceiverRegisters> regs = options_.registers
                                                   ? options_.registers(basis, ComPort1)
@@ -656,36 +682,38 @@ void TForm1::FB_Datei_Laden() {
     Edit1->setText(QString::number(Periodenlaenge));
 
     // A port that cannot be opened, a rate that cannot be set or a damaged
-    // slot keeps nothing else from loading; their errors are shown together
-    // once the rest is done.
-    std::string fehler;
-    const auto merke = [&](const std::exception& e) {
-        if (!fehler.empty()) fehler += "\r";
-        fehler += e.what();
+    // slot keeps no other step from running; their errors are shown together,
+    // each once, when the rest is done.
+    std::vector<std::string> fehler;
+    const auto schritt = [&](const auto& tun) {
+        try {
+            tun();
+        } catch (const std::exception& e) {
+            if (std::find(fehler.begin(), fehler.end(), e.what()) == fehler.end())
+                fehler.emplace_back(e.what());
+        }
     };
-    try {
-        setBitsIndex(datei.readInteger("Einstellungen", "Anzahl_Bits", 8) - 5);
-        Schnittstelle = Programm_Ini->readInteger("Einstellungen", "Schnittstelle", 2);
+    schritt([&] { setBitsIndex(datei.readInteger("Einstellungen", "Anzahl_Bits", 8) - 5); });
+    Schnittstelle = Programm_Ini->readInteger("Einstellungen", "Schnittstelle", 2);
+    schritt([&] {
         if (Schnittstelle >= 1 && Schnittstelle <= 3) COM11Click(Schnittstelle);
-        COpenClick();
-    } catch (const std::exception& e) {
-        merke(e);
-    }
+    });
+    schritt([&] { COpenClick(); });
     Auswertung.Bereit = true;
-    try {
-        Faecher_Laden(datei, Auswertung.Faecher);
-    } catch (const ERangeError& e) {
-        merke(e);
-    }
-    // Both are read before either is set: setting the width writes the
-    // current height.
-    const platform::IniBatch programm(*Programm_Ini);
-    const std::int32_t w = programm.readInteger("Einstellungen", "Width", Width());
-    const std::int32_t h = programm.readInteger("Einstellungen", "Height", Height());
-    // From a file: within the screens before use.
-    setWidth(platform::fitWidthToScreens(w));
-    setHeight(platform::fitHeightToScreens(h));
-    if (!fehler.empty()) throw std::runtime_error(fehler);
+    schritt([&] { Faecher_Laden(datei, Auswertung.Faecher); });
+    schritt([&] {
+        const platform::IniBatch programm(*Programm_Ini);
+        const std::int32_t w = programm.readInteger("Einstellungen", "Width", Width());
+        const std::int32_t h = programm.readInteger("Einstellungen", "Height", Height());
+        // From a file: within the screens before use.
+        fensterSetzen(platform::fitWidthToScreens(w), platform::fitHeightToScreens(h),
+                      std::nullopt);
+    });
+    if (fehler.empty()) return;
+    std::string text = fehler.front();
+    for (std::size_t i = 1; i < fehler.size(); ++i)
+        text += "\r" + fehler[i];
+    throw std::runtime_error(text);
 }
 
 void TForm1::Laden1Click() {

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -168,6 +169,9 @@ public:
     std::int32_t Height() const { return height(); }
     void setWidth(std::int32_t w);
     void setHeight(std::int32_t h);
+    // Sets the size and, when given, the display tick (which empties the
+    // memos), and stores what changed in one save.
+    void fensterSetzen(std::int32_t w, std::int32_t h, std::optional<bool> anzeige);
 
     // The counter value the receive handler and the tick read.
     std::function<std::int64_t()> Zaehler;
@@ -201,6 +205,7 @@ private:
     bool herunterfahren(std::int32_t& fehlercode) override;
     void fensterSchliessen() override;
 
+    void memosLeeren();
     void buildComponents();
     void buildMenus();
     std::string programmOrdner() const;
@@ -211,7 +216,7 @@ private:
     bool imTick_ = false;
     bool ownResize_ = false;
     bool closed_ = false;
-    std::atomic<int> oeffnungen_{0}; // openings of the port so far
+    std::atomic<int> oeffnungen_{0}; // openings and closings of the port so far
 };
 
 } // namespace pmp3p

@@ -23,7 +23,7 @@ std::vector<std::string> Geraete_laden(const platform::IniFile& ini, TGeraetelis
     return namen;
 }
 
-void Geraete_speichern(platform::IniFile& ini, const TGeraeteliste& liste) {
+void Geraete_speichern(platform::IniBatch& ini, const TGeraeteliste& liste) {
     int k = 0;
     for (const TVideoGeraet& g : liste) {
         if (g.Name.empty() || g.Name == kNeu) continue;

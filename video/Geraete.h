@@ -34,7 +34,9 @@ using TGeraeteliste = std::array<TVideoGeraet, kGeraete>;
 // order (the items of the device combo boxes).
 std::vector<std::string> Geraete_laden(const platform::IniFile& ini, TGeraeteliste& liste);
 
-// Writes every entry with a real name to "VideoGeraet" + k, k counting from 0.
-void Geraete_speichern(platform::IniFile& ini, const TGeraeteliste& liste);
+// Writes every entry with a real name to "VideoGeraet" + k, k counting from 0,
+// into the batch; the caller commits it, so the table is stored whole or not
+// at all.
+void Geraete_speichern(platform::IniBatch& ini, const TGeraeteliste& liste);
 
 } // namespace video

@@ -27,6 +27,7 @@
 #include <QVBoxLayout>
 
 #include <filesystem>
+#include <optional>
 
 namespace video {
 
@@ -231,7 +232,9 @@ std::int32_t TKameraDialog::fuege_Geraet_ein(const std::string& name) {
 }
 
 void TKameraDialog::Geraete_speichern() {
-    video::Geraete_speichern(IniDatei(), Geraeteliste);
+    platform::IniBatch ini(IniDatei());
+    video::Geraete_speichern(ini, Geraeteliste);
+    ini.commit();
 }
 
 void TKameraDialog::Lies_Schnitt_IRCodes(const std::string& name) {
@@ -286,6 +289,8 @@ void TKameraDialog::CountBox1ComboBox1Click(int box) {
                                         QStringLiteral(" : Parameter angepa\u00DFt"));
         }
     }
+    // The box's device and the table are stored in one save.
+    std::optional<std::string> boxName;
     if (a >= 0) {
         TVideoGeraet& g = tabelle(Geraeteliste, a, "Geraeteliste");
         g.Name = platform::toCp1252(neu);
@@ -301,9 +306,12 @@ void TKameraDialog::CountBox1ComboBox1Click(int box) {
             Lies_Schnitt_IRCodes(Box_Geraet[4].IRDatei);
             En_Disable_IR_Knoepfe();
         }
-        IniDatei().writeString("Geraete", "Box" + std::to_string(box), g.Name);
+        boxName = g.Name;
     }
-    Geraete_speichern();
+    platform::IniBatch ini(IniDatei());
+    if (boxName) ini.writeString("Geraete", "Box" + std::to_string(box), *boxName);
+    video::Geraete_speichern(ini, Geraeteliste);
+    ini.commit();
 }
 
 } // namespace video

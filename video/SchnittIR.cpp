@@ -192,22 +192,25 @@ std::string_view ohneLeerzeilenAmEnde(std::string_view text) {
 }
 
 // What a file needs before an entry can be appended: the rest of the fixed
-// head, and the rest of a last entry that was cut off.
+// head, and the rest of a last entry that was cut off. The cut-off entry is
+// completed with what its slot read as, so the file reads as before: the type
+// and name of an earlier entry of that slot stay.
 std::string ergaenzung(std::string_view alt, const std::string& name) {
     Schnitt_IRTabelle probe{};
     const Lesestand stand = lesen(probe, alt, name);
+    const Sio::TIR_Knopf& slot = probe[static_cast<std::size_t>(stand.code)];
     std::string s;
     for (std::size_t z = stand.zeilen; z < std::size(kKopf); ++z)
         s += std::string(kKopf[z]) + "\r\n";
     switch (stand.fehlt) {
     case Lesestand::Typ:
-        s += "0  Typ\r\n";
+        s += std::to_string(slot.Typ) + "  Typ\r\n";
         [[fallthrough]];
     case Lesestand::Beschriftung:
-        s += "\r\n";
+        s += BCode(stand.code) + "\r\n";
         [[fallthrough]];
     case Lesestand::Code_Text:
-        s += "\r\n";
+        s += slot.Name + "\r\n";
         [[fallthrough]];
     case Lesestand::Werte:
         s += desk::rightAligned(0, 10) + desk::rightAligned(stand.code, 4) +

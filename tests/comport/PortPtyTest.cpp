@@ -255,12 +255,14 @@ TEST(PortPty, HangUpEndsTheThreadAndThePortCanBeReopenedElsewhere) {
         EXPECT_EQ(e.WindowsError(), 1117);
     }
 
+    // The lost device closed the port: closing it again does nothing.
+    EXPECT_FALSE(port.Connected());
     EventLog log;
     port.OnBeforeClose = [&](auto*) { log.add("BeforeClose"); };
     port.OnAfterClose = [&](auto*) { log.add("AfterClose"); };
-    port.setConnected(false); // closing a lost device succeeds
+    port.setConnected(false);
     EXPECT_FALSE(port.Connected());
-    EXPECT_EQ(log.entries(), (std::vector<std::string>{"BeforeClose", "AfterClose"}));
+    EXPECT_TRUE(log.entries().empty());
 
     pty.reset();
     PtyPair fresh;

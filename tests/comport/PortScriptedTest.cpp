@@ -304,6 +304,7 @@ TEST_F(ScriptedPort, LostDeviceEndsThreadAndDestructorAlwaysCloses) {
         port.setConnected(true);
         device->hangUp();
         EXPECT_TRUE(noEventThreadLeft(100ms));
+        EXPECT_FALSE(port.Connected()) << "a lost device leaves the port closed";
         log.clear();
         device->raise(ser::EV_RING);
         std::this_thread::sleep_for(5ms);

@@ -12,7 +12,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -275,6 +277,41 @@ TEST_F(IniFileTest, WritesThroughASymbolicLink) {
     ini.writeString("A", "x", "2");
     EXPECT_TRUE(fs::is_symlink(file("link.ini")));
     EXPECT_EQ(readBytes(file("ziel.ini")), "[A]\r\nx=2\r\n");
+
+    // A link to a file not there yet creates it there; a relative target is
+    // taken from the link's folder, also through a chain of links.
+    fs::create_directories(dir / "a" / "b");
+    fs::create_symlink("b/neu.ini", dir / "a" / "kette.ini");
+    fs::create_symlink("a/kette.ini", file("offen.ini"));
+    IniFile offen(file("offen.ini"));
+    offen.writeInteger("A", "x", 3);
+    EXPECT_TRUE(fs::is_symlink(file("offen.ini")));
+    EXPECT_TRUE(fs::is_symlink(dir / "a" / "kette.ini"));
+    EXPECT_EQ(readBytes(dir / "a" / "b" / "neu.ini"), "[A]\r\nx=3\r\n");
+    EXPECT_EQ(offen.readInteger("A", "x", 0), 3);
+    offen.writeInteger("A", "x", 4);
+    EXPECT_EQ(readBytes(dir / "a" / "b" / "neu.ini"), "[A]\r\nx=4\r\n");
+    EXPECT_TRUE(fs::is_symlink(file("offen.ini")));
+
+    // A target whose folder is missing, or a loop of links: refused with a
+    // message, the link stays as it was and nothing is created.
+    fs::create_symlink("fehlt/ziel.ini", file("ins-leere.ini"));
+    fs::create_symlink("schleife2.ini", file("schleife1.ini"));
+    fs::create_symlink("schleife1.ini", file("schleife2.ini"));
+    const std::size_t before = entries();
+    try {
+        IniFile(file("ins-leere.ini")).writeString("A", "x", "5");
+        ADD_FAILURE() << "no error";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Die Datei " + (dir / "fehlt" / "ziel.ini").string() +
+                      " kann nicht gespeichert werden: " + std::strerror(ENOENT));
+    }
+    EXPECT_THROW(IniFile(file("schleife1.ini")).writeString("A", "x", "5"), EInOutError);
+    EXPECT_THROW(platform::saveFileAtomically(file("schleife1.ini"), "x"), EInOutError);
+    EXPECT_EQ(fs::read_symlink(file("ins-leere.ini")), "fehlt/ziel.ini");
+    EXPECT_EQ(fs::read_symlink(file("schleife1.ini")), "schleife2.ini");
+    EXPECT_EQ(entries(), before);
 }
 
 // Random files of bytes that matter to the parser: reading never fails, and a

@@ -90,6 +90,24 @@ TEST(Recognition, LearnsTheFirstFrameAndFiresOncePerBurst) {
     // is not found in it.
     r.press({kA});
     EXPECT_EQ(r.host.klicks.size(), 2u);
+
+    // The GUI thread was held up as a short press began: the timer's first
+    // tick comes when the burst is already over. It is evaluated, then ended.
+    const std::vector<Batch> kurz = frames(r.t, wiederholt(kA, 2));
+    for (const Batch& b : kurz)
+        r.e.empfange(b.stamp, b.bytes.data(), static_cast<int>(b.bytes.size()));
+    r.host.timer1 = true;
+    r.e.tick(kurz.back().stamp + pmp3p::kBurstEnde + 50000, r.host);
+    EXPECT_EQ(r.host.klicks, (std::vector<std::int32_t>{2, 2, 2}));
+    EXPECT_TRUE(contains(r.host.memo2, "8 Zeichen erkannt"));
+    EXPECT_TRUE(contains(r.host.memo2, " - gefeuert ! -  Befehl 2-Play    Fach  1"));
+    EXPECT_FALSE(r.host.timer1);
+    EXPECT_TRUE(r.e.Bereit);
+    EXPECT_EQ(r.e.Empfang.count(), 0);
+    // The next burst starts afresh, however few its bytes.
+    r.t = kurz.back().stamp + 2000000;
+    r.press(wiederholt(kA, 2));
+    EXPECT_EQ(r.host.klicks, (std::vector<std::int32_t>{2, 2, 2, 2}));
 }
 
 TEST(Recognition, LowestMatchingSlotWinsAndOnlyVolumeAndSeekRepeat) {

@@ -5,6 +5,7 @@
 
 #include "platform/IniFile.h"
 #include "platform/ScreenFit_qt.h"
+#include "platform/ScriptedSerialDevice.h"
 #include "support/SaveFaults.h"
 
 #include <QAction>
@@ -173,6 +174,25 @@ TEST_F(Window, EveryResizeWritesWidthAndHeight) {
     EXPECT_EQ(p.readInteger("Einstellungen", "Height", 0), 543);
     EXPECT_TRUE(p.readBool("Einstellungen", "Anzeige", false));
 
+    // The size and the display tick of a size menu are one save: when it
+    // fails, the window and its tick are as they were.
+    const std::string vorher = bytesOf(ini());
+    {
+        testsupport::SaveFault fault(testsupport::SaveFault::Write, 1, ENOSPC);
+        prompts.expectError(QString::fromStdString("Die Datei " + ini().string() +
+                                                   " kann nicht gespeichert werden: ") +
+                            QString::fromLocal8Bit(std::strerror(ENOSPC)));
+        f.klein1->trigger();
+        EXPECT_EQ(fault.saves(), 0);
+        EXPECT_EQ(fault.calls(testsupport::SaveFault::Write), 1);
+    }
+    EXPECT_EQ(bytesOf(ini()), vorher);
+    EXPECT_EQ(f.Width(), 527);
+    EXPECT_EQ(f.Height(), 543);
+    EXPECT_TRUE(f.Anzeige->isChecked());
+    f.klein1->trigger();
+    EXPECT_EQ(watch.take("Plomvare.ini").writes, 3);
+
     p.writeInteger("Einstellungen", "Width", 400);
     p.writeInteger("Einstellungen", "Height", 300);
     auto& g = start();
@@ -278,14 +298,20 @@ TEST_F(Window, BitRateErrors) {
     f.Edit1->setText(QStringLiteral("abc"));
     prompts.expectError(QStringLiteral("'abc' ist kein gültiger Integerwert"));
     f.SetBaud->click();
+    // A period the receiver cannot run at is refused before it is stored.
     f.Edit1->setText(QStringLiteral("0"));
     prompts.expectError(QStringLiteral("Division durch Null"));
     f.SetBaud->click();
-    EXPECT_EQ(platform::IniFile(standard()).readInteger("Einstellungen", "Periodenlaenge", 1), 0);
     f.Edit1->setText(QStringLiteral("2218"));
     prompts.expectError(QStringLiteral("Bereichsfehler: SIO Teiler 256"));
     f.SetBaud->click();
     EXPECT_EQ(f.Label2->text(), QStringLiteral("256"));
+    f.Edit1->setText(QStringLiteral("3000"));
+    prompts.expectError(QStringLiteral("Bereichsfehler: SIO Teiler 345"));
+    f.SetBaud->click();
+    EXPECT_EQ(platform::IniFile(standard()).readInteger("Einstellungen", "Periodenlaenge", 1), 600);
+    EXPECT_EQ(f.Periodenlaenge, 600);
+    EXPECT_EQ(f.ComPort1.BaudRate(), CPort::br1200);
     EXPECT_TRUE(writes.empty());
     f.Edit1->setText(QStringLiteral("2217"));
     f.SetBaud->click();
@@ -304,6 +330,21 @@ TEST_F(Window, BitRateErrors) {
     const auto com1 = satz(0x3F8, 0, 69);
     expected.insert(expected.end(), com1.begin(), com1.end());
     EXPECT_EQ(writes, expected);
+
+    // A remote file that holds such a period and another width: every step
+    // of the next start runs, the port opens, and the error is shown once.
+    auto device = std::make_shared<platform::ScriptedSerialDevice>();
+    platform::ScopedSerialOpener opener(platform::ScriptedSerialDevice::openerFor(device));
+    writeBytes(standard(), "[Einstellungen]\r\nPeriodenlaenge=3000\r\nAnzahl_Bits=7\r\n");
+    platform::IniFile(ini()).writeInteger("Einstellungen", "Schnittstelle", 3);
+    prompts.expectError(QStringLiteral("Bereichsfehler: SIO Teiler 345"));
+    auto& g = start({}, false);
+    EXPECT_TRUE(g.ComPort1.Connected());
+    EXPECT_EQ(g.ComPort1.Port(), "COM3");
+    EXPECT_TRUE(g.COM[3]->isChecked());
+    EXPECT_EQ(g.BitsIndex(), 2);
+    EXPECT_EQ(g.Edit1->text(), QStringLiteral("3000"));
+    form.reset();
 }
 
 TEST_F(Window, SaveUnderNewNameOpenAndClear) {
@@ -404,7 +445,9 @@ TEST_F(Window, SavesUnderFaultsKeepTheOldFileAndTellTheUser) {
                                               "Einstellungen", "Anzeige", true));
                                       }
                                       f.Anzeige->click();
-                                  }}},
+                                  }},
+                                 {"Fenster gross / klein", ini(),
+                                  [&] { (f.Width() == 342 ? f.gross1 : f.klein1)->trigger(); }}},
                                 [&] { return errors; });
 
     // A learnt command is stored key by key; each key's save keeps the file

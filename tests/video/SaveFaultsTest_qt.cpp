@@ -4,10 +4,12 @@
 #include "VideoFixture.h"
 
 #include "platform/Guard_qt.h"
+#include "platform/ModalRunner_qt.h"
 #include "support/SaveFaults.h"
 #include "video/SchnittIR.h"
 
 #include <QAction>
+#include <QLineEdit>
 
 #include <filesystem>
 
@@ -18,6 +20,7 @@ class SaveFaults : public VideoFixture {};
 // Each save runs with the main window active, so that no prompt deactivates
 // the video window (which writes the video settings, a save of its own).
 TEST_F(SaveFaults, EverySaveOfTavixKeepsTheOldFileAndTellsTheUser) {
+    platform::IniFile(iniPath()).writeString("VideoGeraet0", "Name", "VHS");
     TKameraDialog& k = makeKamera();
     activateBoth();
     activate();
@@ -78,6 +81,16 @@ TEST_F(SaveFaults, EverySaveOfTavixKeepsTheOldFileAndTellsTheUser) {
                  // The transmitter's last character goes out before the next run.
                  clock.advanceMs(10);
                  sim.sync();
+             }},
+            {"device table, editor confirmed", iniPath(),
+             [&] {
+                 const int r = ++runde;
+                 platform::queueModalScript([r](QDialog& d) {
+                     static_cast<video::TGeraete_edit&>(d).IR_Aufnahme->setText(QString::number(r));
+                     return int(QDialog::Accepted);
+                 });
+                 k.CountBox[1]->ComboBox1->setCurrentIndex(0);
+                 platform::guarded([&] { k.CountBox1ComboBox1Click(1); });
              }},
             {"video settings at deactivation", iniPath(),
              [&] {

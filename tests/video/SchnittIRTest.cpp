@@ -202,6 +202,9 @@ TEST_F(SchnittIR, CutOffEntriesBlankLinesAndAppendingToDamagedFiles) {
         neu.substr(neu.find("  201"), neu.find("  202") - neu.find("  201"));
     const std::string play = "  201\r\n0  Typ\r\n> Play\r\nPLAY\r\n         3   1   0\r\n"
                              "       900   1   1\r\n";
+    // The cut-off entry's slot has an earlier entry: its type and name stay.
+    const std::string pause = "  203\r\n1  Typ\r\nII Pause\r\nPAUSE\r\n         5   3   0\r\n"
+                              "         0   3   1\r\n";
     const std::vector<std::string> dateien = {
         "",
         kopf.substr(0, kopf.find("  293")),
@@ -213,6 +216,9 @@ TEST_F(SchnittIR, CutOffEntriesBlankLinesAndAppendingToDamagedFiles) {
         kopf + play,
         kopf + play + "\r\n\r\n",
         kopf + play + "       800   1   2",
+        kopf + pause + "  203\r\n",
+        kopf + pause + "  203\r\n2  Typ\r\nII Pause\r\n",
+        kopf + pause + "  203\r\n2  Typ\r\n\r\n\r\n",
     };
     Schnitt_IRTabelle lern{};
     lern[6].Befehl = {2, 9000, 4500, 0};
