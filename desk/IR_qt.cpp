@@ -57,6 +57,15 @@ std::string num(std::int64_t n) {
     return std::to_string(n);
 }
 
+// A name relative to the current folder made absolute; left as it is when
+// the current folder is gone.
+std::string absoluterName(const std::string& name) {
+    std::error_code ec;
+    if (name.empty()) return name;
+    const std::filesystem::path p = std::filesystem::absolute(name, ec);
+    return ec ? name : p.string();
+}
+
 void colour(QWidget* w, bool on) {
     QPalette p = w->palette();
     const QColor c = on ? QColor(0, 255, 0) : QColor(255, 0, 0);
@@ -423,6 +432,7 @@ void TIRForm::FormCreate() {
     }
     // The answer stands also when it could not be stored.
     Sprache = IniDatei->readInteger("Einstellungen", "Sprache", Sprache == 2 ? 2 : 1);
+    if (options_.spracheGewaehlt) options_.spracheGewaehlt(Sprache);
     Deutsch1->setChecked(Sprache == 1);
     Englisch1->setChecked(Sprache == 2);
     Englische_Menues();
@@ -519,9 +529,13 @@ void TIRForm::FormCreate() {
     Einstellung_schreiben(
         [&] { IniDatei->writeInteger("Verschiedenes", "IR_Methode", Sio::IR_Methode); });
     // The last key file; a damaged one is reported and start-up goes on.
-    SaveDialog1_FileName =
+    // It becomes the current file only once it has been read: a refused file
+    // is never saved over unless the user names it. Until a file is read the
+    // window as it stands counts as unchanged.
+    const std::string letzteDatei =
         IniDatei->readString("Dateien", "Fernsteuerdatei", (Datenordner / "standard.cdx").string());
-    platform::guarded([&] { Lese_Tasten_Belegung_von_Datei(SaveDialog1_FileName); });
+    Datei_Fensterlage = bounds_;
+    platform::guarded([&] { Lese_Tasten_Belegung_von_Datei(letzteDatei); });
     // The COM menu shows the port in use; held when asked to.
     Allocate1->setChecked(IniDatei->readBool("Einstellungen", "ComKrallen", false));
     Turn_Checked_Coms_On();
@@ -536,14 +550,34 @@ void TIRForm::FormActivate() {
     Erste_Aktivierung = false;
     const QStringList& args = options_.arguments;
     const QString first = args.value(0);
+    // Stored and read by its full name, so that a start from another folder
+    // finds the same file.
+    const std::string datei = absoluterName(
+        options_.argumentBytes.empty() ? bytesOf(first) : options_.argumentBytes.front());
     if (first.toUpper().contains(QStringLiteral(".CDX"))) {
-        Lese_Tasten_Belegung_von_Datei(bytesOf(first));
         Videomaske_aktiv = false;
-        if (!args.value(1).isEmpty()) Timer3->start();
+        if (args.value(1).isEmpty()) {
+            Lese_Tasten_Belegung_von_Datei(datei);
+        } else {
+            // A batch run sends from the file it names and from no other: a
+            // missing or refused one ends the run, and nothing is created.
+            try {
+                std::error_code ec;
+                if (!std::filesystem::exists(datei, ec))
+                    throw EInOutError("Fernsteuerdatei >" + datei +
+                                      "< nicht gefunden\rKey file not found");
+                Lies_Fernsteuerdatei(datei);
+            } catch (const std::exception&) {
+                platform::showCurrentException();
+                Batchfehler = true;
+                close();
+                return;
+            }
+            Timer3->start();
+        }
     }
     if (first.toUpper().contains(QStringLiteral(".LST"))) {
-        Einstellung_schreiben(
-            [&] { IniDatei->writeString("Dateien", "Schnittliste", bytesOf(first)); });
+        Einstellung_schreiben([&] { IniDatei->writeString("Dateien", "Schnittliste", datei); });
         Videomaske_aktiv = true;
     }
     if (KameraDialog) KameraDialog->setListeLaden(true);
@@ -577,7 +611,10 @@ bool TIRForm::FormClose() {
             close = false;
             break;
         case platform::Answer::Yes:
-            Speichern1Click();
+            // A save that was cancelled or failed keeps the window and its
+            // changes.
+            close = false;
+            platform::guarded([&] { close = Speichern1Click(); });
             break;
         default:
             break;
@@ -903,7 +940,7 @@ void TIRForm::Laden1Click() {
     IniDatei->writeString("Dateien", "Fernsteuerdatei", name);
 }
 
-void TIRForm::Speichernunter1Click() {
+bool TIRForm::Speichernunter1Click() {
     platform::FileDialogOptions o;
     o.filter = kKeyFilter;
     o.initialDir = pathOf(platform::dialogFolder(SaveDialog1_FileName).string());
@@ -913,27 +950,26 @@ void TIRForm::Speichernunter1Click() {
     // added, so it is asked here and not by the dialog.
     o.overwritePrompt = false;
     auto chosen = platform::prompts().saveFile(o);
-    if (!chosen) return;
+    if (!chosen) return false;
     const std::string name = bytesOf(*chosen);
     std::error_code ec;
     if (std::filesystem::exists(name, ec) &&
         !platform::prompts().yesNo(QStringLiteral("Die Datei ") + *chosen +
                                    QStringLiteral(" existiert bereits. Ersetzen ?\rThe file "
                                                   "exists already. Replace it ?")))
-        return;
+        return false;
     Debug_WriteLn("SaveDialog1.FileName  " + name);
     Schreibe_Fernsteuerdatei(name);
     Neue_Datei = false;
     Datei_geaendert = false;
+    return true;
 }
 
-void TIRForm::Speichern1Click() {
-    if (Neue_Datei || SaveDialog1_FileName.empty()) {
-        Speichernunter1Click();
-        return;
-    }
+bool TIRForm::Speichern1Click() {
+    if (Neue_Datei || SaveDialog1_FileName.empty()) return Speichernunter1Click();
     Schreibe_Fernsteuerdatei(SaveDialog1_FileName);
     Datei_geaendert = false;
+    return true;
 }
 
 void TIRForm::Neu1Click() {
@@ -1060,12 +1096,14 @@ void TIRForm::Timer3Timer() {
                 if (t && t->Beschriftung == wanted) found = t;
             }
         // The key's own handler, even for a key that is shown disabled.
-        if (found)
+        if (found) {
             TasteClick(found);
-        else
+        } else {
+            Batchfehler = true;
             platform::prompts().message(QStringLiteral("In Fernsteuerdatei/in file \r") + datei +
                                         QStringLiteral("\rkeine Taste/no key >") + arg +
                                         QStringLiteral("< "));
+        }
     }
     warteBatch();
     close();

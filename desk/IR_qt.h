@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -56,6 +57,12 @@ struct TIRFormOptions {
     std::filesystem::path programFile;
     // The command-line arguments after the program's name.
     QStringList arguments;
+    // The same as the file system names them (a file name need not be valid
+    // text); empty: taken from arguments.
+    std::vector<std::string> argumentBytes;
+    // Told the program's language (1 German, 2 English) as soon as it is
+    // known, before any further question.
+    std::function<void(std::int32_t)> spracheGewaehlt;
 };
 
 // Realtime priority for the lifetime of a timing-critical operation (when `an`),
@@ -219,8 +226,10 @@ public:
     void Setze_Beschriftung(std::int32_t n, const QString& text);
     void Standard_Tasten();
     void Laden1Click();
-    void Speichern1Click();
-    void Speichernunter1Click();
+    // False when nothing was written: the dialog or the question about an
+    // existing file was cancelled.
+    bool Speichern1Click();
+    bool Speichernunter1Click();
     void Neu1Click();
     void Default1Click();
 
@@ -230,6 +239,9 @@ public:
     void Makrostop1Click();
     void Timer3Timer();
     int laufendeMakros() const { return makroTiefe_; }
+    // A batch run met a key file it could not use or a caption no key has:
+    // the program ends with a failure status.
+    bool Batchfehler = false;
 
     // ---- menu ----
     void Ende1Click();

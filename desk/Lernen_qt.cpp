@@ -18,6 +18,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,9 +26,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QShowEvent>
 #include <QSpinBox>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <climits>
@@ -140,10 +146,21 @@ void TLernenForm::build() {
         return [this, handler] { platform::guarded([&] { (this->*handler)(); }); };
     };
 
-    BeschriftungG = gruppe(this, "BeschriftungG", QStringLiteral("Beschriftung"), 8, 6, 358, 50);
+    // The client area; on a screen smaller than it, it scrolls.
+    Flaeche = new QWidget;
+    Flaeche->setObjectName(QStringLiteral("Flaeche"));
+    auto* rollen = new QScrollArea(this);
+    rollen->setObjectName(QStringLiteral("Rollbereich"));
+    rollen->setFrameShape(QFrame::NoFrame);
+    rollen->setWidget(Flaeche);
+    auto* rahmen = new QVBoxLayout(this);
+    rahmen->setContentsMargins(0, 0, 0, 0);
+    rahmen->addWidget(rollen);
+
+    BeschriftungG = gruppe(Flaeche, "BeschriftungG", QStringLiteral("Beschriftung"), 8, 6, 358, 50);
     Beschriftung = teil(new QLineEdit(BeschriftungG), "Beschriftung", 8, 20, 342, 22);
 
-    Funktion = gruppe(this, "Funktion", QStringLiteral("Funktion"), 8, 60, 358, 46);
+    Funktion = gruppe(Flaeche, "Funktion", QStringLiteral("Funktion"), 8, 60, 358, 46);
     auto* funktionen = new QButtonGroup(this);
     const QString namen[3] = {QStringLiteral("IR Kommando"), QStringLiteral("Makro"),
                               QStringLiteral("Analytisch")};
@@ -158,7 +175,7 @@ void TLernenForm::build() {
         if (on) platform::guarded([&] { FunktionClick(); });
     });
 
-    IRBefehl = gruppe(this, "IRBefehl", QStringLiteral("IR Kommando"), 8, 110, 358, 76);
+    IRBefehl = gruppe(Flaeche, "IRBefehl", QStringLiteral("IR Kommando"), 8, 110, 358, 76);
     Lernen = teil(new QPushButton(QStringLiteral("Lernen"), IRBefehl), "Lernen", 8, 24, 80, 40);
     connect(Lernen, &QPushButton::clicked, this, guard(&TLernenForm::LernenClick));
     GroupBox4 = gruppe(IRBefehl, "GroupBox4", QStringLiteral("Wiederholungen"), 96, 14, 118, 54);
@@ -173,15 +190,15 @@ void TLernenForm::build() {
     WAV_Datei->setToolTip(QStringLiteral("WAV = Beschriftung.wav"));
     connect(WAV_Datei, &QCheckBox::toggled, this, guard(&TLernenForm::WAV_DateiClick));
 
-    IR_Hex_Code = teil(new QLineEdit(this), "IR_Hex_Code", 8, 190, 358, 22);
+    IR_Hex_Code = teil(new QLineEdit(Flaeche), "IR_Hex_Code", 8, 190, 358, 22);
     connect(IR_Hex_Code, &QLineEdit::textChanged, this, guard(&TLernenForm::IR_Hex_CodeChange));
-    Hex_Kommentar = teil(new QLineEdit(this), "Hex_Kommentar", 8, 216, 358, 22);
+    Hex_Kommentar = teil(new QLineEdit(Flaeche), "Hex_Kommentar", 8, 216, 358, 22);
     Hex_Kommentar->setToolTip(QStringLiteral("Information ! Befehl ausprobieren"));
-    RC5_Feld = teil(new QLineEdit(this), "RC5_Feld", 8, 242, 358, 22);
+    RC5_Feld = teil(new QLineEdit(Flaeche), "RC5_Feld", 8, 242, 358, 22);
     RC5_Feld->setToolTip(QStringLiteral("RC5 Code, Toggle Bit, Binär und Hexdarstellung"));
     RC5_Feld->setVisible(false);
 
-    Analytisch = gruppe(this, "Analytisch", QStringLiteral("Analytisch"), 8, 268, 358, 92);
+    Analytisch = gruppe(Flaeche, "Analytisch", QStringLiteral("Analytisch"), 8, 268, 358, 92);
     Befehlslaenge = teil(new QLabel(Analytisch), "Befehlslaenge", 8, 70, 340, 18);
     GroupBox1 = gruppe(Analytisch, "GroupBox1", QStringLiteral("Wiederholungen"), 8, 16, 110, 52);
     A_Wdhlg = teil(new QSpinBox(GroupBox1), "A_Wdhlg", 8, 20, 94, 24);
@@ -197,7 +214,7 @@ void TLernenForm::build() {
     Analytisch->setEnabled(false);
 
     // The macro group lies over the analytic one: only one of them is in use.
-    Kombination = gruppe(this, "Kombination", QStringLiteral("Makro"), 8, 268, 358, 212);
+    Kombination = gruppe(Flaeche, "Kombination", QStringLiteral("Makro"), 8, 268, 358, 212);
     for (int i = 1; i <= kMakroSchritte; ++i) {
         const int col = (i - 1) / 5, row = (i - 1) % 5;
         auto* c = teil(new QComboBox(Kombination), "", 8 + col * 174, 20 + row * 28, 166, 24);
@@ -213,7 +230,7 @@ void TLernenForm::build() {
     connect(MakroPause, &QLineEdit::textChanged, this, guard(&TLernenForm::MakroPauseChange));
     Kombination->setVisible(false);
 
-    IR_Aufloesung = gruppe(this, "IR_Aufloesung", QStringLiteral("IR_Aufloesung"), 8, 486, 170, 66);
+    IR_Aufloesung = gruppe(Flaeche, "IR_Aufloesung", QStringLiteral("IR_Aufloesung"), 8, 486, 170, 66);
     auto* aufl = new QButtonGroup(this);
     IR_AufloesungItems[0] = teil(new QRadioButton(QStringLiteral("Standard"), IR_Aufloesung),
                                  "IR_Aufloesung0", 8, 20, 150, 20);
@@ -226,25 +243,25 @@ void TLernenForm::build() {
         if (on) platform::guarded([&] { IR_AufloesungClick(); });
     });
 
-    LED = teil(new QLabel(QStringLiteral("Infrarot Detektor"), this), "LED", 186, 492, 180, 24);
+    LED = teil(new QLabel(QStringLiteral("Infrarot Detektor"), Flaeche), "LED", 186, 492, 180, 24);
     LED->setAlignment(Qt::AlignCenter);
     setLed(kRed);
-    Test_IR = teil(new QPushButton(QStringLiteral("Test_IR"), this), "Test_IR", 186, 522, 86, 28);
+    Test_IR = teil(new QPushButton(QStringLiteral("Test_IR"), Flaeche), "Test_IR", 186, 522, 86, 28);
     Test_IR->setEnabled(false);
     connect(Test_IR, &QPushButton::clicked, this, guard(&TLernenForm::Test_IRClick));
     Feld_Display =
-        teil(new QCheckBox(QStringLiteral("Feld_Display"), this), "Feld_Display", 278, 526, 96, 20);
+        teil(new QCheckBox(QStringLiteral("Feld_Display"), Flaeche), "Feld_Display", 278, 526, 96, 20);
     Feld_Display->setVisible(false);
     connect(Feld_Display, &QCheckBox::toggled, this, guard(&TLernenForm::Feld_DisplayClick));
 
-    OKBtn = teil(new QPushButton(QStringLiteral("OK"), this), "OKBtn", 8, 564, 100, 30);
+    OKBtn = teil(new QPushButton(QStringLiteral("OK"), Flaeche), "OKBtn", 8, 564, 100, 30);
     OKBtn->setDefault(true);
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     BitBtn1 =
-        teil(new QPushButton(QStringLiteral("Abbrechen"), this), "BitBtn1", 116, 564, 100, 30);
+        teil(new QPushButton(QStringLiteral("Abbrechen"), Flaeche), "BitBtn1", 116, 564, 100, 30);
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
 
-    Feld = teil(new QPlainTextEdit(this), "Feld", 382, 6, 233, 200);
+    Feld = teil(new QPlainTextEdit(Flaeche), "Feld", 382, 6, 233, 200);
     Feld->setReadOnly(true);
     Feld->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Feld->setToolTip(QStringLiteral("Zur Information"));
@@ -255,7 +272,7 @@ void TLernenForm::build() {
         l->setResizeMode(QListView::Adjust);
         l->setGridSize(QSize(70, 18));
     };
-    BinaerGruppe = gruppe(this, "BinaerGruppe", QStringLiteral("Binär"), 382, 212, 233, 190);
+    BinaerGruppe = gruppe(Flaeche, "BinaerGruppe", QStringLiteral("Binär"), 382, 212, 233, 190);
     BinaerBox = teil(new QListWidget(BinaerGruppe), "BinaerBox", 8, 20, 150, 162);
     liste(BinaerBox);
     Binaercnt = teil(new QSpinBox(BinaerGruppe), "Binaercnt", 164, 20, 62, 24);
@@ -266,7 +283,7 @@ void TLernenForm::build() {
         if (ticksFromCode_ == 0) platform::guarded([&] { BinaerBoxClick(); });
     });
 
-    SonyGruppe = gruppe(this, "SonyGruppe", QStringLiteral("Sony"), 382, 408, 233, 190);
+    SonyGruppe = gruppe(Flaeche, "SonyGruppe", QStringLiteral("Sony"), 382, 408, 233, 190);
     Sony1Box = teil(new QListWidget(SonyGruppe), "Sony1Box", 8, 20, 150, 162);
     liste(Sony1Box);
     SonyLength = teil(new QSpinBox(SonyGruppe), "SonyLength", 164, 20, 62, 24);
@@ -285,7 +302,36 @@ void TLernenForm::build() {
     Timer1->setInterval(500);
     connect(Timer1, &QTimer::timeout, this, guard(&TLernenForm::Timer1Timer));
 
-    setFixedSize(kBreiteOhneFeld, 602);
+    Groesse_setzen(kBreiteOhneFeld);
+}
+
+void TLernenForm::Groesse_setzen(int breite) {
+    Flaeche->setFixedSize(breite, kHoehe);
+    // The screen the dialog is on, less its frame (before the first show the
+    // window system's title bar is estimated).
+    const QScreen* s = screen();
+    if (!s) s = QGuiApplication::primaryScreen();
+    const QSize platz = s ? s->availableGeometry().size() : QSize(breite, kHoehe);
+    const QSize rahmen =
+        isVisible() ? frameGeometry().size() - size()
+                    : QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this));
+    setFixedSize(fittedSize(QSize(breite, kHoehe), platz - rahmen,
+                            style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this)));
+}
+
+QSize TLernenForm::fittedSize(QSize inhalt, QSize platz, int leiste) {
+    // What does not fit scrolls, and the scroll bar takes room of its own.
+    int w = std::min(inhalt.width(), platz.width());
+    int h = std::min(inhalt.height(), platz.height());
+    if (h < inhalt.height()) w = std::min(inhalt.width() + leiste, platz.width());
+    if (w < inhalt.width()) h = std::min(inhalt.height() + leiste, platz.height());
+    return QSize(std::max(w, 1), std::max(h, 1));
+}
+
+void TLernenForm::showEvent(QShowEvent* e) {
+    // Fitted to the screen it comes up on.
+    Groesse_setzen(Flaeche->width());
+    QDialog::showEvent(e);
 }
 
 // ---------------------------------------------------------------- small parts
@@ -590,7 +636,7 @@ void TLernenForm::Test_IRClick() {
         puffer[1] = zahlVon(Pulslaenge);
         puffer[2] = zahlVon(Burstpause);
         puffer[3] = 0;
-        code = Formatiere_Hexcode(code);
+        code = Formatiere_Hexcode(code).substr(0, kCodeZeichen);
     }
     Sio::Waehle_Kanal(0);
     processMessages();
@@ -662,7 +708,7 @@ void TLernenForm::Feld_DisplayClick() {
     BinaerGruppe->setVisible(on);
     SonyGruppe->setVisible(on);
     Test_IR->setEnabled(on && FunktionIndex() != 1);
-    setFixedSize(on ? kBreiteMitFeld : kBreiteOhneFeld, height());
+    Groesse_setzen(on ? kBreiteMitFeld : kBreiteOhneFeld);
     if (on) Zeige_Feld(Lernpuffer);
 }
 
@@ -760,7 +806,7 @@ void Taste_lernen(TIRForm& form, TLernenForm& dialog, TButtonx& key) {
     key.Beschriftung = platform::toCp1252(text).substr(0, 20);
     key.setText(text);
     key.Tasten_typ = dialog.FunktionIndex();
-    key.IR_Code = platform::toCp1252(dialog.IR_Hex_Code->text()).substr(0, 150);
+    key.IR_Code = platform::toCp1252(dialog.IR_Hex_Code->text()).substr(0, kCodeZeichen);
     key.setToolTip(platform::fromCp1252(key.IR_Code));
 
     // Steps by key number; a step whose text is still the caption of the

@@ -9,6 +9,7 @@
 #include "engine/Sio.h"
 
 #include <QDialog>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -28,6 +29,7 @@ class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QShowEvent;
 class QSpinBox;
 class QTimer;
 
@@ -40,9 +42,13 @@ namespace desk {
 class TButtonx;
 class TIRForm;
 
-// The bits an analytic command can carry: in the worst case every bit is a
-// duration of its own, and the closing pause needs one more entry.
-inline constexpr int kMaxBits = static_cast<int>(std::tuple_size_v<Sio::TBefehl>) - 2;
+// A key keeps this many characters of its code text.
+inline constexpr std::size_t kCodeZeichen = 150;
+// The bits an analytic command can carry: as many as the kept code text holds
+// ("XX " per eight bits), so that a test send is what the key will send.
+inline constexpr int kMaxBits = static_cast<int>(kCodeZeichen / 3 * 8);
+static_assert(kMaxBits <= static_cast<int>(std::tuple_size_v<Sio::TBefehl>) - 2,
+              "every bit a duration of its own, and one entry for the closing pause");
 // Sony bits whose pattern ("11110", then "110" or "10" each) fits in those.
 inline constexpr int kMaxSonyBits = (kMaxBits - 5) / 3;
 
@@ -52,6 +58,7 @@ public:
     static constexpr int kMakroSchritte = 10;
     static constexpr int kBreiteMitFeld = 623;
     static constexpr int kBreiteOhneFeld = 374;
+    static constexpr int kHoehe = 602;
 
     // settings: the program's settings file (the resolution is kept there);
     // null keeps it in the dialog only.
@@ -62,6 +69,9 @@ public:
     Sio::TBefehl Lernpuffer{};
 
     // ---- components ----
+    // The client area (kHoehe high, kBreiteMitFeld or kBreiteOhneFeld wide),
+    // scrolled in a dialog that fits the screen it is on.
+    QWidget* Flaeche = nullptr;
     QLabel* LED = nullptr;
     QPushButton* OKBtn = nullptr;
     QPushButton* BitBtn1 = nullptr;
@@ -151,9 +161,18 @@ public:
     static std::string Sony_Auslesen(std::string_view code);
     // The RC5 readout of a learnt code ("" when it does not begin "101").
     static std::string RC5_Auslesen(std::string_view code);
+    // The dialog's size for a client area `inhalt` on a screen with room
+    // `platz` (less the window frame): at most the room, and a scroll bar
+    // `leiste` wide or high more where the other extent does not fit.
+    static QSize fittedSize(QSize inhalt, QSize platz, int leiste);
+
+protected:
+    void showEvent(QShowEvent* e) override;
 
 private:
     void build();
+    // The client area `breite` wide; the dialog as large, or as the screen.
+    void Groesse_setzen(int breite);
     void setLed(std::uint32_t bgr);
     void setCodeFarbe(std::uint32_t bgr);
     void setGroupColour(QGroupBox* box, bool on);

@@ -1,7 +1,10 @@
 #include "platform/AppFolders.h"
 
 #include <cstdlib>
+#include <pwd.h>
 #include <system_error>
+#include <unistd.h>
+#include <vector>
 
 namespace platform {
 
@@ -9,7 +12,15 @@ namespace {
 
 std::filesystem::path home() {
     const char* h = std::getenv("HOME");
-    return h && *h ? std::filesystem::path(h) : std::filesystem::path(".");
+    if (h && *h) return std::filesystem::path(h);
+    // Started without HOME (by a service, say): the user database knows it.
+    passwd pw{};
+    passwd* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getpwuid_r(::getuid(), &pw, buffer.data(), buffer.size(), &found) == 0 && found &&
+        found->pw_dir && *found->pw_dir)
+        return std::filesystem::path(found->pw_dir);
+    return std::filesystem::path(".");
 }
 
 std::filesystem::path xdg(const char* variable, const std::filesystem::path& fallback) {

@@ -3,7 +3,8 @@
 // file beside the program is used where it is (portable use), with the
 // default files beside it too. Otherwise the settings live in
 // $XDG_CONFIG_HOME/tavix (else ~/.config/tavix) and the default key and
-// remote files in $XDG_DATA_HOME/tavix (else ~/.local/share/tavix).
+// remote files in $XDG_DATA_HOME/tavix (else ~/.local/share/tavix). The home
+// folder is $HOME, else the user's entry in the user database.
 
 #include <filesystem>
 #include <string>

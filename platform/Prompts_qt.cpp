@@ -6,9 +6,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QTranslator>
 
 namespace platform {
 
@@ -41,6 +43,13 @@ void setPrompts(Prompts* p) {
 
 void setPromptTitle(const QString& title) {
     boxTitle = title;
+}
+
+bool installQtTranslation(QTranslator& translator, const QString& language) {
+    if (!translator.load(QStringLiteral("qtbase_") + language,
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    return QCoreApplication::installTranslator(&translator);
 }
 
 QString promptTitle() {

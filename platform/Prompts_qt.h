@@ -11,6 +11,7 @@
 #include <vector>
 
 class QPrinter;
+class QTranslator;
 
 namespace platform {
 
@@ -134,5 +135,10 @@ private:
 };
 
 QString promptKindName(PromptKind k);
+
+// Installs Qt's own translation of `language` (qtbase_<language>.qm from Qt's
+// translations folder), so that the boxes' buttons speak the program's
+// language; false when it is missing.
+bool installQtTranslation(QTranslator& translator, const QString& language);
 
 } // namespace platform

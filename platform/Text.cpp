@@ -1,9 +1,12 @@
 #include "platform/Text.h"
 
 #include "platform/Errors.h"
+#include "platform/ScopeExit.h"
 
-#include <fstream>
-#include <iterator>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -17,10 +20,29 @@ std::string trimmed(std::string_view s) {
 }
 
 std::string readWholeFile(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    if (!in) throw EInOutError("Datei >" + name + "< kann nicht gelesen werden");
-    std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw EInOutError("Datei >" + name + "< kann nicht gelesen werden");
+    const std::string fehler = "Datei >" + name + "< kann nicht gelesen werden";
+    // Opened without waiting: a FIFO must not stall the program until a
+    // writer comes. Only a plain file is read (not a folder, device or FIFO).
+    const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) throw EInOutError(fehler);
+    ScopeExit zu([fd] { ::close(fd); });
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) throw EInOutError(fehler);
+    if (!S_ISREG(st.st_mode))
+        throw EInOutError("Datei >" + name +
+                          "< ist keine gew\xF6hnliche Datei (Ordner, Ger\xE4t oder FIFO)\r"
+                          "Not a regular file (folder, device or FIFO)");
+    std::string s;
+    char puffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, puffer, sizeof puffer);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw EInOutError(fehler);
+        }
+        s.append(puffer, static_cast<std::size_t>(n));
+    }
     return s;
 }
 

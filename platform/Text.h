@@ -11,7 +11,8 @@ namespace platform {
 std::string trimmed(std::string_view s);
 
 // The whole content of a file, byte for byte. Throws EInOutError naming the
-// file when it cannot be opened or read.
+// file when it cannot be opened or read, or when it is no plain file (a
+// folder, device or FIFO); a FIFO is refused at once, without waiting.
 std::string readWholeFile(const std::string& name);
 
 } // namespace platform

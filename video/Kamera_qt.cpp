@@ -567,11 +567,15 @@ void TKameraDialog::EndeKnopfClick() {
 }
 
 void TKameraDialog::closeEvent(QCloseEvent* e) {
-    platform::guarded([this] { FormClose(); });
-    e->accept();
+    bool schliessen = true;
+    platform::guarded([&] { schliessen = FormClose(); });
+    if (schliessen)
+        e->accept();
+    else
+        e->ignore();
 }
 
-void TKameraDialog::FormClose() {
+bool TKameraDialog::FormClose() {
     StringGrid_to_Memofeld();
     Raster_anzeigen();
     Sio::Debug_WriteLn("Schnittliste Counts  neu - alt : " + std::to_string(Schnittliste.size()) +
@@ -589,7 +593,10 @@ void TKameraDialog::FormClose() {
     if (geaendert &&
         platform::prompts().yesNo(QStringLiteral("Soll die Schnittliste gespeichert werden ?")))
         ListeSpeichernClick();
-    if (haupt_.Videomaske_aktiv) haupt_.close();
+    // The program's view ends with the program; when the main window stays
+    // (its save question was cancelled), so does this one.
+    if (haupt_.Videomaske_aktiv) return haupt_.close();
+    return true;
 }
 
 // ---------------------------------------------------------------- grid

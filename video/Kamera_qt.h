@@ -286,8 +286,9 @@ public:
     void FBKnopfClick();
     void EndeKnopfClick();
     // The close handler: the change question; closes the main window when
-    // the video window was the program's view.
-    void FormClose();
+    // the video window was the program's view. False when the window is to
+    // stay open: the main window's close was cancelled.
+    bool FormClose();
 
     // ---- boxes and polling ----
     std::int32_t Aufnahme_Nr() const;

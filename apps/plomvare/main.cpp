@@ -4,6 +4,7 @@
 #include "platform/AppFolders.h"
 #include "platform/Platform.h"
 #include "platform/PortIo.h"
+#include "platform/Prompts_qt.h"
 #include "platform/SerialDevice.h"
 #include "platform/System_qt.h"
 #include "playerremote/RemoteFile.h"
@@ -14,6 +15,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QTranslator>
 
 #include <cstdio>
 #include <memory>
@@ -22,6 +24,10 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     if (const int rc = pmp3p::pruefeArgumente(app.arguments().mid(1), stderr)) return rc;
+    // The program speaks German: so do the boxes' buttons, from the first
+    // question on.
+    QTranslator qtGerman;
+    platform::installQtTranslation(qtGerman, QStringLiteral("de"));
 
     platform::QtSystem system;
     platform::setOs(&system);

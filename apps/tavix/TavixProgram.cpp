@@ -1,6 +1,7 @@
 #include "apps/tavix/TavixProgram.h"
 
 #include "platform/ModalRunner_qt.h"
+#include "platform/Prompts_qt.h"
 #include "platform/WindowTracker_qt.h"
 #include "sim/AdapterWindow_qt.h"
 #include "sim/PeoplesAdapter.h"
@@ -8,14 +9,8 @@
 #include "video/Kamera_qt.h"
 
 #include <QCoreApplication>
-#include <QLibraryInfo>
 
 namespace tavix {
-
-bool loadQtTranslation(QTranslator& translator, const QString& language) {
-    return translator.load(QStringLiteral("qtbase_") + language,
-                           QLibraryInfo::path(QLibraryInfo::TranslationsPath));
-}
 
 TavixProgram::TavixProgram(ProgramOptions options) {
     // Port reports before the debug window exists are kept for it, so that it
@@ -28,17 +23,22 @@ TavixProgram::TavixProgram(ProgramOptions options) {
                 early_.push_back(line);
         }));
 
+    // The boxes say "Ja" and "Nein" from the first question on: German is
+    // the program's language unless English is chosen. Switching needs a
+    // restart, so the choice at start holds.
+    if (QCoreApplication::instance() != nullptr)
+        qtGermanLoaded = platform::installQtTranslation(qtGerman, QStringLiteral("de"));
     desk::TIRFormOptions formOptions;
+    formOptions.spracheGewaehlt = [this](std::int32_t sprache) {
+        if (sprache == 2 && qtGermanLoaded) {
+            QCoreApplication::removeTranslator(&qtGerman);
+            qtGermanLoaded = false;
+        }
+    };
     formOptions.programFile = std::move(options.programFile);
     formOptions.arguments = std::move(options.arguments);
+    formOptions.argumentBytes = std::move(options.argumentBytes);
     mainWindow = std::make_unique<desk::TIRForm>(std::move(formOptions));
-
-    // German is the program's language unless English was chosen; switching
-    // needs a restart, so the choice at start holds.
-    if (mainWindow->Sprache != 2 && QCoreApplication::instance() != nullptr) {
-        qtGermanLoaded = loadQtTranslation(qtGerman, QStringLiteral("de"));
-        if (qtGermanLoaded) QCoreApplication::installTranslator(&qtGerman);
-    }
 
     debugDisplay = std::make_unique<TDebug_Display>();
     for (const std::string& line : early_) {

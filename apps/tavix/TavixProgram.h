@@ -30,6 +30,8 @@ namespace tavix {
 struct ProgramOptions {
     std::filesystem::path programFile;
     QStringList arguments;
+    // The arguments as the file system names them; empty: from arguments.
+    std::vector<std::string> argumentBytes;
     platform::PortMode ports = platform::PortMode::Auto;
 };
 
@@ -50,17 +52,13 @@ public:
     std::unique_ptr<video::TKameraDialog> kameraDialog;
     // Only while the simulated adapter is in use.
     std::unique_ptr<sim::AdapterWindow> adapterWindow;
-    // Qt's German texts; not loaded when the program speaks English or the
-    // file is missing.
+    // Qt's German texts, from before the first question; not loaded when
+    // the program speaks English or the file is missing.
     QTranslator qtGerman;
     bool qtGermanLoaded = false;
 
 private:
     std::vector<std::string> early_; // port reports before the debug window
 };
-
-// Qt's own translation of `language` (qtbase_<language>.qm from Qt's
-// translations folder) into `translator`; false when it is missing.
-bool loadQtTranslation(QTranslator& translator, const QString& language);
 
 } // namespace tavix

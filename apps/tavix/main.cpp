@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -37,8 +39,15 @@ int main(int argc, char** argv) {
     app.setQuitOnLastWindowClosed(false);
 
     // The first argument names a key file or a cut list; an option that is
-    // no file's name is refused. Later arguments are key captions.
-    const QStringList arguments = app.arguments().mid(1);
+    // no file's name is refused. Later arguments are key captions. A file
+    // name is shown as the file system's name and opened by its very bytes,
+    // which need not be valid text.
+    QStringList arguments;
+    std::vector<std::string> argumentBytes;
+    for (int i = 1; i < argc; ++i) {
+        arguments << (i == 1 ? QFile::decodeName(argv[i]) : QString::fromLocal8Bit(argv[i]));
+        argumentBytes.emplace_back(argv[i]);
+    }
     if (!arguments.isEmpty() && arguments.front().startsWith(QLatin1Char('-')) &&
         !QFileInfo::exists(arguments.front())) {
         std::fprintf(stderr, "Aufruf / usage: Tavix [Fernsteuerdatei.cdx [Taste ...] | "
@@ -53,6 +62,7 @@ int main(int argc, char** argv) {
     tavix::ProgramOptions options;
     options.programFile = QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
     options.arguments = arguments;
+    options.argumentBytes = std::move(argumentBytes);
     options.ports = platform::portModeFromEnvironment();
     tavix::TavixProgram program(std::move(options));
     // The window may close before the loop runs (a batch run ended inside a
@@ -66,5 +76,6 @@ int main(int argc, char** argv) {
     program.show();
     const int rc = geschlossen ? 0 : app.exec();
     writeSimIrLog();
-    return rc;
+    // A batch run that could not do all it was asked says so to its caller.
+    return program.mainWindow->Batchfehler ? 1 : rc;
 }

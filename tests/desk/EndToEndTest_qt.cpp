@@ -115,7 +115,9 @@ TEST(EndToEnd, BatchWithoutStoredTimingOnCom2SendsAndExits) {
     raw[1] = 1200;
     raw[2] = 800;
     raw[3] = 600;
-    std::ofstream(folder / "keys.cdx", std::ios::binary)
+    // Its name is no valid text: the program opens it by its bytes.
+    const std::string keys = "k\xE4.cdx";
+    std::ofstream(folder / keys, std::ios::binary)
         << desk::formatKeyFile({77, 320, 230, 434, 43, 35}, {{101, 0, "TV +", "", &raw}});
 
     QProcess p;
@@ -127,7 +129,8 @@ TEST(EndToEnd, BatchWithoutStoredTimingOnCom2SendsAndExits) {
     env.insert("TAVIX_SIM_IR_LOG", QString::fromStdString((folder / "ir.log").string()));
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(dir.path());
-    p.start(QString::fromStdString(program.string()), {"keys.cdx", "TV +"});
+    p.start("/bin/sh", {"-c", "exec \"$0\" \"$(printf 'k\\344.cdx')\" 'TV +'",
+                        QString::fromStdString(program.string())});
     ASSERT_TRUE(p.waitForStarted(10000));
     const bool ended = p.waitForFinished(30000);
     if (!ended) p.kill();
@@ -135,6 +138,11 @@ TEST(EndToEnd, BatchWithoutStoredTimingOnCom2SendsAndExits) {
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     EXPECT_NE(readFile(folder / "ir.log").find('m'), std::string::npos)
         << "nothing was sent on COM 2";
+    // Beside the default key file of the program's folder, no other.
+    int cdx = 0;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        cdx += e.path().extension() == ".cdx" && e.path().filename() != "standard.cdx";
+    EXPECT_EQ(cdx, 1) << "no other key file was created";
     EXPECT_FALSE(platform::IniFile(folder / "Tavix.ini").valueExists("Timing", "Drehg_mSec"));
 }
 

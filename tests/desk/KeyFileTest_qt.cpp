@@ -13,6 +13,7 @@
 #include <cstring>
 #include <random>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -266,6 +267,23 @@ TEST_F(KeyFile, DamagedFilesAreRefusedWithoutChangingAnything) {
         EXPECT_EQ(f.bounds(), bounds) << n;
         EXPECT_EQ(f.Taste(101)->text(), tick) << n;
         EXPECT_EQ(ini.readString("Dateien", "Fernsteuerdatei", ""), stored) << n;
+    }
+
+    // A folder, a device or a FIFO is no key file: refused at once, without
+    // waiting for a FIFO's writer.
+    std::filesystem::create_directory(file("ordner.cdx"));
+    ASSERT_EQ(::mkfifo(file("fifo.cdx").c_str(), 0600), 0);
+    for (const std::string& name :
+         {file("ordner.cdx").string(), std::string("/dev/null"), file("fifo.cdx").string()}) {
+        const QString path = QString::fromStdString(name);
+        prompts.expect(PromptKind::Open, kFilter, Answer::Ok, path)
+            .expectError(QStringLiteral("Datei >") + path +
+                         QStringLiteral("< ist keine gewöhnliche Datei (Ordner, Gerät oder "
+                                        "FIFO)\rNot a regular file (folder, device or FIFO)"));
+        f.Laden1->trigger();
+        EXPECT_EQ(f.SaveDialog1_FileName, current) << name;
+        EXPECT_EQ(f.bounds(), bounds) << name;
+        EXPECT_EQ(ini.readString("Dateien", "Fernsteuerdatei", ""), stored) << name;
     }
 }
 

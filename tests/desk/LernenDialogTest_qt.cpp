@@ -5,6 +5,9 @@
 
 #include "platform/Errors.h"
 
+#include <QScreen>
+#include <QScrollArea>
+
 #include <algorithm>
 
 using platform::PriorityClass;
@@ -34,15 +37,15 @@ TEST_F(LernenDialog, CodeFormattingAndReadouts) {
     EXPECT_EQ(L::RC5_Auslesen("A8"), "RC5 = (1) ???????????  00-00");
     EXPECT_EQ(L::RC5_Auslesen("80"), "");
 
-    // The spin boxes hold only what a command can carry: 799 bits, 264 Sony
-    // bits ("11110" and 3 characters each), no negative repeat count.
+    // The spin boxes hold only what a key's code text keeps: 400 bits, 131
+    // Sony bits ("11110" and 3 characters each), no negative repeat count.
     auto& l = *dialog;
     l.Binaercnt->setValue(5000);
-    EXPECT_EQ(l.Binaercnt->value(), 799);
-    EXPECT_EQ(l.BinaerBox->count(), 799);
+    EXPECT_EQ(l.Binaercnt->value(), 400);
+    EXPECT_EQ(l.BinaerBox->count(), 400);
     l.SonyLength->setValue(5000);
-    EXPECT_EQ(l.SonyLength->value(), 264);
-    EXPECT_EQ(l.Sony1Box->count(), 264);
+    EXPECT_EQ(l.SonyLength->value(), 131);
+    EXPECT_EQ(l.Sony1Box->count(), 131);
     l.Anzahl_Wiederholungen->setValue(-3);
     EXPECT_EQ(l.Anzahl_Wiederholungen->value(), 0);
     l.A_Wdhlg->setValue(-3);
@@ -73,8 +76,28 @@ TEST_F(LernenDialog, AnalyticKeyOpensWithItsBitsSonyPatternAndLength) {
 
         // Feld_Display widens the dialog and lists the buffer.
         l.Feld_Display->setChecked(true);
-        EXPECT_EQ(l.width(), desk::TLernenForm::kBreiteMitFeld);
+        EXPECT_EQ(l.Flaeche->width(), desk::TLernenForm::kBreiteMitFeld);
         EXPECT_TRUE(l.Test_IR->isEnabled());
+        // It fits the screen it is on: on a 1024 x 600 one (less a title
+        // bar of 30) it is as high as the screen and wide enough for the
+        // scroll bar; what does not fit scrolls, OK and Abbrechen too.
+        using L = desk::TLernenForm;
+        EXPECT_EQ(L::fittedSize(QSize(623, L::kHoehe), QSize(1024, 570), 15), QSize(638, 570));
+        EXPECT_EQ(L::fittedSize(QSize(374, L::kHoehe), QSize(1024, 570), 15), QSize(389, 570));
+        EXPECT_EQ(L::fittedSize(QSize(623, L::kHoehe), QSize(500, 570), 15), QSize(500, 570));
+        EXPECT_EQ(L::fittedSize(QSize(623, L::kHoehe), QSize(1920, 1050), 15),
+                  QSize(623, L::kHoehe));
+        l.show();
+        const QRect platz = l.screen()->availableGeometry();
+        EXPECT_TRUE(platz.contains(l.frameGeometry()));
+        auto* rollen = l.findChild<QScrollArea*>();
+        EXPECT_NE(rollen, nullptr);
+        for (QPushButton* b : {l.OKBtn, l.BitBtn1}) {
+            if (rollen) rollen->ensureWidgetVisible(b);
+            EXPECT_TRUE(l.rect().contains(QRect(b->mapTo(&l, QPoint(0, 0)), b->size())))
+                << b->objectName().toStdString();
+        }
+        l.hide();
         EXPECT_EQ(l.Feld->toPlainText(), QStringLiteral("2 - 0\n600 - 1\n25000 - 2"));
 
         // A typed pulse length reaches the buffer at once while the lamp runs.
@@ -93,7 +116,7 @@ TEST_F(LernenDialog, AnalyticKeyOpensWithItsBitsSonyPatternAndLength) {
         l.BinaerBox->item(0)->setCheckState(Qt::Unchecked);
         EXPECT_EQ(l.IR_Hex_Code->text(), QStringLiteral("76 D0 "));
         l.Feld_Display->setChecked(false);
-        EXPECT_EQ(l.width(), desk::TLernenForm::kBreiteOhneFeld);
+        EXPECT_EQ(l.Flaeche->width(), desk::TLernenForm::kBreiteOhneFeld);
         return int(QDialog::Accepted);
     });
     k.click();
@@ -168,6 +191,37 @@ TEST_F(LernenDialog, TestSendUsesWhatOkWouldStore) {
     k.click();
     EXPECT_EQ(k.Tasten_typ, 0);
     EXPECT_EQ(liste(k.Befehl), (std::vector<std::int32_t>{1, 900, 450, 560}));
+
+    // The longest analytic codes, ticked bit by bit or typed without
+    // blanks: the test sends what the key keeps and sends after OK.
+    for (const bool getippt : {false, true}) {
+        std::vector<std::int32_t> getestet;
+        platform::queueModalScript([&](QDialog& d) {
+            auto& l = static_cast<desk::TLernenForm&>(d);
+            l.Feld_Display->setChecked(true);
+            l.setFunktionIndex(2);
+            l.Pulslaenge->setText(QStringLiteral("500"));
+            l.Burstpause->setText(QStringLiteral("20000"));
+            if (getippt) {
+                l.IR_Hex_Code->setText(QString(200, QLatin1Char('8')));
+            } else {
+                l.Binaercnt->setValue(799);
+                l.BinaerBox->item(0)->setCheckState(Qt::Checked);
+                l.BinaerBox->item(l.BinaerBox->count() - 1)->setCheckState(Qt::Checked);
+            }
+            l.Test_IR->click();
+            getestet = liste(sent.back());
+            return int(QDialog::Accepted);
+        });
+        k.click();
+        f.Lernen1Click();
+        k.click();
+        f.Lernen1Click();
+        EXPECT_EQ(liste(sent.back()), getestet) << (getippt ? "typed" : "ticked");
+        if (!getippt) {
+            EXPECT_EQ(getestet, (std::vector<std::int32_t>{1, 500, 199000, 500, 20000}));
+        }
+    }
 }
 
 TEST_F(LernenDialog, LampResolutionCaptionsAndWavHint) {

@@ -1,5 +1,6 @@
 // The Qt layer the forms stand on: active-window reports, scripted prompts,
 // the handler guard, the modal runner and the code-page edge.
+#include "platform/AppFolders.h"
 #include "platform/Codepage_qt.h"
 #include "platform/Errors.h"
 #include "platform/Guard_qt.h"
@@ -21,7 +22,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <pwd.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 using platform::Answer;
@@ -226,4 +232,27 @@ TEST(CodepageQt, WindowsBytesAndQtStringsRoundTrip) {
     EXPECT_EQ(text, QString::fromUtf8("Größe € „x“"));
     EXPECT_EQ(platform::toCp1252(text), bytes);
     EXPECT_EQ(platform::toCp1252(QString::fromUtf8("日本")), "??");
+}
+
+// A program started without HOME keeps its files in the user's home folder
+// as the user database names it, not in the current folder.
+TEST(AppFolders, WithoutHomeTheUserDatabaseNamesTheHome) {
+    const passwd* pw = ::getpwuid(::getuid());
+    ASSERT_NE(pw, nullptr);
+    const std::filesystem::path home = pw->pw_dir;
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
+    for (const char* v : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"}) {
+        const char* alt = std::getenv(v);
+        saved.emplace_back(v, alt ? std::optional<std::string>(alt) : std::nullopt);
+        ::unsetenv(v);
+    }
+    platform::ScopeExit back([&] {
+        for (const auto& [v, alt] : saved)
+            if (alt) ::setenv(v, alt->c_str(), 1);
+    });
+    EXPECT_EQ(platform::configFolder(), home / ".config" / "tavix");
+    EXPECT_EQ(platform::dataFolder(), home / ".local" / "share" / "tavix");
+    EXPECT_EQ(platform::dialogFolder({}), home);
+    ::setenv("HOME", "", 1);
+    EXPECT_EQ(platform::configFolder(), home / ".config" / "tavix");
 }

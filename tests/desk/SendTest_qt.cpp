@@ -7,6 +7,8 @@
 #include <QAction>
 #include <QSignalSpy>
 
+#include <sys/stat.h>
+
 namespace {
 using platform::PriorityClass;
 using Prio = std::vector<PriorityClass>;
@@ -219,4 +221,37 @@ TEST_F(Send, BatchSendsNamedKeysReportsUnknownOnesAndCloses) {
     EXPECT_EQ(closed.count(), 1);
     EXPECT_EQ(f.windowTitle(),
               QStringLiteral("Befehl >Mute< aus Datei ") + QString::fromStdString(keys));
+    EXPECT_TRUE(f.Batchfehler) << "a caption no key has fails the run";
+
+    // A key file that is missing or no plain file ends the run at once:
+    // nothing is created, stored as the default or sent, and nothing waits
+    // for a FIFO's writer.
+    const std::string gespeichert =
+        platform::IniFile(iniPath()).readString("Dateien", "Fernsteuerdatei", "");
+    ASSERT_EQ(::mkfifo(file("fifo.cdx").c_str(), 0600), 0);
+    std::filesystem::create_directory(file("ordner.cdx"));
+    const std::pair<std::string, QString> faelle[] = {
+        {file("fehlt.cdx").string(), QStringLiteral("Fernsteuerdatei >%1< nicht gefunden\rKey "
+                                                    "file not found")},
+        {file("fifo.cdx").string(),
+         QStringLiteral("Datei >%1< ist keine gewöhnliche Datei (Ordner, Gerät oder FIFO)\rNot a "
+                        "regular file (folder, device or FIFO)")},
+        {file("ordner.cdx").string(),
+         QStringLiteral("Datei >%1< ist keine gewöhnliche Datei (Ordner, Gerät oder FIFO)\rNot a "
+                        "regular file (folder, device or FIFO)")}};
+    for (const auto& [name, fehler] : faelle) {
+        form.reset();
+        sent.clear();
+        auto& g = makeForm({QString::fromStdString(name), "TV +"});
+        QSignalSpy zu(&g, &desk::TIRForm::closed);
+        prompts.expectError(fehler.arg(QString::fromStdString(name)));
+        activate();
+        EXPECT_EQ(zu.count(), 1) << name;
+        EXPECT_TRUE(g.Batchfehler) << name;
+        EXPECT_FALSE(g.Timer3->isActive()) << name;
+        EXPECT_TRUE(sent.empty()) << name;
+    }
+    EXPECT_FALSE(std::filesystem::exists(file("fehlt.cdx")));
+    EXPECT_EQ(platform::IniFile(iniPath()).readString("Dateien", "Fernsteuerdatei", ""),
+              gespeichert);
 }

@@ -1,7 +1,12 @@
 // Start-up, first-run questions, activation and close of the main window.
 #include "support/DeskFixture.h"
 
+#include "desk/KeyFile.h"
+
+#include "platform/ScopeExit.h"
+
 #include <QAction>
+#include <QFile>
 #include <QTest>
 #include <QTimer>
 
@@ -37,6 +42,7 @@ const QString kTimingFrage =
     QStringLiteral("Timing Werte jetzt bestimmen ? (dauert ca. 30 Sekunden, nur für Video "
                    "wichtig)\rDetermine timing now ? (takes 30 sec., only relevant for video "
                    "control)");
+const QString kFilter = QStringLiteral("Fernsteuerdateien (*.cdx *.CDX)");
 const QString kSichernFrage =
     QStringLiteral("Änderungen der momentanen Fernsteuerdatei sichern ? \rSave changes ?");
 
@@ -164,9 +170,68 @@ TEST_F(Startup, MovedWindowAsksAtCloseAndCancelKeepsItOpen) {
     EXPECT_FALSE(f.close());
     EXPECT_EQ(ini.readInteger("Modus", "Videomaske_aktiv", 5), 0) << "written on Cancel too";
 
+    // "Ja" and then no name, or "Nein" at replacing a file: the close is
+    // cancelled and the window keeps its changes.
+    const std::string vorher = readFile(file("standard.cdx"));
+    f.Neue_Datei = true;
+    prompts.expect(PromptKind::YesNoCancel, kSichernFrage, Answer::Yes)
+        .expect(PromptKind::Save, kFilter, Answer::Cancel);
+    EXPECT_FALSE(f.close());
+    prompts.expect(PromptKind::YesNoCancel, kSichernFrage, Answer::Yes)
+        .expect(PromptKind::Save, kFilter, Answer::Ok,
+                QString::fromStdString(file("standard.cdx").string()))
+        .expectYesNo(QStringLiteral("Die Datei ") +
+                         QString::fromStdString(file("standard.cdx").string()) +
+                         QStringLiteral(" existiert bereits. Ersetzen ?\rThe file exists "
+                                        "already. Replace it ?"),
+                     false);
+    EXPECT_FALSE(f.close());
+    EXPECT_TRUE(f.Datei_geaendert);
+    EXPECT_EQ(readFile(file("standard.cdx")), vorher);
+    f.Neue_Datei = false;
+
     prompts.expect(PromptKind::YesNoCancel, kSichernFrage, Answer::Yes);
     EXPECT_TRUE(f.close());
     EXPECT_NE(readFile(file("standard.cdx")).find("       330 Left\r\n"), std::string::npos);
+}
+
+TEST_F(Startup, RefusedKeyFileAtStartIsNoChangeAndIsSavedOnlyUnderAGivenName) {
+    writeCompleteSettings();
+    const QString kopf =
+        QStringLiteral("< ist beschädigt (Kopf unvollständig)\rDamaged key file (incomplete head)");
+    std::string kaputterKopf = desk::formatKeyFile({77, 320, 230, 434, 43, 35}, {});
+    kaputterKopf.replace(kaputterKopf.find("       230"), 10, "    zwei30");
+    const std::pair<const char*, std::string> dateien[] = {
+        {"leer.cdx", ""}, {"cr.cdx", "\r\r\r\n\r"}, {"kopf.cdx", kaputterKopf}};
+    for (const auto& [n, bytes] : dateien) {
+        writeFile(file(n), bytes);
+        platform::IniFile(iniPath()).writeString("Dateien", "Fernsteuerdatei", file(n).string());
+        prompts.expectError(QStringLiteral("Fernsteuerdatei >") +
+                            QString::fromStdString(file(n).string()) + kopf);
+        auto& f = makeForm();
+        activate();
+        EXPECT_FALSE(f.Datei_geaendert) << n;
+        EXPECT_TRUE(f.close()) << n << ": nothing to ask";
+        EXPECT_EQ(readFile(file(n)), bytes) << n;
+        form.reset();
+    }
+
+    // A change made afterwards is saved only under a name the user gives.
+    prompts.expectError(QStringLiteral("Fernsteuerdatei >") +
+                        QString::fromStdString(file("kopf.cdx").string()) + kopf);
+    auto& f = makeForm();
+    activate();
+    f.Datei_geaendert = true;
+    prompts.expect(PromptKind::YesNoCancel, kSichernFrage, Answer::Yes)
+        .expect(PromptKind::Save, kFilter, Answer::Cancel);
+    EXPECT_FALSE(f.close());
+    EXPECT_EQ(readFile(file("kopf.cdx")), kaputterKopf);
+    prompts.expect(PromptKind::YesNoCancel, kSichernFrage, Answer::Yes)
+        .expect(PromptKind::Save, kFilter, Answer::Ok,
+                QString::fromStdString(file("neu.cdx").string()));
+    EXPECT_TRUE(f.close());
+    EXPECT_TRUE(std::filesystem::exists(file("neu.cdx")));
+    EXPECT_EQ(readFile(file("kopf.cdx")), kaputterKopf);
 }
 
 TEST_F(Startup, NoAtCloseWritesNothingAndNewFileAsksForName) {
@@ -184,7 +249,7 @@ TEST_F(Startup, NoAtCloseWritesNothingAndNewFileAsksForName) {
     EXPECT_EQ(f.windowTitle(), "Tavix");
     f.Datei_geaendert = true;
     prompts.expect(PromptKind::YesNoCancel, kSichernFrage, Answer::Yes)
-        .expect(PromptKind::Save, QStringLiteral("Fernsteuerdateien (*.cdx *.CDX)"), Answer::Ok,
+        .expect(PromptKind::Save, kFilter, Answer::Ok,
                 QString::fromStdString(file("neu").string()));
     EXPECT_TRUE(f.close());
     EXPECT_TRUE(std::filesystem::exists(file("neu.cdx")));
@@ -211,7 +276,9 @@ TEST_F(Startup, CutListArgumentStoresNameAndOpensVideoOnlyWhenTimed) {
     activate();
     EXPECT_TRUE(f.Videomaske_aktiv);
     EXPECT_TRUE(f.Timer2->isActive());
-    EXPECT_EQ(platform::IniFile(iniPath()).readString("Dateien", "Schnittliste", ""), "Film.LST");
+    // Names are stored in full: a start from another folder finds them.
+    EXPECT_EQ(platform::IniFile(iniPath()).readString("Dateien", "Schnittliste", ""),
+              std::filesystem::absolute("Film.LST").string());
     f.Timer2Timer();
     EXPECT_FALSE(f.Timer2->isActive());
     form.reset();
@@ -221,9 +288,33 @@ TEST_F(Startup, CutListArgumentStoresNameAndOpensVideoOnlyWhenTimed) {
     auto& g = makeForm({"film.lst"});
     prompts.expectYesNo(kTimingFrage, false);
     activate();
-    EXPECT_EQ(platform::IniFile(iniPath()).readString("Dateien", "Schnittliste", ""), "film.lst");
+    EXPECT_EQ(platform::IniFile(iniPath()).readString("Dateien", "Schnittliste", ""),
+              std::filesystem::absolute("film.lst").string());
     EXPECT_FALSE(g.Videomaske_aktiv) << "the question's box reactivated the main window";
     EXPECT_FALSE(g.Timer2->isActive());
+    form.reset();
+
+    // A key file named relative to the current folder, and one whose name
+    // is no valid text, are created and stored by their full names.
+    const std::filesystem::path vorher = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    platform::ScopeExit zurueck([&] { std::filesystem::current_path(vorher); });
+    makeForm({"rel.cdx"});
+    prompts.expectYesNo(kTimingFrage, false);
+    activate();
+    EXPECT_EQ(platform::IniFile(iniPath()).readString("Dateien", "Fernsteuerdatei", ""),
+              file("rel.cdx").string());
+    form.reset();
+    desk::TIRFormOptions o;
+    o.programFile = folder / "Tavix";
+    o.arguments = {QFile::decodeName("k\xE4.cdx")};
+    o.argumentBytes = {"k\xE4.cdx"};
+    form = std::make_unique<desk::TIRForm>(std::move(o));
+    prompts.expectYesNo(kTimingFrage, false);
+    activate();
+    EXPECT_TRUE(std::filesystem::exists(file("k\xE4.cdx")));
+    EXPECT_EQ(platform::IniFile(iniPath()).readString("Dateien", "Fernsteuerdatei", ""),
+              file("k\xE4.cdx").string());
 }
 
 TEST_F(Startup, BoxesDeactivateAndReactivateTheWindowLikeRealOnes) {

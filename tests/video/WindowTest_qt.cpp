@@ -306,6 +306,17 @@ TEST_F(Window, BackToTheRemoteControlAndProgramEnd) {
     QObject::connect(form.get(), &desk::TIRForm::closed, [&] { geschlossen = true; });
     activateKamera();
     k.show();
+    // Cancel at the main window's save question keeps both windows open.
+    form->Datei_geaendert = true;
+    prompts.expect(platform::PromptKind::YesNoCancel,
+                   QStringLiteral("Änderungen der momentanen Fernsteuerdatei sichern ? \rSave "
+                                  "changes ?"),
+                   platform::Answer::Cancel);
+    k.EndeKnopfClick();
+    EXPECT_FALSE(geschlossen);
+    EXPECT_TRUE(k.isVisible());
+    EXPECT_TRUE(form->Datei_geaendert);
+    form->Datei_geaendert = false;
     k.EndeKnopfClick();
     EXPECT_TRUE(geschlossen);
 }

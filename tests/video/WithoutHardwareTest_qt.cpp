@@ -118,7 +118,41 @@ protected:
 };
 
 TEST_F(WithoutHardware, AdapterWindowChoosesTheKeyThatIsLearntAndShowsItSentBack) {
+    // A first start: every first-run question has German buttons.
+    platform::IniFile ini(folder / "Tavix.ini");
+    ini.deleteKey("Einstellungen", "Sprache");
+    ini.deleteKey("Einstellungen", "IR_Einheit");
+    ini.deleteKey("Schnittstelle", "Com_Nr");
+    const QString auswahl = QStringLiteral("\r\rMomentane Auswahl / actual choice : ");
+    prompts
+        .expectYesNo(QStringLiteral("Tavix, Fernsteuern + Videoschneiden \r            pc remote "
+                                    "control + video editing\rVersion 1.17, 11-Juni-2002\r\rBitte "
+                                    "gewünschte Sprache angeben. Die Auswahl kann später geändert "
+                                    "werden!\rPlease select language. The choice can be changed "
+                                    "later on!") +
+                         auswahl + QStringLiteral("Deutsch\r\ro.k. ?\r"),
+                     true)
+        .expectYesNo(QStringLiteral("Bitte Tavix Typ, bzw. Infraroteinheit, angeben. Auswahl kann "
+                                    "später geändert werden!\rPlease select infrared device. Can "
+                                    "be changed later on!") +
+                         auswahl + QStringLiteral("Tavix Remote/Dongle\r\ro.k. ?\r"),
+                     false)
+        .expectYesNo(QStringLiteral("Bitte Tavix Typ, bzw. Infraroteinheit, angeben. Auswahl kann "
+                                    "später geändert werden!\rPlease select infrared device. Can "
+                                    "be changed later on!") +
+                         auswahl + QStringLiteral("Tavix Classic/Raw\r\ro.k. ?\r"),
+                     true)
+        .expectYesNo(
+            QStringLiteral("COM 1 für Tavix benutzen (1 - 8)\r(\"Nein\" toggelt durch die COMs)"),
+            true);
+    QStringList knoepfe;
+    prompts.onShown = [&](const platform::ScriptedPrompts::Shown&) {
+        knoepfe << QCoreApplication::translate("QPlatformTheme", "&Yes") +
+                       QCoreApplication::translate("QPlatformTheme", "&No");
+    };
     tavix::TavixProgram& p = start();
+    prompts.onShown = {};
+    EXPECT_EQ(knoepfe, QStringList(4, QStringLiteral("&Ja&Nein")));
     ASSERT_NE(devices, nullptr) << "TAVIX_PORTS=sim gives the simulated adapter";
     ASSERT_NE(p.adapterWindow, nullptr);
     sim::AdapterWindow& w = *p.adapterWindow;
