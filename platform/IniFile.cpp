@@ -55,7 +55,12 @@ bool sameName(std::string_view a, std::string_view b) {
     return true;
 }
 
+// In place of an errno: the name is a folder, device or FIFO.
+constexpr int kNotPlain = -1;
+
 std::string errnoText(int err) {
+    if (err == kNotPlain)
+        return "keine gew\xF6hnliche Datei (Ordner, Ger\xE4t oder FIFO) / not a regular file";
     return std::strerror(err);
 }
 
@@ -151,7 +156,9 @@ Stamp stampOf(const struct stat& st) {
 // The file's bytes, unparsed, and its stamp when it could be read.
 std::shared_ptr<Document> readFile(const std::filesystem::path& path, Stamp& stamp) {
     auto d = std::make_shared<Document>();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without waiting: a FIFO must not stall the program until a
+    // writer comes.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         if (errno != ENOENT) {
             d->exists = true;
@@ -163,6 +170,13 @@ std::shared_ptr<Document> readFile(const std::filesystem::path& path, Stamp& sta
     d->exists = true;
     struct stat st {};
     if (::fstat(fd, &st) == 0) stamp = stampOf(st);
+    if (!S_ISREG(st.st_mode)) {
+        // Only a plain file is a settings file, and only one is replaced.
+        ::close(fd);
+        d->readable = false;
+        d->error = kNotPlain;
+        return d;
+    }
     char buf[65536];
     for (;;) {
         const ssize_t got = ::read(fd, buf, sizeof buf);

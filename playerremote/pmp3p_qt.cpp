@@ -11,6 +11,7 @@
 #include "platform/ScreenFit_qt.h"
 #include "platform/SerialDevice.h"
 #include "platform/System.h"
+#include "platform/Text.h"
 #include "playerremote/RemoteFile.h"
 #include "playerremote/WAInt_qt.h"
 
@@ -30,9 +31,7 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
-#include <sstream>
 #include <vector>
 
 namespace pmp3p {
@@ -53,15 +52,6 @@ std::int32_t StrToInt(const QString& text) {
             platform::toCp1252(QStringLiteral("'%1' ist kein gültiger Integerwert").arg(text)));
     }
     return v;
-}
-
-std::string leseDatei(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw EInOutError("Datei nicht gefunden: " + path);
-    std::ostringstream s;
-    s << in.rdbuf();
-    if (in.bad()) throw EInOutError("Lesefehler: " + path);
-    return s.str();
 }
 
 } // namespace
@@ -738,7 +728,7 @@ void TForm1::Speichern1Click() {
     if (!file) return;
     Memo2->clear();
     // Every write already went to disk; the file is copied byte for byte.
-    const std::string bytes = leseDatei(FB_Datei);
+    const std::string bytes = platform::readWholeFile(FB_Datei);
     Memo2->setPlainText(q(bytes).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     const std::string neu = platform::bytesOf(*file);
     platform::saveFileAtomically(neu, bytes);

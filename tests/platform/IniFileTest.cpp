@@ -392,6 +392,24 @@ TEST_F(IniFileTest, ReadOnlyFilesAndFoldersAreRefusedAndModesKept) {
         ::stat(file().c_str(), &st);
         EXPECT_EQ(st.st_uid, 65534u) << "the file keeps its owner";
     }
+
+    // A FIFO or a folder in the file's place is read as nothing at once (a
+    // FIFO without a writer must not stall the program) and never replaced.
+    ::mkfifo(file("fifo.ini").c_str(), 0644);
+    fs::create_directory(file("ordner.ini"));
+    for (const char* name : {"fifo.ini", "ordner.ini"}) {
+        IniFile odd(file(name));
+        EXPECT_EQ(odd.readString("General", "Sprache", "leer"), "leer") << name;
+        try {
+            odd.writeString("General", "Sprache", "2");
+            ADD_FAILURE() << name << " was replaced";
+        } catch (const EInOutError& e) {
+            EXPECT_NE(std::string(e.what()).find("keine gew\xF6hnliche Datei"), std::string::npos)
+                << e.what();
+        }
+    }
+    EXPECT_TRUE(fs::is_fifo(file("fifo.ini")));
+    EXPECT_TRUE(fs::is_directory(file("ordner.ini")));
 }
 
 // Each step of a save that fails leaves the old file byte for byte and no
