@@ -36,12 +36,16 @@ std::int32_t Einheiten() {
     return Halbbilder_pro_Sekunde > 0 ? Halbbilder_pro_Sekunde : 50;
 }
 
-// The last frame of frames came at most four fields ago (the frames of a
-// status read and its next reads): the counter cannot have moved far since
-// (winding excepted, see the step limit below).
-bool Bilder_frisch() {
-    const std::int64_t seit = Zaehlerstand() - Sony_Zeit_bei_Bildern;
+// A frame set this field at most four fields ago (the frames of a status
+// read and its next reads): the counter cannot have moved far since (winding
+// excepted, see the step limit below).
+bool frisch(std::int64_t zeit) {
+    const std::int64_t seit = Zaehlerstand() - zeit;
     return seit >= 0 && seit <= Zaehlerfrequenz() * 4 / 50;
+}
+
+bool Bilder_frisch() {
+    return frisch(Sony_Zeit_bei_Bildern);
 }
 
 // A frame of frames (kind 4) carries no seconds, a frame of seconds (kind 3
@@ -51,8 +55,8 @@ bool Bilder_frisch() {
 // seconds between, the second moves on; when a frame of seconds moves the
 // second by one while the frames still stand on the far side of the old one,
 // the frames start the new second. The next frame sets each field anew.
-void Bilder_setzen(std::int32_t stunden, char vorzeichen, std::int32_t halbbilder) {
-    Bandposition& p = Sony_Position;
+void Bilder_setzen(Bandposition& p, std::int32_t stunden, char vorzeichen,
+                   std::int32_t halbbilder) {
     const std::int32_t alt = p.Halbbilder;
     const std::int32_t grenze = Einheiten() / 2 - 2; // under half a second
     std::int32_t schritt = 0;
@@ -75,12 +79,14 @@ void Bilder_setzen(std::int32_t stunden, char vorzeichen, std::int32_t halbbilde
     p.Stunden = stunden;
     p.Vorzeichen = vorzeichen;
     p.Halbbilder = halbbilder;
-    Sony_Sekunden_bei_Bildern = Sekunden_von(p);
+    // Seconds from a frame read long ago (before a wait's uncounted reads,
+    // or a tick ago) are no base for a change of the second.
+    Sony_Sekunden_bei_Bildern = frisch(Sony_Zeit_bei_Sekunden) ? Sekunden_von(p) : -1;
     Sony_Zeit_bei_Bildern = Zaehlerstand();
 }
 
-void Sekunden_gesetzt() {
-    Bandposition& p = Sony_Position;
+void Sekunden_gesetzt(Bandposition& p) {
+    Sony_Zeit_bei_Sekunden = Zaehlerstand();
     if (!Bilder_frisch() || Sony_Sekunden_bei_Bildern < 0) return;
     const std::int32_t d = Sekunden_von(p) - Sony_Sekunden_bei_Bildern;
     const std::int32_t u = Einheiten();
@@ -141,24 +147,27 @@ void Sony_Dekodieren() {
         const std::uint8_t b7 = Sony_Bytes[i - 1];
         Sony_Status = status;
         Sony_Statustext = Sony_Symbol(status) + "  " + Byte_nach_Hex(status);
+        Bandposition& p = Kanal_Position(Sony_Kanal_Position, Sony_Position);
         switch (art) {
         case 2:
-            Sony_Position.Sekunden = BCD_nach_Zahl(b6) + b7 * 100;
+            p.Sekunden = BCD_nach_Zahl(b6) + b7 * 100;
             Sony_Sekundenzaehler = true;
-            Sekunden_gesetzt();
+            Sekunden_gesetzt(p);
             break;
         case 3:
             Sony_Sekundenzaehler = false;
-            Sony_Position.Sekunden = BCD_nach_Zahl(b6);
-            Sony_Position.Minuten = BCD_nach_Zahl(b7);
-            Sekunden_gesetzt();
+            p.Sekunden = BCD_nach_Zahl(b6);
+            p.Minuten = BCD_nach_Zahl(b7);
+            Sekunden_gesetzt(p);
             break;
         case 4:
-            Bilder_setzen(BCD_nach_Zahl(b6), (b7 & 0x80) ? '-' : ' ', BCD_nach_Zahl(b7 & 0x3F) * 2);
+            Bilder_setzen(p, BCD_nach_Zahl(b6), (b7 & 0x80) ? '-' : ' ',
+                          BCD_nach_Zahl(b7 & 0x3F) * 2);
             break;
         default:
             break;
         }
+        Sony_Position = p;
     }
 }
 
@@ -169,8 +178,11 @@ void Sony_Warte_auf_Position(std::int32_t Ziel, std::int32_t Extra) {
         ++zaehler;
         Sony_Lesen();
         Sony_Dekodieren();
-    } while (Position_nach_Zaehler(Sony_Position) < Ziel && zaehler <= 500);
-    if (zaehler > 500) Debug_WriteLn("dbg_ SW_Timeout " + Position_nach_Text(Sony_Position));
+    } while (Position_nach_Zaehler(Kanal_Position(Sony_Kanal_Position, Sony_Position)) < Ziel &&
+             zaehler <= 500);
+    if (zaehler > 500)
+        Debug_WriteLn("dbg_ SW_Timeout " +
+                      Position_nach_Text(Kanal_Position(Sony_Kanal_Position, Sony_Position)));
     // One frame per field: each further read counts off one unit.
     for (std::int32_t k = 0; k < Extra + 1; ++k)
         Sony_Lesen();

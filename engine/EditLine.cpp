@@ -216,6 +216,7 @@ std::int32_t Pana_Befehl(Transport befehl) {
 std::int32_t Kamera_Befehl(std::int32_t Kanal, Transport Befehl) {
     if (Kanal < 1 || Kanal > 3) return -1;
     Waehle_Kanal(Kanal);
+    Leitungskanal = Kanal;
     const Protokoll protokoll = Erkenne_Protokoll();
     if (protokoll == Protokoll::Sony) return Sony_Befehl(Befehl);
     if (protokoll == Protokoll::Panasonic) return Pana_Befehl(Befehl);
@@ -228,6 +229,7 @@ void Lies_Geraetestatus(std::int32_t Kanal, Bandposition& Position, Protokoll& T
     Typ = Protokoll::Keins;
     if (Kanal >= 1 && Kanal <= 3) {
         Waehle_Kanal(Kanal);
+        Leitungskanal = Kanal;
         Typ = Erkenne_Protokoll();
     }
     if (Typ == Protokoll::Sony) {
@@ -263,6 +265,7 @@ void Warte_auf_Position(std::int32_t Kanal, std::int32_t Ziel) {
     if (rest < 0) rest = u - (-rest);
     rest = rest + 1;
     Waehle_Kanal(Kanal);
+    Leitungskanal = Kanal;
     const Protokoll protokoll = Erkenne_Protokoll();
     if (protokoll == Protokoll::Sony)
         Sony_Warte_auf_Position(static_cast<std::int32_t>(ganz), rest);

@@ -6,6 +6,7 @@
 #include "engine/Bandposition.h"
 #include "engine/Sio.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -64,5 +65,14 @@ std::int32_t Flanken_Grenze();
 // Polls the modem-status register until one of the bits is set; false when
 // the limit passed first.
 bool Warte_auf_MSR(std::uint8_t Bits);
+
+// The position of the channel in Leitungskanal; the shared one when no
+// channel is known (a decoder called on its own).
+inline Bandposition& Kanal_Position(std::array<Bandposition, 3>& je_Kanal,
+                                    Bandposition& gemeinsam) {
+    return Leitungskanal >= 1 && Leitungskanal <= 3
+               ? je_Kanal[static_cast<std::size_t>(Leitungskanal - 1)]
+               : gemeinsam;
+}
 
 } // namespace Sio
