@@ -48,6 +48,64 @@ bool Bilder_frisch() {
     return frisch(Sony_Zeit_bei_Bildern);
 }
 
+// Which way a winding deck's count runs (status fast forward or rewind), 0
+// when it does not wind.
+std::int32_t Spulrichtung() {
+    return Sony_Status == 3 ? 1 : Sony_Status == 131 ? -1 : 0;
+}
+
+// While winding the tape moves about half a second a field, more than the
+// carry below can follow; the frames of seconds and of frames alternate, so a
+// frame of frames lies about half a second on from the seconds of the frame
+// just before it (on this channel, in this read). Positive counts only.
+bool Spult_nach_Sekunden(const Bandposition& p, char vorzeichen) {
+    return Spulrichtung() != 0 && vorzeichen == ' ' && p.Vorzeichen == ' ' &&
+           (Sony_Letzter_Rahmen.Art == 2 || Sony_Letzter_Rahmen.Art == 3) &&
+           Sony_Letzter_Rahmen.Kanal == Leitungskanal && frisch(Sony_Letzter_Rahmen.Zeit);
+}
+
+// Frame count f (units) within second s + k, k from -1 to 1, nearest to where
+// the tape should be: the middle of the seconds frame's second, half a second
+// on. Half a second from both (the lost half frame leaves either possible),
+// the frame nearest to that place instead.
+struct Wickel {
+    std::int32_t schritt;
+    std::int32_t halbbilder;
+};
+Wickel Wickel_Schritt(std::int32_t halbbilder) {
+    const std::int32_t u = Einheiten();
+    // In half units from the start of the seconds frame's second.
+    const std::int32_t ziel = (u - 1) + Spulrichtung() * 2 * (u / 2);
+    std::int32_t abstand[3];
+    for (std::int32_t k = -1; k <= 1; ++k)
+        abstand[k + 1] = std::abs(2 * (k * u + halbbilder) + 1 - ziel);
+    const std::int32_t beste = static_cast<std::int32_t>(
+        std::min_element(std::begin(abstand), std::end(abstand)) - std::begin(abstand));
+    std::int32_t zweiter = std::numeric_limits<std::int32_t>::max();
+    for (std::int32_t i = 0; i < 3; ++i)
+        if (i != beste) zweiter = std::min(zweiter, abstand[i]);
+    if (zweiter - abstand[beste] > 4) return {beste - 1, halbbilder};
+    // ziel is odd: the frame that starts half a unit before it.
+    const std::int32_t mitte = (ziel - 1) / 2;
+    const std::int32_t k = mitte < 0 ? -1 : mitte / u;
+    const std::int32_t rest = mitte - k * u;
+    return {k, rest - rest % 2};
+}
+
+// The second moves by schritt; a seconds counter has no minutes to carry into.
+void Sekunde_weiter(Bandposition& p, std::int32_t schritt) {
+    if (schritt == 0) return;
+    if (Sony_Sekundenzaehler) {
+        p.Sekunden = std::max(0, p.Sekunden + schritt);
+        return;
+    }
+    const std::int32_t t = Sekunden_von(p) + schritt;
+    if (t >= 0) {
+        p.Minuten = t / 60 % 60;
+        p.Sekunden = t % 60;
+    }
+}
+
 // A frame of frames (kind 4) carries no seconds, a frame of seconds (kind 3
 // or 2) no frames: where the second changes, a position built from both can
 // be a second off. When the frame count wraps (48 -> 0 as the counter's
@@ -60,22 +118,18 @@ void Bilder_setzen(Bandposition& p, std::int32_t stunden, char vorzeichen,
     const std::int32_t alt = p.Halbbilder;
     const std::int32_t grenze = Einheiten() / 2 - 2; // under half a second
     std::int32_t schritt = 0;
-    if (Bilder_frisch() && Sekunden_von(p) == Sony_Sekunden_bei_Bildern &&
-        p.Vorzeichen == vorzeichen) {
+    if (Spult_nach_Sekunden(p, vorzeichen)) {
+        const Wickel w = Wickel_Schritt(halbbilder);
+        schritt = w.schritt;
+        halbbilder = w.halbbilder;
+    } else if (Bilder_frisch() && Sekunden_von(p) == Sony_Sekunden_bei_Bildern &&
+               p.Vorzeichen == vorzeichen) {
         if (alt > halbbilder && halbbilder + Einheiten() - alt <= grenze)
             schritt = 1;
         else if (halbbilder > alt && alt + Einheiten() - halbbilder <= grenze)
             schritt = -1;
     }
-    if (schritt != 0 && Sony_Sekundenzaehler) {
-        p.Sekunden = std::max(0, p.Sekunden + schritt);
-    } else if (schritt != 0) {
-        const std::int32_t t = Sekunden_von(p) + schritt;
-        if (t >= 0) {
-            p.Minuten = t / 60 % 60;
-            p.Sekunden = t % 60;
-        }
-    }
+    Sekunde_weiter(p, schritt);
     p.Stunden = stunden;
     p.Vorzeichen = vorzeichen;
     p.Halbbilder = halbbilder;
@@ -85,11 +139,23 @@ void Bilder_setzen(Bandposition& p, std::int32_t stunden, char vorzeichen,
     Sony_Zeit_bei_Bildern = Zaehlerstand();
 }
 
-void Sekunden_gesetzt(Bandposition& p) {
+// vorher: the position in units before this frame of seconds.
+void Sekunden_gesetzt(Bandposition& p, std::int32_t vorher) {
     Sony_Zeit_bei_Sekunden = Zaehlerstand();
+    const std::int32_t u = Einheiten();
+    if (Spulrichtung() != 0 && p.Vorzeichen == ' ' && Sony_Letzter_Rahmen.Art == 4 &&
+        Sony_Letzter_Rahmen.Kanal == Leitungskanal && frisch(Sony_Letzter_Rahmen.Zeit)) {
+        // Winding: half a second on from the frame of frames just before,
+        // within the second this frame gives.
+        const std::int32_t anfang = Sekunden_von(p) * u;
+        const std::int32_t hier =
+            std::clamp(vorher + Spulrichtung() * (u / 2), anfang, anfang + u - 1) - anfang;
+        p.Halbbilder = hier - hier % 2;
+        Sony_Sekunden_bei_Bildern = Sekunden_von(p);
+        return;
+    }
     if (!Bilder_frisch() || Sony_Sekunden_bei_Bildern < 0) return;
     const std::int32_t d = Sekunden_von(p) - Sony_Sekunden_bei_Bildern;
-    const std::int32_t u = Einheiten();
     if (d == 1 && p.Halbbilder >= u / 2)
         p.Halbbilder = 0;
     else if (d == -1 && p.Halbbilder < u / 2)
@@ -148,17 +214,18 @@ void Sony_Dekodieren() {
         Sony_Status = status;
         Sony_Statustext = Sony_Symbol(status) + "  " + Byte_nach_Hex(status);
         Bandposition& p = Kanal_Position(Sony_Kanal_Position, Sony_Position);
+        const std::int32_t vorher = Sekunden_von(p) * Einheiten() + p.Halbbilder;
         switch (art) {
         case 2:
             p.Sekunden = BCD_nach_Zahl(b6) + b7 * 100;
             Sony_Sekundenzaehler = true;
-            Sekunden_gesetzt(p);
+            Sekunden_gesetzt(p, vorher);
             break;
         case 3:
             Sony_Sekundenzaehler = false;
             p.Sekunden = BCD_nach_Zahl(b6);
             p.Minuten = BCD_nach_Zahl(b7);
-            Sekunden_gesetzt(p);
+            Sekunden_gesetzt(p, vorher);
             break;
         case 4:
             Bilder_setzen(p, BCD_nach_Zahl(b6), (b7 & 0x80) ? '-' : ' ',
@@ -167,6 +234,7 @@ void Sony_Dekodieren() {
         default:
             break;
         }
+        Sony_Letzter_Rahmen = {art, Leitungskanal, Zaehlerstand()};
         Sony_Position = p;
     }
 }

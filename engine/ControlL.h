@@ -31,6 +31,15 @@ inline bool Sony_Sekundenzaehler = false;
 inline std::int64_t Sony_Zeit_bei_Bildern = 0;
 // Performance counter when a frame last set the seconds.
 inline std::int64_t Sony_Zeit_bei_Sekunden = 0;
+// The kind of the frame decoded last (2, 3 or 4; 0 for none), its channel and
+// the performance counter then: while the deck winds, a frame of frames is
+// paired only with the frame of seconds of the field just before.
+struct Sony_Rahmen {
+    std::int32_t Art = 0;
+    std::int32_t Kanal = 0;
+    std::int64_t Zeit = 0;
+};
+inline Sony_Rahmen Sony_Letzter_Rahmen{};
 // Send delay per bit position, in turns of Warteschleife.
 inline std::array<std::int32_t, 11> CTL_Verzoegerung{};
 // The echoes of the probe byte, classes 0 to 5.

@@ -43,7 +43,7 @@ void Modulzustand_zuruecksetzen() {
     // ControlL.h
     alle_leeren(Sony_Bytes, Sony_Abfragen, Sony_Status, Sony_Statustext, Sony_Position,
                 Sony_Kanal_Position, CTL_Verzoegerung, Sony_Sekundenzaehler, Sony_Zeit_bei_Bildern,
-                Sony_Zeit_bei_Sekunden);
+                Sony_Zeit_bei_Sekunden, Sony_Letzter_Rahmen);
     // Panasonic.h
     alle_leeren(Pana_Mittel, Pana_Schwelle, Pana_Bytes, Pana_Status, Pana_Statustext, Pana_Position,
                 Pana_Kanal_Position);

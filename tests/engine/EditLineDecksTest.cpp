@@ -382,6 +382,34 @@ TEST_F(EditDecks, ReadsAcrossSecondAndTenMinuteMarks) {
                     EXPECT_LE(std::abs(s.zaehler() - p), toleranz)
                         << "channel " << kanal << " speed " << l.speed << " mark " << marke
                         << " read " << Sio::Position_nach_Text(s.position) << " deck " << p;
+                    // Against the last frame the read can have seen: never a
+                    // second off, also while winding.
+                    const std::int32_t gesehen =
+                        kanal == 1 ? sony->sentPosition() : pana->completePosition();
+                    EXPECT_LT(std::abs(s.zaehler() - gesehen), 40)
+                        << "channel " << kanal << " speed " << l.speed << " mark " << marke
+                        << " read " << Sio::Position_nach_Text(s.position) << " frame "
+                        << gesehen;
+                }
+            }
+        }
+        band.setMode(M::Stop);
+        // Winding from every place within a second: a frame of frames half a
+        // second from the frame of seconds before it may fall on either side
+        // of a change of the second.
+        for (const M m : {M::FastForward, M::Rewind}) {
+            for (std::int32_t phase = 0; phase < 50; ++phase) {
+                band.setMode(M::Stop);
+                band.setPosition(zehnMinuten + phase);
+                band.setMode(m);
+                for (int k = 0; k < 2; ++k) {
+                    advanceUs(30000 + 20000 * k);
+                    const Status s = lies(kanal);
+                    const std::int32_t gesehen =
+                        kanal == 1 ? sony->sentPosition() : pana->completePosition();
+                    EXPECT_LT(std::abs(s.zaehler() - gesehen), 40)
+                        << "channel " << kanal << " phase " << phase << " read "
+                        << Sio::Position_nach_Text(s.position) << " frame " << gesehen;
                 }
             }
         }
