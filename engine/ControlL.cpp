@@ -145,14 +145,11 @@ void Sekunden_gesetzt(Bandposition& p, std::int32_t vorher) {
     const std::int32_t u = Einheiten();
     if (Spulrichtung() != 0 && p.Vorzeichen == ' ' && Sony_Letzter_Rahmen.Art == 4 &&
         Sony_Letzter_Rahmen.Kanal == Leitungskanal && frisch(Sony_Letzter_Rahmen.Zeit)) {
-        // Winding: half a second on from the frame of frames just before,
-        // within the second this frame gives.
-        const std::int32_t anfang = Sekunden_von(p) * u;
-        const std::int32_t hier =
-            std::clamp(vorher + Spulrichtung() * (u / 2), anfang, anfang + u - 1) - anfang;
-        p.Halbbilder = hier - hier % 2;
-        Sony_Sekunden_bei_Bildern = Sekunden_von(p);
-        return;
+        if (const auto h = Bilder_beim_Spulen(vorher, Sekunden_von(p) * u, Spulrichtung())) {
+            p.Halbbilder = *h;
+            Sony_Sekunden_bei_Bildern = Sekunden_von(p);
+            return;
+        }
     }
     if (!Bilder_frisch() || Sony_Sekunden_bei_Bildern < 0) return;
     const std::int32_t d = Sekunden_von(p) - Sony_Sekunden_bei_Bildern;

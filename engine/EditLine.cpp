@@ -59,6 +59,15 @@ std::int32_t Flanken_Grenze() {
     return std::max<std::int32_t>(1, Anfragen_Sec / 10);
 }
 
+std::optional<std::int32_t> Bilder_beim_Spulen(std::int32_t vorher, std::int32_t anfang,
+                                               std::int32_t richtung) {
+    const std::int32_t u = Halbbilder_pro_Sekunde > 0 ? Halbbilder_pro_Sekunde : 50;
+    const std::int32_t hier = vorher + richtung * (u / 2) - anfang;
+    if (hier < -u / 2 || hier >= u + u / 2) return std::nullopt;
+    const std::int32_t im = std::clamp(hier, 0, u - 1);
+    return im - im % 2;
+}
+
 bool Warte_auf_MSR(std::uint8_t Bits) {
     const std::int32_t grenze = Flanken_Grenze();
     for (std::int32_t i = 0; i < grenze; ++i)

@@ -104,6 +104,8 @@ void Minuten_nachfuehren(Bandposition& p, std::int32_t einer, std::int32_t sekun
 void Pana_Dekodieren() {
     Pana_Bytes.fill(0);
     Bandposition& position = Kanal_Position(Pana_Kanal_Position, Pana_Position);
+    // The frame before in this read (the field before) gave the frames.
+    bool bilder_davor = false;
     for (std::int32_t i = 64; i <= 450; ++i) {
         const std::int32_t lauf = tabelle(Pana_Laufzeit, i, "Pana_Laufzeit");
         if (lauf < 0) break;
@@ -127,18 +129,29 @@ void Pana_Dekodieren() {
         Pana_Statustext = Pana_Symbol(b4 & 0x0F) + " " + Byte_nach_Hex(b4);
         if ((b5 & 0x60) == 0x20) {
             const std::int32_t vorher = Sekunden_von(position);
+            const std::int32_t u = Halbbilder_pro_Sekunde > 0 ? Halbbilder_pro_Sekunde : 50;
             position.Stunden = BCD_nach_Zahl(b5 & 0x0F);
             position.Minuten = BCD_nach_Zahl(b6);
             position.Sekunden = BCD_nach_Zahl(b7);
+            const std::int32_t richtung = (b4 & 0x0F) == 3 ? 1 : (b4 & 0x0F) == 2 ? -1 : 0;
+            const auto beim_Spulen =
+                richtung != 0 && bilder_davor && position.Vorzeichen == ' '
+                    ? Bilder_beim_Spulen(vorher * u + position.Halbbilder,
+                                         Sekunden_von(position) * u, richtung)
+                    : std::nullopt;
             if (!Pana_Bilder_gesehen)
                 position.Halbbilder = 0;
+            else if (beim_Spulen)
+                position.Halbbilder = *beim_Spulen;
             else
                 Bilder_anpassen(position, Sekunden_von(position) - vorher);
+            bilder_davor = false;
         } else if ((b5 & 0x60) == 0x60) {
             Minuten_nachfuehren(position, BCD_nach_Zahl(b5 & 0x0F), BCD_nach_Zahl(b6));
             position.Sekunden = BCD_nach_Zahl(b6);
             position.Halbbilder = BCD_nach_Zahl(b7) * 2;
             Pana_Bilder_gesehen = true;
+            bilder_davor = true;
         }
         Pana_Position = position;
     }

@@ -403,7 +403,7 @@ TEST_F(EditDecks, ReadsAcrossSecondAndTenMinuteMarks) {
                 band.setPosition(zehnMinuten + phase);
                 band.setMode(m);
                 for (int k = 0; k < 2; ++k) {
-                    advanceUs(30000 + 20000 * k);
+                    advanceUs(30000 + 20000 * k + 97 * phase);
                     const Status s = lies(kanal);
                     const std::int32_t gesehen =
                         kanal == 1 ? sony->sentPosition() : pana->completePosition();
