@@ -3,7 +3,8 @@
 // delays, the mean tries per command, the error of a status read's position
 // (at random positions and across ten-minute marks and changes of the second,
 // against the counter of the deck's last frame a read can have seen) and of a
-// position wait's end, in frames.
+// position wait's end, in frames; reads while winding; two decks of one
+// protocol polled in turn (reads, and waits right after a read of the other).
 #include "engine/ControlL.h"
 #include "engine/Debug.h"
 #include "engine/EditLine.h"
@@ -50,6 +51,8 @@ struct Figures {
     int readSlips = 0;      // reads a second or more off
     int tenMinuteSlips = 0; // reads ten minutes off
     int crossReads = 0;     // reads across marks
+    int windSlips = 0;      // reads a second or more off while winding
+    int windReads = 0;
     double waitErr = 0;
     double waitMax = 0;
 };
@@ -152,7 +155,95 @@ Figures measure(int kanal, sim::TapeTransport& band, std::mt19937& rng,
         f.waitMax = std::max(f.waitMax, e);
     }
     band.setMode(Mode::Stop);
+
+    // Reads while winding both ways, read after read and a tick apart,
+    // against the counter of the deck's last frame.
+    for (const Mode m : {Mode::FastForward, Mode::Rewind}) {
+        for (int k = 0; k < 240; ++k) {
+            if (k % 40 == 0) {
+                band.setMode(Mode::Stop);
+                band.setPosition(pos(rng) + 50 * 600);
+                band.setMode(m);
+            }
+            warte(k % 2 ? 600000 : pause(rng));
+            Sio::Bandposition p;
+            Sio::Protokoll proto{};
+            std::string text;
+            bool spielt = false;
+            Sio::Lies_Geraetestatus(kanal, p, proto, text, spielt);
+            const double e = std::abs(Sio::Position_nach_Zaehler(p) - gesendet()) / 2.0;
+            if (e >= 20) ++f.windSlips;
+            ++f.windReads;
+        }
+    }
+    band.setMode(Mode::Stop);
     return f;
+}
+
+struct ZweiDecks {
+    int slips = 0;
+    int reads = 0;
+    int early = 0;
+    int waits = 0;
+};
+
+// Two decks of one protocol on channels 1 and 3, polled in turn as the video
+// window's tick polls them: reads against each deck's last frame, and position
+// waits right after a read of the other deck, which stands ten minutes on.
+template <class Deck>
+ZweiDecks zwei_Decks(const std::function<std::int32_t(const Deck&)>& gesendet) {
+    platform::VirtualClock clock;
+    sim::SimAdapter sim(clock, 0x3F8);
+    platform::ScopedBackends use(&sim.bus, &clock);
+    auto d1 = std::make_shared<Deck>();
+    auto d3 = std::make_shared<Deck>();
+    sim.adapter.attach(d1, 1);
+    sim.adapter.attach(d3, 3);
+    const std::int32_t sony1 = Sio::Sony1;
+    const std::int32_t sony2 = Sio::Sony2;
+    Sio::SIO_Init();
+    Sio::Sony1 = sony1;
+    Sio::Sony2 = sony2;
+    Sio::UART_Init_9600();
+    auto warte = [&](std::int64_t us) {
+        clock.advanceUs(us);
+        sim.sync();
+    };
+    auto lies = [](int kanal) {
+        Sio::Bandposition p;
+        Sio::Protokoll proto{};
+        std::string text;
+        bool spielt = false;
+        Sio::Lies_Geraetestatus(kanal, p, proto, text, spielt);
+        return Sio::Position_nach_Zaehler(p);
+    };
+    const std::int32_t minute = 50 * 60;
+    ZweiDecks z;
+    d1->transport().setPosition(35 * minute + 13 * 50);
+    d3->transport().setPosition(12 * minute + 13 * 50);
+    d1->transport().setMode(Mode::Play);
+    d3->transport().setMode(Mode::Play);
+    for (int k = 0; k < 200; ++k) {
+        warte(600000);
+        for (const auto& [kanal, deck] : {std::pair{1, d1}, std::pair{3, d3}}) {
+            const std::int32_t r = lies(kanal);
+            if (std::abs(r - gesendet(*deck)) >= 40) ++z.slips;
+            ++z.reads;
+        }
+    }
+    std::mt19937 rng(4711);
+    std::uniform_int_distribution<int> sekunde(20, 59 * 50);
+    for (int k = 0; k < 50; ++k) {
+        const std::int32_t ziel = 35 * minute + sekunde(rng);
+        d1->transport().setPosition(ziel - 200);
+        d3->transport().setPosition(ziel + 10 * minute);
+        lies(1);
+        lies(3);
+        Sio::Warte_auf_Position(1, ziel);
+        if (d1->transport().position() < ziel + 2) ++z.early;
+        ++z.waits;
+    }
+    return z;
 }
 
 } // namespace
@@ -201,9 +292,18 @@ int main() {
                     40 + f.crossReads);
         std::printf("%s_reads_ten_minutes_off: %d /%d\n", namen[kanal], f.tenMinuteSlips,
                     f.crossReads);
+        std::printf("%s_wind_reads_a_second_off: %d /%d\n", namen[kanal], f.windSlips, f.windReads);
         std::printf("%s_wait_error_mean: %.2f frames\n", namen[kanal], f.waitErr);
         std::printf("%s_wait_error_max: %.1f frames\n", namen[kanal], f.waitMax);
     }
     std::printf("virtual_time: %.1f s\n", clock.nowUs() / 1e6);
+    const ZweiDecks zs =
+        zwei_Decks<sim::ControlLDeck>([](const sim::ControlLDeck& d) { return d.sentPosition(); });
+    std::printf("controll_two_decks_reads_a_second_off: %d /%d\n", zs.slips, zs.reads);
+    std::printf("controll_two_decks_waits_ended_early: %d /%d\n", zs.early, zs.waits);
+    const ZweiDecks zp = zwei_Decks<sim::PanasonicDeck>(
+        [](const sim::PanasonicDeck& d) { return d.completePosition(); });
+    std::printf("panasonic_two_decks_reads_a_second_off: %d /%d\n", zp.slips, zp.reads);
+    std::printf("panasonic_two_decks_waits_ended_early: %d /%d\n", zp.early, zp.waits);
     return 0;
 }

@@ -36,12 +36,74 @@ std::int32_t Einheiten() {
     return Halbbilder_pro_Sekunde > 0 ? Halbbilder_pro_Sekunde : 50;
 }
 
-// The last frame of frames came at most four fields ago (the frames of a
-// status read and its next reads): the counter cannot have moved far since
-// (winding excepted, see the step limit below).
-bool Bilder_frisch() {
-    const std::int64_t seit = Zaehlerstand() - Sony_Zeit_bei_Bildern;
+// A frame set this field at most four fields ago (the frames of a status
+// read and its next reads): the counter cannot have moved far since (winding
+// excepted, see the step limit below).
+bool frisch(std::int64_t zeit) {
+    const std::int64_t seit = Zaehlerstand() - zeit;
     return seit >= 0 && seit <= Zaehlerfrequenz() * 4 / 50;
+}
+
+bool Bilder_frisch() {
+    return frisch(Sony_Zeit_bei_Bildern);
+}
+
+// Which way a winding deck's count runs (status fast forward or rewind), 0
+// when it does not wind.
+std::int32_t Spulrichtung() {
+    return Sony_Status == 3 ? 1 : Sony_Status == 131 ? -1 : 0;
+}
+
+// While winding the tape moves about half a second a field, more than the
+// carry below can follow; the frames of seconds and of frames alternate, so a
+// frame of frames lies about half a second on from the seconds of the frame
+// just before it (on this channel, in this read). Positive counts only.
+bool Spult_nach_Sekunden(const Bandposition& p, char vorzeichen) {
+    return Spulrichtung() != 0 && vorzeichen == ' ' && p.Vorzeichen == ' ' &&
+           (Sony_Letzter_Rahmen.Art == 2 || Sony_Letzter_Rahmen.Art == 3) &&
+           Sony_Letzter_Rahmen.Kanal == Leitungskanal && frisch(Sony_Letzter_Rahmen.Zeit);
+}
+
+// Frame count f (units) within second s + k, k from -1 to 1, nearest to where
+// the tape should be: the middle of the seconds frame's second, half a second
+// on. Half a second from both (the lost half frame leaves either possible),
+// the frame nearest to that place instead.
+struct Wickel {
+    std::int32_t schritt;
+    std::int32_t halbbilder;
+};
+Wickel Wickel_Schritt(std::int32_t halbbilder) {
+    const std::int32_t u = Einheiten();
+    // In half units from the start of the seconds frame's second.
+    const std::int32_t ziel = (u - 1) + Spulrichtung() * 2 * (u / 2);
+    std::int32_t abstand[3];
+    for (std::int32_t k = -1; k <= 1; ++k)
+        abstand[k + 1] = std::abs(2 * (k * u + halbbilder) + 1 - ziel);
+    const std::int32_t beste = static_cast<std::int32_t>(
+        std::min_element(std::begin(abstand), std::end(abstand)) - std::begin(abstand));
+    std::int32_t zweiter = std::numeric_limits<std::int32_t>::max();
+    for (std::int32_t i = 0; i < 3; ++i)
+        if (i != beste) zweiter = std::min(zweiter, abstand[i]);
+    if (zweiter - abstand[beste] > 4) return {beste - 1, halbbilder};
+    // ziel is odd: the frame that starts half a unit before it.
+    const std::int32_t mitte = (ziel - 1) / 2;
+    const std::int32_t k = mitte < 0 ? -1 : mitte / u;
+    const std::int32_t rest = mitte - k * u;
+    return {k, rest - rest % 2};
+}
+
+// The second moves by schritt; a seconds counter has no minutes to carry into.
+void Sekunde_weiter(Bandposition& p, std::int32_t schritt) {
+    if (schritt == 0) return;
+    if (Sony_Sekundenzaehler) {
+        p.Sekunden = std::max(0, p.Sekunden + schritt);
+        return;
+    }
+    const std::int32_t t = Sekunden_von(p) + schritt;
+    if (t >= 0) {
+        p.Minuten = t / 60 % 60;
+        p.Sekunden = t % 60;
+    }
 }
 
 // A frame of frames (kind 4) carries no seconds, a frame of seconds (kind 3
@@ -51,39 +113,46 @@ bool Bilder_frisch() {
 // seconds between, the second moves on; when a frame of seconds moves the
 // second by one while the frames still stand on the far side of the old one,
 // the frames start the new second. The next frame sets each field anew.
-void Bilder_setzen(std::int32_t stunden, char vorzeichen, std::int32_t halbbilder) {
-    Bandposition& p = Sony_Position;
+void Bilder_setzen(Bandposition& p, std::int32_t stunden, char vorzeichen,
+                   std::int32_t halbbilder) {
     const std::int32_t alt = p.Halbbilder;
     const std::int32_t grenze = Einheiten() / 2 - 2; // under half a second
     std::int32_t schritt = 0;
-    if (Bilder_frisch() && Sekunden_von(p) == Sony_Sekunden_bei_Bildern &&
-        p.Vorzeichen == vorzeichen) {
+    if (Spult_nach_Sekunden(p, vorzeichen)) {
+        const Wickel w = Wickel_Schritt(halbbilder);
+        schritt = w.schritt;
+        halbbilder = w.halbbilder;
+    } else if (Bilder_frisch() && Sekunden_von(p) == Sony_Sekunden_bei_Bildern &&
+               p.Vorzeichen == vorzeichen) {
         if (alt > halbbilder && halbbilder + Einheiten() - alt <= grenze)
             schritt = 1;
         else if (halbbilder > alt && alt + Einheiten() - halbbilder <= grenze)
             schritt = -1;
     }
-    if (schritt != 0 && Sony_Sekundenzaehler) {
-        p.Sekunden = std::max(0, p.Sekunden + schritt);
-    } else if (schritt != 0) {
-        const std::int32_t t = Sekunden_von(p) + schritt;
-        if (t >= 0) {
-            p.Minuten = t / 60 % 60;
-            p.Sekunden = t % 60;
-        }
-    }
+    Sekunde_weiter(p, schritt);
     p.Stunden = stunden;
     p.Vorzeichen = vorzeichen;
     p.Halbbilder = halbbilder;
-    Sony_Sekunden_bei_Bildern = Sekunden_von(p);
+    // Seconds from a frame read long ago (before a wait's uncounted reads,
+    // or a tick ago) are no base for a change of the second.
+    Sony_Sekunden_bei_Bildern = frisch(Sony_Zeit_bei_Sekunden) ? Sekunden_von(p) : -1;
     Sony_Zeit_bei_Bildern = Zaehlerstand();
 }
 
-void Sekunden_gesetzt() {
-    Bandposition& p = Sony_Position;
+// vorher: the position in units before this frame of seconds.
+void Sekunden_gesetzt(Bandposition& p, std::int32_t vorher) {
+    Sony_Zeit_bei_Sekunden = Zaehlerstand();
+    const std::int32_t u = Einheiten();
+    if (Spulrichtung() != 0 && p.Vorzeichen == ' ' && Sony_Letzter_Rahmen.Art == 4 &&
+        Sony_Letzter_Rahmen.Kanal == Leitungskanal && frisch(Sony_Letzter_Rahmen.Zeit)) {
+        if (const auto h = Bilder_beim_Spulen(vorher, Sekunden_von(p) * u, Spulrichtung())) {
+            p.Halbbilder = *h;
+            Sony_Sekunden_bei_Bildern = Sekunden_von(p);
+            return;
+        }
+    }
     if (!Bilder_frisch() || Sony_Sekunden_bei_Bildern < 0) return;
     const std::int32_t d = Sekunden_von(p) - Sony_Sekunden_bei_Bildern;
-    const std::int32_t u = Einheiten();
     if (d == 1 && p.Halbbilder >= u / 2)
         p.Halbbilder = 0;
     else if (d == -1 && p.Halbbilder < u / 2)
@@ -141,24 +210,29 @@ void Sony_Dekodieren() {
         const std::uint8_t b7 = Sony_Bytes[i - 1];
         Sony_Status = status;
         Sony_Statustext = Sony_Symbol(status) + "  " + Byte_nach_Hex(status);
+        Bandposition& p = Kanal_Position(Sony_Kanal_Position, Sony_Position);
+        const std::int32_t vorher = Sekunden_von(p) * Einheiten() + p.Halbbilder;
         switch (art) {
         case 2:
-            Sony_Position.Sekunden = BCD_nach_Zahl(b6) + b7 * 100;
+            p.Sekunden = BCD_nach_Zahl(b6) + b7 * 100;
             Sony_Sekundenzaehler = true;
-            Sekunden_gesetzt();
+            Sekunden_gesetzt(p, vorher);
             break;
         case 3:
             Sony_Sekundenzaehler = false;
-            Sony_Position.Sekunden = BCD_nach_Zahl(b6);
-            Sony_Position.Minuten = BCD_nach_Zahl(b7);
-            Sekunden_gesetzt();
+            p.Sekunden = BCD_nach_Zahl(b6);
+            p.Minuten = BCD_nach_Zahl(b7);
+            Sekunden_gesetzt(p, vorher);
             break;
         case 4:
-            Bilder_setzen(BCD_nach_Zahl(b6), (b7 & 0x80) ? '-' : ' ', BCD_nach_Zahl(b7 & 0x3F) * 2);
+            Bilder_setzen(p, BCD_nach_Zahl(b6), (b7 & 0x80) ? '-' : ' ',
+                          BCD_nach_Zahl(b7 & 0x3F) * 2);
             break;
         default:
             break;
         }
+        Sony_Letzter_Rahmen = {art, Leitungskanal, Zaehlerstand()};
+        Sony_Position = p;
     }
 }
 
@@ -169,8 +243,11 @@ void Sony_Warte_auf_Position(std::int32_t Ziel, std::int32_t Extra) {
         ++zaehler;
         Sony_Lesen();
         Sony_Dekodieren();
-    } while (Position_nach_Zaehler(Sony_Position) < Ziel && zaehler <= 500);
-    if (zaehler > 500) Debug_WriteLn("dbg_ SW_Timeout " + Position_nach_Text(Sony_Position));
+    } while (Position_nach_Zaehler(Kanal_Position(Sony_Kanal_Position, Sony_Position)) < Ziel &&
+             zaehler <= 500);
+    if (zaehler > 500)
+        Debug_WriteLn("dbg_ SW_Timeout " +
+                      Position_nach_Text(Kanal_Position(Sony_Kanal_Position, Sony_Position)));
     // One frame per field: each further read counts off one unit.
     for (std::int32_t k = 0; k < Extra + 1; ++k)
         Sony_Lesen();

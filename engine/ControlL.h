@@ -21,10 +21,25 @@ inline std::array<std::int32_t, 131> Sony_Abfragen{};
 inline std::uint8_t Sony_Status = 0;
 inline std::string Sony_Statustext;
 inline Bandposition Sony_Position;
+// Per channel 1 to 3 the position its last frames gave: a frame carries only
+// part of the position, the rest comes from that channel's own last one.
+// Sony_Position is the last decoded one of any channel.
+inline std::array<Bandposition, 3> Sony_Kanal_Position{};
 // The deck counts in seconds only (kind 2): no minutes to carry into.
 inline bool Sony_Sekundenzaehler = false;
 // Performance counter when the frames were last set.
 inline std::int64_t Sony_Zeit_bei_Bildern = 0;
+// Performance counter when a frame last set the seconds.
+inline std::int64_t Sony_Zeit_bei_Sekunden = 0;
+// The kind of the frame decoded last (2, 3 or 4; 0 for none), its channel and
+// the performance counter then: while the deck winds, a frame of frames is
+// paired only with the frame of seconds of the field just before.
+struct Sony_Rahmen {
+    std::int32_t Art = 0;
+    std::int32_t Kanal = 0;
+    std::int64_t Zeit = 0;
+};
+inline Sony_Rahmen Sony_Letzter_Rahmen{};
 // Send delay per bit position, in turns of Warteschleife.
 inline std::array<std::int32_t, 11> CTL_Verzoegerung{};
 // The echoes of the probe byte, classes 0 to 5.

@@ -59,6 +59,15 @@ std::int32_t Flanken_Grenze() {
     return std::max<std::int32_t>(1, Anfragen_Sec / 10);
 }
 
+std::optional<std::int32_t> Bilder_beim_Spulen(std::int32_t vorher, std::int32_t anfang,
+                                               std::int32_t richtung) {
+    const std::int32_t u = Halbbilder_pro_Sekunde > 0 ? Halbbilder_pro_Sekunde : 50;
+    const std::int32_t hier = vorher + richtung * (u / 2) - anfang;
+    if (hier < -u / 2 || hier >= u + u / 2) return std::nullopt;
+    const std::int32_t im = std::clamp(hier, 0, u - 1);
+    return im - im % 2;
+}
+
 bool Warte_auf_MSR(std::uint8_t Bits) {
     const std::int32_t grenze = Flanken_Grenze();
     for (std::int32_t i = 0; i < grenze; ++i)
@@ -216,6 +225,7 @@ std::int32_t Pana_Befehl(Transport befehl) {
 std::int32_t Kamera_Befehl(std::int32_t Kanal, Transport Befehl) {
     if (Kanal < 1 || Kanal > 3) return -1;
     Waehle_Kanal(Kanal);
+    Leitungskanal = Kanal;
     const Protokoll protokoll = Erkenne_Protokoll();
     if (protokoll == Protokoll::Sony) return Sony_Befehl(Befehl);
     if (protokoll == Protokoll::Panasonic) return Pana_Befehl(Befehl);
@@ -228,6 +238,7 @@ void Lies_Geraetestatus(std::int32_t Kanal, Bandposition& Position, Protokoll& T
     Typ = Protokoll::Keins;
     if (Kanal >= 1 && Kanal <= 3) {
         Waehle_Kanal(Kanal);
+        Leitungskanal = Kanal;
         Typ = Erkenne_Protokoll();
     }
     if (Typ == Protokoll::Sony) {
@@ -263,6 +274,7 @@ void Warte_auf_Position(std::int32_t Kanal, std::int32_t Ziel) {
     if (rest < 0) rest = u - (-rest);
     rest = rest + 1;
     Waehle_Kanal(Kanal);
+    Leitungskanal = Kanal;
     const Protokoll protokoll = Erkenne_Protokoll();
     if (protokoll == Protokoll::Sony)
         Sony_Warte_auf_Position(static_cast<std::int32_t>(ganz), rest);

@@ -6,7 +6,9 @@
 #include "engine/Bandposition.h"
 #include "engine/Sio.h"
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace Sio {
@@ -64,5 +66,24 @@ std::int32_t Flanken_Grenze();
 // Polls the modem-status register until one of the bits is set; false when
 // the limit passed first.
 bool Warte_auf_MSR(std::uint8_t Bits);
+
+// While a deck winds the tape moves about half a second a field. A frame that
+// gives the seconds but no frames, one field after a frame that gave the
+// position to the frame (vorher, in units), stands half a second on from it in
+// the winding direction (+1 forward, -1 back), within its own second, which
+// starts at anfang (units): the units within that second, a whole frame.
+// Nothing when the two frames lie further apart than that (the earlier
+// position was from before a jump, or stale).
+std::optional<std::int32_t> Bilder_beim_Spulen(std::int32_t vorher, std::int32_t anfang,
+                                               std::int32_t richtung);
+
+// The position of the channel in Leitungskanal; the shared one when no
+// channel is known (a decoder called on its own).
+inline Bandposition& Kanal_Position(std::array<Bandposition, 3>& je_Kanal,
+                                    Bandposition& gemeinsam) {
+    return Leitungskanal >= 1 && Leitungskanal <= 3
+               ? je_Kanal[static_cast<std::size_t>(Leitungskanal - 1)]
+               : gemeinsam;
+}
 
 } // namespace Sio

@@ -103,6 +103,9 @@ void Minuten_nachfuehren(Bandposition& p, std::int32_t einer, std::int32_t sekun
 
 void Pana_Dekodieren() {
     Pana_Bytes.fill(0);
+    Bandposition& position = Kanal_Position(Pana_Kanal_Position, Pana_Position);
+    // The frame before in this read (the field before) gave the frames.
+    bool bilder_davor = false;
     for (std::int32_t i = 64; i <= 450; ++i) {
         const std::int32_t lauf = tabelle(Pana_Laufzeit, i, "Pana_Laufzeit");
         if (lauf < 0) break;
@@ -121,24 +124,36 @@ void Pana_Dekodieren() {
         const auto b5 = static_cast<std::uint8_t>(Pana_Bytes[5]);
         const auto b6 = static_cast<std::uint8_t>(Pana_Bytes[6]);
         const auto b7 = static_cast<std::uint8_t>(Pana_Bytes[7]);
-        Pana_Position.Vorzeichen = (b5 & 0x10) ? '-' : ' ';
+        position.Vorzeichen = (b5 & 0x10) ? '-' : ' ';
         Pana_Status = b4;
         Pana_Statustext = Pana_Symbol(b4 & 0x0F) + " " + Byte_nach_Hex(b4);
         if ((b5 & 0x60) == 0x20) {
-            const std::int32_t vorher = Sekunden_von(Pana_Position);
-            Pana_Position.Stunden = BCD_nach_Zahl(b5 & 0x0F);
-            Pana_Position.Minuten = BCD_nach_Zahl(b6);
-            Pana_Position.Sekunden = BCD_nach_Zahl(b7);
+            const std::int32_t vorher = Sekunden_von(position);
+            const std::int32_t u = Halbbilder_pro_Sekunde > 0 ? Halbbilder_pro_Sekunde : 50;
+            position.Stunden = BCD_nach_Zahl(b5 & 0x0F);
+            position.Minuten = BCD_nach_Zahl(b6);
+            position.Sekunden = BCD_nach_Zahl(b7);
+            const std::int32_t richtung = (b4 & 0x0F) == 3 ? 1 : (b4 & 0x0F) == 2 ? -1 : 0;
+            const auto beim_Spulen =
+                richtung != 0 && bilder_davor && position.Vorzeichen == ' '
+                    ? Bilder_beim_Spulen(vorher * u + position.Halbbilder,
+                                         Sekunden_von(position) * u, richtung)
+                    : std::nullopt;
             if (!Pana_Bilder_gesehen)
-                Pana_Position.Halbbilder = 0;
+                position.Halbbilder = 0;
+            else if (beim_Spulen)
+                position.Halbbilder = *beim_Spulen;
             else
-                Bilder_anpassen(Pana_Position, Sekunden_von(Pana_Position) - vorher);
+                Bilder_anpassen(position, Sekunden_von(position) - vorher);
+            bilder_davor = false;
         } else if ((b5 & 0x60) == 0x60) {
-            Minuten_nachfuehren(Pana_Position, BCD_nach_Zahl(b5 & 0x0F), BCD_nach_Zahl(b6));
-            Pana_Position.Sekunden = BCD_nach_Zahl(b6);
-            Pana_Position.Halbbilder = BCD_nach_Zahl(b7) * 2;
+            Minuten_nachfuehren(position, BCD_nach_Zahl(b5 & 0x0F), BCD_nach_Zahl(b6));
+            position.Sekunden = BCD_nach_Zahl(b6);
+            position.Halbbilder = BCD_nach_Zahl(b7) * 2;
             Pana_Bilder_gesehen = true;
+            bilder_davor = true;
         }
+        Pana_Position = position;
     }
 }
 
@@ -148,7 +163,8 @@ void Pana_Warte_auf_Position(std::int32_t Ziel, std::int32_t Extra) {
         ++zaehler;
         Pana_Lesen();
         Pana_Dekodieren();
-    } while (Position_nach_Zaehler(Pana_Position) < Ziel && zaehler <= 500);
+    } while (Position_nach_Zaehler(Kanal_Position(Pana_Kanal_Position, Pana_Position)) < Ziel &&
+             zaehler <= 500);
     for (std::int32_t k = 0; k < Extra + 1; ++k)
         Pana_Lesen();
 }

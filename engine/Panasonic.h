@@ -20,6 +20,11 @@ inline std::array<std::int32_t, 11> Pana_Bytes{};
 inline std::uint8_t Pana_Status = 0;
 inline std::string Pana_Statustext;
 inline Bandposition Pana_Position;
+// Per channel 1 to 3 the position its last frames gave. A frame of minutes,
+// seconds and frames carries only the units of the minutes: the tens and the
+// hour come from that channel's own last position, not from another deck's
+// read just before. Pana_Position is the last decoded one of any channel.
+inline std::array<Bandposition, 3> Pana_Kanal_Position{};
 
 void Pana_Laufzeiten_lesen(std::int32_t Max_Laeufe, std::int32_t Grenze);
 void Bestimme_Pana_Schwelle();

@@ -27,7 +27,7 @@ template <class... T> void alle_leeren(T&... x) {
 
 // The edit-line state that SIO_Init resets.
 void Schnittleitungen_zuruecksetzen() {
-    alle_leeren(Sony_Schwelle, Pana_Bilder_gesehen, Pana_Laufzeit, Pana_CTS);
+    alle_leeren(Sony_Schwelle, Pana_Bilder_gesehen, Pana_Laufzeit, Pana_CTS, Leitungskanal);
     Sony_Sekunden_bei_Bildern = -1;
 }
 
@@ -42,10 +42,11 @@ void Modulzustand_zuruecksetzen() {
     Schnittleitungen_zuruecksetzen();
     // ControlL.h
     alle_leeren(Sony_Bytes, Sony_Abfragen, Sony_Status, Sony_Statustext, Sony_Position,
-                CTL_Verzoegerung, Sony_Sekundenzaehler, Sony_Zeit_bei_Bildern);
+                Sony_Kanal_Position, CTL_Verzoegerung, Sony_Sekundenzaehler, Sony_Zeit_bei_Bildern,
+                Sony_Zeit_bei_Sekunden, Sony_Letzter_Rahmen);
     // Panasonic.h
-    alle_leeren(Pana_Mittel, Pana_Schwelle, Pana_Bytes, Pana_Status, Pana_Statustext,
-                Pana_Position);
+    alle_leeren(Pana_Mittel, Pana_Schwelle, Pana_Bytes, Pana_Status, Pana_Statustext, Pana_Position,
+                Pana_Kanal_Position);
     // IrAnalyse.h
     alle_leeren(kuerzester_Impuls, laengster_Impuls, kuerzeste_Pause, laengste_Pause,
                 Anzahl_Befehlspausen, Anzahl_Wiederholungen, Last_correct_Bit, AN_Bit_Zeit,

@@ -61,6 +61,9 @@ inline std::int32_t Sony_Schwelle = 0;
 // second since then moves the second on.
 inline std::int32_t Sony_Sekunden_bei_Bildern = -1;
 inline bool Pana_Bilder_gesehen = false;
+// The edit-line channel (1 to 3) whose frames are being decoded; 0 when not
+// known. Each line keeps a position per channel beside its shared one.
+inline std::int32_t Leitungskanal = 0;
 inline std::array<std::int32_t, 451> Pana_Laufzeit{};
 inline std::array<std::int32_t, 451> Pana_CTS{};
 

@@ -57,13 +57,17 @@ void PanasonicDeck::fillCounter() {
     bytes_[4] = status();
     // Hours in every other frame, but not next to a change of the second while
     // the tape moves: the frames of the frame before must belong to the same
-    // second (in both directions through zero).
+    // second (in both directions through zero). A frame of hours held back
+    // goes out in the next frame, so that a winding tape whose every other
+    // field falls next to a change of the second still sends its hours.
     const bool nahe_Sekundenwechsel = a % 50 < 2 || a % 50 >= 48;
-    if (frames_ % 2 == 1 && (tape_.speed() == 0 || !nahe_Sekundenwechsel)) {
+    if (hoursDue_ && (tape_.speed() == 0 || !nahe_Sekundenwechsel)) {
+        hoursDue_ = false;
         bytes_[5] = static_cast<std::uint8_t>(0x20 | sign | (a / (50 * 3600) % 10));
         bytes_[6] = bcd(a / (50 * 60) % 60);
         bytes_[7] = bcd(a / 50 % 60);
     } else {
+        hoursDue_ = true;
         bytes_[5] = static_cast<std::uint8_t>(0x60 | sign | (a / (50 * 60) % 10));
         bytes_[6] = bcd(a / 50 % 60);
         bytes_[7] = bcd(a % 50 / 2);

@@ -9,8 +9,8 @@
 // the frame. Bytes 1 to 3 carry a fixed pattern with many CTS changes, byte 4
 // the status (its low nibble the transport state), bytes 5 to 7 the counter:
 // kind 11 (units digit of the minutes, seconds, frames) and kind 01 (hours,
-// minutes, seconds) alternate, except that a moving tape sends no kind 01 in
-// the first frame of a second.
+// minutes, seconds) alternate, except that a moving tape sends no kind 01
+// next to a change of the second (it follows in the next frame).
 //
 // A command is a byte on TXD that starts in a long run (where the sender's
 // synchronisation read stops): the deck samples TXD in the middle of the 1st,
@@ -66,6 +66,7 @@ private:
     bool dsr_ = false;
     std::uint8_t bytes_[8] = {};
     std::int32_t completePosition_ = 0;
+    bool hoursDue_ = false; // the next frame carries the hours if it may
     // Command reception.
     bool prevLong_ = false;
     bool window_ = false;

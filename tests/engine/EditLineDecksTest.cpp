@@ -382,6 +382,34 @@ TEST_F(EditDecks, ReadsAcrossSecondAndTenMinuteMarks) {
                     EXPECT_LE(std::abs(s.zaehler() - p), toleranz)
                         << "channel " << kanal << " speed " << l.speed << " mark " << marke
                         << " read " << Sio::Position_nach_Text(s.position) << " deck " << p;
+                    // Against the last frame the read can have seen: never a
+                    // second off, also while winding.
+                    const std::int32_t gesehen =
+                        kanal == 1 ? sony->sentPosition() : pana->completePosition();
+                    EXPECT_LT(std::abs(s.zaehler() - gesehen), 40)
+                        << "channel " << kanal << " speed " << l.speed << " mark " << marke
+                        << " read " << Sio::Position_nach_Text(s.position) << " frame "
+                        << gesehen;
+                }
+            }
+        }
+        band.setMode(M::Stop);
+        // Winding from every place within a second: a frame of frames half a
+        // second from the frame of seconds before it may fall on either side
+        // of a change of the second.
+        for (const M m : {M::FastForward, M::Rewind}) {
+            for (std::int32_t phase = 0; phase < 50; ++phase) {
+                band.setMode(M::Stop);
+                band.setPosition(zehnMinuten + phase);
+                band.setMode(m);
+                for (int k = 0; k < 2; ++k) {
+                    advanceUs(30000 + 20000 * k + 97 * phase);
+                    const Status s = lies(kanal);
+                    const std::int32_t gesehen =
+                        kanal == 1 ? sony->sentPosition() : pana->completePosition();
+                    EXPECT_LT(std::abs(s.zaehler() - gesehen), 40)
+                        << "channel " << kanal << " phase " << phase << " read "
+                        << Sio::Position_nach_Text(s.position) << " frame " << gesehen;
                 }
             }
         }
@@ -426,15 +454,24 @@ TEST_F(EditDecks, OffDeckAnswersWithQuestionMarks) {
 
 TEST_F(EditDecks, PositionWaitEndsTwoUnitsAfterTheTarget) {
     for (int kanal = 1; kanal <= 2; ++kanal) {
-        for (std::int32_t ziel : {103, 250, 1249, 3001}) {
+        for (std::int32_t ziel : {103, 240, 250, 1199, 1249, 3001, 4898, 5446, 5994, 12006}) {
             sim::TapeTransport& band = kanal == 1 ? sony->transport() : pana->transport();
-            lies(kanal); // thresholds, as the window's polling leaves them
             band.setPosition(ziel - 180);
+            lies(kanal); // thresholds, as the window's polling leaves them
             band.setMode(sim::TapeTransport::Mode::Play);
             Sio::Warte_auf_Position(kanal, ziel);
             const std::int32_t p = band.position();
             EXPECT_GE(p, ziel + 2) << "channel " << kanal << " target " << ziel;
             EXPECT_LE(p, ziel + 4) << "channel " << kanal << " target " << ziel;
+            // The window's next read, one tick later, the tape still
+            // playing: what the wait decoded last must not put it a second
+            // off.
+            advanceUs(600000);
+            const Status s = lies(kanal);
+            const std::int32_t q = band.position();
+            EXPECT_LE(s.zaehler(), q) << "channel " << kanal << " target " << ziel;
+            EXPECT_GE(s.zaehler(), q - 4) << "channel " << kanal << " target " << ziel << " read "
+                                          << Sio::Position_nach_Text(s.position) << " deck " << q;
             band.setMode(sim::TapeTransport::Mode::Stop);
         }
     }
@@ -464,4 +501,57 @@ TEST_F(EditDecks, PositionWaitEdgeCases) {
     memo.lines.clear();
     Sio::Warte_auf_Position(2, 5000);
     EXPECT_TRUE(memo.lines.empty() || letzteZeile().find("Timeout") == std::string::npos);
+}
+
+// Two decks of one protocol polled in turn, as the video window polls its
+// channels: each read and each position wait takes the decoded tens of minutes
+// and hours from its own deck, never from the deck read just before.
+TEST_F(EditDecks, TwoDecksOfOneProtocolPolledInTurn) {
+    using M = sim::TapeTransport::Mode;
+    const std::int32_t minute = 50 * 60;
+    // Channel 3 gets a deck of the same protocol; the Control-L one is
+    // switched off before the Panasonic one joins it.
+    auto sony3 = std::make_shared<sim::ControlLDeck>();
+    auto pana3 = std::make_shared<sim::PanasonicDeck>();
+    for (int protokoll = 1; protokoll <= 2; ++protokoll) {
+        if (protokoll == 1) {
+            sim.adapter.attach(sony3, 3);
+        } else {
+            sony3->setOff(true);
+            sim.adapter.attach(pana3, 3);
+        }
+        sim::TapeTransport* b3 = protokoll == 1 ? &sony3->transport() : &pana3->transport();
+        sim::TapeTransport& b1 = protokoll == 1 ? sony->transport() : pana->transport();
+        const int k1 = protokoll;
+        b1.setPosition(35 * minute + 13 * 50);
+        b3->setPosition(12 * minute + 13 * 50);
+        b1.setMode(M::Play);
+        b3->setMode(M::Play);
+        for (int k = 0; k < 40; ++k) {
+            advanceUs(3000 + 1900 * (k % 13));
+            const Status s1 = lies(k1);
+            const std::int32_t p1 = b1.position();
+            EXPECT_LE(std::abs(s1.zaehler() - p1), 8)
+                << "channel " << k1 << " read " << Sio::Position_nach_Text(s1.position) << " deck "
+                << p1;
+            const Status s3 = lies(3);
+            const std::int32_t p3 = b3->position();
+            EXPECT_LE(std::abs(s3.zaehler() - p3), 8)
+                << "channel 3 read " << Sio::Position_nach_Text(s3.position) << " deck " << p3;
+        }
+        // A wait right after a read of the other deck, which stands ten
+        // minutes further on.
+        for (int k = 0; k < 6; ++k) {
+            const std::int32_t ziel = 35 * minute + (20 + 7 * k) * 50 + 11 * k;
+            b1.setPosition(ziel - 200);
+            b3->setPosition(45 * minute + (20 + 7 * k) * 50);
+            lies(k1);
+            lies(3);
+            Sio::Warte_auf_Position(k1, ziel);
+            EXPECT_GE(b1.position(), ziel + 2) << "channel " << k1 << " target " << ziel;
+            EXPECT_LE(b1.position(), ziel + 4) << "channel " << k1 << " target " << ziel;
+        }
+        b1.setMode(M::Stop);
+        b3->setMode(M::Stop);
+    }
 }
