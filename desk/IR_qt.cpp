@@ -143,8 +143,8 @@ QAction* TIRForm::senderItem(QMenu* menu, const char* name, const QString& capti
     a->setObjectName(QString::fromLatin1(name));
     a->setCheckable(checkable);
     menu->addAction(a);
-    // A menu item's tick is the handler's business, as on the original
-    // platform: undo the toggle Qt made before the handler runs.
+    // A menu item's tick is set by its handler alone, which knows whether the
+    // change took: undo the toggle Qt made before the handler runs.
     connect(a, &QAction::triggered, this, [a, checkable, h = std::move(handler)](bool checked) {
         if (checkable) a->setChecked(!checked);
         platform::guarded([&] { h(a); });
