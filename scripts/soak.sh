@@ -22,11 +22,16 @@ fi
 cmake -S . -B build -G Ninja -DTAVIX_WERROR=ON "${launcher[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$cores" >/dev/null
 
+# Every process this script starts is ended on every way out; the suite runs
+# in the background and is waited for, so that a signal is acted on at once.
 busy=()
+suite=
 stop_busy() {
+  [ -z "$suite" ] || kill "$suite" 2>/dev/null || true
   for pid in "${busy[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${busy[@]}"; do wait "$pid" 2>/dev/null || true; done
+  for pid in "${busy[@]}" $suite; do wait "$pid" 2>/dev/null || true; done
   busy=()
+  suite=
 }
 trap stop_busy EXIT
 trap 'exit 130' INT
@@ -42,7 +47,12 @@ passed=0
 failed=0
 for i in $(seq "$runs"); do
   log=build/soak/run-$i.log
-  if ctest --test-dir build -j "$cores" --timeout 600 >"$log" 2>&1; then
+  ctest --test-dir build -j "$cores" --timeout 600 >"$log" 2>&1 &
+  suite=$!
+  status=0
+  wait "$suite" || status=$?
+  suite=
+  if [ "$status" -eq 0 ]; then
     passed=$((passed + 1))
   else
     failed=$((failed + 1))
