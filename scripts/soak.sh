@@ -47,7 +47,7 @@ passed=0
 failed=0
 for i in $(seq "$runs"); do
   log=build/soak/run-$i.log
-  ctest --test-dir build -j "$cores" --timeout 600 >"$log" 2>&1 &
+  ctest --test-dir build --output-on-failure -j "$cores" --timeout 600 >"$log" 2>&1 &
   suite=$!
   status=0
   wait "$suite" || status=$?
