@@ -153,8 +153,8 @@ QAction* TIRForm::senderItem(QMenu* menu, const char* name, const QString& capti
     a->setObjectName(QString::fromLatin1(name));
     a->setCheckable(checkable);
     menu->addAction(a);
-    // A menu item's tick is the handler's business, as on the original
-    // platform: undo the toggle Qt made before the handler runs.
+    // A menu item's tick is set by its handler alone, which knows whether the
+    // change took: undo the toggle Qt made before the handler runs.
     connect(a, &QAction::triggered, this, [a, checkable, h = std::move(handler)](bool checked) {
         if (checkable) a->setChecked(!checked);
         platform::guarded([&] { h(a); });
@@ -994,25 +994,8 @@ void TIRForm::Befehl_aussenden(std::int32_t Befehlstyp, Sio::TBefehl Befehl,
     if (Befehlstyp == 0) {
         Befehlspuffer = Befehl;
     } else if (Befehlstyp == 2) {
-        const std::string bits = Sio::Hex_nach_Bin(code + "0");
-        char current = '1';
-        long long slot = 1;
-        for (const char ch : bits) {
-            if (ch != current) {
-                current = ch;
-                ++slot;
-            }
-            // A code with more runs than the buffer holds, or a run longer
-            // than a duration can say, ends the send here.
-            std::int32_t& d = tabelle(Befehlspuffer, slot, "Befehlspuffer");
-            const std::int64_t sum = static_cast<std::int64_t>(d) + Befehl[1];
-            if (sum > INT32_MAX || sum < INT32_MIN)
-                throw ERangeError("Bereichsfehler: Befehlspuffer[" + num(slot) + "]");
-            d = static_cast<std::int32_t>(sum);
-        }
-        if (slot % 2 == 1) platform::prompts().message(QStringLiteral("Problem bei Analytisch"));
-        tabelle(Befehlspuffer, slot, "Befehlspuffer") = Befehl[2];
-        Befehlspuffer[0] = Befehl[0];
+        if (!analytischerPuffer(code, Befehl, Befehlspuffer))
+            platform::prompts().message(QStringLiteral("Problem bei Analytisch"));
     }
     const Echtzeit_Abschnitt echtzeit(RealTimeModus1->isChecked());
     sendIr(Befehlspuffer);

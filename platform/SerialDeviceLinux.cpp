@@ -391,8 +391,8 @@ std::shared_ptr<SerialDevice> openLinuxSerialDevice(const std::string& path, int
         error = windowsErrorFromErrno(errno);
         return nullptr;
     }
-    // Exclusive like a Windows port: TIOCEXCL keeps out other openers, the lock
-    // also those with the privilege to pass TIOCEXCL.
+    // One program at a time owns a port: TIOCEXCL keeps out other openers, the
+    // lock also those with the privilege to pass TIOCEXCL.
     if (::flock(fd, LOCK_EX | LOCK_NB) < 0 || (::ioctl(fd, TIOCEXCL) < 0 && !unsupported(errno))) {
         error = windowsErrorFromErrno(errno);
         ::close(fd);

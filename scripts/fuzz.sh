@@ -4,48 +4,72 @@
 #
 #   scripts/fuzz.sh [seconds] [target ...]     default: 30 s, every target
 #   scripts/fuzz.sh 3600 keyfile cutlist       a longer run of two targets
+#   scripts/fuzz.sh merge [target ...]         keeps what the runs found
 #
-# Corpora grow in build-fuzz/corpus/<target> (seeded from tests/data); an
-# input that fails is kept as build-fuzz/findings/<target>-crash-... and can be
-# replayed with build-fuzz/fuzz/fuzz_<target> <file>.
+# Each target starts from its kept corpus in fuzz/corpus/<target> (seeded from
+# tests/data); what a run finds grows in build-fuzz/corpus/<target>, and
+# "merge" adds the inputs among them that reach new code to the kept corpus.
+# An input that fails is kept as build-fuzz/findings/<target>-crash-... and
+# can be replayed with build-fuzz/fuzz/fuzz_<target> <file>. The targets'
+# scratch files live in a RAM-backed folder that is removed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-seconds=${1:-30}
-shift || true
-all=(settings keyfile cutlist recorder_ir remote_file comstore serial_stream timecode)
+merge=0
+if [ "${1:-}" = merge ]; then
+  merge=1
+  shift
+  seconds=0
+else
+  seconds=${1:-30}
+  shift || true
+fi
+all=(settings keyfile cutlist recorder_ir remote_file comstore serial_stream timecode
+  analytic wav_name registry divisor recorder_append)
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all[@]}")
 
-cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}"
+fi
+cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
   -DCMAKE_CXX_COMPILER=clang++ -DTAVIX_FUZZ=ON -DTAVIX_WITH_QT=OFF \
   -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer" \
   >/dev/null
 cmake --build build-fuzz -j "$(nproc)" --target "${targets[@]/#/fuzz_}"
 
-seeds() {
-  case "$1" in
-    settings) echo tests/data/ini/* tests/data/playerremote/*.mpx ;;
-    keyfile) echo tests/data/desk/*.cdx tests/data/video/*.cdx ;;
-    cutlist | timecode) echo tests/data/video/*.lst ;;
-    recorder_ir) echo tests/data/video/*.cdx ;;
-    remote_file) echo tests/data/playerremote/*.mpx ;;
-    comstore) echo tests/data/comport/*.ini ;;
-    serial_stream) echo tests/data/playerremote/*.bin ;;
-  esac
+shm=/dev/shm
+[ -d "$shm" ] && [ -w "$shm" ] || shm=${TMPDIR:-/tmp}
+scratch=$(mktemp -d "$shm/tavix-fuzz.XXXXXX")
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$scratch"
 }
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+if [ $merge -eq 1 ]; then
+  for t in "${targets[@]}"; do
+    mkdir -p "fuzz/corpus/$t" "build-fuzz/corpus/$t"
+    before=$(find "fuzz/corpus/$t" -type f | wc -l)
+    TMPDIR="$scratch" build-fuzz/fuzz/fuzz_"$t" -merge=1 "fuzz/corpus/$t" "build-fuzz/corpus/$t" \
+      >"build-fuzz/$t-merge.log" 2>&1
+    echo "fuzz $t: kept corpus $before -> $(find "fuzz/corpus/$t" -type f | wc -l) inputs"
+  done
+  exit 0
+fi
 
 mkdir -p build-fuzz/findings
-pids=()
 for t in "${targets[@]}"; do
-  corpus=build-fuzz/corpus/$t
-  mkdir -p "$corpus"
-  # shellcheck disable=SC2046
-  cp -n $(seeds "$t") "$corpus"/ 2>/dev/null || true
-  ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" \
-    build-fuzz/fuzz/fuzz_"$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-    -print_final_stats=1 -artifact_prefix="build-fuzz/findings/$t-" "$corpus" \
-    >"build-fuzz/$t.log" 2>&1 &
+  mkdir -p "build-fuzz/corpus/$t"
+  TMPDIR="$scratch" ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" \
+    build-fuzz/fuzz/fuzz_"$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1536 \
+    -print_final_stats=1 -artifact_prefix="build-fuzz/findings/$t-" \
+    "build-fuzz/corpus/$t" "fuzz/corpus/$t" >"build-fuzz/$t.log" 2>&1 &
   pids+=("$!")
 done
 
@@ -60,4 +84,7 @@ for i in "${!targets[@]}"; do
     failed=1
   fi
 done
+pids=()
+left=$(find "$scratch" -mindepth 1 -maxdepth 1 | wc -l)
+[ "$left" -eq 0 ] || echo "fuzz: $left scratch folders left behind by the targets"
 exit $failed

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -24,7 +25,9 @@ class InTempDir {
 public:
     InTempDir() : old_(fs::current_path()) {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() / (std::string("tavix_wav_") + info->name());
+        // The process id too: the same suite may run beside this one.
+        dir_ = fs::temp_directory_path() /
+               ("tavix_wav_" + std::to_string(::getpid()) + "_" + info->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         fs::current_path(dir_);

@@ -9,7 +9,9 @@
 #include <QPlainTextEdit>
 #include <QTest>
 
+#include <algorithm>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -94,31 +96,46 @@ TEST_F(ReceiverPty, ShortStopPressesCountAsTheyFire) {
     auto& f = start({}, false);
     f.show();
     const auto kurz = [&](int taste) {
-        // Two frames, about 170 ms: the burst ends at the tick after it fired.
+        // Two frames, about 170 ms: both are in and the burst has ended at
+        // the tick after it fired.
         const int vorher = f.Auswertung.Auswertungen;
+        const std::size_t bytes = dumpBytes(f.Memo1).size();
         sim.press(taste);
         sim.release();
-        return waitFor([&] { return f.Auswertung.Auswertungen > vorher && !f.Timer1->isActive(); });
+        return waitFor([&] {
+            return f.Auswertung.Auswertungen > vorher && dumpBytes(f.Memo1).size() >= bytes + 8 &&
+                   !f.Timer1->isActive();
+        });
+    };
+    // The gaps are the host's: a loaded host that holds the port's thread
+    // across a frame gap makes a press read as one batch, or as two bursts of
+    // one frame, which neither learns nor fires. Such a press is made again;
+    // what counts is that every press that fires counts once.
+    const auto nochmals = [&](const std::function<bool()>& gelungen) {
+        for (int versuch = 0; versuch < 5; ++versuch)
+            if (kurz(3) && gelungen()) return true;
+        return false;
+    };
+    const auto stops = [&] {
+        return std::count(player.befehle.begin(), player.befehle.end(), WAInt::kStop);
     };
 
     f.Lernen2->trigger();
-    ASSERT_TRUE(kurz(3));
-    ASSERT_TRUE(waitFor([&] { return f.Auswertung.Lern_Kandidat[0] == 6; }));
+    ASSERT_TRUE(nochmals([&] { return f.Auswertung.Lern_Kandidat[0] == 6; }));
     prompts.expectMessage(QStringLiteral("Lerne Befehl als >Stop<\rNeuer Befehl, Fachnr. 1"));
     f.Knopf[4]->click();
     f.Lernen2->trigger();
 
     for (int i = 1; i <= 3; ++i) {
-        ASSERT_TRUE(kurz(3));
+        ASSERT_TRUE(nochmals([&] { return stops() == i; })) << "press " << i;
         EXPECT_EQ(f.Auswertung.Count_down_Zaehler.Tag, i);
     }
     EXPECT_EQ(player.beendet, 1);
     EXPECT_TRUE(f.Timer2->isActive());
     EXPECT_FALSE(closed);
-    ASSERT_TRUE(kurz(3));
+    ASSERT_TRUE(nochmals([&] { return stops() == 4; }));
     EXPECT_EQ(os.shutdowns, 1);
     EXPECT_TRUE(closed);
-    EXPECT_EQ(std::count(player.befehle.begin(), player.befehle.end(), WAInt::kStop), 4);
 }
 
 TEST_F(ReceiverPty, ALostDeviceIsReportedOnceAndReopenedByACom) {
