@@ -178,17 +178,20 @@ Lesestand lesen(Schnitt_IRTabelle& t, std::string_view bytes, const std::string&
     return stand;
 }
 
-// The text up to the end of its last line that is not blank.
+// The text up to the end of its last line that is not blank, lines and blanks
+// taken as the reader takes them (one CR before the line's end belongs to the
+// end; a line of blanks and tabs is blank).
 std::string_view ohneLeerzeilenAmEnde(std::string_view text) {
-    for (;;) {
+    while (!text.empty()) {
         std::string_view body = text;
-        if (!body.empty() && body.back() == '\n') body.remove_suffix(1);
-        if (!body.empty() && body.back() == '\r') body.remove_suffix(1);
+        if (body.back() == '\n') body.remove_suffix(1);
         const std::size_t nl = body.rfind('\n');
-        const std::string_view last = nl == std::string_view::npos ? body : body.substr(nl + 1);
-        if (text.empty() || last.find_first_not_of(" \t\r") != std::string_view::npos) return text;
+        std::string_view last = nl == std::string_view::npos ? body : body.substr(nl + 1);
+        if (!last.empty() && last.back() == '\r') last.remove_suffix(1);
+        if (last.find_first_not_of(" \t") != std::string_view::npos) return text;
         text = nl == std::string_view::npos ? std::string_view() : body.substr(0, nl + 1);
     }
+    return text;
 }
 
 // What a file needs before an entry can be appended: the rest of the fixed
@@ -232,7 +235,9 @@ void Schreibe_Schnitt_IRCodes(const Schnitt_IRTabelle& t, const std::string& nam
         // Blank lines at the end would be read as the parts of a cut-off
         // entry; a last line gets its end, so the entry starts a line.
         alt.resize(ohneLeerzeilenAmEnde(alt).size());
-        if (!alt.empty() && alt.back() != '\n') alt += "\r\n";
+        // A last line ended by a lone CR gets its LF only: the CR reads as
+        // part of the line's end, not of its text.
+        if (!alt.empty() && alt.back() != '\n') alt += alt.back() == '\r' ? "\n" : "\r\n";
         platform::saveFileAtomically(name, alt + ergaenzung(alt, name) + Knopf_Text(t, code));
         return;
     }

@@ -219,6 +219,10 @@ TEST_F(SchnittIR, CutOffEntriesBlankLinesAndAppendingToDamagedFiles) {
         kopf + pause + "  203\r\n",
         kopf + pause + "  203\r\n2  Typ\r\nII Pause\r\n",
         kopf + pause + "  203\r\n2  Typ\r\n\r\n\r\n",
+        // A code text that holds a CR between blanks is no blank line, and
+        // a last line ended by a lone CR reads without it.
+        kopf + pause + "  203\r\n2  Typ\r\nII Pause\r\n\r  ",
+        kopf + pause + "  203\r\n2  Typ\r\nII Pause\r\nPAUSE2\r",
     };
     Schnitt_IRTabelle lern{};
     lern[6].Befehl = {2, 9000, 4500, 0};
