@@ -100,9 +100,51 @@ AdapterWindow::AdapterWindow(PeoplesDevices& devices, const std::string& reason,
 }
 
 void AdapterWindow::showBeside(const QWidget& beside) {
-    const QRect frame = beside.frameGeometry();
-    move(frame.right() + 8, frame.top());
+    const QRect b = beside.frameGeometry();
+    // Its own size the first time, in a frame like that of `beside` (the
+    // same window manager frames both), so that it fits the screen whole.
+    if (!shown_) adjustSize();
+    const QMargins m = platform::frameMargins(beside);
+    const QSize least = minimumSize().grownBy(m);
+    place(QRect(QPoint(b.right() + 8, b.top()), frame_.get().size().expandedTo(least)));
+}
+
+void AdapterWindow::showAt(const QRect& frame) {
+    place(platform::fitToScreens(frame.left(), frame.top(), frame.width(), frame.height()));
+}
+
+void AdapterWindow::place(QRect frame) {
+    // Whole on the screens where it fits: beside a window near the edge it
+    // covers part of that window rather than reaching past the edge.
+    const QRect a = platform::availableScreenArea();
+    frame.setSize(frame.size().boundedTo(a.size()));
+    if (frame.right() > a.right()) frame.moveRight(a.right());
+    if (frame.bottom() > a.bottom()) frame.moveBottom(a.bottom());
+    if (frame.left() < a.left()) frame.moveLeft(a.left());
+    if (frame.top() < a.top()) frame.moveTop(a.top());
+    frame_.set(frame);
+    shown_ = true;
     show();
+}
+
+std::optional<QRect> AdapterWindow::leftFrame() const {
+    if (!shown_) return std::nullopt;
+    return frame_.get();
+}
+
+void AdapterWindow::moveEvent(QMoveEvent* e) {
+    QWidget::moveEvent(e);
+    frame_.catchUp();
+}
+
+void AdapterWindow::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    frame_.catchUp();
+}
+
+void AdapterWindow::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    frame_.catchUp();
 }
 
 void AdapterWindow::refresh() {

@@ -505,6 +505,7 @@ void TKameraDialog::moveEvent(QMoveEvent* e) {
 void TKameraDialog::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
     platform::guarded([this] {
+        Rahmen_.catchUp();
         // The panel gets its real size only now.
         if (layout() != nullptr) layout()->activate();
         Kommentarspalte_anpassen();

@@ -9,6 +9,7 @@
 #include "platform/IniFile.h"
 #include "platform/ModalRunner_qt.h"
 #include "platform/Prompts_qt.h"
+#include "platform/ScreenFit_qt.h"
 #include "platform/System.h"
 #include "platform/VirtualClock.h"
 #include "platform/WindowTracker_qt.h"
@@ -125,6 +126,8 @@ TEST_F(WithoutHardware, AdapterWindowChoosesTheKeyThatIsLearntAndShowsItSentBack
 
     // It says once why it is in use, in its window and in the debug window.
     EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(platform::availableScreenArea().contains(w.frameGeometry()))
+        << "beside the main window, yet whole on the screen";
     EXPECT_TRUE(w.reasonLabel->text().contains(QStringLiteral("TAVIX_PORTS=sim")));
     int said = 0;
     for (const std::string& line : p.debugDisplay->lines())

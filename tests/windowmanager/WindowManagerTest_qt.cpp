@@ -332,23 +332,31 @@ TEST_F(WindowManager, VideoWindowComesBackWhereAndAsLargeAsItWasLeft) {
     }
 }
 
-TEST_F(WindowManager, AdapterWindowComesBackBesideTheMainWindowAsLargeAsItWas) {
-    std::optional<QRect> first;
+TEST_F(WindowManager, AdapterWindowComesBackWhereAndAsLargeAsItWasLeft) {
+    std::optional<QRect> left;
     for (int n = 1; n <= 3; ++n) {
         SCOPED_TRACE(n);
         tavix::TavixProgram& p = start();
         ASSERT_NE(p.adapterWindow, nullptr);
-        const std::optional<QRect> main = frameWhenFramed(*p.mainWindow);
-        const std::optional<QRect> frame =
-            first ? frameWhenPlaced(*p.adapterWindow, *first) : frameWhenFramed(*p.adapterWindow);
-        ASSERT_TRUE(main.has_value() && frame.has_value()) << "the window manager framed both";
-        if (!first) first = frame;
-        EXPECT_EQ(*frame, *first) << "where and as large as at the first start";
-        EXPECT_EQ(frame->top(), main->top()) << "beside the main window";
-        EXPECT_GT(frame->left(), main->right());
-        EXPECT_TRUE(platform::availableScreenArea().contains(*frame))
-            << "within the screen: " << ::testing::PrintToString(*frame);
-        p.adapterWindow->close();
+        sim::AdapterWindow& w = *p.adapterWindow;
+        if (!left) {
+            // The first time beside the main window, whole on the screen.
+            const std::optional<QRect> main = frameWhenFramed(*p.mainWindow);
+            const std::optional<QRect> frame = frameWhenFramed(w);
+            ASSERT_TRUE(main && frame) << "the window manager framed both";
+            EXPECT_GT(frame->left(), main->right()) << "beside the main window";
+            EXPECT_TRUE(platform::availableScreenArea().contains(*frame))
+                << ::testing::PrintToString(*frame);
+            // Moved and made larger by its user, then closed.
+            left = QRect(frame->left() + 40, frame->top() + 300, frame->width() + 60,
+                         frame->height() + 30);
+            w.move(left->topLeft());
+            w.resize(w.size() + QSize(60, 30));
+        }
+        const std::optional<QRect> frame = frameWhenPlaced(w, *left);
+        ASSERT_TRUE(frame.has_value()) << "the window manager framed the window";
+        EXPECT_EQ(*frame, *left) << "the frame on the screen";
+        w.close();
         program.reset();
     }
 }
