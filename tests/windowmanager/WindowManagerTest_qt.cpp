@@ -5,14 +5,10 @@
 // twice at each start, the adapter window is moved and enlarged at the first
 // and closed at each. What is stored, and where the frames stand on the X
 // server, must be what the user left.
-#include "apps/tavix/TavixProgram.h"
-#include "engine/Sio.h"
+#include "support/ProgramFixture.h"
+
 #include "platform/IniFile.h"
-#include "platform/ModalRunner_qt.h"
-#include "platform/Prompts_qt.h"
 #include "platform/ScreenFit_qt.h"
-#include "platform/System.h"
-#include "platform/VirtualClock.h"
 #include "platform/WindowTracker_qt.h"
 #include "sim/AdapterWindow_qt.h"
 #include "video/Kamera_qt.h"
@@ -34,12 +30,12 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 void PrintTo(const QRect& r, std::ostream* os) {
@@ -52,8 +48,10 @@ using Clock = std::chrono::steady_clock;
 // Generous: a loaded machine may be slow to start a server or map a window.
 constexpr int kWaitMs = 20000;
 
-// A child process with its output discarded; extraFd stays open in it.
-pid_t spawn(const std::vector<std::string>& args, int extraFd = -1) {
+// A child process with its output discarded; extraFd stays open in it, and
+// `env` is added to its environment.
+pid_t spawn(const std::vector<std::string>& args, int extraFd = -1,
+            const std::vector<std::pair<std::string, std::string>>& env = {}) {
     std::vector<char*> argv;
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -67,6 +65,8 @@ pid_t spawn(const std::vector<std::string>& args, int extraFd = -1) {
             dup2(null, 2);
         }
         if (extraFd >= 0) fcntl(extraFd, F_SETFD, 0);
+        for (const auto& [name, value] : env)
+            setenv(name.c_str(), value.c_str(), 1);
         execvp(argv[0], argv.data());
         _exit(127);
     }
@@ -83,8 +83,8 @@ void stop(pid_t& pid) {
 // The X server and the window manager of this process.
 class XSession {
 public:
-    // Empty when Xvfb or openbox is not installed; `failure` says what went
-    // wrong when they are and could not be started.
+    // Sets DISPLAY to the new server. False when Xvfb or openbox is not
+    // installed (`missing`) or could not be started (`failure` says why).
     bool start() {
         const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
         const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
@@ -102,8 +102,8 @@ public:
         const auto deadline = Clock::now() + std::chrono::milliseconds(kWaitMs);
         while (number.empty() || number.back() != '\n') {
             pollfd p{fds[0], POLLIN, 0};
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - Clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
             char c;
             if (read(fds[0], &c, 1) != 1) break;
@@ -124,9 +124,8 @@ public:
 
         // Its own settings folder: no user's openbox configuration.
         config_ = std::make_unique<QTemporaryDir>();
-        setenv("XDG_CONFIG_HOME", config_->path().toLocal8Bit().constData(), 1);
-        wm_ = spawn({openbox.toStdString(), "--sm-disable"});
-        unsetenv("XDG_CONFIG_HOME");
+        wm_ = spawn({openbox.toStdString(), "--sm-disable"}, -1,
+                    {{"XDG_CONFIG_HOME", config_->path().toStdString()}});
         if (!waitForWindowManager()) return fail("openbox did not come up on " + display);
         return true;
     }
@@ -154,8 +153,8 @@ public:
             reparented = true;
         }
         if (!reparented) return std::nullopt;
-        xcb_get_window_attributes_reply_t* a = xcb_get_window_attributes_reply(
-            conn_, xcb_get_window_attributes(conn_, win), nullptr);
+        xcb_get_window_attributes_reply_t* a =
+            xcb_get_window_attributes_reply(conn_, xcb_get_window_attributes(conn_, win), nullptr);
         const bool viewable = a != nullptr && a->map_state == XCB_MAP_STATE_VIEWABLE;
         free(a);
         if (!viewable) return std::nullopt;
@@ -203,8 +202,8 @@ private:
         while (!wmPresent(check)) {
             while (xcb_generic_event_t* e = xcb_poll_for_event(conn_))
                 free(e);
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - Clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             if (left.count() <= 0) return false;
             pollfd p{xcb_get_file_descriptor(conn_), POLLIN, 0};
             poll(&p, 1, static_cast<int>(left.count()));
@@ -220,49 +219,14 @@ private:
 
 XSession* x = nullptr;
 
-class WindowManager : public ::testing::Test {
+class WindowManager : public ProgramFixture {
 protected:
     void SetUp() override {
         if (x->missing) GTEST_SKIP() << "Xvfb or openbox is not installed";
         ASSERT_TRUE(x->failure.empty()) << x->failure;
-        clock.setTickBase(10000);
-        oldClock = &platform::clock();
-        platform::setClock(&clock);
-        prompts.onUnexpected = [this](const QString& d) { unexpected << d; };
-        platform::setPrompts(&prompts);
-        platform::setOs(&os);
-        // Activation is the test's: the window manager's focus changes are
-        // not followed.
-        platform::WindowTracker::instance().setFollowFocus(false);
-        qputenv("TAVIX_PORTS", "sim");
-        folder = std::filesystem::path(dir.path().toStdString());
-        platform::IniFile ini(folder / "Tavix.ini");
-        ini.writeInteger("Einstellungen", "Sprache", 1);
-        ini.writeInteger("Einstellungen", "IR_Einheit", 0);
-        ini.writeInteger("Schnittstelle", "Com_Nr", 1);
-        ini.writeInteger("Timing", "Anfragen_Sec", 700000);
-        Sio::Modulzustand_zuruecksetzen();
     }
     void TearDown() override {
-        program.reset();
-        platform::clearModalScripts();
-        platform::setPrompts(nullptr);
-        platform::setOs(nullptr);
-        if (oldClock != nullptr) platform::setClock(oldClock == &clock ? nullptr : oldClock);
-        qunsetenv("TAVIX_PORTS");
         EXPECT_TRUE(unexpected.isEmpty()) << unexpected.join('\n').toStdString();
-    }
-
-    tavix::TavixProgram& start() {
-        tavix::ProgramOptions o;
-        o.programFile = folder / "Tavix";
-        o.ports = platform::portModeFromEnvironment();
-        program = std::make_unique<tavix::TavixProgram>(std::move(o));
-        program->mainWindow->ProcessMessages = [] {};
-        program->lernenForm->ProcessMessages = [] {};
-        program->kameraDialog->ProcessMessages = [] {};
-        program->show();
-        return *program;
     }
 
     // The window's frame once the window manager has framed it and it stands
@@ -286,19 +250,10 @@ protected:
 
     QRect stored() const {
         platform::IniFile ini(folder / "Tavix.ini");
-        return QRect(ini.readInteger("Videomaske", "left", 0), ini.readInteger("Videomaske", "top", 0),
-                     ini.readInteger("Videomaske", "width", 0),
-                     ini.readInteger("Videomaske", "height", 0));
+        return QRect(
+            ini.readInteger("Videomaske", "left", 0), ini.readInteger("Videomaske", "top", 0),
+            ini.readInteger("Videomaske", "width", 0), ini.readInteger("Videomaske", "height", 0));
     }
-
-    QTemporaryDir dir;
-    std::filesystem::path folder;
-    platform::VirtualClock clock;
-    platform::Clock* oldClock = nullptr;
-    platform::ScriptedPrompts prompts;
-    platform::RecordingSystem os;
-    QStringList unexpected;
-    std::unique_ptr<tavix::TavixProgram> program;
 };
 
 TEST_F(WindowManager, VideoWindowComesBackWhereAndAsLargeAsItWasLeft) {
@@ -324,8 +279,7 @@ TEST_F(WindowManager, VideoWindowComesBackWhereAndAsLargeAsItWasLeft) {
             const std::optional<QRect> frame = frameWhenPlaced(k, left);
             ASSERT_TRUE(frame.has_value()) << "the window manager framed the window";
             EXPECT_EQ(*frame, left) << "the frame on the screen";
-            platform::WindowTracker::instance().activate(
-                static_cast<QWidget*>(p.mainWindow.get()));
+            platform::WindowTracker::instance().activate(static_cast<QWidget*>(p.mainWindow.get()));
             EXPECT_EQ(stored(), left) << "what the settings hold";
             // Back to the remote control: the window closes.
             k.FBKnopfClick();
