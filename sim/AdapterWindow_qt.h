@@ -52,7 +52,7 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
-    void place(QRect frame);
+    void place(const QRect& frame);
 
     PeoplesDevices& devices_;
     QTimer* timer_ = nullptr;

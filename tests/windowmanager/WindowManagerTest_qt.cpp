@@ -304,6 +304,7 @@ TEST_F(WindowManager, AdapterWindowComesBackWhereAndAsLargeAsItWasLeft) {
                 frameWhen(w, [&](const QRect& f) { return f == w.leftFrame(); });
             ASSERT_TRUE(main && frame) << "the window manager framed both";
             EXPECT_GT(frame->left(), main->right()) << "beside the main window";
+            EXPECT_EQ(frame->top(), main->top());
             EXPECT_TRUE(platform::availableScreenArea().contains(*frame))
                 << ::testing::PrintToString(*frame);
             // Moved and made larger by its user, then closed.
