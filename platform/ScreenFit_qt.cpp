@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWidget>
 
 #include <algorithm>
 
@@ -41,6 +42,41 @@ int fitWidthToScreens(std::int64_t width) {
 
 int fitHeightToScreens(std::int64_t height) {
     return fit(height, 1, availableScreenArea().height());
+}
+
+QMargins frameMargins(const QWidget& window) {
+    const QRect f = window.frameGeometry(), g = window.geometry();
+    return QMargins(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(),
+                    f.bottom() - g.bottom());
+}
+
+OuterFrame::OuterFrame(QWidget& window, Margins margins)
+    : window_(window), margins_(std::move(margins)) {}
+
+QRect OuterFrame::get() const {
+    if (wanted_) return *wanted_;
+    return window_.geometry().marginsAdded(margins_(window_));
+}
+
+void OuterFrame::set(const QRect& frame) {
+    // A copy: `frame` may be the wanted rectangle itself, and the events of
+    // the changes below come back here.
+    const QRect f = frame;
+    const QMargins m = margins_(window_);
+    if (m.isNull()) {
+        // move() places the frame: before the window is framed the window
+        // manager is asked to put its frame there.
+        wanted_ = f;
+        window_.move(f.topLeft());
+        window_.resize(f.size());
+    } else {
+        wanted_.reset();
+        window_.setGeometry(f.marginsRemoved(m));
+    }
+}
+
+void OuterFrame::catchUp() {
+    if (wanted_ && window_.isVisible() && !margins_(window_).isNull()) set(*wanted_);
 }
 
 } // namespace platform

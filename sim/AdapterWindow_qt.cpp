@@ -28,6 +28,18 @@ QLabel* fixedLabel(QWidget* parent) {
     return l;
 }
 
+// Whole on the screens where it fits: beside a window near the edge it
+// covers part of that window rather than reaching past the edge.
+QRect keptOnScreen(QRect r) {
+    const QRect a = platform::availableScreenArea();
+    r.setSize(r.size().boundedTo(a.size()));
+    if (r.right() > a.right()) r.moveRight(a.right());
+    if (r.bottom() > a.bottom()) r.moveBottom(a.bottom());
+    if (r.left() < a.left()) r.moveLeft(a.left());
+    if (r.top() < a.top()) r.moveTop(a.top());
+    return r;
+}
+
 } // namespace
 
 QString reasonText(const std::string& reason) {
@@ -100,9 +112,52 @@ AdapterWindow::AdapterWindow(PeoplesDevices& devices, const std::string& reason,
 }
 
 void AdapterWindow::showBeside(const QWidget& beside) {
-    const QRect frame = beside.frameGeometry();
-    move(frame.right() + 8, frame.top());
+    // Its own size the first time.
+    if (!shown_) adjustSize();
+    const QMargins m = platform::frameMargins(beside);
+    if (m.isNull()) {
+        // `beside` is not framed yet. One window manager frames both alike,
+        // so the frames line up when the windows themselves do.
+        const QRect b = beside.geometry();
+        setGeometry(keptOnScreen(QRect(QPoint(b.right() + 8, b.top()), size())));
+        shown_ = true;
+        show();
+        return;
+    }
+    // In a frame like that of `beside`, so that it fits the screen whole.
+    const QRect b = beside.frameGeometry();
+    const QSize least = minimumSize().grownBy(m);
+    place(QRect(QPoint(b.right() + 8, b.top()), frame_.get().size().expandedTo(least)));
+}
+
+void AdapterWindow::showAt(const QRect& frame) {
+    place(platform::fitToScreens(frame.left(), frame.top(), frame.width(), frame.height()));
+}
+
+void AdapterWindow::place(const QRect& frame) {
+    frame_.set(keptOnScreen(frame));
+    shown_ = true;
     show();
+}
+
+std::optional<QRect> AdapterWindow::leftFrame() const {
+    if (!shown_) return std::nullopt;
+    return frame_.get();
+}
+
+void AdapterWindow::moveEvent(QMoveEvent* e) {
+    QWidget::moveEvent(e);
+    frame_.catchUp();
+}
+
+void AdapterWindow::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    frame_.catchUp();
+}
+
+void AdapterWindow::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    frame_.catchUp();
 }
 
 void AdapterWindow::refresh() {

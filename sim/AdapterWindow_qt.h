@@ -6,8 +6,11 @@
 // tape holds. Like hardware it never takes the
 // activation: using it leaves the program's active window active.
 
+#include "platform/ScreenFit_qt.h"
+
 #include <QWidget>
 
+#include <optional>
 #include <string>
 
 class QButtonGroup;
@@ -25,8 +28,14 @@ public:
     // sim::kBecauseRefused).
     AdapterWindow(PeoplesDevices& devices, const std::string& reason, QWidget* parent = nullptr);
 
-    // Shows the window to the right of `beside` without activating it.
+    // Shows the window without activating it: to the right of `beside`, or
+    // where it was left at an earlier start (its outer frame); on the
+    // screens in either case.
     void showBeside(const QWidget& beside);
+    void showAt(const QRect& frame);
+    // The outer frame where the window stands or stood when it was closed;
+    // none when it was never shown.
+    std::optional<QRect> leftFrame() const;
     // Reads the devices anew (also every 200 ms while shown).
     void refresh();
 
@@ -37,9 +46,18 @@ public:
     QLabel* decksLabel = nullptr;
     QLabel* recorderLabel = nullptr; // state, input and content map
 
+protected:
+    void moveEvent(QMoveEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+
 private:
+    void place(const QRect& frame);
+
     PeoplesDevices& devices_;
     QTimer* timer_ = nullptr;
+    platform::OuterFrame frame_{*this};
+    bool shown_ = false;
 };
 
 // The English text of why the simulated adapter is in use.

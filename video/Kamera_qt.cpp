@@ -248,6 +248,9 @@ void TKameraDialog::buildForm() {
         boxen->addWidget(box);
     }
     boxen->addStretch(1);
+    // The boxes get a quarter of the window's width each at every resize;
+    // their widths must not keep the window from being made narrower.
+    ZaehlerPanel->setMinimumWidth(1);
     haupt->addWidget(ZaehlerPanel);
 
     PopupMenu1 = new QMenu(this);
@@ -489,46 +492,34 @@ void TKameraDialog::FormDeactivate() {
 void TKameraDialog::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     platform::guarded([this] {
-        Rahmen_nachholen();
+        Rahmen_.catchUp();
         FormResize();
     });
 }
 
 void TKameraDialog::moveEvent(QMoveEvent* e) {
     QWidget::moveEvent(e);
-    platform::guarded([this] { Rahmen_nachholen(); });
+    platform::guarded([this] { Rahmen_.catchUp(); });
 }
 
 void TKameraDialog::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
     platform::guarded([this] {
+        Rahmen_.catchUp();
         // The panel gets its real size only now.
         if (layout() != nullptr) layout()->activate();
         Kommentarspalte_anpassen();
     });
 }
 
-std::function<QMargins(const QWidget&)> TKameraDialog::Rahmenraender = [](const QWidget& w) {
-    const QRect f = w.frameGeometry(), g = w.geometry();
-    return QMargins(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(),
-                    f.bottom() - g.bottom());
-};
+std::function<QMargins(const QWidget&)> TKameraDialog::Rahmenraender = platform::frameMargins;
 
 QRect TKameraDialog::Rahmen() const {
-    return geometry().marginsAdded(Rahmenraender(*this));
+    return Rahmen_.get();
 }
 
 void TKameraDialog::Rahmen_setzen(const QRect& rahmen) {
-    setGeometry(rahmen.marginsRemoved(Rahmenraender(*this)));
-    if (Rahmenraender(*this).isNull())
-        Rahmen_gewuenscht_ = rahmen;
-    else
-        Rahmen_gewuenscht_.reset();
-}
-
-void TKameraDialog::Rahmen_nachholen() {
-    if (Rahmen_gewuenscht_ && isVisible() && !Rahmenraender(*this).isNull())
-        Rahmen_setzen(*Rahmen_gewuenscht_);
+    Rahmen_.set(rahmen);
 }
 
 void TKameraDialog::Kommentarspalte_anpassen() {

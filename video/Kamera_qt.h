@@ -8,6 +8,7 @@
 #include "engine/Bandposition.h"
 #include "engine/EditLine.h"
 #include "engine/Sio.h"
+#include "platform/ScreenFit_qt.h"
 #include "video/Geraete.h"
 #include "video/SchnittIR.h"
 #include "video/Schnittraster.h"
@@ -373,10 +374,8 @@ protected:
 
 private:
     void Kommentarspalte_anpassen();
-    void Rahmen_nachholen();
-    // A stored frame set before the window manager framed the window: set
-    // again once the frame is known.
-    std::optional<QRect> Rahmen_gewuenscht_;
+    // The stored frame; set again once the window manager's frame is known.
+    platform::OuterFrame Rahmen_{*this, [](const QWidget& w) { return Rahmenraender(w); }};
     void buildForm();
     void Sende_IR(std::int32_t code);
     std::int32_t zaehler(std::string_view text) const {

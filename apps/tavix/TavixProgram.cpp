@@ -1,5 +1,6 @@
 #include "apps/tavix/TavixProgram.h"
 
+#include "platform/IniFile.h"
 #include "platform/ModalRunner_qt.h"
 #include "platform/Prompts_qt.h"
 #include "platform/WindowTracker_qt.h"
@@ -68,7 +69,30 @@ TavixProgram::TavixProgram(ProgramOptions options) {
     }
 }
 
+namespace {
+
+// Where the simulated adapter's window was left: it is no part of the
+// system's own settings, so it has a section of its own.
+constexpr const char* kAdapterSection = "SimulatedAdapter";
+
+} // namespace
+
 TavixProgram::~TavixProgram() {
+    if (adapterWindow && mainWindow && mainWindow->IniDatei) {
+        if (const std::optional<QRect> f = adapterWindow->leftFrame()) {
+            // A convenience: a settings file that cannot be written keeps the
+            // place of an earlier run, and the program ends all the same.
+            try {
+                platform::IniBatch ini(*mainWindow->IniDatei);
+                ini.writeInteger(kAdapterSection, "top", f->y());
+                ini.writeInteger(kAdapterSection, "left", f->x());
+                ini.writeInteger(kAdapterSection, "width", f->width());
+                ini.writeInteger(kAdapterSection, "height", f->height());
+                ini.commit();
+            } catch (const std::exception&) {
+            }
+        }
+    }
     adapterWindow.reset();
     if (mainWindow) mainWindow->KameraDialog = nullptr;
     kameraDialog.reset();
@@ -84,7 +108,16 @@ TavixProgram::~TavixProgram() {
 
 void TavixProgram::show() {
     mainWindow->show();
-    if (adapterWindow) adapterWindow->showBeside(*mainWindow);
+    if (adapterWindow) {
+        const platform::IniFile& ini = *mainWindow->IniDatei;
+        if (ini.readInteger(kAdapterSection, "top", -1) != -1)
+            adapterWindow->showAt(QRect(ini.readInteger(kAdapterSection, "left", 0),
+                                        ini.readInteger(kAdapterSection, "top", 0),
+                                        ini.readInteger(kAdapterSection, "width", 0),
+                                        ini.readInteger(kAdapterSection, "height", 0)));
+        else
+            adapterWindow->showBeside(*mainWindow);
+    }
     // The application activates its main window when the loop starts.
     platform::WindowTracker::instance().activate(static_cast<QWidget*>(mainWindow.get()));
 }

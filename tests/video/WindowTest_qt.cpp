@@ -257,6 +257,9 @@ TEST_F(Window, ResizeLaysOutBoxesCommentColumnAndCaptions) {
     k.layout()->activate();
     const int breit = k.StringGrid1->columnWidth(4);
     k.FormResize();
+    EXPECT_EQ(k.width(), 450) << "the boxes' widths do not keep the window wide";
+    k.layout()->activate();
+    EXPECT_EQ(k.CountBox[1]->width(), 112);
     EXPECT_EQ(k.StringGrid1->columnWidth(4), breit) << "450 pixels or less keep the column";
     EXPECT_EQ(k.ToolBar2->toolButtonStyle(), Qt::ToolButtonIconOnly);
     k.resize(450, 491);
