@@ -65,4 +65,9 @@ std::int32_t Flanken_Grenze();
 // the limit passed first.
 bool Warte_auf_MSR(std::uint8_t Bits);
 
+// The frames that a position wait still counts off after it found the tape
+// at `Gefunden` while looking for the whole second `Ganz`: a tape already past
+// that second counts off only what is left of `Extra` (-1: nothing more).
+std::int32_t Rest_ab(std::int32_t Gefunden, std::int32_t Ganz, std::int32_t Extra);
+
 } // namespace Sio

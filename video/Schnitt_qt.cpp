@@ -483,19 +483,9 @@ std::uint32_t TKameraDialog::Schnittpunkt(std::int32_t spieler, std::int32_t zie
         return jetzt;
     }
     // The wait counts off two frames more than the units left after the whole
-    // second: aimed that much earlier, the command leaves at the point. A wait whose
-    // whole second the tape has reached already counts off from where the
-    // tape stands: then it looks for the point's own second while the tape
-    // has not reached that, else it counts what is left.
+    // second: aimed that much earlier, the command leaves at the point.
     const std::int64_t vorlauf = 2;
-    std::int64_t warteziel = std::int64_t{ziel} - vorlauf;
-    if (stand && sekunde(warteziel) <= *stand) {
-        if (sekunde(ziel) > *stand)
-            warteziel = sekunde(ziel);
-        else
-            warteziel = sekunde(*stand) +
-                        std::clamp<std::int64_t>(ziel - *stand - vorlauf, 0, u > 0 ? u - 1 : 0);
-    }
+    const std::int64_t warteziel = std::int64_t{ziel} - vorlauf;
     Sio::Warte_auf_Position(spieler, differenz(warteziel));
     const std::uint32_t erreicht = platform::clock().tickCount();
     Aufnahme_Befehl(code);

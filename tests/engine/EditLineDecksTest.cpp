@@ -425,16 +425,22 @@ TEST_F(EditDecks, OffDeckAnswersWithQuestionMarks) {
 }
 
 TEST_F(EditDecks, PositionWaitEndsTwoUnitsAfterTheTarget) {
+    // The tape far before the target, and already inside the target's second
+    // (the wait then counts off only what is left of it).
+    const std::vector<std::pair<std::int32_t, std::int32_t>> faelle = {
+        {103, 180}, {250, 180}, {1249, 180}, {3001, 180}, {1249, 30}, {1246, 40}, {2347, 20}};
     for (int kanal = 1; kanal <= 2; ++kanal) {
-        for (std::int32_t ziel : {103, 250, 1249, 3001}) {
+        for (const auto& [ziel, vorher] : faelle) {
             sim::TapeTransport& band = kanal == 1 ? sony->transport() : pana->transport();
-            lies(kanal); // thresholds, as the window's polling leaves them
-            band.setPosition(ziel - 180);
+            band.setPosition(ziel - vorher - 10);
             band.setMode(sim::TapeTransport::Mode::Play);
+            lies(kanal); // thresholds and position, as the window's polling leaves them
             Sio::Warte_auf_Position(kanal, ziel);
             const std::int32_t p = band.position();
-            EXPECT_GE(p, ziel + 2) << "channel " << kanal << " target " << ziel;
-            EXPECT_LE(p, ziel + 4) << "channel " << kanal << " target " << ziel;
+            EXPECT_GE(p, ziel + 2)
+                << "channel " << kanal << " target " << ziel << " from " << vorher;
+            EXPECT_LE(p, ziel + 4)
+                << "channel " << kanal << " target " << ziel << " from " << vorher;
             band.setMode(sim::TapeTransport::Mode::Stop);
         }
     }

@@ -356,6 +356,47 @@ TEST_F(CutRun, ShortStaleAndPassedRowsGetTheirCutOut) {
     EXPECT_TRUE(hatZeile("Schnittpunkt verpasst, Zeile 2 : Pause sofort"));
 }
 
+TEST_F(CutRun, CutInLandsOnItsFrameWhereverTheTapeStands) {
+    TKameraDialog& k = bereit(s(12));
+    irMitPosition();
+    irBefehle(k);
+    irKasten(k, "0.10", "0"); // 10 frames
+    // The step that cuts in finds the player playing 1 to 2 s before the
+    // start, in every phase of the second; or standing there, so that the
+    // automatic Play of one step leaves the cut-in to the next.
+    struct Fall {
+        double start, vorher;
+        bool spielt;
+    };
+    const std::vector<Fall> faelle = {
+        {30.40, 1.30, true}, {40.40, 1.45, true},  {50.32, 1.35, true},  {60.52, 1.90, true},
+        {70.92, 1.60, true}, {80.40, 2.00, false}, {90.40, 2.20, false}, {100.72, 1.90, false}};
+    int r = 1;
+    for (const Fall& f : faelle)
+        zeile(r++, {"1", Sio::Zaehler_nach_Text(s(f.start)), Sio::Zaehler_nach_Text(s(f.start + 3)),
+                    "", ""});
+    k.Laengen_berechnen();
+    k.SchneidenKnopf->click();
+    for (std::size_t i = 0; i < faelle.size(); ++i) {
+        const Fall& f = faelle[i];
+        const int zeile = static_cast<int>(i) + 1;
+        ASSERT_EQ(k.Raster.Row, zeile);
+        sim.sync();
+        // Where the tape stands when the tick has come.
+        sony->transport().setPosition(s(f.start - f.vorher) - (f.spielt ? s(0.6) : 0));
+        sony->transport().setMode(f.spielt ? Mode::Play : Mode::Stop);
+        const std::size_t vorher = sent.size();
+        for (int n = 0; n < 3 && sent.size() == vorher; ++n)
+            tick();
+        ASSERT_EQ(sent.size(), vorher + 1) << zeile;
+        EXPECT_EQ(sent[vorher][1], 600) << zeile;
+        EXPECT_NEAR(irPosition[vorher], s(f.start) - s(0.4), 2) << zeile;
+        for (int n = 0; n < 20 && k.Raster.Row == zeile; ++n)
+            tick();
+    }
+    EXPECT_FALSE(hatZeile("Zurueckspulen, um Schnittpunkt zu erreichen"));
+}
+
 TEST_F(CutRun, ContinuationRowIsCutOutAtItsOwnEnd) {
     TKameraDialog& k = bereit(s(12));
     irMitPosition();
