@@ -399,6 +399,8 @@ private:
     std::uint64_t panik_ = 0;
     bool schritt_ = false;
     std::uint32_t abfrage_ms_ = 0; // how long the last poll took
+    std::uint32_t takt_ms_ = 0;    // tick count when the timer last started or ticked
+    std::int32_t spaet_ms_ = 0;    // the latest tick of this cut run, beyond the interval
     bool goto_abgebrochen_ = false;
     desk::TIRForm& haupt_;
 };

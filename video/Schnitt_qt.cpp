@@ -69,6 +69,7 @@ void TKameraDialog::SchneidenKnopfClick() {
                            "Knopfes ausl\u00F6sen"));
     Aufnahme_laeuft = false;
     Pausenbeginn = Jetzt();
+    spaet_ms_ = 0;
     if (IR_Warnung && Aufnahme_Nr() == 4 && Schnitt_IRCodes[3].Befehl[1] == 0)
         IR_Warnung = platform::prompts().okNo(
             QStringLiteral("Achtung : kein IR Code geladen !\rOK = Weiterwarnen, Nein = keine "
@@ -88,6 +89,7 @@ void TKameraDialog::SchneidenKnopfClick() {
 void TKameraDialog::Schnitt_Schritt() {
     const std::int32_t spieler0 = Zuspieler_Nr();
     if (!Zaehler_plausibel(Kanal_Anzeige[static_cast<std::size_t>(spieler0)])) return;
+    const std::uint32_t beginn = platform::clock().tickCount();
     Timer1->stop();
     schritt_ = true;
     platform::ScopeExit an([this] {
@@ -223,22 +225,25 @@ void TKameraDialog::Schnitt_Schritt() {
             } else {
                 const std::int32_t ein = differenz(basis - zaehler(Aufnahme_dt_rec()));
                 Sio::Debug_WriteLn("XAufnahme Schnittpunkt : " + Sio::Zaehler_nach_Text(ein));
+                const std::uint32_t vor_warten = platform::clock().tickCount();
                 const std::uint32_t erreicht =
                     Schnittpunkt(p, ein, Sio::Transport::Record, std::nullopt);
                 Aufnahme_laeuft = true;
                 // The cut-out is taken in this step when the next tick could
-                // no longer wait for it: the position wait needs its point at
-                // least a second ahead, and until the next tick decides, the
-                // rest of this step, one tick and a poll go by.
+                // no longer take it: that tick must still find a whole second
+                // on the countdown and its wait the tape before the point.
+                // Until it waits, the rest of this step, the interval with the
+                // latest tick of the run, and a poll and a step up to its wait
+                // as long as this one's go by.
                 CountDown_anzeigen();
-                const std::int32_t ende =
-                    differenz(std::int64_t{zaehler(Triggerzelle)} - ZInt_Kameraoffset() -
-                              zaehler(Aufnahme_dt_Pause()));
-                const std::int64_t vergeht =
-                    (std::int64_t{platform::clock().tickCount() - erreicht} + Timer1->interval() +
-                     abfrage_ms_) /
-                    20;
-                if (std::int64_t{ende} - ein - vergeht < zaehler("01.00") + 2) {
+                const std::int64_t rasterende =
+                    std::int64_t{zaehler(Triggerzelle)} - ZInt_Kameraoffset();
+                const std::int32_t ende = differenz(rasterende - zaehler(Aufnahme_dt_Pause()));
+                const std::int64_t bis_zum_warten =
+                    std::int64_t{platform::clock().tickCount() - erreicht} + Timer1->interval() +
+                    spaet_ms_ + abfrage_ms_ + (vor_warten - beginn);
+                const std::int64_t dann = std::int64_t{ein} + bis_zum_warten / 20;
+                if (std::min<std::int64_t>(ende, rasterende) - dann < zaehler("01.00") + 2) {
                     Sio::Debug_WriteLn("XStoppe  Schnittpunkt : " + Sio::Zaehler_nach_Text(ende));
                     Schnittpunkt(p, ende, Sio::Transport::Pause,
                                  std::int64_t{ein} +

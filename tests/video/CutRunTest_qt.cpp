@@ -39,10 +39,11 @@ protected:
                static_cast<std::int32_t>((jetzt - at) / sim::ControlLDeck::kFieldPs);
     }
 
-    // Ticks until the run ends (at most n).
-    int laufen(int n) {
+    // Ticks until the run ends (at most n), each `spaet` ms late.
+    int laufen(int n, int spaet = 0) {
         int i = 0;
         while (kamera->SchneidenKnopf->isChecked() && i < n) {
+            clock.advanceMs(spaet);
             tick();
             ++i;
         }
@@ -395,6 +396,34 @@ TEST_F(CutRun, CutInLandsOnItsFrameWhereverTheTapeStands) {
             tick();
     }
     EXPECT_FALSE(hatZeile("Zurueckspulen, um Schnittpunkt zu erreichen"));
+}
+
+TEST_F(CutRun, LateTicksStillCutOutOnTheFrame) {
+    TKameraDialog& k = bereit(s(12));
+    irMitPosition();
+    irBefehle(k);
+    irKasten(k, "0", "0");
+    // Rows whose cut-out the tick after the cut-in could just take if it
+    // came on time; on a busy machine every tick comes 300 ms late.
+    std::vector<std::pair<double, double>> schnitte;
+    for (int i = 0; i < 12; ++i) {
+        const double a = 20 + 8 * i + 0.14 * i;
+        schnitte.emplace_back(a, a + 1.8 + 0.04 * i);
+    }
+    int r = 1;
+    for (const auto& [a, e] : schnitte)
+        zeile(r++, {"1", Sio::Zaehler_nach_Text(s(a)), Sio::Zaehler_nach_Text(s(e)), "", ""});
+    k.Laengen_berechnen();
+    k.SchneidenKnopf->click();
+    EXPECT_LT(laufen(800, 300), 800);
+    ASSERT_EQ(sent.size(), 2 * schnitte.size() + 1);
+    for (std::size_t i = 0; i < schnitte.size(); ++i) {
+        EXPECT_EQ(sent[2 * i + 1][1], 300) << i;
+        EXPECT_NEAR(irPosition[2 * i], s(schnitte[i].first), 2) << i;
+        EXPECT_NEAR(irPosition[2 * i + 1], s(schnitte[i].second), 2) << i;
+    }
+    for (const std::string& l : memo.lines)
+        EXPECT_EQ(l.rfind("Schnittpunkt verpasst", 0), std::string::npos) << l;
 }
 
 TEST_F(CutRun, ContinuationRowIsCutOutAtItsOwnEnd) {
