@@ -226,8 +226,10 @@ void TKameraDialog::Schnitt_Schritt() {
                 const std::int32_t ein = differenz(basis - zaehler(Aufnahme_dt_rec()));
                 Sio::Debug_WriteLn("XAufnahme Schnittpunkt : " + Sio::Zaehler_nach_Text(ein));
                 const std::uint32_t vor_warten = platform::clock().tickCount();
-                const std::uint32_t erreicht =
+                const std::optional<std::uint32_t> wann =
                     Schnittpunkt(p, ein, Sio::Transport::Record, std::nullopt);
+                if (!wann) return;
+                const std::uint32_t erreicht = *wann;
                 Aufnahme_laeuft = true;
                 // The cut-out is taken in this step when the next tick could
                 // no longer take it: that tick must still find a whole second
@@ -469,8 +471,9 @@ void TKameraDialog::Panik_StopClick() {
     Timer1_an();
 }
 
-std::uint32_t TKameraDialog::Schnittpunkt(std::int32_t spieler, std::int32_t ziel,
-                                          Sio::Transport code, std::optional<std::int64_t> stand) {
+std::optional<std::uint32_t> TKameraDialog::Schnittpunkt(std::int32_t spieler, std::int32_t ziel,
+                                                         Sio::Transport code,
+                                                         std::optional<std::int64_t> stand) {
     const auto sp = static_cast<std::size_t>(spieler);
     const std::int32_t u = Sio::Halbbilder_pro_Sekunde;
     // The whole second that the wait first looks for.
@@ -493,13 +496,23 @@ std::uint32_t TKameraDialog::Schnittpunkt(std::int32_t spieler, std::int32_t zie
     const std::int64_t warteziel = std::int64_t{ziel} - vorlauf;
     Sio::Warte_auf_Position(spieler, differenz(warteziel));
     const std::uint32_t erreicht = platform::clock().tickCount();
-    Aufnahme_Befehl(code);
-    if (Kanal_Typ[sp] == Sio::Protokoll::Keins) return erreicht;
     // The wait stops looking after its last decoded frame; where that stood
-    // tells whether it ran out before the point.
+    // tells whether it ran out before the point or found the tape past it.
     const Sio::Bandposition zuletzt =
         Kanal_Typ[sp] == Sio::Protokoll::Panasonic ? Sio::Pana_Position : Sio::Sony_Position;
-    if (Sio::Position_nach_Zaehler(zuletzt) < sekunde(warteziel))
+    const bool bekannt = Kanal_Typ[sp] != Sio::Protokoll::Keins;
+    const std::int64_t gefunden = Sio::Position_nach_Zaehler(zuletzt);
+    // A record command more than a frame late would cut in at the wrong
+    // place; left out, the countdown runs out and the tape is wound back.
+    if (code == Sio::Transport::Record && bekannt && gefunden != Sio::Keine_Position &&
+        gefunden > ziel + 2) {
+        Sio::Debug_WriteLn("Schnittpunkt verpasst, Zeile " + std::to_string(Raster.Row) + " : " +
+                           Sio::Position_nach_Text(zuletzt));
+        return std::nullopt;
+    }
+    Aufnahme_Befehl(code);
+    if (!bekannt) return erreicht;
+    if (gefunden < sekunde(warteziel))
         Sio::Debug_WriteLn("Position nicht erreicht, Zeile " + std::to_string(Raster.Row) +
                            " : Ziel " + Sio::Zaehler_nach_Text(ziel) + ", erreicht " +
                            Sio::Position_nach_Text(zuletzt));

@@ -396,6 +396,24 @@ TEST_F(CutRun, CutInLandsOnItsFrameWhereverTheTapeStands) {
             tick();
     }
     EXPECT_FALSE(hatZeile("Zurueckspulen, um Schnittpunkt zu erreichen"));
+
+    // A record delay of 1.6 s puts the cut-in point behind the tape that
+    // plays 1.3 s before the start: no late record, the run winds back and
+    // cuts in on its frame.
+    zeile(r, {"1", "0:02:00.00", "0:02:03.00", "", ""});
+    k.Laengen_berechnen();
+    k.Box_Geraet[4].dt_IR_rec = "0:01.15";
+    ASSERT_EQ(k.Raster.Row, r);
+    sim.sync();
+    sony->transport().setPosition(s(120 - 1.3 - 0.6));
+    sony->transport().setMode(Mode::Play);
+    const std::size_t vorher = sent.size();
+    for (int n = 0; n < 100 && sent.size() == vorher; ++n)
+        tick();
+    ASSERT_GT(sent.size(), vorher);
+    EXPECT_EQ(sent[vorher][1], 600);
+    EXPECT_NEAR(irPosition[vorher], s(120 - 1.6), 2);
+    EXPECT_TRUE(hatZeile("Zurueckspulen, um Schnittpunkt zu erreichen"));
 }
 
 TEST_F(CutRun, LateTicksStillCutOutOnTheFrame) {
