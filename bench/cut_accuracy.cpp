@@ -1,13 +1,17 @@
 // Cut accuracy of the video window's cut run on simulated decks (virtual
 // clock), as the user sees it on the recorded tape: where the player stood at
 // the moment the recorder really switched to record and to pause, against the
-// cut points of the list, in frames. Scenarios: a Control-L player with a
-// Panasonic recorder on its edit line, a Panasonic player with a Control-L
-// recorder, and a Control-L player with the IR recorder in box 4. Each
-// scenario runs ten lists of ten cuts of 1.5 s to 60 s from a stopped player.
-// Each run draws every deck's reaction delay once, sets the recorder's box
-// delays to its measured command-to-change latency, and starts its timer 60 ms
-// later in phase than the run before.
+// cut points of the list, in frames. Scenarios, 2 s to 40 s between the rows:
+// a Control-L player with a Panasonic recorder on its edit line, a Panasonic
+// player with a Control-L recorder, and a Control-L player with the IR
+// recorder in box 4. Then near_start: the Control-L player and the IR
+// recorder with only 0.3 s to 3 s between the rows, so that the player stands
+// or already plays a second or two before a start; and late_ticks: the
+// Control-L player and the Panasonic recorder with every tick of the timer 0
+// to 150 ms late, drawn per tick. Each scenario runs ten lists of ten cuts of
+// 1.5 s to 60 s from a stopped player. Each run draws every deck's reaction
+// delay once, sets the recorder's box delays to its measured command-to-change
+// latency, and starts its timer 60 ms later in phase than the run before.
 #include "desk/IR_qt.h"
 #include "engine/ControlL.h"
 #include "engine/Debug.h"
@@ -41,7 +45,7 @@
 
 namespace {
 
-enum class Szenario { SonyNachPana, PanaNachSony, SonyNachIr };
+enum class Szenario { SonyNachPana, PanaNachSony, SonyNachIr, NahAmStart, SpaeteTicks };
 
 struct Ergebnis {
     std::vector<double> rec; // frames, signed (late > 0)
@@ -106,11 +110,12 @@ void lauf(Szenario sz, int nr, Ergebnis& e) {
     sim.adapter.attach(sony, {1});
     sim.adapter.attach(pana, {2});
     const bool sonySpielt = sz != Szenario::PanaNachSony;
+    const bool irRecorder = sz == Szenario::SonyNachIr || sz == Szenario::NahAmStart;
     sim::TapeTransport& spieler = sonySpielt ? sony->transport() : pana->transport();
     const sim::IrRecorder::Source quelle = sonySpielt ? sim::IrRecorder::sourceOf(*sony, "Kanal 1")
                                                       : sim::IrRecorder::sourceOf(*pana, "Kanal 2");
     std::shared_ptr<sim::IrRecorder> ir;
-    if (sz == Szenario::SonyNachIr) {
+    if (irRecorder) {
         sim::IrRecorder::Options o;
         o.reactionPs = std::uniform_int_distribution<int>(40, 250)(rng) * sim::kPsPerMs;
         ir = std::make_shared<sim::IrRecorder>(o);
@@ -143,13 +148,18 @@ void lauf(Szenario sz, int nr, Ergebnis& e) {
         };
         platform::WindowTracker::instance().activate(static_cast<QWidget*>(&form));
         platform::WindowTracker::instance().activate(static_cast<QWidget*>(&k));
+        // Late ticks are drawn from their own sequence, so that the lists
+        // stay those of the punctual runs.
+        std::mt19937 spaet(static_cast<unsigned>(7 + nr));
         auto tick = [&] {
-            clock.advanceMs(600);
+            const int ms =
+                sz == Szenario::SpaeteTicks ? std::uniform_int_distribution<int>(0, 150)(spaet) : 0;
+            clock.advanceMs(600 + ms);
             sim.sync();
             k.Timer1Timer();
         };
         tick();
-        if (sz == Szenario::SonyNachPana) k.Waehle_Aufnahme(2);
+        if (sz == Szenario::SonyNachPana || sz == Szenario::SpaeteTicks) k.Waehle_Aufnahme(2);
         if (sz == Szenario::PanaNachSony) {
             k.Waehle_Aufnahme(1);
             k.Waehle_Zuspieler(2);
@@ -201,7 +211,10 @@ void lauf(Szenario sz, int nr, Ergebnis& e) {
         std::int32_t t = 20 * kSekunde;
         const std::string ziffer = sonySpielt ? "1" : "2";
         for (int i = 0; i < kSchnitte; ++i) {
-            t += std::uniform_int_distribution<std::int32_t>(2 * kSekunde, 40 * kSekunde)(rng);
+            t +=
+                sz == Szenario::NahAmStart
+                    ? std::uniform_int_distribution<std::int32_t>(15, 3 * kSekunde)(rng)
+                    : std::uniform_int_distribution<std::int32_t>(2 * kSekunde, 40 * kSekunde)(rng);
             const double l = laengen[std::uniform_int_distribution<std::size_t>(0, 11)(rng)];
             start.push_back(t);
             ende.push_back(t + static_cast<std::int32_t>(std::lround(l * kSekunde)) +
@@ -292,7 +305,9 @@ int main(int argc, char** argv) {
     const std::pair<const char*, Szenario> szenarien[] = {
         {"controll_player_panasonic_recorder", Szenario::SonyNachPana},
         {"panasonic_player_controll_recorder", Szenario::PanaNachSony},
-        {"controll_player_ir_recorder", Szenario::SonyNachIr}};
+        {"controll_player_ir_recorder", Szenario::SonyNachIr},
+        {"near_start", Szenario::NahAmStart},
+        {"late_ticks", Szenario::SpaeteTicks}};
     for (const auto& [name, sz] : szenarien) {
         Ergebnis e;
         for (int nr = 0; nr < laeufe; ++nr)

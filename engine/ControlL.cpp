@@ -200,9 +200,11 @@ std::int32_t Bestimme_Sony_Schwelle() {
     return Sony_Schwelle;
 }
 
-void Sony_Dekodieren() {
+std::int32_t Sony_Dekodieren() {
+    std::int32_t rahmen = 0;
     for (std::int32_t i = 0; tabelle(Sony_Abfragen, i, "Sony_Abfragen") >= 0; ++i) {
         if (i <= 5 || Sony_Abfragen[i] <= Sony_Schwelle) continue;
+        ++rahmen;
         // Byte i starts a frame: bytes i-4..i-1 are bytes 4 to 7 of the one before.
         const std::uint8_t status = Sony_Bytes[i - 4];
         const std::uint8_t art = Sony_Bytes[i - 3] >> 4;
@@ -234,20 +236,24 @@ void Sony_Dekodieren() {
         Sony_Letzter_Rahmen = {art, Leitungskanal, Zaehlerstand()};
         Sony_Position = p;
     }
+    return rahmen;
 }
 
 void Sony_Warte_auf_Position(std::int32_t Ziel, std::int32_t Extra) {
     Bestimme_Sony_Schwelle();
-    std::int32_t zaehler = 0;
+    // A frame carries either the seconds or the frames: only two frames of
+    // this wait tell where the tape stands.
+    std::int32_t zaehler = 0, rahmen = 0;
     do {
         ++zaehler;
         Sony_Lesen();
-        Sony_Dekodieren();
-    } while (Position_nach_Zaehler(Kanal_Position(Sony_Kanal_Position, Sony_Position)) < Ziel &&
+        rahmen += Sony_Dekodieren();
+    } while ((rahmen < 2 ||
+              Position_nach_Zaehler(Kanal_Position(Sony_Kanal_Position, Sony_Position)) < Ziel) &&
              zaehler <= 500);
-    if (zaehler > 500)
-        Debug_WriteLn("dbg_ SW_Timeout " +
-                      Position_nach_Text(Kanal_Position(Sony_Kanal_Position, Sony_Position)));
+    const Bandposition& gefunden = Kanal_Position(Sony_Kanal_Position, Sony_Position);
+    if (zaehler > 500) Debug_WriteLn("dbg_ SW_Timeout " + Position_nach_Text(gefunden));
+    Extra = Rest_ab(Position_nach_Zaehler(gefunden), Ziel, Extra);
     // One frame per field: each further read counts off one unit.
     for (std::int32_t k = 0; k < Extra + 1; ++k)
         Sony_Lesen();

@@ -53,7 +53,8 @@ struct Sony_Zeichen {
 std::int32_t Sony_Empfang(std::int32_t Max_Bytes, std::int32_t Grenze);
 std::int32_t Sony_Lesen();
 std::int32_t Bestimme_Sony_Schwelle();
-void Sony_Dekodieren();
+// Returns the number of frames decoded.
+std::int32_t Sony_Dekodieren();
 void Sony_Warte_auf_Position(std::int32_t Ziel, std::int32_t Extra);
 Sony_Zeichen Sony_Sendebyte(std::uint8_t b);
 std::int32_t Sony_Verzoegerung(std::int32_t n);

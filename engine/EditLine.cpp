@@ -262,6 +262,12 @@ void Lies_Geraetestatus(std::int32_t Kanal, Bandposition& Position, Protokoll& T
     }
 }
 
+std::int32_t Rest_ab(std::int32_t Gefunden, std::int32_t Ganz, std::int32_t Extra) {
+    if (Gefunden <= Ganz || Gefunden == Keine_Position) return Extra;
+    return static_cast<std::int32_t>(
+        std::max<std::int64_t>(std::int64_t{Extra} - (std::int64_t{Gefunden} - Ganz), -1));
+}
+
 void Warte_auf_Position(std::int32_t Kanal, std::int32_t Ziel) {
     const std::int32_t u = Halbbilder_pro_Sekunde;
     if (u <= 0) return; // no unit rate set: nothing to count in

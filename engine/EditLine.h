@@ -86,4 +86,9 @@ inline Bandposition& Kanal_Position(std::array<Bandposition, 3>& je_Kanal,
                : gemeinsam;
 }
 
+// The frames that a position wait still counts off after it found the tape
+// at `Gefunden` while looking for the whole second `Ganz`: a tape already past
+// that second counts off only what is left of `Extra` (-1: nothing more).
+std::int32_t Rest_ab(std::int32_t Gefunden, std::int32_t Ganz, std::int32_t Extra);
+
 } // namespace Sio

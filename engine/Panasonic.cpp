@@ -101,7 +101,8 @@ void Minuten_nachfuehren(Bandposition& p, std::int32_t einer, std::int32_t sekun
 
 } // namespace
 
-void Pana_Dekodieren() {
+std::int32_t Pana_Dekodieren() {
+    std::int32_t rahmen = 0;
     Pana_Bytes.fill(0);
     Bandposition& position = Kanal_Position(Pana_Kanal_Position, Pana_Position);
     // The frame before in this read (the field before) gave the frames.
@@ -114,6 +115,7 @@ void Pana_Dekodieren() {
             Pana_Laufzeit[i - 64] <= Pana_Mittel)
             continue;
         // A frame ends before run i; each bit is read in the second of its two runs.
+        ++rahmen;
         for (std::int32_t o = 111; o >= 1; o -= 2) {
             if (o > i) continue;
             const std::int32_t k = 7 - o / 16;
@@ -155,16 +157,22 @@ void Pana_Dekodieren() {
         }
         Pana_Position = position;
     }
+    return rahmen;
 }
 
 void Pana_Warte_auf_Position(std::int32_t Ziel, std::int32_t Extra) {
-    std::int32_t zaehler = 0;
+    // A frame of hours, minutes and seconds carries no frames: only two
+    // frames of this wait tell where the tape stands.
+    std::int32_t zaehler = 0, rahmen = 0;
     do {
         ++zaehler;
         Pana_Lesen();
-        Pana_Dekodieren();
-    } while (Position_nach_Zaehler(Kanal_Position(Pana_Kanal_Position, Pana_Position)) < Ziel &&
+        rahmen += Pana_Dekodieren();
+    } while ((rahmen < 2 ||
+              Position_nach_Zaehler(Kanal_Position(Pana_Kanal_Position, Pana_Position)) < Ziel) &&
              zaehler <= 500);
+    Extra = Rest_ab(Position_nach_Zaehler(Kanal_Position(Pana_Kanal_Position, Pana_Position)), Ziel,
+                    Extra);
     for (std::int32_t k = 0; k < Extra + 1; ++k)
         Pana_Lesen();
 }

@@ -29,7 +29,8 @@ inline std::array<Bandposition, 3> Pana_Kanal_Position{};
 void Pana_Laufzeiten_lesen(std::int32_t Max_Laeufe, std::int32_t Grenze);
 void Bestimme_Pana_Schwelle();
 void Pana_Lesen();
-void Pana_Dekodieren();
+// Returns the number of frames decoded.
+std::int32_t Pana_Dekodieren();
 void Pana_Warte_auf_Position(std::int32_t Ziel, std::int32_t Extra);
 // Line-control values for the bits of a code, index 7 (sent first) down to 0.
 std::array<std::uint8_t, 8> Pana_Leitungswerte(std::uint8_t Code);

@@ -306,6 +306,13 @@ void TKameraDialog::Timer1Timer() {
     // A tick that comes while a step lets messages run waits for the next.
     if (!Timer1->isActive() || schritt_) return;
     const std::uint32_t vorher = platform::clock().tickCount();
+    // How late the timer ticks, for the cut run's timing; wrapping tick
+    // counts: the difference counts.
+    if (SchneidenKnopf->isChecked()) {
+        const auto spaet = static_cast<std::int32_t>(vorher - takt_ms_) - Timer1->interval();
+        spaet_ms_ = std::max(spaet_ms_, spaet);
+    }
+    takt_ms_ = vorher;
     Zaehler_abfragen();
     abfrage_ms_ = platform::clock().tickCount() - vorher;
     if (SchneidenKnopf->isChecked())
@@ -408,8 +415,10 @@ void TKameraDialog::setSchneiden(bool down) {
 }
 
 void TKameraDialog::Timer1_an() {
-    if (platform::WindowTracker::instance().active() == static_cast<const QWidget*>(this))
+    if (platform::WindowTracker::instance().active() == static_cast<const QWidget*>(this)) {
         Timer1->start();
+        takt_ms_ = platform::clock().tickCount();
+    }
 }
 
 } // namespace video

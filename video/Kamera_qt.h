@@ -389,9 +389,11 @@ private:
     // The position wait and the recorder command of a cut point; a wait that
     // ran out is traced with where the tape stood.
     // `stand`: where the tape is now, when known. Returns the tick count
-    // when the tape reached the point.
-    std::uint32_t Schnittpunkt(std::int32_t spieler, std::int32_t ziel, Sio::Transport code,
-                               std::optional<std::int64_t> stand);
+    // when the tape reached the point; none when a record command was left
+    // out because the wait found the tape past its point.
+    std::optional<std::uint32_t> Schnittpunkt(std::int32_t spieler, std::int32_t ziel,
+                                              Sio::Transport code,
+                                              std::optional<std::int64_t> stand);
     bool syncing_ = false;
     // Counts every start and stop of the run and every panic stop: a step
     // that let messages run sees whether the run it belongs to still goes on.
@@ -399,6 +401,8 @@ private:
     std::uint64_t panik_ = 0;
     bool schritt_ = false;
     std::uint32_t abfrage_ms_ = 0; // how long the last poll took
+    std::uint32_t takt_ms_ = 0;    // tick count when the timer last started or ticked
+    std::int32_t spaet_ms_ = 0;    // the latest tick of this cut run, beyond the interval
     bool goto_abgebrochen_ = false;
     desk::TIRForm& haupt_;
 };

@@ -69,6 +69,7 @@ void TKameraDialog::SchneidenKnopfClick() {
                            "Knopfes ausl\u00F6sen"));
     Aufnahme_laeuft = false;
     Pausenbeginn = Jetzt();
+    spaet_ms_ = 0;
     if (IR_Warnung && Aufnahme_Nr() == 4 && Schnitt_IRCodes[3].Befehl[1] == 0)
         IR_Warnung = platform::prompts().okNo(
             QStringLiteral("Achtung : kein IR Code geladen !\rOK = Weiterwarnen, Nein = keine "
@@ -88,6 +89,7 @@ void TKameraDialog::SchneidenKnopfClick() {
 void TKameraDialog::Schnitt_Schritt() {
     const std::int32_t spieler0 = Zuspieler_Nr();
     if (!Zaehler_plausibel(Kanal_Anzeige[static_cast<std::size_t>(spieler0)])) return;
+    const std::uint32_t beginn = platform::clock().tickCount();
     Timer1->stop();
     schritt_ = true;
     platform::ScopeExit an([this] {
@@ -223,22 +225,27 @@ void TKameraDialog::Schnitt_Schritt() {
             } else {
                 const std::int32_t ein = differenz(basis - zaehler(Aufnahme_dt_rec()));
                 Sio::Debug_WriteLn("XAufnahme Schnittpunkt : " + Sio::Zaehler_nach_Text(ein));
-                const std::uint32_t erreicht =
+                const std::uint32_t vor_warten = platform::clock().tickCount();
+                const std::optional<std::uint32_t> wann =
                     Schnittpunkt(p, ein, Sio::Transport::Record, std::nullopt);
+                if (!wann) return;
+                const std::uint32_t erreicht = *wann;
                 Aufnahme_laeuft = true;
                 // The cut-out is taken in this step when the next tick could
-                // no longer wait for it: the position wait needs its point at
-                // least a second ahead, and until the next tick decides, the
-                // rest of this step, one tick and a poll go by.
+                // no longer take it: that tick must still find a whole second
+                // on the countdown and its wait the tape before the point.
+                // Until it waits, the rest of this step, the interval with the
+                // latest tick of the run, and a poll and a step up to its wait
+                // as long as this one's go by.
                 CountDown_anzeigen();
-                const std::int32_t ende =
-                    differenz(std::int64_t{zaehler(Triggerzelle)} - ZInt_Kameraoffset() -
-                              zaehler(Aufnahme_dt_Pause()));
-                const std::int64_t vergeht =
-                    (std::int64_t{platform::clock().tickCount() - erreicht} + Timer1->interval() +
-                     abfrage_ms_) /
-                    20;
-                if (std::int64_t{ende} - ein - vergeht < zaehler("01.00") + 2) {
+                const std::int64_t rasterende =
+                    std::int64_t{zaehler(Triggerzelle)} - ZInt_Kameraoffset();
+                const std::int32_t ende = differenz(rasterende - zaehler(Aufnahme_dt_Pause()));
+                const std::int64_t bis_zum_warten =
+                    std::int64_t{platform::clock().tickCount() - erreicht} + Timer1->interval() +
+                    spaet_ms_ + abfrage_ms_ + (vor_warten - beginn);
+                const std::int64_t dann = std::int64_t{ein} + bis_zum_warten / 20;
+                if (std::min<std::int64_t>(ende, rasterende) - dann < zaehler("01.00") + 2) {
                     Sio::Debug_WriteLn("XStoppe  Schnittpunkt : " + Sio::Zaehler_nach_Text(ende));
                     Schnittpunkt(p, ende, Sio::Transport::Pause,
                                  std::int64_t{ein} +
@@ -464,8 +471,9 @@ void TKameraDialog::Panik_StopClick() {
     Timer1_an();
 }
 
-std::uint32_t TKameraDialog::Schnittpunkt(std::int32_t spieler, std::int32_t ziel,
-                                          Sio::Transport code, std::optional<std::int64_t> stand) {
+std::optional<std::uint32_t> TKameraDialog::Schnittpunkt(std::int32_t spieler, std::int32_t ziel,
+                                                         Sio::Transport code,
+                                                         std::optional<std::int64_t> stand) {
     const auto sp = static_cast<std::size_t>(spieler);
     const std::int32_t u = Sio::Halbbilder_pro_Sekunde;
     // The whole second that the wait first looks for.
@@ -483,28 +491,28 @@ std::uint32_t TKameraDialog::Schnittpunkt(std::int32_t spieler, std::int32_t zie
         return jetzt;
     }
     // The wait counts off two frames more than the units left after the whole
-    // second: aimed that much earlier, the command leaves at the point. A wait whose
-    // whole second the tape has reached already counts off from where the
-    // tape stands: then it looks for the point's own second while the tape
-    // has not reached that, else it counts what is left.
+    // second: aimed that much earlier, the command leaves at the point.
     const std::int64_t vorlauf = 2;
-    std::int64_t warteziel = std::int64_t{ziel} - vorlauf;
-    if (stand && sekunde(warteziel) <= *stand) {
-        if (sekunde(ziel) > *stand)
-            warteziel = sekunde(ziel);
-        else
-            warteziel = sekunde(*stand) +
-                        std::clamp<std::int64_t>(ziel - *stand - vorlauf, 0, u > 0 ? u - 1 : 0);
-    }
+    const std::int64_t warteziel = std::int64_t{ziel} - vorlauf;
     Sio::Warte_auf_Position(spieler, differenz(warteziel));
     const std::uint32_t erreicht = platform::clock().tickCount();
-    Aufnahme_Befehl(code);
-    if (Kanal_Typ[sp] == Sio::Protokoll::Keins) return erreicht;
     // The wait stops looking after its last decoded frame; where that stood
-    // tells whether it ran out before the point.
+    // tells whether it ran out before the point or found the tape past it.
     const Sio::Bandposition zuletzt =
         Kanal_Typ[sp] == Sio::Protokoll::Panasonic ? Sio::Pana_Position : Sio::Sony_Position;
-    if (Sio::Position_nach_Zaehler(zuletzt) < sekunde(warteziel))
+    const bool bekannt = Kanal_Typ[sp] != Sio::Protokoll::Keins;
+    const std::int64_t gefunden = Sio::Position_nach_Zaehler(zuletzt);
+    // A record command more than a frame late would cut in at the wrong
+    // place; left out, the countdown runs out and the tape is wound back.
+    if (code == Sio::Transport::Record && bekannt && gefunden != Sio::Keine_Position &&
+        gefunden > ziel + 2) {
+        Sio::Debug_WriteLn("Schnittpunkt verpasst, Zeile " + std::to_string(Raster.Row) + " : " +
+                           Sio::Position_nach_Text(zuletzt));
+        return std::nullopt;
+    }
+    Aufnahme_Befehl(code);
+    if (!bekannt) return erreicht;
+    if (gefunden < sekunde(warteziel))
         Sio::Debug_WriteLn("Position nicht erreicht, Zeile " + std::to_string(Raster.Row) +
                            " : Ziel " + Sio::Zaehler_nach_Text(ziel) + ", erreicht " +
                            Sio::Position_nach_Text(zuletzt));

@@ -453,16 +453,24 @@ TEST_F(EditDecks, OffDeckAnswersWithQuestionMarks) {
 }
 
 TEST_F(EditDecks, PositionWaitEndsTwoUnitsAfterTheTarget) {
+    // The tape far before the target, and already inside the target's second
+    // (the wait then counts off only what is left of it).
+    const std::vector<std::pair<std::int32_t, std::int32_t>> faelle = {
+        {103, 180},  {240, 180},  {250, 180},  {1199, 180}, {1249, 180}, {3001, 180},
+        {4898, 180}, {5446, 180}, {5994, 180}, {12006, 180}, {1249, 30}, {1246, 40},
+        {2347, 20}};
     for (int kanal = 1; kanal <= 2; ++kanal) {
-        for (std::int32_t ziel : {103, 240, 250, 1199, 1249, 3001, 4898, 5446, 5994, 12006}) {
+        for (const auto& [ziel, vorher] : faelle) {
             sim::TapeTransport& band = kanal == 1 ? sony->transport() : pana->transport();
-            band.setPosition(ziel - 180);
-            lies(kanal); // thresholds, as the window's polling leaves them
+            band.setPosition(ziel - vorher - 10);
             band.setMode(sim::TapeTransport::Mode::Play);
+            lies(kanal); // thresholds and position, as the window's polling leaves them
             Sio::Warte_auf_Position(kanal, ziel);
             const std::int32_t p = band.position();
-            EXPECT_GE(p, ziel + 2) << "channel " << kanal << " target " << ziel;
-            EXPECT_LE(p, ziel + 4) << "channel " << kanal << " target " << ziel;
+            EXPECT_GE(p, ziel + 2)
+                << "channel " << kanal << " target " << ziel << " from " << vorher;
+            EXPECT_LE(p, ziel + 4)
+                << "channel " << kanal << " target " << ziel << " from " << vorher;
             // The window's next read, one tick later, the tape still
             // playing: what the wait decoded last must not put it a second
             // off.

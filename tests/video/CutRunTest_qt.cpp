@@ -39,10 +39,11 @@ protected:
                static_cast<std::int32_t>((jetzt - at) / sim::ControlLDeck::kFieldPs);
     }
 
-    // Ticks until the run ends (at most n).
-    int laufen(int n) {
+    // Ticks until the run ends (at most n), each `spaet` ms late.
+    int laufen(int n, int spaet = 0) {
         int i = 0;
         while (kamera->SchneidenKnopf->isChecked() && i < n) {
+            clock.advanceMs(spaet);
             tick();
             ++i;
         }
@@ -354,6 +355,93 @@ TEST_F(CutRun, ShortStaleAndPassedRowsGetTheirCutOut) {
     EXPECT_FALSE(k.Aufnahme_laeuft);
     EXPECT_EQ(k.Raster.Row, 3);
     EXPECT_TRUE(hatZeile("Schnittpunkt verpasst, Zeile 2 : Pause sofort"));
+}
+
+TEST_F(CutRun, CutInLandsOnItsFrameWhereverTheTapeStands) {
+    TKameraDialog& k = bereit(s(12));
+    irMitPosition();
+    irBefehle(k);
+    irKasten(k, "0.10", "0"); // 10 frames
+    // The step that cuts in finds the player playing 1 to 2 s before the
+    // start, in every phase of the second; or standing there, so that the
+    // automatic Play of one step leaves the cut-in to the next.
+    struct Fall {
+        double start, vorher;
+        bool spielt;
+    };
+    const std::vector<Fall> faelle = {
+        {30.40, 1.30, true}, {40.40, 1.45, true},  {50.32, 1.35, true},  {60.52, 1.90, true},
+        {70.92, 1.60, true}, {80.40, 2.00, false}, {90.40, 2.20, false}, {100.72, 1.90, false}};
+    int r = 1;
+    for (const Fall& f : faelle)
+        zeile(r++, {"1", Sio::Zaehler_nach_Text(s(f.start)), Sio::Zaehler_nach_Text(s(f.start + 3)),
+                    "", ""});
+    k.Laengen_berechnen();
+    k.SchneidenKnopf->click();
+    for (std::size_t i = 0; i < faelle.size(); ++i) {
+        const Fall& f = faelle[i];
+        const int zeile = static_cast<int>(i) + 1;
+        ASSERT_EQ(k.Raster.Row, zeile);
+        sim.sync();
+        // Where the tape stands when the tick has come.
+        sony->transport().setPosition(s(f.start - f.vorher) - (f.spielt ? s(0.6) : 0));
+        sony->transport().setMode(f.spielt ? Mode::Play : Mode::Stop);
+        const std::size_t vorher = sent.size();
+        for (int n = 0; n < 3 && sent.size() == vorher; ++n)
+            tick();
+        ASSERT_EQ(sent.size(), vorher + 1) << zeile;
+        EXPECT_EQ(sent[vorher][1], 600) << zeile;
+        EXPECT_NEAR(irPosition[vorher], s(f.start) - s(0.4), 2) << zeile;
+        for (int n = 0; n < 20 && k.Raster.Row == zeile; ++n)
+            tick();
+    }
+    EXPECT_FALSE(hatZeile("Zurueckspulen, um Schnittpunkt zu erreichen"));
+
+    // A record delay of 1.6 s puts the cut-in point behind the tape that
+    // plays 1.3 s before the start: no late record, the run winds back and
+    // cuts in on its frame.
+    zeile(r, {"1", "0:02:00.00", "0:02:03.00", "", ""});
+    k.Laengen_berechnen();
+    k.Box_Geraet[4].dt_IR_rec = "0:01.15";
+    ASSERT_EQ(k.Raster.Row, r);
+    sim.sync();
+    sony->transport().setPosition(s(120 - 1.3 - 0.6));
+    sony->transport().setMode(Mode::Play);
+    const std::size_t vorher = sent.size();
+    for (int n = 0; n < 100 && sent.size() == vorher; ++n)
+        tick();
+    ASSERT_GT(sent.size(), vorher);
+    EXPECT_EQ(sent[vorher][1], 600);
+    EXPECT_NEAR(irPosition[vorher], s(120 - 1.6), 2);
+    EXPECT_TRUE(hatZeile("Zurueckspulen, um Schnittpunkt zu erreichen"));
+}
+
+TEST_F(CutRun, LateTicksStillCutOutOnTheFrame) {
+    TKameraDialog& k = bereit(s(12));
+    irMitPosition();
+    irBefehle(k);
+    irKasten(k, "0", "0");
+    // Rows whose cut-out the tick after the cut-in could just take if it
+    // came on time; on a busy machine every tick comes 300 ms late.
+    std::vector<std::pair<double, double>> schnitte;
+    for (int i = 0; i < 12; ++i) {
+        const double a = 20 + 8 * i + 0.14 * i;
+        schnitte.emplace_back(a, a + 1.8 + 0.04 * i);
+    }
+    int r = 1;
+    for (const auto& [a, e] : schnitte)
+        zeile(r++, {"1", Sio::Zaehler_nach_Text(s(a)), Sio::Zaehler_nach_Text(s(e)), "", ""});
+    k.Laengen_berechnen();
+    k.SchneidenKnopf->click();
+    EXPECT_LT(laufen(800, 300), 800);
+    ASSERT_EQ(sent.size(), 2 * schnitte.size() + 1);
+    for (std::size_t i = 0; i < schnitte.size(); ++i) {
+        EXPECT_EQ(sent[2 * i + 1][1], 300) << i;
+        EXPECT_NEAR(irPosition[2 * i], s(schnitte[i].first), 2) << i;
+        EXPECT_NEAR(irPosition[2 * i + 1], s(schnitte[i].second), 2) << i;
+    }
+    for (const std::string& l : memo.lines)
+        EXPECT_EQ(l.rfind("Schnittpunkt verpasst", 0), std::string::npos) << l;
 }
 
 TEST_F(CutRun, ContinuationRowIsCutOutAtItsOwnEnd) {
