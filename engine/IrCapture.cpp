@@ -26,7 +26,68 @@ void voranstellenUndZeigen(std::string_view text) {
 struct Erfassung {
     std::int32_t s = 0; // stamps stored
     bool zeitueberschreitung = false;
-    bool ueberlauf = false; // stamp cap reached, or the line never went quiet
+    bool ueberlauf = false;    // stamp cap reached, or the line never went quiet
+    bool unterbrochen = false; // the capture lost the processor for too long
+};
+
+// Reads between two looks at the counter while nothing changes; a power of
+// two, so that the expected time of a part of them is a shift.
+constexpr std::int64_t Lesungen_je_Blick = 256;
+constexpr int Lesungen_je_Blick_bits = 8;
+static_assert(Lesungen_je_Blick == 1 << Lesungen_je_Blick_bits);
+
+// A poll counts reads, and the counter is read only at a change: while the
+// machine gives the processor to other work, changes are seen late or not at
+// all, and the durations around them stretch or merge. So the capture looks
+// at the counter every so many reads as well and compares the time that
+// passed with the time the reads take; the shortest time of a full block of
+// reads is what they take undisturbed. Time lost beyond the limit, between
+// two looks or within a block, makes the capture unusable.
+class Verlustwaechter {
+public:
+    explicit Verlustwaechter(std::int64_t grenzeTicks)
+        : grenze_(grenzeTicks), blickZeit_(Zaehlerstand()), blockZeit_(blickZeit_) {}
+
+    // One read done; during the capture (after the first change) a lost
+    // time counts.
+    void gelesen(bool imFang) {
+        ++seitBlick_;
+        if (++imBlock_ == Lesungen_je_Blick) blick(Zaehlerstand(), imFang);
+    }
+    // A stamp is a look at the counter too.
+    void gestempelt(std::int64_t zeit) { zwischen(zeit, true); }
+    // At the end of the capture: the reads since the last look.
+    bool unterbrochen() {
+        zwischen(Zaehlerstand(), true);
+        return verloren_ > grenze_;
+    }
+
+private:
+    void blick(std::int64_t jetzt, bool imFang) {
+        const std::int64_t block = jetzt - blockZeit_;
+        if (kuerzester_ < 0 || block < kuerzester_) kuerzester_ = block;
+        if (imFang) verloren_ = std::max(verloren_, block - kuerzester_);
+        blockZeit_ = jetzt;
+        imBlock_ = 0;
+        zwischen(jetzt, imFang);
+    }
+    void zwischen(std::int64_t jetzt, bool imFang) {
+        // Before the first full block there is no measure of the reads yet;
+        // that block itself counts instead.
+        if (imFang && kuerzester_ >= 0)
+            verloren_ = std::max(verloren_, jetzt - blickZeit_ -
+                                                ((seitBlick_ * kuerzester_) >> Lesungen_je_Blick_bits));
+        blickZeit_ = jetzt;
+        seitBlick_ = 0;
+    }
+
+    std::int64_t grenze_;
+    std::int64_t blickZeit_;
+    std::int64_t blockZeit_;
+    std::int64_t seitBlick_ = 0;
+    std::int64_t imBlock_ = 0;
+    std::int64_t kuerzester_ = -1;
+    std::int64_t verloren_ = 0;
 };
 
 // Waits for the first change of the detector line, then stamps the changes
@@ -44,11 +105,13 @@ Erfassung erfassen(bool hochaufloesend) {
     IR_Messwerte.fill(0);
 
     Erfassung e;
+    Verlustwaechter waechter(Verlust_Grenze_us * Zaehlerfrequenz() / 1000000);
     std::uint8_t m = Port_Lesen(Port_MSR);
     std::uint8_t ref = m & MSR_DSR;
     std::int64_t r = 0;
     do {
         m = Port_Lesen(Port_MSR);
+        waechter.gelesen(false);
         ++r;
     } while ((m & MSR_DSR) == ref && r <= W);
     e.zeitueberschreitung = r >= W;
@@ -67,7 +130,9 @@ Erfassung erfassen(bool hochaufloesend) {
         }
         erster = false;
         if (wechsel) {
-            IR_Messwerte[static_cast<std::size_t>(s)] = Zaehlerstand();
+            const std::int64_t stempel = Zaehlerstand();
+            IR_Messwerte[static_cast<std::size_t>(s)] = stempel;
+            waechter.gestempelt(stempel);
             q = 0;
             if (s < Stempel_Grenze) {
                 ++s;
@@ -79,6 +144,7 @@ Erfassung erfassen(bool hochaufloesend) {
             ++q;
         }
         m = Port_Lesen(Port_MSR);
+        waechter.gelesen(true);
         if (q > Q) break;
         // A line that never goes quiet (flicker, a key held without a gap)
         // must not hold the thread for ever.
@@ -89,6 +155,8 @@ Erfassung erfassen(bool hochaufloesend) {
     }
     e.s = s;
     if (s >= Stempel_Grenze) e.ueberlauf = true;
+    // Without a change there is nothing the lost time could have damaged.
+    e.unterbrochen = waechter.unterbrochen() && s > 0;
     return e;
 }
 
@@ -102,6 +170,7 @@ void stempelEnden(std::int32_t s) {
 void ueberlaufUndTimeout(const Erfassung& e) {
     if (e.ueberlauf) voranstellenUndZeigen(" *Ueberlauf* ");
     if (e.zeitueberschreitung) voranstellenUndZeigen(" *Timeout* ");
+    if (e.unterbrochen) voranstellenUndZeigen(Unterbrochen_Text);
 }
 
 void laengsteUndAnzahl(std::int32_t n) {
