@@ -178,9 +178,11 @@ void laengsteUndAnzahl(std::int32_t n) {
     if (n % 2 == 0) voranstellenUndZeigen(" *falsche # IR Impulse ");
 }
 
-// A capture of 2 to 20 durations is a repeat code or a fragment: watch again.
-bool nochmal(std::int32_t n) {
-    return n >= 2 && n <= 20 && IR_Methode != 1;
+// A capture of 2 to 20 durations is a repeat code or a fragment: watch again,
+// unless the capture lost the processor: its error text stays, so the learn
+// has failed whatever comes next.
+bool nochmal(std::int32_t n, const Erfassung& e) {
+    return n >= 2 && n <= 20 && IR_Methode != 1 && !e.unterbrochen;
 }
 
 // Merges the carrier cycles of each pulse (stamp gaps below the threshold)
@@ -223,8 +225,9 @@ void IR_einlesen() {
     Debug_WriteLn("*** IR_einlesen ***");
     IR_Traegerzyklen = false;
     std::int32_t n = 0;
+    Erfassung e;
     do {
-        const Erfassung e = erfassen(false);
+        e = erfassen(false);
         const std::int32_t s = e.s;
         if (s > 800) voranstellen(" * IR Befehl zu lang *");
         stempelEnden(s);
@@ -247,15 +250,16 @@ void IR_einlesen() {
             Messwerte_ausgeben();
             Haeufigkeitsverteilung();
         }
-    } while (nochmal(n));
+    } while (nochmal(n, e));
     if (!WAV_Dateiname.empty()) WAV_Schreiben();
 }
 
 void IR_high_res_einlesen() {
     Debug_WriteLn("*** IR_high_res_einlesen ***");
     std::int32_t n = 0;
+    Erfassung e;
     do {
-        const Erfassung e = erfassen(true);
+        e = erfassen(true);
         const std::int32_t s = e.s;
         stempelEnden(s);
         n = s - 1;
@@ -281,7 +285,7 @@ void IR_high_res_einlesen() {
             IR_Messwerte[static_cast<std::size_t>(k)] =
                 Ticks_nach_us(IR_Messwerte[static_cast<std::size_t>(k)]);
         laengsteUndAnzahl(n);
-    } while (nochmal(n));
+    } while (nochmal(n, e));
     if (!WAV_Dateiname.empty()) WAV_Schreiben();
 }
 

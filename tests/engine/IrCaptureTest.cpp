@@ -89,6 +89,22 @@ TEST_F(IrCapture, FragmentsAreWatchedAgainUnderMethodTwoOnly) {
         highRes ? Sio::IR_high_res_einlesen() : Sio::IR_einlesen();
         EXPECT_EQ(Sio::IR_Burstende, 3);
         clock.advanceMs(1500); // let the rest of the script pass
+
+        // A capture that lost the processor for 3 ms is not watched again:
+        // its error text would stay whatever came next.
+        Sio::IR_Methode = 2;
+        Sio::IR_Fehlertext.clear();
+        script();
+        int reads = 0;
+        ports.setReader(kMsr, [&] {
+            if (++reads == 10000) clock.advanceUs(3000); // during the repeat code
+            return detector.readMsr(clock.nowPs());
+        });
+        highRes ? Sio::IR_high_res_einlesen() : Sio::IR_einlesen();
+        EXPECT_EQ(Sio::IR_Fehlertext, " *Messung unterbrochen* ");
+        EXPECT_EQ(Sio::IR_Burstende, 3);
+        ports.setReader(kMsr, [this] { return detector.readMsr(clock.nowPs()); });
+        clock.advanceMs(1500);
     }
 }
 
