@@ -39,55 +39,62 @@ static_assert(Lesungen_je_Blick == 1 << Lesungen_je_Blick_bits);
 // A poll counts reads, and the counter is read only at a change: while the
 // machine gives the processor to other work, changes are seen late or not at
 // all, and the durations around them stretch or merge. So the capture looks
-// at the counter every so many reads as well and compares the time that
-// passed with the time the reads take; the shortest time of a full block of
-// reads is what they take undisturbed. Time lost beyond the limit, between
-// two looks or within a block, makes the capture unusable.
+// at the counter every so many reads as well, and at each look compares the
+// time since the last one with the time its reads take undisturbed (the
+// shortest full block of reads so far). Time lost before a change moves that
+// change's stamp by up to as much: beyond Verlust_Grenze_us the capture is
+// unusable. Time lost where nothing changed harms only when it may have
+// hidden a whole pulse with its pause: from the shortest duration a remote
+// sends on. Before the first full block there is no measure yet; a change
+// that soon after the start of the watch comes amid a press anyway.
 class Verlustwaechter {
 public:
-    explicit Verlustwaechter(std::int64_t grenzeTicks)
-        : grenze_(grenzeTicks), blickZeit_(Zaehlerstand()), blockZeit_(blickZeit_) {}
+    Verlustwaechter()
+        : grenzeTicks_(Verlust_Grenze_us * Zaehlerfrequenz() / 1000000),
+          stilleTicks_(Zu_kurz_Schwelle * Zaehlerfrequenz() / 1000000),
+          blickZeit_(Zaehlerstand()), blockZeit_(blickZeit_) {}
 
-    // One read done; during the capture (after the first change) a lost
-    // time counts.
+    // One read done; during the capture (after the first change) lost time
+    // counts.
     void gelesen(bool imFang) {
         ++seitBlick_;
-        if (++imBlock_ == Lesungen_je_Blick) blick(Zaehlerstand(), imFang);
+        if (++imBlock_ == Lesungen_je_Blick) {
+            const std::int64_t jetzt = Zaehlerstand();
+            const std::int64_t block = jetzt - blockZeit_;
+            if (kuerzester_ < 0 || block < kuerzester_) kuerzester_ = block;
+            blockZeit_ = jetzt;
+            imBlock_ = 0;
+            blick(jetzt, imFang, false);
+        }
     }
     // A stamp is a look at the counter too.
-    void gestempelt(std::int64_t zeit) { zwischen(zeit, true); }
-    // At the end of the capture: the reads since the last look.
+    void gestempelt(std::int64_t zeit) { blick(zeit, true, true); }
+    // At the end of the capture, with the reads since the last look.
     bool unterbrochen() {
-        zwischen(Zaehlerstand(), true);
-        return verloren_ > grenze_;
+        blick(Zaehlerstand(), true, false);
+        return unterbrochen_;
     }
 
 private:
-    void blick(std::int64_t jetzt, bool imFang) {
-        const std::int64_t block = jetzt - blockZeit_;
-        if (kuerzester_ < 0 || block < kuerzester_) kuerzester_ = block;
-        if (imFang) verloren_ = std::max(verloren_, block - kuerzester_);
-        blockZeit_ = jetzt;
-        imBlock_ = 0;
-        zwischen(jetzt, imFang);
-    }
-    void zwischen(std::int64_t jetzt, bool imFang) {
-        // Before the first full block there is no measure of the reads yet;
-        // that block itself counts instead.
-        if (imFang && kuerzester_ >= 0)
-            verloren_ = std::max(verloren_, jetzt - blickZeit_ -
-                                                ((seitBlick_ * kuerzester_) >> Lesungen_je_Blick_bits));
+    void blick(std::int64_t jetzt, bool imFang, bool wechsel) {
+        if (imFang && kuerzester_ >= 0) {
+            const std::int64_t verloren =
+                jetzt - blickZeit_ - ((seitBlick_ * kuerzester_) >> Lesungen_je_Blick_bits);
+            if (verloren > grenzeTicks_ && (wechsel || verloren >= stilleTicks_))
+                unterbrochen_ = true;
+        }
         blickZeit_ = jetzt;
         seitBlick_ = 0;
     }
 
-    std::int64_t grenze_;
+    std::int64_t grenzeTicks_;
+    std::int64_t stilleTicks_;
     std::int64_t blickZeit_;
     std::int64_t blockZeit_;
     std::int64_t seitBlick_ = 0;
     std::int64_t imBlock_ = 0;
     std::int64_t kuerzester_ = -1;
-    std::int64_t verloren_ = 0;
+    bool unterbrochen_ = false;
 };
 
 // Waits for the first change of the detector line, then stamps the changes
@@ -105,7 +112,7 @@ Erfassung erfassen(bool hochaufloesend) {
     IR_Messwerte.fill(0);
 
     Erfassung e;
-    Verlustwaechter waechter(Verlust_Grenze_us * Zaehlerfrequenz() / 1000000);
+    Verlustwaechter waechter;
     std::uint8_t m = Port_Lesen(Port_MSR);
     std::uint8_t ref = m & MSR_DSR;
     std::int64_t r = 0;
