@@ -54,9 +54,10 @@ public:
           stilleTicks_(Zu_kurz_Schwelle * Zaehlerfrequenz() / 1000000),
           blickZeit_(Zaehlerstand()), blockZeit_(blickZeit_) {}
 
-    // One read done; during the capture (after the first change) lost time
-    // counts.
-    void gelesen(bool imFang) {
+    // Before each read, so that the read that sees a change belongs to the
+    // stretch its stamp ends. During the capture (after the first change)
+    // lost time counts.
+    void lesen(bool imFang) {
         ++seitBlick_;
         if (++imBlock_ == Lesungen_je_Blick) {
             const std::int64_t jetzt = Zaehlerstand();
@@ -117,8 +118,8 @@ Erfassung erfassen(bool hochaufloesend) {
     std::uint8_t ref = m & MSR_DSR;
     std::int64_t r = 0;
     do {
+        waechter.lesen(false);
         m = Port_Lesen(Port_MSR);
-        waechter.gelesen(false);
         ++r;
     } while ((m & MSR_DSR) == ref && r <= W);
     e.zeitueberschreitung = r >= W;
@@ -150,8 +151,8 @@ Erfassung erfassen(bool hochaufloesend) {
         } else {
             ++q;
         }
+        waechter.lesen(true);
         m = Port_Lesen(Port_MSR);
-        waechter.gelesen(true);
         if (q > Q) break;
         // A line that never goes quiet (flicker, a key held without a gap)
         // must not hold the thread for ever.
