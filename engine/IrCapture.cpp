@@ -51,8 +51,8 @@ class Verlustwaechter {
 public:
     Verlustwaechter()
         : grenzeTicks_(Verlust_Grenze_us * Zaehlerfrequenz() / 1000000),
-          stilleTicks_(Zu_kurz_Schwelle * Zaehlerfrequenz() / 1000000),
-          blickZeit_(Zaehlerstand()), blockZeit_(blickZeit_) {}
+          stilleTicks_(Zu_kurz_Schwelle * Zaehlerfrequenz() / 1000000), blickZeit_(Zaehlerstand()),
+          blockZeit_(blickZeit_) {}
 
     // Before each read, so that the read that sees a change belongs to the
     // stretch its stamp ends. During the capture (after the first change)

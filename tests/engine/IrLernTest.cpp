@@ -426,7 +426,8 @@ TEST_F(IrLernen, CaptureThatLostTheProcessorIsReported) {
     };
     for (int methode : {1, 2})
         for (bool optimieren : {false, true}) {
-            SCOPED_TRACE("method " + std::to_string(methode) + (optimieren ? " optimised" : " raw"));
+            SCOPED_TRACE("method " + std::to_string(methode) +
+                         (optimieren ? " optimised" : " raw"));
             Sio::IR_Methode = methode;
             Ergebnis r = pressAndLearn(20000, 3000, optimieren);
             EXPECT_FALSE(r.ok);
