@@ -258,6 +258,8 @@ std::string befehlPruefen(const TBefehl& Befehl, const std::vector<std::int64_t>
         return abweichung(i, sendet(i), static_cast<double>(zeit(i)));
     };
 
+    // A first pulse shorter than a carrier period sends nothing at all.
+    if (gesendet.empty()) return abweichungBei(1);
     // The frame without its closing pause.
     const std::size_t rahmen = gesendet.size() % 2 == 0 ? gesendet.size() - 1 : gesendet.size();
     const auto sendungen = static_cast<std::size_t>(std::max(Befehl[0], 1));

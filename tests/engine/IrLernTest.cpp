@@ -320,6 +320,22 @@ TEST_F(IrLernen, LearntCommandMustSendWhatWasCaptured) {
     EXPECT_EQ(r.kommentar, "Befehl nicht sauber");
     EXPECT_NE(r.befehl[1], 0);
 
+    // A raw capture in high resolution whose first pulse is shorter than a
+    // carrier period: the sender sends nothing of it.
+    Sio::IR_Methode = 1;
+    useDetector(Mode::Envelope, 0);
+    Sio::IR_Aufloesung = 1;
+    sim::IrEmission kurz;
+    kurz.befehl = {1, 10};
+    for (int i = 0; i < 12; ++i)
+        kurz.befehl.insert(kurz.befehl.end(), {1000, 560});
+    kurz.befehl.push_back(0);
+    r = pressAndLearn(kurz, false);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.fehler.rfind(" *Abweichung bei Zeit 1: 0 statt ", 0), 0u) << r.fehler;
+    Sio::IR_Aufloesung = 0;
+    useDetector(Mode::Envelope, 80);
+
     // A capture of a single pulse is no command, even when it is kept raw.
     Sio::IR_Methode = 1;
     sim::IrEmission puls;
