@@ -3,17 +3,24 @@
 // resolution, detector mode and edge jitter, seeded presses are learnt as the
 // learn dialog learns them and sent again as its test send does. Each press
 // is either
-//   learnt right: no error text, and the first frame (and, when repeated, the
-//     gap after it) sent again with every duration within 5 % or 90 µs (the
-//     larger) of what the remote sent;
+//   learnt right: no error text, and the whole command sent again, every
+//     transmission and the pauses between them, has as many durations as the
+//     remote sent, each within 5 % or 90 µs (the larger);
 //   flagged: an error text (or the learn's range error);
-//   a silent failure: no error text, but sent again with fewer durations or
-//     a duration beyond 25 % or 100 µs of what the remote sent, which a
-//     receiver would reject;
+//   a silent failure: no error text, but sent again with more or fewer
+//     durations or a duration beyond 25 % or 100 µs of what the remote sent,
+//     which a receiver would reject;
 // the rest is learnt roughly but usably. "What the remote sent" is the
-// generator's nominal frame, distorted as the receiver module distorts it in
+// generator's nominal press, distorted as the receiver module distorts it in
 // the distorted variants.
-// Usage: ir_learn [protocol,...] to run only those protocols.
+// Then a loaded run: 40 learns on the simulated adapter in real time, as the
+// programs run it, with the engine's defaults (method 2, standard resolution)
+// while as many busy processes as the machine has cores run at normal
+// priority; every other learn keeps the raw capture (Optimieren off). Each
+// learnt command is judged as above, sent again on a virtual-time adapter.
+// Usage: ir_learn [protocol,...] [-v] [part] to run only those protocols
+// ("loaded" names the loaded run).
+#include "bench/LoopRate.h"
 #include "engine/IrCapture.h"
 #include "engine/IrLernen.h"
 #include "engine/IrSend.h"
@@ -24,12 +31,18 @@
 #include "sim/IrRemote.h"
 #include "sim/SimAdapter.h"
 
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -91,6 +104,178 @@ bool within(double got, double want, double share, double floorUs) {
     return std::abs(got - want) <= std::max(share * want, floorUs);
 }
 
+// The whole press as the remote sends it: every frame (or repeat code) and
+// the pauses between them, nothing after the last.
+std::vector<std::int32_t> ganzerDruck(const sim::IrEmission& e) {
+    std::vector<std::int32_t> d;
+    const std::vector<std::int32_t> first = e.frame();
+    std::int64_t vorige = 0; // length of the frame before
+    for (int f = 0; f < std::max(e.frames(), 1); ++f) {
+        const auto& rahmen = f > 0 && !e.repeatCode.empty() ? e.repeatCode : first;
+        if (f > 0)
+            d.push_back(static_cast<std::int32_t>(e.framePeriodUs > 0 ? e.framePeriodUs - vorige
+                                                                      : e.closingPauseUs()));
+        vorige = 0;
+        for (const std::int32_t x : rahmen)
+            vorige += x;
+        d.insert(d.end(), rahmen.begin(), rahmen.end());
+    }
+    return d;
+}
+
+// Sends the command through the adapter's IR sender (on a virtual clock) and
+// gives back what a receiver sees: burst lengths and the pauses between them.
+std::vector<double> wiederGesendet(sim::SimAdapter& adapter, platform::VirtualClock& clock,
+                                   const Sio::TBefehl& b) {
+    adapter.irSender->clear();
+    Sio::IR_Senden(b);
+    clock.advancePs(kMs);
+    adapter.sync();
+    const auto& bursts = adapter.irSender->bursts();
+    std::vector<double> sent;
+    for (std::size_t i = 0; i < bursts.size(); ++i) {
+        sent.push_back(static_cast<double>(bursts[i].lengthPs()) / 1e6);
+        if (i + 1 < bursts.size())
+            sent.push_back(
+                static_cast<double>(bursts[i + 1].start - bursts[i].start - bursts[i].lengthPs()) /
+                1e6);
+    }
+    return sent;
+}
+
+// The presses of one figure: learnt right, flagged, silent failures (see the
+// top); with verbose, why a press was flagged or how it failed.
+struct Zaehlung {
+    int right = 0, flagged = 0, silent = 0;
+
+    void zaehlen(const std::string& name, int press, bool ok, const std::string& fehler,
+                 const Sio::TBefehl& b, const std::vector<double>& sent,
+                 const std::vector<std::int32_t>& want, bool verbose) {
+        if (!ok) {
+            ++flagged;
+            if (verbose) std::printf("%s press %d: %s\n", name.c_str(), press, fehler.c_str());
+            return;
+        }
+        bool fine = sent.size() == want.size();
+        bool usable = fine;
+        for (std::size_t i = 0; usable && i < want.size(); ++i) {
+            fine = fine && within(sent[i], want[i], 0.05, 90.0);
+            usable = within(sent[i], want[i], 0.25, 100.0);
+        }
+        if (fine) ++right;
+        if (usable) return;
+        ++silent;
+        if (!verbose) return;
+        std::printf("%s press %d (b0 %d, %zu sent, %zu sent by the remote):\n", name.c_str(), press,
+                    b[0], sent.size(), want.size());
+        for (std::size_t i = 0; i < std::max(want.size(), sent.size()); ++i)
+            std::printf("  %zu: want %d sent %.0f\n", i + 1, i < want.size() ? want[i] : -1,
+                        i < sent.size() ? sent[i] : -1.0);
+    }
+};
+
+// Busy processes, one a core, each spinning until it is killed or its time
+// is up (so that none outlives a crashed benchmark by long).
+class Last {
+public:
+    Last(unsigned n, double seconds) {
+        const double ende = hostSeconds() + seconds;
+        for (unsigned i = 0; i < n; ++i) {
+            const pid_t pid = fork();
+            if (pid == 0) {
+                prctl(PR_SET_PDEATHSIG, SIGKILL);
+                volatile std::uint64_t x = 0;
+                while (hostSeconds() < ende)
+                    for (int k = 0; k < 1000000; ++k)
+                        x = x + 1;
+                _exit(0);
+            }
+            if (pid > 0) kinder_.push_back(pid);
+        }
+    }
+    ~Last() {
+        for (const pid_t pid : kinder_)
+            kill(pid, SIGKILL);
+        for (const pid_t pid : kinder_)
+            waitpid(pid, nullptr, 0);
+    }
+    Last(const Last&) = delete;
+    Last& operator=(const Last&) = delete;
+    std::size_t anzahl() const { return kinder_.size(); }
+
+private:
+    std::vector<pid_t> kinder_;
+};
+
+// 40 learns on the simulated adapter in real time under load; see the top.
+void belastet(bool verbose) {
+    constexpr int kLearns = 40;
+    // A learn whose captures the load tears keeps watching: the run stops
+    // early rather than take minutes.
+    constexpr double kBudgetSeconds = 100.0;
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    platform::RealClock host;
+    platform::VirtualClock vclock;
+    sim::SimAdapter virt(vclock);
+
+    Sio::SIO_Init();
+    const std::int32_t drehg = Sio::Drehg_mSec;
+    // The simulated PC's delay loop, as the program measures it at start.
+    Sio::Drehg_mSec =
+        static_cast<std::int32_t>(bench::loopTurnsPerMs(sim::SimAdapter(host).clock, 50000000, 1));
+    const double start = hostSeconds();
+    int learns = 0;
+    Zaehlung z;
+    {
+        Last last(cores, kBudgetSeconds + 20.0);
+        for (; learns < kLearns && hostSeconds() - start < kBudgetSeconds; ++learns) {
+            const int press = learns;
+            const auto cmd = static_cast<std::uint8_t>(press * 37 + 11);
+            const sim::IrEmission e = press % 3 == 0 ? sim::remotes::nec(0x04, cmd, 3)
+                                      : press % 3 == 1
+                                          ? sim::remotes::sony12(0x01, cmd & 0x7F, 3)
+                                          : sim::remotes::rc5(press % 2 == 1, 0x05, cmd & 0x3F, 2);
+            const bool optimieren = press % 2 == 0;
+            // A fresh adapter and remote for each learn, so that no press
+            // is left over for the next. The key is pressed 150 ms after the
+            // learn chose the detector's channel, while the capture watches
+            // the detector, and again every 4 s, as a user does while the
+            // learn goes on watching (after a capture it threw away as a
+            // fragment).
+            sim::SimAdapter rt(host);
+            auto device = sim::attachIrDetector(rt, {}, false);
+            for (std::int64_t delayUs = 150000; delayUs < 60000000; delayUs += 4000000)
+                device->remote().pressOnChannel3(e, delayUs);
+            Sio::TBefehl b{};
+            std::string code, fehler, kommentar;
+            bool ok = false;
+            {
+                platform::ScopedBackends use(&rt.bus, &rt.clock);
+                try {
+                    ok = Sio::IR_Befehl_Lernen(b, code, fehler, kommentar, optimieren, "");
+                } catch (const std::exception&) {
+                    ok = false;
+                }
+            }
+            std::vector<double> sent;
+            if (ok) {
+                platform::ScopedBackends use(&virt.bus, &vclock);
+                const std::int32_t d = Sio::Drehg_mSec;
+                Sio::Drehg_mSec = drehg; // the virtual PC's loop
+                sent = wiederGesendet(virt, vclock, b);
+                Sio::Drehg_mSec = d;
+            }
+            z.zaehlen("loaded", press, ok, fehler, b, sent, ganzerDruck(e), verbose);
+        }
+    }
+    std::printf("ir_learn.loaded_busy_processes: %u\n", cores);
+    std::printf("ir_learn.loaded_learnt_right: %d of %d\n", z.right, learns);
+    std::printf("ir_learn.loaded_flagged: %d of %d\n", z.flagged, learns);
+    std::printf("ir_learn.loaded_silent_failures: %d of %d\n", z.silent, learns);
+    std::printf("ir_learn.loaded_run_time: %.1f s\n", hostSeconds() - start);
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -128,15 +313,14 @@ int main(int argc, char** argv) {
                             Sio::IR_Methode = methode;
                             Sio::IR_Aufloesung = aufl;
                             device->remote().setJitterUs(jitter);
-                            int right = 0, flagged = 0, silent = 0;
+                            Zaehlung z;
                             for (int press = 0; press < presses; ++press) {
                                 device->remote().reseed(static_cast<std::uint64_t>(press) * 7919 +
                                                         17);
                                 auto e = proto.emission(press);
                                 if (distorted)
                                     e = sim::remotes::receiverDistorted(e, 50 + (press * 37) % 101);
-                                auto want = e.frame();
-                                want.push_back(e.closingPauseUs());
+                                const auto want = ganzerDruck(e);
                                 device->remote().press(e, clock.nowPs() + 60 * kMs);
                                 Sio::TBefehl b{};
                                 std::string code, fehler, kommentar;
@@ -149,61 +333,19 @@ int main(int argc, char** argv) {
                                 }
                                 clock.advancePs(300 * kMs);
                                 adapter.sync();
-                                if (!ok) {
-                                    if (verbose)
-                                        std::printf("%s press %d: %s\n", name.c_str(), press,
-                                                    fehler.c_str());
-                                    ++flagged;
-                                    continue;
-                                }
-                                std::size_t n = 0;
-                                while (n + 1 < b.size() && b[n + 1] != 0)
-                                    ++n;
-                                // Sent again: what a receiver sees of the first frame and
-                                // its gap.
-                                adapter.irSender->clear();
-                                Sio::IR_Senden(b);
-                                clock.advancePs(kMs);
-                                adapter.sync();
-                                const auto& bursts = adapter.irSender->bursts();
-                                std::vector<double> sent;
-                                for (std::size_t i = 0; i < bursts.size(); ++i) {
-                                    sent.push_back(static_cast<double>(bursts[i].lengthPs()) / 1e6);
-                                    if (i + 1 < bursts.size())
-                                        sent.push_back(static_cast<double>(bursts[i + 1].start -
-                                                                           bursts[i].start -
-                                                                           bursts[i].lengthPs()) /
-                                                       1e6);
-                                }
-                                // A single frame has no gap after it to measure.
-                                const std::size_t check = b[0] >= 2 ? want.size() : want.size() - 1;
-                                bool fine = n == want.size() && sent.size() >= check;
-                                bool usable = sent.size() >= check;
-                                for (std::size_t i = 0; usable && i < check; ++i) {
-                                    fine = fine && within(sent[i], want[i], 0.05, 90.0);
-                                    usable = within(sent[i], want[i], 0.25, 100.0);
-                                }
-                                if (fine)
-                                    ++right;
-                                else if (!usable) {
-                                    ++silent;
-                                    if (verbose) {
-                                        std::printf("%s press %d (b0 %d, n %zu):\n", name.c_str(),
-                                                    press, b[0], n);
-                                        for (std::size_t i = 0; i < want.size(); ++i)
-                                            std::printf("  %zu: want %d learnt %d sent %.0f\n",
-                                                        i + 1, want[i], b[i + 1],
-                                                        i < sent.size() ? sent[i] : -1.0);
-                                    }
-                                }
+                                const std::vector<double> sent =
+                                    ok ? wiederGesendet(adapter, clock, b) : std::vector<double>{};
+                                z.zaehlen(name, press, ok, fehler, b, sent, want, verbose);
                             }
                             auto pct = [&](int k) { return 100.0 * k / presses; };
-                            std::printf("%s.learnt_right: %.0f %%\n", name.c_str(), pct(right));
-                            std::printf("%s.flagged: %.0f %%\n", name.c_str(), pct(flagged));
-                            std::printf("%s.silent_failures: %.0f %%\n", name.c_str(), pct(silent));
+                            std::printf("%s.learnt_right: %.0f %%\n", name.c_str(), pct(z.right));
+                            std::printf("%s.flagged: %.0f %%\n", name.c_str(), pct(z.flagged));
+                            std::printf("%s.silent_failures: %.0f %%\n", name.c_str(),
+                                        pct(z.silent));
                             std::fflush(stdout);
                         }
         }
+    if (only.empty() || only.find(",loaded,") != std::string::npos) belastet(verbose);
     std::printf("ir_learn.run_time: %.1f s\n", hostSeconds() - start);
     return 0;
 }

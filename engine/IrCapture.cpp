@@ -26,7 +26,76 @@ void voranstellenUndZeigen(std::string_view text) {
 struct Erfassung {
     std::int32_t s = 0; // stamps stored
     bool zeitueberschreitung = false;
-    bool ueberlauf = false; // stamp cap reached, or the line never went quiet
+    bool ueberlauf = false;    // stamp cap reached, or the line never went quiet
+    bool unterbrochen = false; // the capture lost the processor for too long
+};
+
+// Reads between two looks at the counter while nothing changes; a power of
+// two, so that the expected time of a part of them is a shift.
+constexpr std::int64_t Lesungen_je_Blick = 256;
+constexpr int Lesungen_je_Blick_bits = 8;
+static_assert(Lesungen_je_Blick == 1 << Lesungen_je_Blick_bits);
+
+// A poll counts reads, and the counter is read only at a change: while the
+// machine gives the processor to other work, changes are seen late or not at
+// all, and the durations around them stretch or merge. So the capture looks
+// at the counter every so many reads as well, and at each look compares the
+// time since the last one with the time its reads take undisturbed (the
+// shortest full block of reads so far). Time lost before a change moves that
+// change's stamp by up to as much: beyond Verlust_Grenze_us the capture is
+// unusable. Time lost where nothing changed harms only when it may have
+// hidden a whole pulse with its pause: from the shortest duration a remote
+// sends on. Before the first full block there is no measure yet; a change
+// that soon after the start of the watch comes amid a press anyway.
+class Verlustwaechter {
+public:
+    Verlustwaechter()
+        : grenzeTicks_(Verlust_Grenze_us * Zaehlerfrequenz() / 1000000),
+          stilleTicks_(Zu_kurz_Schwelle * Zaehlerfrequenz() / 1000000), blickZeit_(Zaehlerstand()),
+          blockZeit_(blickZeit_) {}
+
+    // Before each read, so that the read that sees a change belongs to the
+    // stretch its stamp ends. During the capture (after the first change)
+    // lost time counts.
+    void lesen(bool imFang) {
+        ++seitBlick_;
+        if (++imBlock_ == Lesungen_je_Blick) {
+            const std::int64_t jetzt = Zaehlerstand();
+            const std::int64_t block = jetzt - blockZeit_;
+            if (kuerzester_ < 0 || block < kuerzester_) kuerzester_ = block;
+            blockZeit_ = jetzt;
+            imBlock_ = 0;
+            blick(jetzt, imFang, false);
+        }
+    }
+    // A stamp is a look at the counter too.
+    void gestempelt(std::int64_t zeit) { blick(zeit, true, true); }
+    // At the end of the capture, with the reads since the last look.
+    bool unterbrochen() {
+        blick(Zaehlerstand(), true, false);
+        return unterbrochen_;
+    }
+
+private:
+    void blick(std::int64_t jetzt, bool imFang, bool wechsel) {
+        if (imFang && kuerzester_ >= 0) {
+            const std::int64_t verloren =
+                jetzt - blickZeit_ - ((seitBlick_ * kuerzester_) >> Lesungen_je_Blick_bits);
+            if (verloren > grenzeTicks_ && (wechsel || verloren >= stilleTicks_))
+                unterbrochen_ = true;
+        }
+        blickZeit_ = jetzt;
+        seitBlick_ = 0;
+    }
+
+    std::int64_t grenzeTicks_;
+    std::int64_t stilleTicks_;
+    std::int64_t blickZeit_;
+    std::int64_t blockZeit_;
+    std::int64_t seitBlick_ = 0;
+    std::int64_t imBlock_ = 0;
+    std::int64_t kuerzester_ = -1;
+    bool unterbrochen_ = false;
 };
 
 // Waits for the first change of the detector line, then stamps the changes
@@ -44,10 +113,12 @@ Erfassung erfassen(bool hochaufloesend) {
     IR_Messwerte.fill(0);
 
     Erfassung e;
+    Verlustwaechter waechter;
     std::uint8_t m = Port_Lesen(Port_MSR);
     std::uint8_t ref = m & MSR_DSR;
     std::int64_t r = 0;
     do {
+        waechter.lesen(false);
         m = Port_Lesen(Port_MSR);
         ++r;
     } while ((m & MSR_DSR) == ref && r <= W);
@@ -67,7 +138,9 @@ Erfassung erfassen(bool hochaufloesend) {
         }
         erster = false;
         if (wechsel) {
-            IR_Messwerte[static_cast<std::size_t>(s)] = Zaehlerstand();
+            const std::int64_t stempel = Zaehlerstand();
+            IR_Messwerte[static_cast<std::size_t>(s)] = stempel;
+            waechter.gestempelt(stempel);
             q = 0;
             if (s < Stempel_Grenze) {
                 ++s;
@@ -78,6 +151,7 @@ Erfassung erfassen(bool hochaufloesend) {
         } else {
             ++q;
         }
+        waechter.lesen(true);
         m = Port_Lesen(Port_MSR);
         if (q > Q) break;
         // A line that never goes quiet (flicker, a key held without a gap)
@@ -89,6 +163,8 @@ Erfassung erfassen(bool hochaufloesend) {
     }
     e.s = s;
     if (s >= Stempel_Grenze) e.ueberlauf = true;
+    // Without a change there is nothing the lost time could have damaged.
+    e.unterbrochen = waechter.unterbrochen() && s > 0;
     return e;
 }
 
@@ -102,6 +178,7 @@ void stempelEnden(std::int32_t s) {
 void ueberlaufUndTimeout(const Erfassung& e) {
     if (e.ueberlauf) voranstellenUndZeigen(" *Ueberlauf* ");
     if (e.zeitueberschreitung) voranstellenUndZeigen(" *Timeout* ");
+    if (e.unterbrochen) voranstellenUndZeigen(Unterbrochen_Text);
 }
 
 void laengsteUndAnzahl(std::int32_t n) {
@@ -109,9 +186,11 @@ void laengsteUndAnzahl(std::int32_t n) {
     if (n % 2 == 0) voranstellenUndZeigen(" *falsche # IR Impulse ");
 }
 
-// A capture of 2 to 20 durations is a repeat code or a fragment: watch again.
-bool nochmal(std::int32_t n) {
-    return n >= 2 && n <= 20 && IR_Methode != 1;
+// A capture of 2 to 20 durations is a repeat code or a fragment: watch again,
+// unless the capture lost the processor: its error text stays, so the learn
+// has failed whatever comes next.
+bool nochmal(std::int32_t n, const Erfassung& e) {
+    return n >= 2 && n <= 20 && IR_Methode != 1 && !e.unterbrochen;
 }
 
 // Merges the carrier cycles of each pulse (stamp gaps below the threshold)
@@ -154,8 +233,9 @@ void IR_einlesen() {
     Debug_WriteLn("*** IR_einlesen ***");
     IR_Traegerzyklen = false;
     std::int32_t n = 0;
+    Erfassung e;
     do {
-        const Erfassung e = erfassen(false);
+        e = erfassen(false);
         const std::int32_t s = e.s;
         if (s > 800) voranstellen(" * IR Befehl zu lang *");
         stempelEnden(s);
@@ -178,15 +258,16 @@ void IR_einlesen() {
             Messwerte_ausgeben();
             Haeufigkeitsverteilung();
         }
-    } while (nochmal(n));
+    } while (nochmal(n, e));
     if (!WAV_Dateiname.empty()) WAV_Schreiben();
 }
 
 void IR_high_res_einlesen() {
     Debug_WriteLn("*** IR_high_res_einlesen ***");
     std::int32_t n = 0;
+    Erfassung e;
     do {
-        const Erfassung e = erfassen(true);
+        e = erfassen(true);
         const std::int32_t s = e.s;
         stempelEnden(s);
         n = s - 1;
@@ -212,7 +293,7 @@ void IR_high_res_einlesen() {
             IR_Messwerte[static_cast<std::size_t>(k)] =
                 Ticks_nach_us(IR_Messwerte[static_cast<std::size_t>(k)]);
         laengsteUndAnzahl(n);
-    } while (nochmal(n));
+    } while (nochmal(n, e));
     if (!WAV_Dateiname.empty()) WAV_Schreiben();
 }
 

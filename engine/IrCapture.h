@@ -23,6 +23,12 @@ inline constexpr std::int32_t Stempel_Grenze = 99997;
 inline constexpr std::int32_t Zu_kurz_Schwelle = 100;
 // Stamp gaps below this many counter ticks are carrier cycles of one pulse.
 inline constexpr std::int64_t Traeger_Schwelle = 290;
+// The capture may lose the processor to other work for this long (µs) before
+// a change without harm: the change's stamp it moves stays within what a
+// receiver forgives, even of a raw capture with the detector's decay in it.
+// Longer, and the capture fails with Unterbrochen_Text.
+inline constexpr std::int64_t Verlust_Grenze_us = 50;
+inline constexpr const char* Unterbrochen_Text = " *Messung unterbrochen* ";
 
 void IR_einlesen();
 void IR_high_res_einlesen();

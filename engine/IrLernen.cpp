@@ -216,25 +216,28 @@ double streuungDerErfassung(const std::vector<std::int64_t>& rahmen, const Gleic
     return freiheitsgrade == 0 ? 0.0 : std::sqrt(quadrate / static_cast<double>(freiheitsgrade));
 }
 
-// Checks that the learnt command sends the captured first frame: the
-// durations of the frame as the sender puts them on the line against the
-// capture (erfasst: index 0 unused), duration by duration; where the capture
-// goes on after the frame, it must go on after a pause longer than any
-// inside the frame, and when the frame is repeated, that pause must be the
-// one between the repetitions.
+// Checks that the learnt command sends what was captured, the whole command
+// as the sender puts it on the line (erfasst: index 0 unused): each
+// transmission of the frame against the captured frame it stands for, the
+// closing pause against each pause between two of them, which must be longer
+// than any inside the frame, and no more and no fewer durations than the
+// capture holds.
 // A captured duration is off from what the remote means by the jitter of its
-// edges, which a learn evens out. So each duration sent is held to
-// - the mean over the first frame and the later frames of a held key that
-//   repeat it (each duration within twice the margin and their jitter), and
-//   unless nurMittel to the first frame itself (method 1 takes each
-//   duration's largest value over the frames, which the mean may pass though
-//   the remote sent less): within the margin widened by the jitter left in
-//   them, which only a duration sent as a different one fails;
+// edges, which a learn evens out. So each duration of the frame is held to
+// - every captured frame: a later one may differ from the first by twice
+//   the margin and their jitter (two frames may each be off by the margin, in
+//   opposite directions); unless nurMittel, the first frame also holds the
+//   frame itself (method 1 takes each duration's largest value over the
+//   frames, which the mean may pass though the remote sent less): within the
+//   margin widened by the jitter left in them, which only a duration sent as
+//   a different one fails;
+// - the mean over the captured frames (within twice the margin and their
+//   jitter);
 // - the mean of those over the frame's durations of the same length, what
 //   the remote means: within the margin narrowed by what that mean may still
 //   be off, by jitter and by a merged pulse's end known only to a part of a
 //   carrier period.
-// Returns the error text, empty when the command sends the frame.
+// Returns the error text, empty when the command sends the capture.
 std::string befehlPruefen(const TBefehl& Befehl, const std::vector<std::int64_t>& erfasst,
                           bool nurMittel) {
     std::size_t laenge = 0;
@@ -245,13 +248,24 @@ std::string befehlPruefen(const TBefehl& Befehl, const std::vector<std::int64_t>
     if (laenge <= 2) return " * IR Befehl zu kurz *";
 
     const std::vector<std::int64_t> gesendet = Gesendeter_Rahmen(Befehl);
+    const std::vector<std::int64_t> linie = Gesendeter_Befehl(Befehl);
+    auto sendet = [&](std::size_t i) { return i <= linie.size() ? linie[i - 1] : 0; };
     std::size_t n_erfasst = 0;
     while (erfasst[n_erfasst + 1] != 0)
         ++n_erfasst;
     auto zeit = [&](std::size_t i) { return i <= n_erfasst ? erfasst[i] : 0; };
+    auto abweichungBei = [&](std::size_t i) {
+        return abweichung(i, sendet(i), static_cast<double>(zeit(i)));
+    };
 
+    // A first pulse shorter than a carrier period sends nothing at all.
+    if (gesendet.empty()) return abweichungBei(1);
     // The frame without its closing pause.
     const std::size_t rahmen = gesendet.size() % 2 == 0 ? gesendet.size() - 1 : gesendet.size();
+    const auto sendungen = static_cast<std::size_t>(std::max(Befehl[0], 1));
+    // Without a closing pause the transmissions run into each other.
+    if (sendungen >= 2 && rahmen == gesendet.size()) return abweichungBei(rahmen);
+
     std::int64_t laengstePause = 0;
     for (std::size_t i = 2; i <= rahmen; i += 2)
         laengstePause = std::max(laengstePause, zeit(i));
@@ -262,18 +276,24 @@ std::string befehlPruefen(const TBefehl& Befehl, const std::vector<std::int64_t>
     const GleichLang gleichLang = gleichLangeZeiten(erster);
     const double sigma = streuungDerErfassung(erster, gleichLang);
 
+    // The later frames, up to the first that does not repeat the first one.
     std::vector<std::int64_t> summe = erster;
-    std::int64_t rahmenAnzahl = 1;
-    for (std::size_t start = rahmen + 2;
-         start + rahmen - 1 <= n_erfasst && zeit(start - 1) > laengstePause; start += rahmen + 1) {
-        bool gleich = true;
-        // Two frames may each be off by the margin, in opposite directions,
-        // and by their jitter.
-        for (std::size_t i = 1; gleich && i <= rahmen; ++i)
-            gleich = static_cast<double>(std::abs(zeit(start + i - 1) - zeit(i))) <=
-                     2.0 * static_cast<double>(std::max<std::int64_t>(zeit(i) / 4, 100)) +
-                         2.5 * std::sqrt(2.0) * sigma;
-        if (!gleich) break;
+    std::size_t rahmenAnzahl = 1;
+    std::size_t start = rahmen + 2;
+    std::string spaeter;
+    for (; rahmenAnzahl < sendungen && spaeter.empty(); start += rahmen + 1) {
+        const std::size_t pause = start - 1;
+        if (zeit(pause) <= laengstePause ||
+            weichtAb(sendet(pause), static_cast<double>(zeit(pause)), 2.5 * sigma)) {
+            spaeter = abweichungBei(pause);
+            break;
+        }
+        for (std::size_t i = 1; spaeter.empty() && i <= rahmen; ++i)
+            if (static_cast<double>(std::abs(zeit(start + i - 1) - zeit(i))) >
+                2.0 * static_cast<double>(std::max<std::int64_t>(zeit(i) / 4, 100)) +
+                    2.5 * std::sqrt(2.0) * sigma)
+                spaeter = abweichungBei(start + i - 1);
+        if (!spaeter.empty()) break;
         for (std::size_t i = 1; i <= rahmen; ++i)
             summe[i] += zeit(start + i - 1);
         ++rahmenAnzahl;
@@ -292,14 +312,9 @@ std::string befehlPruefen(const TBefehl& Befehl, const std::vector<std::int64_t>
                                 (IR_Traegerzyklen ? Traeger_Ausgleich : 0);
         if (weichtAb(s, gruppenMittel, -unsicher)) return abweichung(i, s, gruppenMittel);
     }
-    if (n_erfasst > rahmen) {
-        const std::size_t i = rahmen + 1;
-        const std::int64_t nach = rahmen < gesendet.size() ? gesendet[rahmen] : 0;
-        if (zeit(i) <= laengstePause) return abweichung(i, nach, static_cast<double>(zeit(i)));
-        if (Befehl[0] >= 2 && rahmen < gesendet.size() &&
-            weichtAb(nach, static_cast<double>(zeit(i)), 2.5 * sigma))
-            return abweichung(i, nach, static_cast<double>(zeit(i)));
-    }
+    if (!spaeter.empty()) return spaeter;
+    // Nothing may follow the last transmission.
+    if (n_erfasst > linie.size()) return abweichungBei(linie.size() + 1);
     return {};
 }
 
@@ -334,6 +349,7 @@ bool IR_Befehl_Lernen(TBefehl& Befehl, std::string& Code, std::string& Fehler,
     else
         return false;
 
+    if (Befehl[0] < 1) Befehl[0] = 1;
     // A command that would not send what the remote sent is no success: the
     // raw capture stays, as after any other error.
     if (IR_Fehlertext.empty()) {
@@ -350,7 +366,6 @@ bool IR_Befehl_Lernen(TBefehl& Befehl, std::string& Code, std::string& Fehler,
     Befehl[799] = 0;
     Befehl[800] = 0;
     Fehler = IR_Fehlertext;
-    if (Befehl[0] < 1) Befehl[0] = 1;
     return Fehler.empty();
 }
 

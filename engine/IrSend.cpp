@@ -63,6 +63,18 @@ std::vector<std::int64_t> Gesendeter_Rahmen(const TBefehl& cmd) {
     return d;
 }
 
+std::vector<std::int64_t> Gesendeter_Befehl(const TBefehl& cmd) {
+    const std::vector<std::int64_t> rahmen = Gesendeter_Rahmen(cmd);
+    std::vector<std::int64_t> d;
+    for (std::int32_t rep = 0; rep < cmd[0] && !rahmen.empty(); ++rep) {
+        auto von = rahmen.begin();
+        if (d.size() % 2 == 1) d.back() += *von++; // the last pulse goes on
+        d.insert(d.end(), von, rahmen.end());
+    }
+    if (d.size() % 2 == 0 && !d.empty()) d.pop_back(); // the last closing pause
+    return d;
+}
+
 std::int32_t IR_Senden(const TBefehl& cmd) {
     UART_Setup(115, 2);
     Port_Schreiben(static_cast<std::uint16_t>(Port_Basis() + 2), 1);

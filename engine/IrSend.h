@@ -29,6 +29,11 @@ void Sendetabelle_bauen(const TBefehl& cmd, std::span<std::int64_t> table);
 // carrier period ends the frame there; a frame without a closing pause ends
 // with its last pulse.
 std::vector<std::int64_t> Gesendeter_Rahmen(const TBefehl& cmd);
+// The whole command as it appears on the line: cmd[0] transmissions of its
+// frame with the closing pause between two of them, nothing after the last.
+// A frame without a closing pause runs into the next transmission: its last
+// pulse and the next one's first are one pulse on the line.
+std::vector<std::int64_t> Gesendeter_Befehl(const TBefehl& cmd);
 // Sets all 801 entries to 0.
 void IR_Liste_Loeschen(TBefehl& cmd);
 // One pulse of n carrier periods (nothing once the transmitter timed out).

@@ -89,6 +89,22 @@ TEST_F(IrCapture, FragmentsAreWatchedAgainUnderMethodTwoOnly) {
         highRes ? Sio::IR_high_res_einlesen() : Sio::IR_einlesen();
         EXPECT_EQ(Sio::IR_Burstende, 3);
         clock.advanceMs(1500); // let the rest of the script pass
+
+        // A capture that lost the processor for 3 ms is not watched again:
+        // its error text would stay whatever came next.
+        Sio::IR_Methode = 2;
+        Sio::IR_Fehlertext.clear();
+        script();
+        int reads = 0;
+        ports.setReader(kMsr, [&] {
+            if (++reads == 10000) clock.advanceUs(3000); // during the repeat code
+            return detector.readMsr(clock.nowPs());
+        });
+        highRes ? Sio::IR_high_res_einlesen() : Sio::IR_einlesen();
+        EXPECT_EQ(Sio::IR_Fehlertext, " *Messung unterbrochen* ");
+        EXPECT_EQ(Sio::IR_Burstende, 3);
+        ports.setReader(kMsr, [this] { return detector.readMsr(clock.nowPs()); });
+        clock.advanceMs(1500);
     }
 }
 
@@ -121,14 +137,15 @@ TEST_F(IrCapture, HighResolutionMergesCarrierCycles) {
     useDetector(Mode::Envelope, 0);
     auto gapsOf = [&](std::int64_t gapUs) {
         detector.clear();
-        linePulses(clock.nowPs() + 10 * kMs, {100, gapUs, 100, gapUs, 100, 2000, 300});
+        // Flashes shorter than the limit, so that only the gaps decide.
+        linePulses(clock.nowPs() + 10 * kMs, {90, gapUs, 90, gapUs, 90, 2000, 300});
         Sio::IR_Fehlertext.clear();
         Sio::IR_high_res_einlesen();
         return durations();
     };
     auto merged = gapsOf(235);
     ASSERT_EQ(merged.size(), 3u);
-    EXPECT_NEAR(merged[0], 3 * 100 + 2 * 235, 3);
+    EXPECT_NEAR(merged[0], 3 * 90 + 2 * 235, 3);
     EXPECT_NEAR(merged[1], 2000, 3);
     EXPECT_EQ(Sio::IR_Burstende, 3);
     // Gaps that long are pauses the merge swallowed, not carrier cycles: the
