@@ -139,8 +139,9 @@ void Bilder_setzen(Bandposition& p, std::int32_t stunden, char vorzeichen,
     Sony_Zeit_bei_Bildern = Zaehlerstand();
 }
 
-// vorher: the position in units before this frame of seconds.
-void Sekunden_gesetzt(Bandposition& p, std::int32_t vorher) {
+// vorher: the position in units before this frame of seconds. True when it
+// set the frames too.
+bool Sekunden_gesetzt(Bandposition& p, std::int32_t vorher) {
     Sony_Zeit_bei_Sekunden = Zaehlerstand();
     const std::int32_t u = Einheiten();
     if (Spulrichtung() != 0 && p.Vorzeichen == ' ' && Sony_Letzter_Rahmen.Art == 4 &&
@@ -148,18 +149,19 @@ void Sekunden_gesetzt(Bandposition& p, std::int32_t vorher) {
         if (const auto h = Bilder_beim_Spulen(vorher, Sekunden_von(p) * u, Spulrichtung())) {
             p.Halbbilder = *h;
             Sony_Sekunden_bei_Bildern = Sekunden_von(p);
-            return;
+            return true;
         }
     }
-    if (!Bilder_frisch() || Sony_Sekunden_bei_Bildern < 0) return;
+    if (!Bilder_frisch() || Sony_Sekunden_bei_Bildern < 0) return false;
     const std::int32_t d = Sekunden_von(p) - Sony_Sekunden_bei_Bildern;
     if (d == 1 && p.Halbbilder >= u / 2)
         p.Halbbilder = 0;
     else if (d == -1 && p.Halbbilder < u / 2)
         p.Halbbilder = u - 2;
     else
-        return;
+        return false;
     Sony_Sekunden_bei_Bildern = Sekunden_von(p);
+    return true;
 }
 
 } // namespace
@@ -214,26 +216,34 @@ std::int32_t Sony_Dekodieren() {
         Sony_Statustext = Sony_Symbol(status) + "  " + Byte_nach_Hex(status);
         Bandposition& p = Kanal_Position(Sony_Kanal_Position, Sony_Position);
         const std::int32_t vorher = Sekunden_von(p) * Einheiten() + p.Halbbilder;
+        bool bilder = false;
         switch (art) {
         case 2:
             p.Sekunden = BCD_nach_Zahl(b6) + b7 * 100;
             Sony_Sekundenzaehler = true;
-            Sekunden_gesetzt(p, vorher);
+            bilder = Sekunden_gesetzt(p, vorher);
             break;
         case 3:
             Sony_Sekundenzaehler = false;
             p.Sekunden = BCD_nach_Zahl(b6);
             p.Minuten = BCD_nach_Zahl(b7);
-            Sekunden_gesetzt(p, vorher);
+            bilder = Sekunden_gesetzt(p, vorher);
             break;
         case 4:
             Bilder_setzen(p, BCD_nach_Zahl(b6), (b7 & 0x80) ? '-' : ' ',
                           BCD_nach_Zahl(b7 & 0x3F) * 2);
+            bilder = true;
             break;
         default:
             break;
         }
-        Sony_Letzter_Rahmen = {art, Leitungskanal, Zaehlerstand()};
+        std::int32_t seit = -1;
+        if (bilder)
+            seit = 0;
+        else if (Sony_Letzter_Rahmen.Seit_Bildern >= 0 &&
+                 Sony_Letzter_Rahmen.Kanal == Leitungskanal)
+            seit = Sony_Letzter_Rahmen.Seit_Bildern + 1;
+        Sony_Letzter_Rahmen = {art, Leitungskanal, Zaehlerstand(), seit};
         Sony_Position = p;
     }
     return rahmen;
@@ -253,7 +263,13 @@ void Sony_Warte_auf_Position(std::int32_t Ziel, std::int32_t Extra) {
              zaehler <= 500);
     const Bandposition& gefunden = Kanal_Position(Sony_Kanal_Position, Sony_Position);
     if (zaehler > 500) Debug_WriteLn("dbg_ SW_Timeout " + Position_nach_Text(gefunden));
-    Extra = Rest_ab(Position_nach_Zaehler(gefunden), Ziel, Extra);
+    // The count goes on from the field whose frame gave the frames: a frame
+    // of seconds after it found the tape a field further on. Frames from
+    // before this wait give no such field.
+    std::int32_t stand = Position_nach_Zaehler(gefunden);
+    const std::int32_t seit = Sony_Letzter_Rahmen.Seit_Bildern;
+    if (stand != Keine_Position && seit >= 0 && seit < rahmen) stand += seit;
+    Extra = Rest_ab(stand, Ziel, Extra);
     // One frame per field: each further read counts off one unit.
     for (std::int32_t k = 0; k < Extra + 1; ++k)
         Sony_Lesen();

@@ -34,10 +34,15 @@ inline std::int64_t Sony_Zeit_bei_Sekunden = 0;
 // The kind of the frame decoded last (2, 3 or 4; 0 for none), its channel and
 // the performance counter then: while the deck winds, a frame of frames is
 // paired only with the frame of seconds of the field just before.
+// Seit_Bildern: frames decoded on that channel since the frames of its
+// position were last set (by a frame of frames or a carry into a new
+// second); 0 when this frame set them, -1 when not known. A frame of seconds
+// with frames one field old stands for the tape one field back.
 struct Sony_Rahmen {
     std::int32_t Art = 0;
     std::int32_t Kanal = 0;
     std::int64_t Zeit = 0;
+    std::int32_t Seit_Bildern = -1;
 };
 inline Sony_Rahmen Sony_Letzter_Rahmen{};
 // Send delay per bit position, in turns of Warteschleife.
