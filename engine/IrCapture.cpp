@@ -44,13 +44,16 @@ static_assert(Lesungen_je_Blick == 1 << Lesungen_je_Blick_bits);
 // shortest full block of reads so far). Time lost before a change moves that
 // change's stamp by up to as much: beyond Verlust_Grenze_us the capture is
 // unusable. Time lost where nothing changed harms only when it may have
-// hidden a whole pulse with its pause: from the shortest duration a remote
-// sends on. Before the first full block there is no measure yet; a change
+// hidden a whole pulse or pause, i.e. when it is as long as the shortest
+// duration of the capture (never less than the shortest a remote sends): a
+// shorter loss in a long pause or in the quiet after the command hides
+// nothing. Before the first full block there is no measure yet; a change
 // that soon after the start of the watch comes amid a press anyway.
 class Verlustwaechter {
 public:
-    Verlustwaechter()
-        : grenzeTicks_(Verlust_Grenze_us * Zaehlerfrequenz() / 1000000),
+    explicit Verlustwaechter(bool hochaufloesend)
+        : hochaufloesend_(hochaufloesend),
+          grenzeTicks_(Verlust_Grenze_us * Zaehlerfrequenz() / 1000000),
           stilleTicks_(Zu_kurz_Schwelle * Zaehlerfrequenz() / 1000000), blickZeit_(Zaehlerstand()),
           blockZeit_(blickZeit_) {}
 
@@ -69,11 +72,22 @@ public:
         }
     }
     // A stamp is a look at the counter too.
-    void gestempelt(std::int64_t zeit) { blick(zeit, true, true); }
+    void gestempelt(std::int64_t zeit) {
+        // In high resolution the gaps within a pulse are carrier cycles, not
+        // durations.
+        if (letzterStempel_ >= 0) {
+            const std::int64_t dauer = zeit - letzterStempel_;
+            if ((!hochaufloesend_ || dauer >= Traeger_Schwelle) &&
+                (kuerzesteDauer_ < 0 || dauer < kuerzesteDauer_))
+                kuerzesteDauer_ = dauer;
+        }
+        letzterStempel_ = zeit;
+        blick(zeit, true, true);
+    }
     // At the end of the capture, with the reads since the last look.
     bool unterbrochen() {
         blick(Zaehlerstand(), true, false);
-        return unterbrochen_;
+        return unterbrochen_ || stilleVerlust_ >= std::max(stilleTicks_, kuerzesteDauer_);
     }
 
 private:
@@ -81,13 +95,14 @@ private:
         if (imFang && kuerzester_ >= 0) {
             const std::int64_t verloren =
                 jetzt - blickZeit_ - ((seitBlick_ * kuerzester_) >> Lesungen_je_Blick_bits);
-            if (verloren > grenzeTicks_ && (wechsel || verloren >= stilleTicks_))
-                unterbrochen_ = true;
+            if (wechsel && verloren > grenzeTicks_) unterbrochen_ = true;
+            if (!wechsel) stilleVerlust_ = std::max(stilleVerlust_, verloren);
         }
         blickZeit_ = jetzt;
         seitBlick_ = 0;
     }
 
+    bool hochaufloesend_;
     std::int64_t grenzeTicks_;
     std::int64_t stilleTicks_;
     std::int64_t blickZeit_;
@@ -95,6 +110,9 @@ private:
     std::int64_t seitBlick_ = 0;
     std::int64_t imBlock_ = 0;
     std::int64_t kuerzester_ = -1;
+    std::int64_t letzterStempel_ = -1;
+    std::int64_t kuerzesteDauer_ = -1;
+    std::int64_t stilleVerlust_ = 0; // the largest loss where nothing changed
     bool unterbrochen_ = false;
 };
 
@@ -113,7 +131,7 @@ Erfassung erfassen(bool hochaufloesend) {
     IR_Messwerte.fill(0);
 
     Erfassung e;
-    Verlustwaechter waechter;
+    Verlustwaechter waechter(hochaufloesend);
     std::uint8_t m = Port_Lesen(Port_MSR);
     std::uint8_t ref = m & MSR_DSR;
     std::int64_t r = 0;

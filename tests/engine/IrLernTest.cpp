@@ -458,6 +458,16 @@ TEST_F(IrLernen, CaptureThatLostTheProcessorIsReported) {
             ASSERT_EQ(sent.size(), ganz.size());
             for (std::size_t i = 0; i < ganz.size(); ++i)
                 EXPECT_NEAR(sent[i], ganz[i], std::max(0.25 * ganz[i], 100.0)) << "entry " << i + 1;
+
+            // Once for 300 µs in the quiet after the command (about 450 ms
+            // after the learn began): shorter than every duration of the
+            // command, it cannot have hidden one. Learnt right.
+            sim.bus.setStalls({315000, 300 * 1000000, sim.bus.accesses()});
+            remote().press(nec, clock.nowPs() + 60 * kMs);
+            r = learn(optimieren);
+            sim.bus.setStalls({});
+            advanceUs(300000);
+            EXPECT_TRUE(r.ok) << r.fehler;
         }
 }
 
