@@ -57,11 +57,13 @@ void PanasonicDeck::fillCounter() {
     bytes_[4] = status();
     // Hours in every other frame, but not next to a change of the second while
     // the tape moves: the frames of the frame before must belong to the same
-    // second (in both directions through zero). A frame of hours held back
-    // goes out in the next frame, so that a winding tape whose every other
-    // field falls next to a change of the second still sends its hours.
+    // second (in both directions through zero). While winding, every other
+    // field can fall next to a change of the second: a frame of hours held
+    // back then goes out in the next frame, so that the hours still come.
     const bool nahe_Sekundenwechsel = a % 50 < 2 || a % 50 >= 48;
-    if (hoursDue_ && (tape_.speed() == 0 || !nahe_Sekundenwechsel)) {
+    const bool spult = std::abs(tape_.speed()) > tape_.options().cueSpeed;
+    const bool stundenFaellig = spult ? hoursDue_ : frames_ % 2 == 1;
+    if (stundenFaellig && (tape_.speed() == 0 || !nahe_Sekundenwechsel)) {
         hoursDue_ = false;
         bytes_[5] = static_cast<std::uint8_t>(0x20 | sign | (a / (50 * 3600) % 10));
         bytes_[6] = bcd(a / (50 * 60) % 60);
