@@ -54,14 +54,25 @@ std::int32_t Spulrichtung() {
     return Sony_Status == 3 ? 1 : Sony_Status == 131 ? -1 : 0;
 }
 
+// The deck winds a positive count, and the frame just before this one, on
+// this channel, was of the kind given: the two lie one field apart.
+bool Spult_nach(bool (*art)(std::int32_t), const Bandposition& p) {
+    return Spulrichtung() != 0 && p.Vorzeichen == ' ' && art(Sony_Letzter_Rahmen.Art) &&
+           Sony_Letzter_Rahmen.Kanal == Leitungskanal && frisch(Sony_Letzter_Rahmen.Zeit);
+}
+bool Sekundenrahmen(std::int32_t art) {
+    return art == 2 || art == 3;
+}
+bool Bilderrahmen(std::int32_t art) {
+    return art == 4;
+}
+
 // While winding the tape moves about half a second a field, more than the
 // carry below can follow; the frames of seconds and of frames alternate, so a
 // frame of frames lies about half a second on from the seconds of the frame
 // just before it (on this channel, in this read). Positive counts only.
 bool Spult_nach_Sekunden(const Bandposition& p, char vorzeichen) {
-    return Spulrichtung() != 0 && vorzeichen == ' ' && p.Vorzeichen == ' ' &&
-           (Sony_Letzter_Rahmen.Art == 2 || Sony_Letzter_Rahmen.Art == 3) &&
-           Sony_Letzter_Rahmen.Kanal == Leitungskanal && frisch(Sony_Letzter_Rahmen.Zeit);
+    return vorzeichen == ' ' && Spult_nach(Sekundenrahmen, p);
 }
 
 // Frame count f (units) within second s + k, k from -1 to 1, nearest to where
@@ -144,8 +155,7 @@ void Bilder_setzen(Bandposition& p, std::int32_t stunden, char vorzeichen,
 bool Sekunden_gesetzt(Bandposition& p, std::int32_t vorher) {
     Sony_Zeit_bei_Sekunden = Zaehlerstand();
     const std::int32_t u = Einheiten();
-    if (Spulrichtung() != 0 && p.Vorzeichen == ' ' && Sony_Letzter_Rahmen.Art == 4 &&
-        Sony_Letzter_Rahmen.Kanal == Leitungskanal && frisch(Sony_Letzter_Rahmen.Zeit)) {
+    if (Spult_nach(Bilderrahmen, p)) {
         if (const auto h = Bilder_beim_Spulen(vorher, Sekunden_von(p) * u, Spulrichtung())) {
             p.Halbbilder = *h;
             Sony_Sekunden_bei_Bildern = Sekunden_von(p);
