@@ -248,7 +248,7 @@ std::string befehlPruefen(const TBefehl& Befehl, const std::vector<std::int64_t>
     if (laenge <= 2) return " * IR Befehl zu kurz *";
 
     const std::vector<std::int64_t> gesendet = Gesendeter_Rahmen(Befehl);
-    const std::vector<std::int64_t> linie = Gesendeter_Befehl(Befehl);
+    const std::vector<std::int64_t> linie = Gesendeter_Befehl(gesendet, Befehl[0]);
     auto sendet = [&](std::size_t i) { return i <= linie.size() ? linie[i - 1] : 0; };
     std::size_t n_erfasst = 0;
     while (erfasst[n_erfasst + 1] != 0)

@@ -64,9 +64,13 @@ std::vector<std::int64_t> Gesendeter_Rahmen(const TBefehl& cmd) {
 }
 
 std::vector<std::int64_t> Gesendeter_Befehl(const TBefehl& cmd) {
-    const std::vector<std::int64_t> rahmen = Gesendeter_Rahmen(cmd);
+    return Gesendeter_Befehl(Gesendeter_Rahmen(cmd), cmd[0]);
+}
+
+std::vector<std::int64_t> Gesendeter_Befehl(const std::vector<std::int64_t>& rahmen,
+                                            std::int32_t sendungen) {
     std::vector<std::int64_t> d;
-    for (std::int32_t rep = 0; rep < cmd[0] && !rahmen.empty(); ++rep) {
+    for (std::int32_t rep = 0; rep < sendungen && !rahmen.empty(); ++rep) {
         auto von = rahmen.begin();
         if (d.size() % 2 == 1) d.back() += *von++; // the last pulse goes on
         d.insert(d.end(), von, rahmen.end());

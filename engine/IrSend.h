@@ -34,6 +34,9 @@ std::vector<std::int64_t> Gesendeter_Rahmen(const TBefehl& cmd);
 // A frame without a closing pause runs into the next transmission: its last
 // pulse and the next one's first are one pulse on the line.
 std::vector<std::int64_t> Gesendeter_Befehl(const TBefehl& cmd);
+// The same from the frame Gesendeter_Rahmen gave, sent that many times.
+std::vector<std::int64_t> Gesendeter_Befehl(const std::vector<std::int64_t>& rahmen,
+                                            std::int32_t sendungen);
 // Sets all 801 entries to 0.
 void IR_Liste_Loeschen(TBefehl& cmd);
 // One pulse of n carrier periods (nothing once the transmitter timed out).
