@@ -298,7 +298,10 @@ TEST(PortPty, AHangUpWhileAHandlerReadsIsALossOnEitherThread) {
         receiverTimeouts(port);
         // The device goes while its bytes are read: the read's error leaves
         // the handler, and it is the loss that ends the thread.
+        std::atomic<bool> written{false}; // the write is done with the master
         port.OnRxChar = [&](TCustomComPort* p, int) {
+            while (!written)
+                std::this_thread::yield();
             pty.closeMaster();
             char buf[16];
             p->ReceiveBytes(buf, sizeof buf);
@@ -311,6 +314,7 @@ TEST(PortPty, AHangUpWhileAHandlerReadsIsALossOnEitherThread) {
         };
         port.setConnected(true);
         ASSERT_TRUE(pty.write("abc"));
+        written = true;
         EXPECT_TRUE(mainThread.processUntil([&] { return lost.load() > 0; }, 2000ms))
             << "the loss was not reported";
         EXPECT_TRUE(noEventThreadLeft());
