@@ -32,7 +32,7 @@ class QTimer;
 namespace platform {
 class IniFile;
 struct FileDialogOptions;
-}
+} // namespace platform
 
 namespace pmp3p {
 
@@ -219,7 +219,8 @@ private:
     bool ownResize_ = false;
     bool closed_ = false;
     std::atomic<int> oeffnungen_{0}; // openings and closings of the port so far
-    std::optional<std::int64_t> countdownStempel_; // counter value as the closing timer started
+    // The counter value as the closing timer started.
+    std::optional<std::int64_t> countdownStempel_;
 };
 
 } // namespace pmp3p

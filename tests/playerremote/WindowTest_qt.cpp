@@ -416,8 +416,7 @@ TEST_F(Window, SaveUnderNewNameOpenAndClear) {
     prompts.expect(platform::PromptKind::Open, QString(), platform::Answer::Ok,
                    QString::fromStdString((folder / "one.mpx").string()));
     f.Laden1->trigger();
-    EXPECT_EQ(prompts.shown().back().dialog.initialDir.toStdString(),
-              folder.string() + "/");
+    EXPECT_EQ(prompts.shown().back().dialog.initialDir.toStdString(), folder.string() + "/");
     EXPECT_EQ(f.Auswertung.Faecher[1][0], 0);
     EXPECT_EQ(f.Auswertung.Faecher[2][0], 3);
     EXPECT_EQ(platform::IniFile(ini()).readString("Dateien", "FB_Datei", ""),

@@ -12,8 +12,8 @@
 #include <QLayout>
 #include <QToolBar>
 #include <fstream>
-#include <sys/stat.h>
 #include <iterator>
+#include <sys/stat.h>
 
 using video::TKameraDialog;
 
