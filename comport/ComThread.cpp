@@ -16,6 +16,18 @@ constexpr struct {
     {evRing, EV_RING}, {evCTS, EV_CTS},           {evDSR, EV_DSR},         {evRxFlag, EV_RXFLAG},
     {evRLSD, EV_RLSD}, {evRx80Full, EV_RX80FULL},
 };
+
+// Whether the device has gone, asked without waiting.
+bool deviceGone(platform::SerialDevice& device) {
+    try {
+        platform::WakeEvent now;
+        now.set();
+        std::uint32_t events = 0;
+        return device.waitEvent(events, now) == platform::WaitStatus::Failed;
+    } catch (...) {
+        return false;
+    }
+}
 } // namespace
 
 // ---- DeliveryChannel ----
@@ -117,7 +129,9 @@ void TComThread::Execute(std::shared_ptr<ComThreadState> s) {
         }
     } catch (...) {
         // A handler's exception ends the thread: no further events until the
-        // port is reopened.
+        // port is reopened. One that came of a device gone (its read failed
+        // as it went) is the loss, and reported as such.
+        lost = !s->stopping && deviceGone(*s->device);
     }
     s->device->setEventMask(0);
     s->device->purge(PURGE_TXCLEAR | PURGE_RXCLEAR);

@@ -577,7 +577,13 @@ void TIRForm::FormActivate() {
         }
     }
     if (first.toUpper().contains(QStringLiteral(".LST"))) {
-        Einstellung_schreiben([&] { IniDatei->writeString("Dateien", "Schnittliste", datei); });
+        // A folder, device or FIFO is no list: said so, and the stored list stays.
+        try {
+            platform::refuseNonPlainFile(datei);
+            Einstellung_schreiben([&] { IniDatei->writeString("Dateien", "Schnittliste", datei); });
+        } catch (const EInOutError&) {
+            platform::showCurrentException();
+        }
         Videomaske_aktiv = true;
     }
     if (KameraDialog) KameraDialog->setListeLaden(true);

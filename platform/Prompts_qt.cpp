@@ -172,8 +172,9 @@ ScriptedPrompts& ScriptedPrompts::expect(PromptKind kind, const QString& text, A
     return *this;
 }
 
-bool ScriptedPrompts::take(PromptKind kind, const QString& text, Expected& e) {
-    shown_.push_back(Shown{kind, text});
+bool ScriptedPrompts::take(PromptKind kind, const QString& text, Expected& e,
+                           const FileDialogOptions& dialog) {
+    shown_.push_back(Shown{kind, text, dialog});
     if (onShown) onShown(shown_.back());
     const bool fileDialog =
         kind == PromptKind::Open || kind == PromptKind::Save || kind == PromptKind::Print;
@@ -225,7 +226,7 @@ Answer ScriptedPrompts::yesNoCancel(const QString& text) {
 std::optional<QString> ScriptedPrompts::openFile(const FileDialogOptions& o) {
     WindowTracker::ModalScope scope(&boxToken_);
     Expected e;
-    if (!take(PromptKind::Open, o.filter, e) || e.answer == Answer::Cancel || !e.hasValue)
+    if (!take(PromptKind::Open, o.filter, e, o) || e.answer == Answer::Cancel || !e.hasValue)
         return std::nullopt;
     if (o.mustExist && !QFileInfo(e.value).isFile()) return std::nullopt;
     return e.value;
@@ -234,7 +235,7 @@ std::optional<QString> ScriptedPrompts::openFile(const FileDialogOptions& o) {
 std::optional<QString> ScriptedPrompts::saveFile(const FileDialogOptions& o) {
     WindowTracker::ModalScope scope(&boxToken_);
     Expected e;
-    if (!take(PromptKind::Save, o.filter, e) || e.answer == Answer::Cancel || !e.hasValue)
+    if (!take(PromptKind::Save, o.filter, e, o) || e.answer == Answer::Cancel || !e.hasValue)
         return std::nullopt;
     QString name = e.value;
     if (!o.defaultSuffix.isEmpty() && QFileInfo(name).suffix().isEmpty())

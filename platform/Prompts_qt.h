@@ -85,6 +85,7 @@ public:
     struct Shown {
         PromptKind kind;
         QString text;
+        FileDialogOptions dialog; // what a file dialog was started with
     };
 
     ScriptedPrompts();
@@ -126,7 +127,8 @@ public:
 
 private:
     // False (and the failure reported) when the prompt was not expected.
-    bool take(PromptKind kind, const QString& text, Expected& e);
+    bool take(PromptKind kind, const QString& text, Expected& e,
+              const FileDialogOptions& dialog = {});
 
     std::deque<Expected> queue_;
     std::vector<Shown> shown_;

@@ -143,7 +143,9 @@ public:
     virtual int setTimeouts(const CommTimeouts& timeouts) = 0;
     virtual int setEventMask(std::uint32_t mask) = 0;
     // Blocks until an event of the mask occurs, the stop event is set or the
-    // device fails.
+    // device fails. A lost device is reported as failed even when the stop
+    // event is set: with the stop set before, it is a question that does
+    // not wait.
     virtual WaitStatus waitEvent(std::uint32_t& events, const WakeEvent& stop) = 0;
     // Reads by the timeout rules in force; `abort` is set by an abort purge.
     virtual int read(void* buffer, std::uint32_t count, std::uint32_t& got, WakeEvent& abort) = 0;

@@ -216,9 +216,11 @@ WaitStatus LinuxSerialDevice::waitEvent(std::uint32_t& events, const WakeEvent& 
             if (errno == EINTR) continue;
             return WaitStatus::Failed;
         }
-        if (fds[1].revents) return WaitStatus::Stopped;
         // A hung-up device never becomes ready again: waiting on would spin.
+        // Told before a stop, so that a wait with the stop set asks whether
+        // the device is still there.
         if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return WaitStatus::Failed;
+        if (fds[1].revents) return WaitStatus::Stopped;
 
         std::lock_guard lock(mutex_);
         std::uint32_t ev = 0;

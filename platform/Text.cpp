@@ -19,6 +19,19 @@ std::string trimmed(std::string_view s) {
     return std::string(s.substr(a, b - a));
 }
 
+namespace {
+[[noreturn]] void throwNonPlainFile(const std::string& name) {
+    throw EInOutError("Datei >" + name +
+                      "< ist keine gew\xF6hnliche Datei (Ordner, Ger\xE4t oder FIFO)\r"
+                      "Not a regular file (folder, device or FIFO)");
+}
+} // namespace
+
+void refuseNonPlainFile(const std::string& name) {
+    struct stat st {};
+    if (::stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) throwNonPlainFile(name);
+}
+
 std::string readWholeFile(const std::string& name) {
     const std::string fehler = "Datei >" + name + "< kann nicht gelesen werden";
     // Opened without waiting: a FIFO must not stall the program until a
@@ -28,10 +41,7 @@ std::string readWholeFile(const std::string& name) {
     ScopeExit zu([fd] { ::close(fd); });
     struct stat st {};
     if (::fstat(fd, &st) != 0) throw EInOutError(fehler);
-    if (!S_ISREG(st.st_mode))
-        throw EInOutError("Datei >" + name +
-                          "< ist keine gew\xF6hnliche Datei (Ordner, Ger\xE4t oder FIFO)\r"
-                          "Not a regular file (folder, device or FIFO)");
+    if (!S_ISREG(st.st_mode)) throwNonPlainFile(name);
     std::string s;
     char puffer[65536];
     for (;;) {

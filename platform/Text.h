@@ -15,4 +15,9 @@ std::string trimmed(std::string_view s);
 // folder, device or FIFO); a FIFO is refused at once, without waiting.
 std::string readWholeFile(const std::string& name);
 
+// Throws the error readWholeFile gives when name is a folder, device or FIFO;
+// a plain file and a name that does not exist pass. Nothing is opened, so a
+// FIFO or device is not disturbed.
+void refuseNonPlainFile(const std::string& name);
+
 } // namespace platform

@@ -1,5 +1,6 @@
 #include "playerremote/pmp3p_qt.h"
 
+#include "platform/Clock.h"
 #include "platform/Codepage_qt.h"
 #include "platform/Errors.h"
 #include "platform/Guard_qt.h"
@@ -37,6 +38,10 @@
 namespace pmp3p {
 
 namespace {
+
+// From the third Stop to the closing of the window.
+constexpr int kCountdownMs = 4000;
+constexpr std::int64_t kCountdownTicks = platform::Clock::kCounterFrequency * kCountdownMs / 1000;
 
 QString q(const std::string& cp1252) {
     return platform::fromCp1252(cp1252);
@@ -197,11 +202,14 @@ void TForm1::buildComponents() {
     Memo2->setGeometry(152, 128, 321, 305);
     Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
+    // To the millisecond: the Stop countdown is counted in their ticks.
     Timer1 = new QTimer(this);
+    Timer1->setTimerType(Qt::PreciseTimer);
     Timer1->setInterval(250);
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
     Timer2 = new QTimer(this);
-    Timer2->setInterval(4000);
+    Timer2->setTimerType(Qt::PreciseTimer);
+    Timer2->setInterval(kCountdownMs);
     Timer2->setSingleShot(true);
     connect(Timer2, &QTimer::timeout, this, [this] { platform::guarded([&] { Timer2Timer(); }); });
 }
@@ -560,7 +568,10 @@ bool TForm1::lernmodus() const {
     return Lernen2->isChecked();
 }
 bool TForm1::shutdownPerStop() const {
-    return ShutdownperStop1->isChecked();
+    // Only within the four seconds before the window closes, measured on the
+    // counter: a closing timer that fires late does not lengthen them.
+    return ShutdownperStop1->isChecked() && countdownStempel_ &&
+           Zaehler() - *countdownStempel_ <= kCountdownTicks;
 }
 void TForm1::zeigeAuswertungen(std::int32_t n) {
     Label1->setText(QString::number(n));
@@ -598,6 +609,7 @@ void TForm1::playerBeenden() {
     WAInt::WA_Beenden();
 }
 void TForm1::timer2An() {
+    countdownStempel_ = Zaehler();
     Timer2->start();
 }
 bool TForm1::herunterfahren(std::int32_t& fehlercode) {
@@ -683,7 +695,10 @@ void TForm1::FB_Datei_Laden() {
                 fehler.emplace_back(e.what());
         }
     };
-    schritt([&] { setBitsIndex(datei.readInteger("Einstellungen", "Anzahl_Bits", 8) - 5); });
+    // Widths below 5 choose no item, above 8 the last (and do not overflow).
+    schritt([&] {
+        setBitsIndex(std::clamp(datei.readInteger("Einstellungen", "Anzahl_Bits", 8), 4, 8) - 5);
+    });
     Schnittstelle = Programm_Ini->readInteger("Einstellungen", "Schnittstelle", 2);
     schritt([&] {
         if (Schnittstelle >= 1 && Schnittstelle <= 3) COM11Click(Schnittstelle);
@@ -706,12 +721,18 @@ void TForm1::FB_Datei_Laden() {
     throw std::runtime_error(text);
 }
 
-void TForm1::Laden1Click() {
+platform::FileDialogOptions TForm1::dateiDialog() const {
+    // Both dialogs start in the data folder, not in the folder the program
+    // happened to be started from.
     platform::FileDialogOptions o;
     o.filter = QStringLiteral("Fernsteuerdateien (*.mpx)");
     o.initialDir = QFile::decodeName(OpenDialog1_InitialDir.c_str());
     o.defaultSuffix = QStringLiteral("mpx");
-    const auto file = platform::prompts().openFile(o);
+    return o;
+}
+
+void TForm1::Laden1Click() {
+    const auto file = platform::prompts().openFile(dateiDialog());
     if (!file) return;
     FB_Datei = platform::bytesOf(*file);
     FB_Ini.reset();
@@ -720,9 +741,7 @@ void TForm1::Laden1Click() {
 }
 
 void TForm1::Speichern1Click() {
-    platform::FileDialogOptions o;
-    o.filter = QStringLiteral("Fernsteuerdateien (*.mpx)");
-    o.defaultSuffix = QStringLiteral("mpx");
+    platform::FileDialogOptions o = dateiDialog();
     o.overwritePrompt = true;
     const auto file = platform::prompts().saveFile(o);
     if (!file) return;

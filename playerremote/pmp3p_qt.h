@@ -31,7 +31,8 @@ class QTimer;
 
 namespace platform {
 class IniFile;
-}
+struct FileDialogOptions;
+} // namespace platform
 
 namespace pmp3p {
 
@@ -209,6 +210,7 @@ private:
     void buildComponents();
     void buildMenus();
     std::string programmOrdner() const;
+    platform::FileDialogOptions dateiDialog() const;
     platform::IniFile& fbIni();
 
     TForm1Options options_;
@@ -217,6 +219,8 @@ private:
     bool ownResize_ = false;
     bool closed_ = false;
     std::atomic<int> oeffnungen_{0}; // openings and closings of the port so far
+    // The counter value as the closing timer started.
+    std::optional<std::int64_t> countdownStempel_;
 };
 
 } // namespace pmp3p

@@ -65,7 +65,7 @@ TGeraete_edit::TGeraete_edit(TKameraDialog& kamera, QWidget* parent)
     setObjectName(QStringLiteral("Geraete_edit"));
     setWindowTitle(QStringLiteral("Einstellungen f\u00FCr Aufnahmerekorder"));
     auto* haupt = new QVBoxLayout(this);
-    GroupBox1 = new QGroupBox(this);
+    GroupBox1 = new QGroupBox(QStringLiteral(" "), this);
     haupt->addWidget(GroupBox1);
     auto* g = new QVBoxLayout(GroupBox1);
     auto* nameG = new QGroupBox(QStringLiteral("Name des Ger\u00E4tes"), GroupBox1);
@@ -164,18 +164,20 @@ void TGeraete_edit::FormShow() {
 }
 
 void TGeraete_edit::Edit1Change() {
-    GroupBox1->setTitle(Edit1->text());
+    // Without a caption the box gives up the caption's line and every field
+    // would move as the first letter of a name is typed: a blank keeps it.
+    GroupBox1->setTitle(Edit1->text().isEmpty() ? QStringLiteral(" ") : Edit1->text());
 }
 
 void TGeraete_edit::SpeichernBClick() {
-    if (IRDateiName->text().isEmpty())
-        IRDateiName->setText(pathOf(kamera_.Datenordner()) + Edit1->text() +
-                             QStringLiteral("_ir.cdx"));
     platform::FileDialogOptions o;
     o.filter = QStringLiteral("Fernsteuerdateien (*.cdx)");
     o.defaultSuffix = QStringLiteral("cdx");
     o.overwritePrompt = true;
-    o.fileName = IRDateiName->text();
+    // Only proposed: a cancelled dialog leaves the field as it was.
+    o.fileName = IRDateiName->text().isEmpty()
+                     ? pathOf(kamera_.Datenordner()) + Edit1->text() + QStringLiteral("_ir.cdx")
+                     : IRDateiName->text();
     const auto name = platform::prompts().saveFile(o);
     if (!name) return;
     IRDateiName->setText(*name);

@@ -445,12 +445,12 @@ void TKameraDialog::FormActivate() {
     if (Liste_laden) {
         Liste_laden = false;
         OpenDialog1_FileName = IniDatei().readString("Dateien", "Schnittliste", "");
+        Schnittdateiname->clear();
+        // A name that is there but cannot be read as a list (a folder, device
+        // or FIFO) says why; the window opens all the same.
         std::error_code ec;
-        if (!OpenDialog1_FileName.empty() &&
-            std::filesystem::is_regular_file(OpenDialog1_FileName, ec))
-            ListeVonPlatteLaden();
-        else
-            Schnittdateiname->clear();
+        if (!OpenDialog1_FileName.empty() && std::filesystem::exists(OpenDialog1_FileName, ec))
+            platform::guarded([this] { ListeVonPlatteLaden(); });
     }
     Timer1->start();
     haupt_.Videomaske_aktiv = true;

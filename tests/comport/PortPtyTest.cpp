@@ -287,6 +287,43 @@ TEST(PortPty, HangUpEndsTheThreadAndThePortCanBeReopenedElsewhere) {
     port.setConnected(false);
 }
 
+TEST(PortPty, AHangUpWhileAHandlerReadsIsALossOnEitherThread) {
+    for (TSyncMethod sync : {smThreadSync, smNone}) {
+        SCOPED_TRACE(sync);
+        PtyPair pty;
+        QueuedDispatcher mainThread;
+        TComPort port(&mainThread);
+        port.setPort(pty.slavePath());
+        port.setSyncMethod(sync);
+        receiverTimeouts(port);
+        // The device goes while its bytes are read: the read's error leaves
+        // the handler, and it is the loss that ends the thread.
+        std::atomic<bool> written{false}; // the write is done with the master
+        port.OnRxChar = [&](TCustomComPort* p, int) {
+            while (!written)
+                std::this_thread::yield();
+            pty.closeMaster();
+            char buf[16];
+            p->ReceiveBytes(buf, sizeof buf);
+        };
+        std::atomic<int> lost{0};
+        std::atomic<bool> connectedWhenLost{true};
+        port.OnDeviceLost = [&](TCustomComPort* p) {
+            connectedWhenLost = p->Connected();
+            ++lost;
+        };
+        port.setConnected(true);
+        ASSERT_TRUE(pty.write("abc"));
+        written = true;
+        EXPECT_TRUE(mainThread.processUntil([&] { return lost.load() > 0; }, 2000ms))
+            << "the loss was not reported";
+        EXPECT_TRUE(noEventThreadLeft());
+        EXPECT_EQ(lost.load(), 1);
+        EXPECT_FALSE(connectedWhenLost.load());
+        EXPECT_FALSE(port.Connected());
+    }
+}
+
 TEST(PortPty, DeactivateFromInsideHandlersReturns) {
     for (TSyncMethod sync : {smNone, smThreadSync, smWindowSync}) {
         SCOPED_TRACE(sync);

@@ -309,8 +309,13 @@ TEST_F(ScriptedPort, LostDeviceEndsThreadAndDestructorAlwaysCloses) {
         device->raise(ser::EV_RING);
         std::this_thread::sleep_for(5ms);
         EXPECT_EQ(log.size(), 0u);
-        port.setConnected(false);
+        // A close now reports nothing but lets go of the ended thread and of
+        // the device (ours and the opener's are all that is left).
+        EXPECT_GT(device.use_count(), 2);
+        port.Deactivate();
         EXPECT_FALSE(port.Connected());
+        EXPECT_EQ(log.size(), 0u);
+        EXPECT_EQ(device.use_count(), 2);
     }
     device = std::make_shared<ScriptedSerialDevice>();
     platform::ScopedSerialOpener other(ScriptedSerialDevice::openerFor(device));

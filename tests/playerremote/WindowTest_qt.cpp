@@ -3,6 +3,7 @@
 // countdown.
 #include "PlomvareFixture.h"
 
+#include "platform/Clock.h"
 #include "platform/IniFile.h"
 #include "platform/ScreenFit_qt.h"
 #include "platform/ScriptedSerialDevice.h"
@@ -108,17 +109,22 @@ TEST_F(Window, SettingsAndCommandLineAtStart) {
     EXPECT_EQ(g.ComPort1.BaudRate(), CPort::br600);
     EXPECT_FALSE(p.valueExists("Dateien", "FB_Datei"));
 
-    // A width out of the radio group's range: 3 chooses none, 12 the last.
-    writes.clear();
-    writeBytes(folder / "other.mpx", "[Einstellungen]\r\nAnzahl_Bits=3\r\n");
-    auto& h = start({QString::fromStdString(other)});
-    EXPECT_EQ(h.BitsIndex(), -1);
-    for (auto* r : h.BitsItems)
-        EXPECT_FALSE(r->isChecked());
-    EXPECT_EQ(writes, mal2(satz(0x2F8, 3, 69)));
-    writeBytes(folder / "other.mpx", "[Einstellungen]\r\nAnzahl_Bits=12\r\n");
-    auto& k = start({QString::fromStdString(other)});
-    EXPECT_EQ(k.BitsIndex(), 3);
+    // A width out of the radio group's range: 3 and the lowest number
+    // choose none, 12 and the highest the last.
+    for (const char* wenig : {"3", "-2147483648"}) {
+        SCOPED_TRACE(wenig);
+        writes.clear();
+        writeBytes(folder / "other.mpx", std::string("[Einstellungen]\r\nAnzahl_Bits=") + wenig);
+        auto& h = start({QString::fromStdString(other)});
+        EXPECT_EQ(h.BitsIndex(), -1);
+        for (auto* r : h.BitsItems)
+            EXPECT_FALSE(r->isChecked());
+        EXPECT_EQ(writes, mal2(satz(0x2F8, 3, 69)));
+    }
+    for (const char* viel : {"12", "2147483647"}) {
+        writeBytes(folder / "other.mpx", std::string("[Einstellungen]\r\nAnzahl_Bits=") + viel);
+        EXPECT_EQ(start({QString::fromStdString(other)}).BitsIndex(), 3) << viel;
+    }
 }
 
 TEST_F(Window, AnOptionIsNoRemoteFile) {
@@ -273,7 +279,23 @@ TEST_F(Window, StopCountdownClosesAndShutsDown) {
     EXPECT_TRUE(f.Count_down_Zaehler->isVisible());
     EXPECT_EQ(f.Count_down_Zaehler->text(), QStringLiteral("*Count_Down 3"));
     EXPECT_FALSE(closed);
+    // The countdown's timers keep their time to the millisecond.
+    EXPECT_EQ(f.Timer1->timerType(), Qt::PreciseTimer);
+    EXPECT_EQ(f.Timer2->timerType(), Qt::PreciseTimer);
     press(burst::wiederholt(kA, 2));
+    EXPECT_EQ(os.shutdowns, 1);
+    EXPECT_TRUE(closed);
+
+    // A fourth Stop counted after the four seconds (the closing timer came
+    // late) only closes: the counter decides, not the timer.
+    auto& spaet = start();
+    spaet.show();
+    for (int i = 0; i < 3; ++i)
+        press(burst::wiederholt(kA, 3));
+    ASSERT_TRUE(spaet.Timer2->isActive());
+    t = spaet.Auswertung.Stop_Stempel + platform::Clock::kCounterFrequency * 406 / 100;
+    press(burst::wiederholt(kA, 3));
+    EXPECT_EQ(spaet.Count_down_Zaehler->text(), QStringLiteral("Count_Down 4"));
     EXPECT_EQ(os.shutdowns, 1);
     EXPECT_TRUE(closed);
 
@@ -361,6 +383,9 @@ TEST_F(Window, SaveUnderNewNameOpenAndClear) {
     prompts.expect(platform::PromptKind::Save, QString(), platform::Answer::Ok,
                    QString::fromStdString(copy.string()));
     f.Speichern1->trigger();
+    // In the data folder, as the open dialog: not wherever the program was
+    // started from.
+    EXPECT_EQ(prompts.shown().back().dialog.initialDir.toStdString(), folder.string() + "/");
     EXPECT_EQ(bytesOf(copy), bytesOf(standard()));
     EXPECT_EQ(f.FB_Datei, copy.string());
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Plomvare 1.46, copy.mpx"));
@@ -391,6 +416,7 @@ TEST_F(Window, SaveUnderNewNameOpenAndClear) {
     prompts.expect(platform::PromptKind::Open, QString(), platform::Answer::Ok,
                    QString::fromStdString((folder / "one.mpx").string()));
     f.Laden1->trigger();
+    EXPECT_EQ(prompts.shown().back().dialog.initialDir.toStdString(), folder.string() + "/");
     EXPECT_EQ(f.Auswertung.Faecher[1][0], 0);
     EXPECT_EQ(f.Auswertung.Faecher[2][0], 3);
     EXPECT_EQ(platform::IniFile(ini()).readString("Dateien", "FB_Datei", ""),

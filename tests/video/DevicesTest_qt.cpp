@@ -4,6 +4,7 @@
 
 #include "platform/ModalRunner_qt.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -171,15 +172,19 @@ TEST_F(Devices, DiskButtonAndLearning) {
     EXPECT_FALSE(k.Timer_an());
 
     // The disk button proposes the key file's folder (here beside the program:
-    // portable use); a new file is created.
-    const std::string vorschlag = (folder / "VHS_ir.cdx").string();
+    // portable use) and the device's name; Cancel keeps the field empty, so
+    // the next proposal follows the name as it is then. A new file is created.
     prompts.expect(platform::PromptKind::Save, QString(), platform::Answer::Cancel);
     e.SpeichernBClick();
-    EXPECT_EQ(e.IRDateiName->text(), QString::fromStdString(vorschlag));
-    EXPECT_FALSE(std::filesystem::exists(vorschlag));
+    EXPECT_EQ(prompts.shown().back().dialog.fileName.toStdString(),
+              (folder / "VHS_ir.cdx").string());
+    EXPECT_TRUE(e.IRDateiName->text().isEmpty());
+    e.Edit1->setText(QStringLiteral("S-VHS"));
+    const std::string vorschlag = (folder / "S-VHS_ir.cdx").string();
     prompts.expect(platform::PromptKind::Save, QString(), platform::Answer::Ok,
                    QString::fromStdString(vorschlag));
     e.SpeichernBClick();
+    EXPECT_EQ(prompts.shown().back().dialog.fileName.toStdString(), vorschlag);
     EXPECT_EQ(e.IRDateiName->text(), QString::fromStdString(vorschlag));
     EXPECT_EQ(readFile(vorschlag), video::Datei_Text(k.Schnitt_IRCodes));
     // An existing file is left alone.
@@ -241,7 +246,8 @@ TEST_F(Devices, DiskButtonProposesTheUsersDataFolderWhenInstalled) {
     e.IRDateiName->clear();
     prompts.expect(platform::PromptKind::Save, QString(), platform::Answer::Cancel);
     e.SpeichernBClick();
-    EXPECT_EQ(e.IRDateiName->text(), QString::fromStdString(dataFile("VHS_ir.cdx").string()));
+    EXPECT_EQ(prompts.shown().back().dialog.fileName.toStdString(),
+              dataFile("VHS_ir.cdx").string());
 }
 
 TEST_F(Devices, EditorHasRoomForEveryFieldAndLearnButton) {
@@ -269,5 +275,22 @@ TEST_F(Devices, EditorHasRoomForEveryFieldAndLearnButton) {
     for (std::size_t n = 1; n <= 12; ++n)
         EXPECT_GE(e.CountBox1->SpeedButton[n]->height(),
                   e.CountBox1->SpeedButton[n]->sizeHint().height());
+
+    // Typing a name (the box's caption follows it) moves no field: a click
+    // aimed at a delay lands there.
+    const auto lage = [&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        e.layout()->activate();
+        std::vector<QRect> r;
+        for (QLineEdit* w : e.findChildren<QLineEdit*>())
+            r.push_back(QRect(w->mapTo(&e, QPoint()), w->size()));
+        return r;
+    };
+    const std::vector<QRect> leer = lage();
+    e.Edit1->setText(QStringLiteral("Recorder"));
+    EXPECT_EQ(e.GroupBox1->title(), QStringLiteral("Recorder"));
+    EXPECT_EQ(lage(), leer);
+    e.Edit1->clear();
+    EXPECT_EQ(lage(), leer);
     e.hide();
 }

@@ -13,6 +13,7 @@
 #include <QToolBar>
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
 
 using video::TKameraDialog;
 
@@ -293,6 +294,42 @@ TEST_F(Window, MissingStoredListLeavesNoName) {
     k.Schnittdateiname->setText(QStringLiteral("alt"));
     activateBoth();
     EXPECT_TRUE(k.Schnittdateiname->text().isEmpty());
+}
+
+TEST_F(Window, ACutListThatIsNoFileIsRefusedAndNotStored) {
+    writeFile(file("alt.lst"), ";; x\r\n 0:10, 0:20 ; alt\r\n");
+    const std::string alt = file("alt.lst").string();
+    std::filesystem::create_directory(file("ordner.lst"));
+    ASSERT_EQ(::mkfifo(file("fifo.lst").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/null", file("geraet.lst"));
+    const auto keineDatei = [](const std::filesystem::path& p) {
+        return QString::fromStdString("Datei >" + p.string() +
+                                      "< ist keine gew\u00F6hnliche Datei (Ordner, "
+                                      "Ger\u00E4t oder FIFO)\rNot a regular file (folder, "
+                                      "device or FIFO)");
+    };
+    // Named on the command line: said why, the stored list stays and opens.
+    for (const char* name : {"ordner.lst", "fifo.lst", "geraet.lst"}) {
+        SCOPED_TRACE(name);
+        platform::IniFile(iniPath()).writeString("Dateien", "Schnittliste", alt);
+        TKameraDialog& k = makeKamera({QString::fromStdString(file(name).string())});
+        prompts.expectError(keineDatei(file(name)));
+        activateBoth();
+        EXPECT_EQ(platform::IniFile(iniPath()).readString("Dateien", "Schnittliste", ""), alt);
+        EXPECT_EQ(k.Schnittdateiname->text(), QStringLiteral("alt.lst"));
+        EXPECT_EQ(k.Raster.zelle(4, 1), "alt");
+        platform::WindowTracker::instance().unregisterWindow(static_cast<QWidget*>(kamera.get()));
+        kamera.reset();
+        form.reset();
+    }
+    // Stored, and no file since: said why, and the window opens without a list.
+    platform::IniFile(iniPath()).writeString("Dateien", "Schnittliste", file("fifo.lst").string());
+    TKameraDialog& k = makeKamera();
+    k.Schnittdateiname->setText(QStringLiteral("alt"));
+    prompts.expectError(keineDatei(file("fifo.lst")));
+    activateBoth();
+    EXPECT_TRUE(k.Schnittdateiname->text().isEmpty());
+    EXPECT_TRUE(k.Timer_an());
 }
 
 TEST_F(Window, BackToTheRemoteControlAndProgramEnd) {
