@@ -904,10 +904,27 @@ void TIRForm::Lese_Tasten_Belegung_von_Datei(const std::string& name) {
     Debug_WriteLn("Lese_Tasten_Belegung_von_Datei >" + name + "< ");
     std::error_code ec;
     if (!name.empty() && !std::filesystem::exists(name, ec)) {
-        Platziere_Tasten();
-        Standard_Tasten();
-        Debug_WriteLn("Datei anlegen : >" + name + "<");
-        Schreibe_Fernsteuerdatei(name);
+        // A file that cannot be created leaves the key set as it was: it
+        // still belongs to the current file.
+        const std::int32_t breite = Knopfbreite, hoehe = Knopfhoehe;
+        std::vector<std::pair<TButtonx*, std::string>> beschriftungen;
+        for (const auto& spalte : keys_)
+            for (TButtonx* k : spalte)
+                if (k) beschriftungen.emplace_back(k, k->Beschriftung);
+        try {
+            Platziere_Tasten();
+            Standard_Tasten();
+            Debug_WriteLn("Datei anlegen : >" + name + "<");
+            Schreibe_Fernsteuerdatei(name);
+        } catch (...) {
+            Knopfbreite = breite;
+            Knopfhoehe = hoehe;
+            Loesche_Tasten();
+            for (auto& [k, b] : beschriftungen)
+                k->Beschriftung = std::move(b);
+            Tasten_Aufbau();
+            throw;
+        }
     }
     Lies_Fernsteuerdatei(name);
 }

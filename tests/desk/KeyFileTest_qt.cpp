@@ -517,6 +517,20 @@ TEST_F(KeyFile, FailedSaveLeavesOldFileWhole) {
             QString::fromStdString("Die Datei " + name + " kann nicht gespeichert werden: ") +
             QString::fromLocal8Bit(std::strerror(EROFS)));
         f.Speichern1->trigger();
+        // A key file that cannot be created leaves the window as it was.
+        f.Knopfbreite = 50;
+        f.Setze_Beschriftung(101, QStringLiteral("Eigene"));
+        const std::string fehlt = file("fehlt.cdx").string();
+        prompts.expect(PromptKind::YesNoCancel, kSichernFrage, Answer::No)
+            .expect(PromptKind::Open, kFilter, Answer::Ok, QString::fromStdString(fehlt))
+            .expectError(
+                QString::fromStdString("Die Datei " + fehlt + " kann nicht gespeichert werden: ") +
+                QString::fromLocal8Bit(std::strerror(EROFS)));
+        f.Laden1->trigger();
+        EXPECT_EQ(f.Knopfbreite, 50);
+        EXPECT_EQ(f.Taste(101)->Beschriftung, "Eigene");
+        EXPECT_EQ(f.Taste(101)->text(), QStringLiteral("Eigene"));
+        EXPECT_EQ(f.SaveDialog1_FileName, name);
     }
     EXPECT_EQ(readFile(name), before);
     EXPECT_EQ(prompts.remaining(), 0u);
