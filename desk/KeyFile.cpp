@@ -118,13 +118,12 @@ KeyFileContent parseKeyFile(std::string_view bytes, const std::string& name) {
             // A command the key cannot hold whole is refused, not cut short:
             // its next save would lose the rest.
             if (v != 0 && e.values.size() == kMaxStoredValues)
-                throw EInOutError("Fernsteuerdatei >" + name + "<, Zeile " +
-                                  std::to_string(r.lineNo()) + ": Taste " +
-                                  std::to_string(e.knopfnummer) + " >" + e.caption +
-                                  "< hat mehr als " + std::to_string(kMaxStoredValues) +
-                                  " Werte / key " + std::to_string(e.knopfnummer) + " >" +
-                                  e.caption + "< holds more than " +
-                                  std::to_string(kMaxStoredValues) + " values");
+                throw EInOutError(
+                    "Fernsteuerdatei >" + name + "<, Zeile " + std::to_string(r.lineNo()) +
+                    ": Taste " + std::to_string(e.knopfnummer) + " >" + e.caption +
+                    "< hat mehr als " + std::to_string(kMaxStoredValues) + " Werte / key " +
+                    std::to_string(e.knopfnummer) + " >" + e.caption + "< holds more than " +
+                    std::to_string(kMaxStoredValues) + " values");
             e.values.push_back(v);
             if (v == 0) break;
         }

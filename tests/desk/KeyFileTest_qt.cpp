@@ -317,7 +317,8 @@ TEST_F(KeyFile, DamagedFilesAreRefusedWithoutChangingAnything) {
     // A file damaged after its head is refused whole too, also over unsaved
     // changes: they stay, with the file they belong to, and the close saves
     // them there.
-    const std::string wert = head(77, 320, 230, 434, 43, 35) + entry(101, 0, "Eins", "", {1, 5, 0}) +
+    const std::string wert = head(77, 320, 230, 434, 43, 35) +
+                             entry(101, 0, "Eins", "", {1, 5, 0}) +
                              "102 Knopfnummer\r\n0 Tasten_typ\r\nb\r\n\r\nzz\r\n";
     std::vector<int> werte(800, 100);
     werte.push_back(0);
@@ -329,7 +330,8 @@ TEST_F(KeyFile, DamagedFilesAreRefusedWithoutChangingAnything) {
     k.Befehl[1] = 4321;
     f.Datei_geaendert = true;
     for (const auto& [n, why] :
-         {std::pair{"wert.cdx", QStringLiteral("<, Zeile 19: keine gültige Zahl / no valid number")},
+         {std::pair{"wert.cdx",
+                    QStringLiteral("<, Zeile 19: keine gültige Zahl / no valid number")},
           std::pair{"lang.cdx", QStringLiteral("<, Zeile 811: Taste 101 >Eins< hat mehr als 799 "
                                                "Werte / key 101 >Eins< holds more than 799 "
                                                "values")}}) {

@@ -268,7 +268,8 @@ TEST_F(Startup, BatchRunOpensOnlyTheFileItIsGiven) {
 
     // Settings that name a missing key file: it stays missing, and named.
     writeCompleteSettings();
-    platform::IniFile(iniPath()).writeString("Dateien", "Fernsteuerdatei", file("weg.cdx").string());
+    platform::IniFile(iniPath()).writeString("Dateien", "Fernsteuerdatei",
+                                             file("weg.cdx").string());
     auto& g = makeForm({QString::fromStdString(keys), "TV +"});
     activate();
     EXPECT_TRUE(g.Timer3->isActive());
