@@ -37,6 +37,7 @@
 #include <algorithm>
 #include <climits>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace desk {
 
@@ -531,11 +532,12 @@ void TIRForm::FormCreate() {
     // The last key file; a damaged one is reported and start-up goes on.
     // It becomes the current file only once it has been read: a refused file
     // is never saved over unless the user names it. Until a file is read the
-    // window as it stands counts as unchanged.
+    // window as it stands counts as unchanged. A batch run opens only the
+    // file it is given: it neither creates the last one nor stores another.
     const std::string letzteDatei =
         IniDatei->readString("Dateien", "Fernsteuerdatei", (Datenordner / "standard.cdx").string());
     Datei_Fensterlage = bounds_;
-    platform::guarded([&] { Lese_Tasten_Belegung_von_Datei(letzteDatei); });
+    if (!Batchlauf()) platform::guarded([&] { Lese_Tasten_Belegung_von_Datei(letzteDatei); });
     // The COM menu shows the port in use; held when asked to.
     Allocate1->setChecked(IniDatei->readBool("Einstellungen", "ComKrallen", false));
     Turn_Checked_Coms_On();
@@ -556,7 +558,7 @@ void TIRForm::FormActivate() {
         options_.argumentBytes.empty() ? bytesOf(first) : options_.argumentBytes.front());
     if (first.toUpper().contains(QStringLiteral(".CDX"))) {
         Videomaske_aktiv = false;
-        if (args.value(1).isEmpty()) {
+        if (!Batchlauf()) {
             Lese_Tasten_Belegung_von_Datei(datei);
         } else {
             // A batch run sends from the file it names and from no other: a
@@ -607,25 +609,32 @@ void TIRForm::Timer2Timer() {
     Timer2->stop();
 }
 
-bool TIRForm::FormClose() {
-    bool close = true;
+bool TIRForm::Batchlauf() const {
+    const QStringList& args = options_.arguments;
+    return args.value(0).toUpper().contains(QStringLiteral(".CDX")) && !args.value(1).isEmpty();
+}
+
+bool TIRForm::Aenderungen_sichern() {
     if (!(bounds_ == Datei_Fensterlage)) Datei_geaendert = true;
-    if (Datei_geaendert) {
-        switch (platform::prompts().yesNoCancel(QStringLiteral(
-            "Änderungen der momentanen Fernsteuerdatei sichern ? \rSave changes ?"))) {
-        case platform::Answer::Cancel:
-            close = false;
-            break;
-        case platform::Answer::Yes:
-            // A save that was cancelled or failed keeps the window and its
-            // changes.
-            close = false;
-            platform::guarded([&] { close = Speichern1Click(); });
-            break;
-        default:
-            break;
-        }
+    if (!Datei_geaendert) return true;
+    switch (platform::prompts().yesNoCancel(
+        QStringLiteral("Änderungen der momentanen Fernsteuerdatei sichern ? \rSave changes ?"))) {
+    case platform::Answer::Cancel:
+        return false;
+    case platform::Answer::Yes: {
+        // A save that was cancelled or failed keeps the changes and stops
+        // what was to follow.
+        bool gesichert = false;
+        platform::guarded([&] { gesichert = Speichern1Click(); });
+        return gesichert;
     }
+    default:
+        return true;
+    }
+}
+
+bool TIRForm::FormClose() {
+    const bool close = Aenderungen_sichern();
     Einstellung_schreiben(
         [&] { IniDatei->writeBool("Modus", "Videomaske_aktiv", Videomaske_aktiv); });
     return close;
@@ -842,16 +851,29 @@ void TIRForm::Schreibe_Fernsteuerdatei(const std::string& name) {
                 KeyFileKey{k->Knopfnummer, k->Tasten_typ, k->Beschriftung, k->IR_Code, &k->Befehl});
         }
     platform::saveFileAtomically(name, formatKeyFile(head, keys));
+    // The file now holds this window: only a later change of it is one.
+    Datei_Fensterlage = bounds_;
+    Dateistand_gelesen = Dateistand_von(name);
     // Only a file that was written is remembered for the next start.
     Einstellung_schreiben([&] { IniDatei->writeString("Dateien", "Fernsteuerdatei", name); });
     Setze_Dateiname(name);
+}
+
+std::optional<TIRForm::Dateistand> TIRForm::Dateistand_von(const std::string& name) {
+    struct stat st {};
+    if (::stat(name.c_str(), &st) != 0) return std::nullopt;
+    return Dateistand{st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
 }
 
 void TIRForm::Lies_Fernsteuerdatei(const std::string& name) {
     Debug_WriteLn("Datei >" + name + "< soll gelesen werden");
     std::error_code ec;
     if (name.empty() || !std::filesystem::exists(name, ec)) return;
-    // The whole file is checked first: a damaged head changes nothing.
+    // Taken before the read: a change made meanwhile counts as one made
+    // after it.
+    const std::optional<Dateistand> stand = Dateistand_von(name);
+    // The whole file is checked first: a file that cannot be read whole
+    // changes nothing.
     const KeyFileContent content = parseKeyFile(readWholeFile(name), name);
     Setze_Dateiname(name);
     const QRect g = platform::fitToScreens(content.head.left, content.head.top, content.head.width,
@@ -877,7 +899,7 @@ void TIRForm::Lies_Fernsteuerdatei(const std::string& name) {
         std::copy(e.values.begin(), e.values.end(), k->Befehl.begin());
         Zeige_Taste(e.knopfnummer);
     }
-    if (content.error) throw EInOutError(*content.error);
+    Dateistand_gelesen = stand;
     Setze_Dateiname(name);
     Lernen1->setChecked(false);
     Service2->setChecked(false);
@@ -888,10 +910,27 @@ void TIRForm::Lese_Tasten_Belegung_von_Datei(const std::string& name) {
     Debug_WriteLn("Lese_Tasten_Belegung_von_Datei >" + name + "< ");
     std::error_code ec;
     if (!name.empty() && !std::filesystem::exists(name, ec)) {
-        Platziere_Tasten();
-        Standard_Tasten();
-        Debug_WriteLn("Datei anlegen : >" + name + "<");
-        Schreibe_Fernsteuerdatei(name);
+        // A file that cannot be created leaves the key set as it was: it
+        // still belongs to the current file.
+        const std::int32_t breite = Knopfbreite, hoehe = Knopfhoehe;
+        std::vector<std::pair<TButtonx*, std::string>> beschriftungen;
+        for (const auto& spalte : keys_)
+            for (TButtonx* k : spalte)
+                if (k) beschriftungen.emplace_back(k, k->Beschriftung);
+        try {
+            Platziere_Tasten();
+            Standard_Tasten();
+            Debug_WriteLn("Datei anlegen : >" + name + "<");
+            Schreibe_Fernsteuerdatei(name);
+        } catch (...) {
+            Knopfbreite = breite;
+            Knopfhoehe = hoehe;
+            Loesche_Tasten();
+            for (auto& [k, b] : beschriftungen)
+                k->Beschriftung = std::move(b);
+            Tasten_Aufbau();
+            throw;
+        }
     }
     Lies_Fernsteuerdatei(name);
 }
@@ -935,6 +974,7 @@ void TIRForm::Standard_Tasten() {
 }
 
 void TIRForm::Laden1Click() {
+    if (!Aenderungen_sichern()) return;
     platform::FileDialogOptions o;
     o.filter = kKeyFilter;
     o.initialDir = pathOf(platform::dialogFolder(SaveDialog1_FileName).string());
@@ -973,6 +1013,14 @@ bool TIRForm::Speichernunter1Click() {
 
 bool TIRForm::Speichern1Click() {
     if (Neue_Datei || SaveDialog1_FileName.empty()) return Speichernunter1Click();
+    // Another program, or another Tavix, may have saved the file since.
+    const std::optional<Dateistand> jetzt = Dateistand_von(SaveDialog1_FileName);
+    if (jetzt && jetzt != Dateistand_gelesen &&
+        !platform::prompts().yesNo(QStringLiteral("Die Datei ") + pathOf(SaveDialog1_FileName) +
+                                   QStringLiteral(" wurde inzwischen geändert. Überschreiben "
+                                                  "?\rThe file was changed meanwhile. Overwrite "
+                                                  "it ?")))
+        return false;
     Schreibe_Fernsteuerdatei(SaveDialog1_FileName);
     Datei_geaendert = false;
     return true;

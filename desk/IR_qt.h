@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -232,6 +233,10 @@ public:
     bool Speichernunter1Click();
     void Neu1Click();
     void Default1Click();
+    // The close's save question, also asked before another key file is
+    // loaded; false when the operation is to stop (Cancel, or the save did
+    // not happen).
+    bool Aenderungen_sichern();
 
     // ---- key press ----
     void Befehl_aussenden(std::int32_t Befehlstyp, Sio::TBefehl Befehl, const std::string& code);
@@ -296,6 +301,19 @@ private:
     void takeBoundsFromWindow();
     void warteBatch();
     void Makro(TButtonx& key);
+    // The command line names a key file and keys to send from it.
+    bool Batchlauf() const;
+
+    // The current key file as it was on disk when it was last read or
+    // written here: a save over it after another program changed it asks
+    // first.
+    struct Dateistand {
+        std::uint64_t geraet = 0, knoten = 0;
+        std::int64_t groesse = 0, sekunden = 0, nanosekunden = 0;
+        bool operator==(const Dateistand&) const = default;
+    };
+    static std::optional<Dateistand> Dateistand_von(const std::string& name);
+    std::optional<Dateistand> Dateistand_gelesen;
 
     TIRFormOptions options_;
     Fensterlage bounds_{77, 320, 230, 434};

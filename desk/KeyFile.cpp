@@ -107,22 +107,27 @@ KeyFileContent parseKeyFile(std::string_view bytes, const std::string& name) {
     c.head = KeyFileHead{head[0], head[1], head[2], head[3], head[4], head[5]};
 
     NumberReader n(r, name);
-    try {
-        while (!r.eof()) {
-            KeyFileEntry e;
-            e.knopfnummer = n.next();
-            e.tastenTyp = n.next();
-            e.caption = n.text();
-            e.code = n.text();
-            for (;;) {
-                const std::int32_t v = n.next();
-                if (e.values.size() < kMaxStoredValues) e.values.push_back(v);
-                if (v == 0) break;
-            }
-            c.entries.push_back(std::move(e));
+    while (!r.eof()) {
+        KeyFileEntry e;
+        e.knopfnummer = n.next();
+        e.tastenTyp = n.next();
+        e.caption = n.text();
+        e.code = n.text();
+        for (;;) {
+            const std::int32_t v = n.next();
+            // A command the key cannot hold whole is refused, not cut short:
+            // its next save would lose the rest.
+            if (v != 0 && e.values.size() == kMaxStoredValues)
+                throw EInOutError(
+                    "Fernsteuerdatei >" + name + "<, Zeile " + std::to_string(r.lineNo()) +
+                    ": Taste " + std::to_string(e.knopfnummer) + " >" + e.caption +
+                    "< hat mehr als " + std::to_string(kMaxStoredValues) + " Werte / key " +
+                    std::to_string(e.knopfnummer) + " >" + e.caption + "< holds more than " +
+                    std::to_string(kMaxStoredValues) + " values");
+            e.values.push_back(v);
+            if (v == 0) break;
         }
-    } catch (const EInOutError& err) {
-        c.error = err.what();
+        c.entries.push_back(std::move(e));
     }
     return c;
 }

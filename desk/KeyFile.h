@@ -4,7 +4,6 @@
 // 1252 text with CR LF line ends; LF alone is read too.
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,21 +30,20 @@ struct KeyFileEntry {
     std::int32_t tastenTyp = 0;
     std::string caption; // the whole line
     std::string code;    // the whole line
-    // Entries 0, 1, 2 ... up to and with the end mark 0 (when it came within
-    // the first kMaxStoredValues values); later values are dropped.
+    // Entries 0, 1, 2 ... up to and with the end mark 0; at most
+    // kMaxStoredValues before it.
     std::vector<std::int32_t> values;
 };
 
 struct KeyFileContent {
     KeyFileHead head;
     std::vector<KeyFileEntry> entries;
-    // A damage found after the head: the entries before it stay usable, the
-    // reader reports it after taking them.
-    std::optional<std::string> error;
 };
 
-// Throws EInOutError with a clear message when the head is not seven lines
-// that begin with numbers or the key size is below 1; nothing may change then.
+// Throws EInOutError with a clear message when the file cannot be read
+// whole: the head is not seven lines that begin with numbers, the key size is
+// below 1, a value line does not begin with a number or a command holds more
+// values than a key keeps. A file is taken whole or not at all.
 KeyFileContent parseKeyFile(std::string_view bytes, const std::string& name);
 
 // One key as written.

@@ -34,7 +34,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::unique_ptr<Sio::TBefehl>> keep;
     const std::string once = write(c, keep);
     const desk::KeyFileContent again = desk::parseKeyFile(once, "f");
-    fuzz::check(!again.error, "written file reads without error");
     fuzz::check(again.entries.size() == c.entries.size(), "entry count");
     fuzz::check(write(again, keep) == once, "load, save, load");
     return 0;

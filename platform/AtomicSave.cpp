@@ -15,11 +15,13 @@ namespace {
 
 std::atomic<unsigned> tempCounter{0};
 
-// Root may write anything; a file or folder without any write permission is
-// still treated as the user meant it: not to be changed.
-bool writable(const std::filesystem::path& p, const struct stat& st) {
-    if (::access(p.c_str(), W_OK) != 0) return false;
-    return ::geteuid() != 0 || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+// 0 when the file or folder may be written, else the reason: the system's
+// own (a read-only mount is not a missing permission). Root may write
+// anything; a file or folder without any write permission is still treated
+// as the user meant it: not to be changed.
+int writeRefusal(const std::filesystem::path& p, const struct stat& st) {
+    if (saveCalls().access(p.c_str(), W_OK) != 0) return errno;
+    return ::geteuid() != 0 || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 ? 0 : EACCES;
 }
 
 // The file a save replaces. A symbolic link is followed to its target,
@@ -46,7 +48,7 @@ std::filesystem::path saveTarget(const std::filesystem::path& path, int& err) {
 } // namespace
 
 const SaveCalls& plainSaveCalls() {
-    static const SaveCalls plain{::write, ::fsync, ::close, ::rename};
+    static const SaveCalls plain{::write, ::fsync, ::close, ::rename, ::access};
     return plain;
 }
 
@@ -70,10 +72,10 @@ void saveFileAtomically(const std::filesystem::path& path, std::string_view byte
     struct stat old {};
     const bool hadOld = ::stat(target.c_str(), &old) == 0;
     if (hadOld && !S_ISREG(old.st_mode)) refuse(S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
-    if (hadOld && !writable(target, old)) refuse(EACCES);
+    if (const int err = hadOld ? writeRefusal(target, old) : 0) refuse(err);
     struct stat folder {};
     if (::stat(dir.c_str(), &folder) != 0) refuse(errno);
-    if (!writable(dir, folder)) refuse(EACCES);
+    if (const int err = writeRefusal(dir, folder)) refuse(err);
 
     std::filesystem::path temp;
     int fd = -1;

@@ -26,6 +26,7 @@ struct SaveCalls {
     int (*fsync)(int fd);
     int (*close)(int fd);
     int (*rename)(const char* from, const char* to);
+    int (*access)(const char* path, int mode);
 };
 SaveCalls& saveCalls();
 const SaveCalls& plainSaveCalls();

@@ -4,6 +4,7 @@
 
 #include "desk/KeyFile.h"
 #include "platform/Errors.h"
+#include "platform/ScopeExit.h"
 #include "platform/ScreenFit_qt.h"
 #include "support/SaveFaults.h"
 
@@ -21,6 +22,8 @@ using platform::Answer;
 using platform::PromptKind;
 
 const QString kFilter = QStringLiteral("Fernsteuerdateien (*.cdx *.CDX)");
+const QString kSichernFrage =
+    QStringLiteral("Änderungen der momentanen Fernsteuerdatei sichern ? \rSave changes ?");
 
 std::string head(int top, int left, int width, int height, int kb, int kh) {
     return desk::rightAligned(top, 10) + " Top \r\n" + desk::rightAligned(left, 10) + " Left\r\n" +
@@ -85,13 +88,38 @@ TEST(KeyFileFormat, ParserReadsLfAndRefusesDamagedHeads) {
     EXPECT_THROW(desk::parseKeyFile(head(1, 2, 3, 4, 5, -1), "x"), EInOutError);
     EXPECT_THROW(desk::parseKeyFile("  x Top\r\n" + head(1, 2, 3, 4, 5, 6), "x"), EInOutError);
 
-    // A value line that is no number: what came before stays, the error is kept.
-    const auto bad = desk::parseKeyFile(head(1, 2, 3, 4, 5, 6) + entry(101, 0, "a", "", {1, 0}) +
-                                            "102 Knopfnummer\r\n0 Tasten_typ\r\nb\r\n\r\nzz\r\n",
-                                        "x");
-    EXPECT_EQ(bad.entries.size(), 1u);
-    ASSERT_TRUE(bad.error.has_value());
-    EXPECT_NE(bad.error->find("Zeile 18"), std::string::npos) << *bad.error;
+    // A file that cannot be read whole is refused whole: a value line that is
+    // no number, or a command longer than a key keeps, named by its key.
+    auto refusal = [](const std::string& bytes) {
+        try {
+            desk::parseKeyFile(bytes, "x");
+        } catch (const EInOutError& e) {
+            return std::string(e.what());
+        }
+        return std::string("read");
+    };
+    EXPECT_EQ(refusal(head(1, 2, 3, 4, 5, 6) + entry(101, 0, "a", "", {1, 0}) +
+                      "102 Knopfnummer\r\n0 Tasten_typ\r\nb\r\n\r\nzz\r\n"),
+              "Fernsteuerdatei >x<, Zeile 18: keine g\xFCltige Zahl / no valid number");
+    for (const std::size_t n : {800u, 801u, 900u}) {
+        std::vector<int> values(n, 100);
+        values.push_back(0);
+        EXPECT_EQ(refusal(head(1, 2, 3, 4, 5, 6) + entry(101, 0, "a", "", {1, 0}) +
+                          entry(203, 0, "TV +", "", values)),
+                  "Fernsteuerdatei >x<, Zeile 817: Taste 203 >TV +< hat mehr als 799 Werte / "
+                  "key 203 >TV +< holds more than 799 values")
+            << n;
+    }
+    // 799 values and the end mark: read and written back whole.
+    std::vector<int> values(799, 100);
+    values.push_back(0);
+    const std::string voll = head(1, 2, 3, 4, 5, 6) + entry(203, 0, "TV +", "", values);
+    const auto c799 = desk::parseKeyFile(voll, "x");
+    ASSERT_EQ(c799.entries.size(), 1u);
+    EXPECT_EQ(c799.entries[0].values.size(), 800u);
+    Sio::TBefehl b{};
+    std::copy(c799.entries[0].values.begin(), c799.entries[0].values.end(), b.begin());
+    EXPECT_EQ(desk::formatKeyFile(c799.head, {{203, 0, "TV +", "", &b}}), voll);
 }
 
 TEST(KeyFileFormat, MutatedFilesParseOrAreRefused) {
@@ -127,7 +155,7 @@ TEST(KeyFileFormat, MutatedFilesParseOrAreRefused) {
             const auto c = desk::parseKeyFile(m, "f");
             EXPECT_GE(c.head.knopfbreite, 1);
             for (const auto& e : c.entries)
-                EXPECT_LE(e.values.size(), desk::kMaxStoredValues);
+                EXPECT_LE(e.values.size(), desk::kMaxStoredValues + 1);
         } catch (const EInOutError&) {
         }
     }
@@ -285,11 +313,51 @@ TEST_F(KeyFile, DamagedFilesAreRefusedWithoutChangingAnything) {
         EXPECT_EQ(f.bounds(), bounds) << name;
         EXPECT_EQ(ini.readString("Dateien", "Fernsteuerdatei", ""), stored) << name;
     }
+
+    // A file damaged after its head is refused whole too, also over unsaved
+    // changes: they stay, with the file they belong to, and the close saves
+    // them there.
+    const std::string wert = head(77, 320, 230, 434, 43, 35) +
+                             entry(101, 0, "Eins", "", {1, 5, 0}) +
+                             "102 Knopfnummer\r\n0 Tasten_typ\r\nb\r\n\r\nzz\r\n";
+    std::vector<int> werte(800, 100);
+    werte.push_back(0);
+    const std::string lang = head(77, 320, 230, 434, 43, 35) + entry(101, 0, "Eins", "", werte);
+    writeFile(file("wert.cdx"), wert);
+    writeFile(file("lang.cdx"), lang);
+    desk::TButtonx& k = *f.Taste(101);
+    k.Befehl[0] = 1;
+    k.Befehl[1] = 4321;
+    f.Datei_geaendert = true;
+    for (const auto& [n, why] :
+         {std::pair{"wert.cdx",
+                    QStringLiteral("<, Zeile 19: keine gültige Zahl / no valid number")},
+          std::pair{"lang.cdx", QStringLiteral("<, Zeile 811: Taste 101 >Eins< hat mehr als 799 "
+                                               "Werte / key 101 >Eins< holds more than 799 "
+                                               "values")}}) {
+        const QString path = QString::fromStdString(file(n).string());
+        prompts.expect(PromptKind::YesNoCancel, kSichernFrage, Answer::No)
+            .expect(PromptKind::Open, kFilter, Answer::Ok, path)
+            .expectError(QStringLiteral("Fernsteuerdatei >") + path + why);
+        f.Laden1->trigger();
+        EXPECT_EQ(f.SaveDialog1_FileName, current) << n;
+        EXPECT_EQ(f.bounds(), bounds) << n;
+        EXPECT_EQ(k.text(), tick) << n;
+        EXPECT_EQ(k.Befehl[1], 4321) << n;
+        EXPECT_TRUE(f.Datei_geaendert) << n;
+        EXPECT_EQ(ini.readString("Dateien", "Fernsteuerdatei", ""), stored) << n;
+    }
+    prompts.expect(PromptKind::YesNoCancel, kSichernFrage, Answer::Yes);
+    EXPECT_TRUE(f.close());
+    EXPECT_NE(readFile(current).find("       1  101    0\r\n    4321  101    1\r\n"),
+              std::string::npos);
+    EXPECT_EQ(readFile(file("wert.cdx")), wert);
+    EXPECT_EQ(readFile(file("lang.cdx")), lang);
 }
 
-TEST_F(KeyFile, OverlongCommandKeepsItsEndMark) {
+TEST_F(KeyFile, LongestCommandAndExtremeBounds) {
     auto& f = *form;
-    std::vector<int> values(805, 100);
+    std::vector<int> values(799, 100);
     values.push_back(0);
     writeFile(file("lang.cdx"), head(77, 320, 230, 434, 43, 35) +
                                     entry(101, 0, "lang", "", values) +
@@ -330,10 +398,23 @@ TEST_F(KeyFile, OverlongCommandKeepsItsEndMark) {
 
 TEST_F(KeyFile, MenuLoadsCreatesAndSavesUnderNewName) {
     auto& f = *form;
+    // Over unsaved changes "Laden" asks the close's question first: Cancel
+    // ends it, "Ja" saves them into their own file before the load.
+    const std::string standard = f.SaveDialog1_FileName;
+    f.Taste(101)->Befehl[0] = 1;
+    f.Taste(101)->Befehl[1] = 4321;
+    f.Datei_geaendert = true;
+    prompts.expect(PromptKind::YesNoCancel, kSichernFrage, Answer::Cancel);
+    f.Laden1->trigger();
+    EXPECT_TRUE(f.Datei_geaendert);
+    EXPECT_EQ(readFile(standard).find("4321"), std::string::npos);
     // A name typed for a file that does not exist creates it.
     const QString neu = QString::fromStdString(file("frisch.cdx").string());
-    prompts.expect(PromptKind::Open, kFilter, Answer::Ok, neu);
+    prompts.expect(PromptKind::YesNoCancel, kSichernFrage, Answer::Yes)
+        .expect(PromptKind::Open, kFilter, Answer::Ok, neu);
     f.Laden1->trigger();
+    EXPECT_NE(readFile(standard).find("    4321  101    1\r\n"), std::string::npos);
+    EXPECT_FALSE(f.Datei_geaendert);
     EXPECT_TRUE(std::filesystem::exists(file("frisch.cdx")));
     EXPECT_EQ(f.windowTitle(), "frisch");
     EXPECT_EQ(platform::IniFile(iniPath()).readString("Dateien", "Fernsteuerdatei", ""),
@@ -426,5 +507,69 @@ TEST_F(KeyFile, FailedSaveLeavesOldFileWhole) {
               remembered);
     EXPECT_FALSE(std::filesystem::exists(neu));
     EXPECT_EQ(f.SaveDialog1_FileName, name);
+
+    // A read-only mount is said as what it is.
+    {
+        platform::saveCalls().access = [](const char*, int) {
+            errno = EROFS;
+            return -1;
+        };
+        platform::ScopeExit zurueck([] { platform::saveCalls() = platform::plainSaveCalls(); });
+        prompts.expectError(
+            QString::fromStdString("Die Datei " + name + " kann nicht gespeichert werden: ") +
+            QString::fromLocal8Bit(std::strerror(EROFS)));
+        f.Speichern1->trigger();
+        // A key file that cannot be created leaves the window as it was.
+        f.Knopfbreite = 50;
+        f.Setze_Beschriftung(101, QStringLiteral("Eigene"));
+        const std::string fehlt = file("fehlt.cdx").string();
+        prompts.expect(PromptKind::YesNoCancel, kSichernFrage, Answer::No)
+            .expect(PromptKind::Open, kFilter, Answer::Ok, QString::fromStdString(fehlt))
+            .expectError(
+                QString::fromStdString("Die Datei " + fehlt + " kann nicht gespeichert werden: ") +
+                QString::fromLocal8Bit(std::strerror(EROFS)));
+        f.Laden1->trigger();
+        EXPECT_EQ(f.Knopfbreite, 50);
+        EXPECT_EQ(f.Taste(101)->Beschriftung, "Eigene");
+        EXPECT_EQ(f.Taste(101)->text(), QStringLiteral("Eigene"));
+        EXPECT_EQ(f.SaveDialog1_FileName, name);
+    }
+    EXPECT_EQ(readFile(name), before);
     EXPECT_EQ(prompts.remaining(), 0u);
+}
+
+TEST_F(KeyFile, SaveOverAFileChangedOnDiskAsksFirst) {
+    auto& f = *form;
+    const std::string name = f.SaveDialog1_FileName;
+    ASSERT_EQ(name, file("standard.cdx").string());
+    const QString frage = QStringLiteral("Die Datei ") + QString::fromStdString(name) +
+                          QStringLiteral(" wurde inzwischen geändert. Überschreiben ?\rThe file "
+                                         "was changed meanwhile. Overwrite it ?");
+    f.setLeft(f.Left() + 10);
+    // Another program writes the file in place.
+    const std::string fremd = head(1, 2, 300, 400, 43, 35) + entry(101, 0, "fremd", "", {1, 0});
+    writeFile(name, fremd);
+    prompts.expectYesNo(frage, false);
+    f.Speichern1->trigger();
+    EXPECT_EQ(readFile(name), fremd);
+    prompts.expect(PromptKind::YesNoCancel, kSichernFrage, Answer::Yes).expectYesNo(frage, false);
+    EXPECT_FALSE(f.close()) << "the window stays with its changes";
+    EXPECT_EQ(readFile(name), fremd);
+    prompts.expectYesNo(frage, true);
+    f.Speichern1->trigger();
+    const std::string eigen = readFile(name);
+    EXPECT_NE(eigen.find("       330 Left"), std::string::npos);
+    // A save of our own is no change from outside.
+    f.Speichern1->trigger();
+    // Another Tavix saves a file of the same size: a new file renamed over it.
+    std::string gleich = eigen;
+    gleich.replace(gleich.find("       330 Left"), 15, "       331 Left");
+    platform::saveFileAtomically(name, gleich);
+    prompts.expectYesNo(frage, false);
+    f.Speichern1->trigger();
+    EXPECT_EQ(readFile(name), gleich);
+    // The moved window was saved: the close has nothing left to ask.
+    prompts.expectYesNo(frage, true);
+    f.Speichern1->trigger();
+    EXPECT_TRUE(f.close());
 }

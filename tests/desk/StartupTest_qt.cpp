@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -201,13 +202,24 @@ TEST_F(Startup, RefusedKeyFileAtStartIsNoChangeAndIsSavedOnlyUnderAGivenName) {
         QStringLiteral("< ist beschädigt (Kopf unvollständig)\rDamaged key file (incomplete head)");
     std::string kaputterKopf = desk::formatKeyFile({77, 320, 230, 434, 43, 35}, {});
     kaputterKopf.replace(kaputterKopf.find("       230"), 10, "    zwei30");
-    const std::pair<const char*, std::string> dateien[] = {
-        {"leer.cdx", ""}, {"cr.cdx", "\r\r\r\n\r"}, {"kopf.cdx", kaputterKopf}};
-    for (const auto& [n, bytes] : dateien) {
+    // One whose head is whole counts the same when a later line is damaged.
+    Sio::TBefehl b{};
+    b[0] = 1;
+    b[1] = 900;
+    std::string kaputterWert = desk::formatKeyFile(
+        {77, 320, 230, 434, 43, 35}, {{101, 0, "Eins", "", &b}, {102, 0, "Zwei", "", &b}});
+    kaputterWert.replace(kaputterWert.rfind("     900"), 8, "      xx");
+    const QString wert = QStringLiteral("<, Zeile 20: keine gültige Zahl / no valid number");
+    const std::tuple<const char*, std::string, QString> dateien[] = {
+        {"leer.cdx", "", kopf},
+        {"cr.cdx", "\r\r\r\n\r", kopf},
+        {"kopf.cdx", kaputterKopf, kopf},
+        {"wert.cdx", kaputterWert, wert}};
+    for (const auto& [n, bytes, why] : dateien) {
         writeFile(file(n), bytes);
         platform::IniFile(iniPath()).writeString("Dateien", "Fernsteuerdatei", file(n).string());
         prompts.expectError(QStringLiteral("Fernsteuerdatei >") +
-                            QString::fromStdString(file(n).string()) + kopf);
+                            QString::fromStdString(file(n).string()) + why);
         auto& f = makeForm();
         activate();
         EXPECT_FALSE(f.Datei_geaendert) << n;
@@ -216,22 +228,55 @@ TEST_F(Startup, RefusedKeyFileAtStartIsNoChangeAndIsSavedOnlyUnderAGivenName) {
         form.reset();
     }
 
-    // A change made afterwards is saved only under a name the user gives.
+    // A change made afterwards, a moved window too, is saved only under a
+    // name the user gives.
     prompts.expectError(QStringLiteral("Fernsteuerdatei >") +
-                        QString::fromStdString(file("kopf.cdx").string()) + kopf);
+                        QString::fromStdString(file("wert.cdx").string()) + wert);
     auto& f = makeForm();
     activate();
-    f.Datei_geaendert = true;
+    f.setLeft(f.Left() + 10);
     prompts.expect(PromptKind::YesNoCancel, kSichernFrage, Answer::Yes)
         .expect(PromptKind::Save, kFilter, Answer::Cancel);
     EXPECT_FALSE(f.close());
-    EXPECT_EQ(readFile(file("kopf.cdx")), kaputterKopf);
+    EXPECT_EQ(readFile(file("wert.cdx")), kaputterWert);
     prompts.expect(PromptKind::YesNoCancel, kSichernFrage, Answer::Yes)
         .expect(PromptKind::Save, kFilter, Answer::Ok,
                 QString::fromStdString(file("neu.cdx").string()));
     EXPECT_TRUE(f.close());
     EXPECT_TRUE(std::filesystem::exists(file("neu.cdx")));
-    EXPECT_EQ(readFile(file("kopf.cdx")), kaputterKopf);
+    EXPECT_EQ(readFile(file("wert.cdx")), kaputterWert);
+}
+
+TEST_F(Startup, BatchRunOpensOnlyTheFileItIsGiven) {
+    Sio::TBefehl b{};
+    b[0] = 1;
+    b[1] = 900;
+    const std::string keys = file("keys.cdx").string();
+    writeFile(keys, desk::formatKeyFile({77, 320, 230, 434, 43, 35}, {{101, 0, "TV +", "", &b}}));
+    // A fresh install: the first-run questions, then no default key file
+    // is created nor stored.
+    prompts.expectYesNo(sprachFrage("Deutsch"), true)
+        .expectYesNo(einheitFrage("Tavix Remote/Dongle"), true)
+        .expectYesNo(comFrage(1), true);
+    auto& f = makeForm({QString::fromStdString(keys), "TV +"});
+    activate();
+    EXPECT_TRUE(f.Timer3->isActive());
+    EXPECT_EQ(f.Taste(101)->Beschriftung, "TV +");
+    EXPECT_FALSE(std::filesystem::exists(dataFile("standard.cdx")));
+    EXPECT_EQ(platform::IniFile(iniPath()).readString("Dateien", "Fernsteuerdatei", "-"), "-");
+    form.reset();
+
+    // Settings that name a missing key file: it stays missing, and named.
+    writeCompleteSettings();
+    platform::IniFile(iniPath()).writeString("Dateien", "Fernsteuerdatei",
+                                             file("weg.cdx").string());
+    auto& g = makeForm({QString::fromStdString(keys), "TV +"});
+    activate();
+    EXPECT_TRUE(g.Timer3->isActive());
+    EXPECT_FALSE(std::filesystem::exists(file("weg.cdx")));
+    EXPECT_EQ(platform::IniFile(iniPath()).readString("Dateien", "Fernsteuerdatei", ""),
+              file("weg.cdx").string());
+    EXPECT_TRUE(g.close()) << "nothing to ask";
 }
 
 TEST_F(Startup, NoAtCloseWritesNothingAndNewFileAsksForName) {

@@ -27,7 +27,8 @@ public:
 
     explicit SaveFault(Kind kind = None, int nth = 1, int err = EIO) {
         state() = State{kind, nth, err, {}, false, {}};
-        platform::saveCalls() = platform::SaveCalls{&write, &fsync, &close, &rename};
+        platform::saveCalls() =
+            platform::SaveCalls{&write, &fsync, &close, &rename, platform::plainSaveCalls().access};
     }
     ~SaveFault() { platform::saveCalls() = platform::plainSaveCalls(); }
     SaveFault(const SaveFault&) = delete;

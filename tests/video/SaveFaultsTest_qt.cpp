@@ -43,6 +43,9 @@ TEST_F(SaveFaults, EverySaveOfTavixKeepsTheOldFileAndTellsTheUser) {
         {
             {"key file, Speichern", file("standard.cdx"),
              [&] {
+                 // The old file was put back behind the window: loaded again,
+                 // as a save over a file changed since would ask first.
+                 f.Lies_Fernsteuerdatei(file("standard.cdx").string());
                  f.setLeft(100 + ++runde);
                  f.Speichern1->trigger();
              }},
