@@ -145,6 +145,10 @@ TEST_F(ReceiverPty, ShortStopPressesCountAsTheyFire) {
     EXPECT_EQ(player.beendet, 1);
     EXPECT_TRUE(f.Timer2->isActive());
     EXPECT_FALSE(closed);
+    // The window closes 4 s after the third Stop unless a fourth comes first.
+    // A loaded host may take longer for a press made again; the race with the
+    // timer is the virtual-clock test's, so here the timer is held.
+    f.Timer2->stop();
     ASSERT_TRUE(nochmals([&] { return stops() == 4; }));
     EXPECT_EQ(os.shutdowns, 1);
     EXPECT_TRUE(closed);
