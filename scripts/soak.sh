@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Runs the whole plain suite N times (default 10) on a loaded machine: while
-# it runs, as many busy processes as there are cores spin, and each run uses
-# every core as well (ctest -j$(nproc)). Tests that lean on real time show
-# here whether their margins hold. Builds the plain build first.
+# it runs, BUSY processes spin (default: as many as there are cores), and each
+# run uses every core as well (ctest -j$(nproc)). Tests that lean on real time
+# show here whether their margins hold. Builds the plain build first.
 #
-#   scripts/soak.sh [N]
+#   scripts/soak.sh [N [BUSY]]
+#   scripts/soak.sh 20 $((2 * $(nproc)))    twice as many busy processes
 #
 # Prints the failed tests of each failed run (the whole output is kept in
 # build/soak/run-<i>.log) and at the end "<passed> passed, <failed> failed",
@@ -14,6 +15,7 @@ cd "$(dirname "$0")/.."
 
 runs=${1:-10}
 cores=$(nproc)
+spinners=${2:-$cores}
 launcher=()
 if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
@@ -37,7 +39,7 @@ trap stop_busy EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
-for _ in $(seq "$cores"); do
+for _ in $(seq "$spinners"); do
   bash -c 'while :; do :; done' &
   busy+=("$!")
 done
@@ -47,7 +49,7 @@ passed=0
 failed=0
 for i in $(seq "$runs"); do
   log=build/soak/run-$i.log
-  ctest --test-dir build --output-on-failure -j "$cores" --timeout 600 >"$log" 2>&1 &
+  ctest --test-dir build --output-on-failure -j "$cores" --timeout 300 >"$log" 2>&1 &
   suite=$!
   status=0
   wait "$suite" || status=$?

@@ -3,6 +3,7 @@
 // timer on the real clock. Waits are bounded.
 #include "PlomvareFixture.h"
 
+#include "platform/Clock.h"
 #include "platform/SerialDevice.h"
 #include "sim/SimReceiver.h"
 
@@ -112,7 +113,7 @@ TEST_F(ReceiverPty, ShortStopPressesCountAsTheyFire) {
     // one frame, which neither learns nor fires. Such a press is made again;
     // what counts is that every press that fires counts once.
     const auto nochmals = [&](const std::function<bool()>& gelungen) {
-        for (int versuch = 0; versuch < 5; ++versuch)
+        for (int versuch = 0; versuch < 8; ++versuch)
             if (kurz(3) && gelungen()) return true;
         return false;
     };
@@ -120,8 +121,19 @@ TEST_F(ReceiverPty, ShortStopPressesCountAsTheyFire) {
         return std::count(player.befehle.begin(), player.befehle.end(), WAInt::kStop);
     };
 
+    // A press fires when the pause before its second frame is longer than the
+    // learnt threshold, twice the mean gap of the learnt burst. A learn whose
+    // characters the host held back learns a threshold near or above the
+    // sender's pause between frames, at which no later press fires: it is
+    // made again, as a user would whose key does not work.
+    const std::int64_t framePause =
+        (sim::SimReceiver::kZeichenMs + sim::SimReceiver::kFrameAbstandMs) *
+        platform::Clock::kCounterFrequency / 1000;
     f.Lernen2->trigger();
-    ASSERT_TRUE(nochmals([&] { return f.Auswertung.Lern_Kandidat[0] == 6; }));
+    ASSERT_TRUE(nochmals([&] {
+        return f.Auswertung.Lern_Kandidat[0] == 6 &&
+               f.Auswertung.Lern_Kandidat[1] * 100 < framePause * 3 / 4;
+    }));
     prompts.expectMessage(QStringLiteral("Lerne Befehl als >Stop<\rNeuer Befehl, Fachnr. 1"));
     f.Knopf[4]->click();
     f.Lernen2->trigger();
@@ -133,6 +145,10 @@ TEST_F(ReceiverPty, ShortStopPressesCountAsTheyFire) {
     EXPECT_EQ(player.beendet, 1);
     EXPECT_TRUE(f.Timer2->isActive());
     EXPECT_FALSE(closed);
+    // The window closes 4 s after the third Stop unless a fourth comes first.
+    // A loaded host may take longer for a press made again; the race with the
+    // timer is the virtual-clock test's, so here the timer is held.
+    f.Timer2->stop();
     ASSERT_TRUE(nochmals([&] { return stops() == 4; }));
     EXPECT_EQ(os.shutdowns, 1);
     EXPECT_TRUE(closed);
