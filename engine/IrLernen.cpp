@@ -109,7 +109,9 @@ void methode2(TBefehl& Befehl, TBefehl& roh, std::string& Code, std::string& Kom
     }
 }
 
-void methode1(TBefehl& Befehl, TBefehl& roh, std::string& Code, std::string& Kommentar,
+// True when only the search for the frames failed: the capture was clean, but
+// the press is no frame sent again and again.
+bool methode1(TBefehl& Befehl, TBefehl& roh, std::string& Code, std::string& Kommentar,
               bool Optimieren) {
     Debug_WriteLn("IR_Methode 1");
     if (IR_Fehlertext.empty()) Korrigiere_Totzeiten();
@@ -118,7 +120,8 @@ void methode1(TBefehl& Befehl, TBefehl& roh, std::string& Code, std::string& Kom
     roh = Befehl;
     Anzahl_Wiederholungen = 0;
     Anzahl_Befehlspausen = 0;
-    if (IR_Fehlertext.empty() && Optimieren) Suche_Wiederholung_und_Korrigiere_Messwerte();
+    const bool sauber = IR_Fehlertext.empty();
+    if (sauber && Optimieren) Suche_Wiederholung_und_Korrigiere_Messwerte();
     if (Optimieren) Bestimme_Basisbefehle();
     if (IR_Fehlertext.empty() && Optimieren) {
         Debug_WriteLn("Ohne Errorcode durchgekommen");
@@ -132,6 +135,7 @@ void methode1(TBefehl& Befehl, TBefehl& roh, std::string& Code, std::string& Kom
     } else {
         nichtSauber(Code, Kommentar);
     }
+    return sauber && !IR_Fehlertext.empty();
 }
 
 // A pulse merged from carrier cycles ends with its last cycle's flash: it is
@@ -214,6 +218,21 @@ double streuungDerErfassung(const std::vector<std::int64_t>& rahmen, const Gleic
         freiheitsgrade += glieder.size() - 1;
     }
     return freiheitsgrade == 0 ? 0.0 : std::sqrt(quadrate / static_cast<double>(freiheitsgrade));
+}
+
+// The whole capture, each duration replaced by the mean of the captured
+// durations of its length: the press as the remote sent it, every
+// transmission and pause, with the jitter of its edges evened out.
+TBefehl geglaetteterBefehl(const std::vector<std::int64_t>& erfasst) {
+    std::vector<std::int64_t> ganz{0};
+    for (std::size_t i = 1; i < erfasst.size() && erfasst[i] != 0; ++i)
+        ganz.push_back(erfasst[i]);
+    const GleichLang g = gleichLangeZeiten(ganz);
+    TBefehl b{};
+    b[0] = 1;
+    for (std::size_t i = 1; i < ganz.size() && i < 799; ++i)
+        b[i] = Auf_int32_begrenzt(Runden(mittelwert(ganz, g.glieder[g.gruppe[i]])));
+    return b;
 }
 
 // Checks that the learnt command sends what was captured, the whole command
@@ -342,24 +361,39 @@ bool IR_Befehl_Lernen(TBefehl& Befehl, std::string& Code, std::string& Fehler,
     const std::vector<std::int64_t> erfasst = erfassteZeiten();
 
     TBefehl roh{};
+    bool keineRahmen = false;
     if (IR_Methode == 2)
         methode2(Befehl, roh, Code, Kommentar, Optimieren, paare.anzahl);
     else if (IR_Methode == 1)
-        methode1(Befehl, roh, Code, Kommentar, Optimieren);
+        keineRahmen = methode1(Befehl, roh, Code, Kommentar, Optimieren);
     else
         return false;
 
     if (Befehl[0] < 1) Befehl[0] = 1;
-    // A command that would not send what the remote sent is no success: the
-    // raw capture stays, as after any other error.
-    if (IR_Fehlertext.empty()) {
-        const std::string pruefung = befehlPruefen(Befehl, erfasst, IR_Methode == 2);
-        if (!pruefung.empty()) {
-            IR_Fehlertext = pruefung;
-            Debug_WriteLn(IR_Fehlertext);
-            Befehl = roh;
-            Befehl[0] = 1;
-            nichtSauber(Code, Kommentar);
+    roh[0] = 1;
+    // A command that would not send what the remote sent is no success. Where
+    // one frame sent again cannot stand for the press (repeat codes or later
+    // frames unlike the first), the whole capture sends it as it came, as a
+    // learn without Optimieren keeps it: with Optimieren evened out first,
+    // else raw. Whatever is kept is checked whole; what fails stays as after
+    // any other error.
+    if (IR_Fehlertext.empty() || keineRahmen) {
+        const bool einRahmen = Kommentar.empty();
+        std::string pruefung =
+            einRahmen ? befehlPruefen(Befehl, erfasst, IR_Methode == 2) : std::string();
+        if (!pruefung.empty() || !einRahmen) {
+            if (!pruefung.empty()) Debug_WriteLn(pruefung);
+            if (einRahmen) nichtSauber(Code, Kommentar);
+            std::vector<TBefehl> ganze;
+            if (Optimieren) ganze.push_back(geglaetteterBefehl(erfasst));
+            ganze.push_back(roh);
+            for (const TBefehl& ganz : ganze) {
+                Befehl = ganz;
+                pruefung = befehlPruefen(Befehl, erfasst, IR_Methode == 2);
+                if (pruefung.empty()) break;
+                Debug_WriteLn(pruefung);
+            }
+            IR_Fehlertext = pruefung.empty() ? std::string() : pruefung + IR_Fehlertext;
         }
     }
 
