@@ -57,8 +57,8 @@ public:
         : hochaufloesend_(hochaufloesend),
           grenzeTicks_(Verlust_Grenze_us * Zaehlerfrequenz() / 1000000),
           stilleTicks_(Zu_kurz_Schwelle * Zaehlerfrequenz() / 1000000),
-          sendungTicks_(Sendungsgrenze_us * Zaehlerfrequenz() / 1000000), blickZeit_(Zaehlerstand()),
-          blockZeit_(blickZeit_) {}
+          sendungTicks_(Sendungsgrenze_us * Zaehlerfrequenz() / 1000000),
+          blickZeit_(Zaehlerstand()), blockZeit_(blickZeit_) {}
 
     // Before each read, so that the read that sees a change belongs to the
     // stretch its stamp ends. During the capture (after the first change)

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace Sio {
@@ -221,17 +222,40 @@ double streuungDerErfassung(const std::vector<std::int64_t>& rahmen, const Gleic
 }
 
 // The whole capture, each duration replaced by the mean of the captured
-// durations of its length: the press as the remote sent it, every
-// transmission and pause, with the jitter of its edges evened out.
-TBefehl geglaetteterBefehl(const std::vector<std::int64_t>& erfasst) {
-    std::vector<std::int64_t> ganz{0};
-    for (std::size_t i = 1; i < erfasst.size() && erfasst[i] != 0; ++i)
-        ganz.push_back(erfasst[i]);
-    const GleichLang g = gleichLangeZeiten(ganz);
+// durations of its kind: the press as the remote sent it, every transmission
+// and pause, with the jitter of its edges evened out. Pulses and pauses apart,
+// sorted, the durations fall into kinds where one lies beyond the one before
+// by more than 100 µs and a tenth. Empty when a kind spreads wider than a
+// receiver takes for one duration either side of its mean: its durations then
+// cannot be told from another kind's, and their mean would stand for none.
+std::optional<TBefehl> geglaetteterBefehl(const std::vector<std::int64_t>& erfasst) {
+    std::size_t n = 0;
+    while (n + 1 < erfasst.size() && erfasst[n + 1] != 0)
+        ++n;
     TBefehl b{};
     b[0] = 1;
-    for (std::size_t i = 1; i < ganz.size() && i < 799; ++i)
-        b[i] = Auf_int32_begrenzt(Runden(mittelwert(ganz, g.glieder[g.gruppe[i]])));
+    for (const std::size_t paritaet : {1, 0}) {
+        std::vector<std::size_t> art;
+        for (std::size_t i = 1; i <= n; ++i)
+            if (i % 2 == paritaet) art.push_back(i);
+        std::sort(art.begin(), art.end(),
+                  [&](std::size_t x, std::size_t y) { return erfasst[x] < erfasst[y]; });
+        for (std::size_t von = 0; von < art.size();) {
+            std::size_t bis = von + 1;
+            while (bis < art.size() && erfasst[art[bis]] - erfasst[art[bis - 1]] <=
+                                           std::max<std::int64_t>(erfasst[art[bis - 1]] / 10, 100))
+                ++bis;
+            const std::vector<std::size_t> glieder(art.begin() + static_cast<std::ptrdiff_t>(von),
+                                                   art.begin() + static_cast<std::ptrdiff_t>(bis));
+            const double mittel = mittelwert(erfasst, glieder);
+            const auto breite =
+                static_cast<double>(erfasst[glieder.back()] - erfasst[glieder.front()]);
+            if (breite > 2.0 * std::max(0.25 * mittel, 100.0)) return std::nullopt;
+            for (const std::size_t i : glieder)
+                if (i < 799) b[i] = Auf_int32_begrenzt(Runden(mittel));
+            von = bis;
+        }
+    }
     return b;
 }
 
@@ -373,10 +397,10 @@ bool IR_Befehl_Lernen(TBefehl& Befehl, std::string& Code, std::string& Fehler,
     roh[0] = 1;
     // A command that would not send what the remote sent is no success. Where
     // one frame sent again cannot stand for the press (repeat codes or later
-    // frames unlike the first), the whole capture sends it as it came, as a
-    // learn without Optimieren keeps it: with Optimieren evened out first,
-    // else raw. Whatever is kept is checked whole; what fails stays as after
-    // any other error.
+    // frames unlike the first), the whole capture evened out sends it as it
+    // came, kept as a learn without Optimieren keeps the raw capture. What is
+    // kept is checked whole; what fails leaves the raw capture and the error,
+    // as any other error does.
     if (IR_Fehlertext.empty() || keineRahmen) {
         const bool einRahmen = Kommentar.empty();
         std::string pruefung =
@@ -384,16 +408,23 @@ bool IR_Befehl_Lernen(TBefehl& Befehl, std::string& Code, std::string& Fehler,
         if (!pruefung.empty() || !einRahmen) {
             if (!pruefung.empty()) Debug_WriteLn(pruefung);
             if (einRahmen) nichtSauber(Code, Kommentar);
-            std::vector<TBefehl> ganze;
-            if (Optimieren) ganze.push_back(geglaetteterBefehl(erfasst));
-            ganze.push_back(roh);
-            for (const TBefehl& ganz : ganze) {
-                Befehl = ganz;
+            // With Optimieren the capture evened out, where its durations
+            // fall into kinds clearly enough: raw, it may be off by its
+            // jitter.
+            Befehl = roh;
+            if (!Optimieren) {
                 pruefung = befehlPruefen(Befehl, erfasst, IR_Methode == 2);
-                if (pruefung.empty()) break;
-                Debug_WriteLn(pruefung);
+            } else if (const auto g = geglaetteterBefehl(erfasst)) {
+                const std::string ganz = befehlPruefen(*g, erfasst, false);
+                if (ganz.empty()) {
+                    Befehl = *g;
+                    pruefung.clear();
+                    IR_Fehlertext.clear();
+                } else {
+                    Debug_WriteLn(ganz);
+                }
             }
-            IR_Fehlertext = pruefung.empty() ? std::string() : pruefung + IR_Fehlertext;
+            IR_Fehlertext = pruefung + IR_Fehlertext;
         }
     }
 
