@@ -13,13 +13,14 @@
 // the rest is learnt roughly but usably. "What the remote sent" is the
 // generator's nominal press, distorted as the receiver module distorts it in
 // the distorted variants.
-// Then a loaded run: 40 learns on the simulated adapter in real time, as the
-// programs run it, with the engine's defaults (method 2, standard resolution)
-// while as many busy processes as the machine has cores run at normal
+// Then two runs of 40 learns on the simulated adapter in real time, as the
+// programs run it, with the engine's defaults (method 2, standard
+// resolution): an idle one, with nothing else of ours running, and a loaded
+// one, while as many busy processes as the machine has cores run at normal
 // priority; every other learn keeps the raw capture (Optimieren off). Each
 // learnt command is judged as above, sent again on a virtual-time adapter.
 // Usage: ir_learn [protocol,...] [-v] [part] to run only those protocols
-// ("loaded" names the loaded run).
+// ("idle" and "loaded" name the real-time runs).
 #include "bench/LoopRate.h"
 #include "engine/IrCapture.h"
 #include "engine/IrLernen.h"
@@ -88,6 +89,9 @@ std::vector<Protokoll> protokolle() {
         {"nokia32", [b](int p) { return r::nokia32(0x1A2B0000u | b(p) << 8 | b(p + 1), 3); }},
         {"jvc", [b](int p) { return r::jvc(0x03, b(p), 3); }},
         {"nec_repeat", [b](int p) { return r::necRepeat(0x04, b(p), 3); }},
+        // Keys held for most of a second: a frame, then repeat codes.
+        {"nec_held", [b](int p) { return r::necRepeat(0x04, b(p), 8); }},
+        {"jvc_held", [b](int p) { return r::jvc(0x03, b(p), 12); }},
         {"rca", [b](int p) { return r::rca(0x0F, b(p), 3); }},
         {"mitsubishi", [b](int p) { return r::mitsubishi(0x47, b(p), 3); }},
         {"rc6", [b](int p) { return r::rc6(p % 2 == 1, 0x00, b(p), 2); }},
@@ -207,13 +211,14 @@ private:
     std::vector<pid_t> kinder_;
 };
 
-// 40 learns on the simulated adapter in real time under load; see the top.
-void belastet(bool verbose) {
+// 40 learns on the simulated adapter in real time, with as many busy
+// processes as the machine has cores or none; see the top.
+void echtzeit(const std::string& name, bool belastet, bool verbose) {
     constexpr int kLearns = 40;
     // A learn whose captures the load tears keeps watching: the run stops
     // early rather than take minutes.
     constexpr double kBudgetSeconds = 100.0;
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned cores = belastet ? std::max(1u, std::thread::hardware_concurrency()) : 0;
     platform::RealClock host;
     platform::VirtualClock vclock;
     sim::SimAdapter virt(vclock);
@@ -265,14 +270,15 @@ void belastet(bool verbose) {
                 sent = wiederGesendet(virt, vclock, b);
                 Sio::Drehg_mSec = d;
             }
-            z.zaehlen("loaded", press, ok, fehler, b, sent, ganzerDruck(e), verbose);
+            z.zaehlen(name, press, ok, fehler, b, sent, ganzerDruck(e), verbose);
         }
     }
-    std::printf("ir_learn.loaded_busy_processes: %u\n", cores);
-    std::printf("ir_learn.loaded_learnt_right: %d of %d\n", z.right, learns);
-    std::printf("ir_learn.loaded_flagged: %d of %d\n", z.flagged, learns);
-    std::printf("ir_learn.loaded_silent_failures: %d of %d\n", z.silent, learns);
-    std::printf("ir_learn.loaded_run_time: %.1f s\n", hostSeconds() - start);
+    const char* n = name.c_str();
+    if (belastet) std::printf("ir_learn.%s_busy_processes: %u\n", n, cores);
+    std::printf("ir_learn.%s_learnt_right: %d of %d\n", n, z.right, learns);
+    std::printf("ir_learn.%s_flagged: %d of %d\n", n, z.flagged, learns);
+    std::printf("ir_learn.%s_silent_failures: %d of %d\n", n, z.silent, learns);
+    std::printf("ir_learn.%s_run_time: %.1f s\n", n, hostSeconds() - start);
     std::fflush(stdout);
 }
 
@@ -345,7 +351,11 @@ int main(int argc, char** argv) {
                             std::fflush(stdout);
                         }
         }
-    if (only.empty() || only.find(",loaded,") != std::string::npos) belastet(verbose);
+    for (const bool belastet : {false, true}) {
+        const std::string name = belastet ? "loaded" : "idle";
+        if (only.empty() || only.find("," + name + ",") != std::string::npos)
+            echtzeit(name, belastet, verbose);
+    }
     std::printf("ir_learn.run_time: %.1f s\n", hostSeconds() - start);
     return 0;
 }

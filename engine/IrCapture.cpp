@@ -47,15 +47,18 @@ static_assert(Lesungen_je_Blick == 1 << Lesungen_je_Blick_bits);
 // hidden a whole pulse or pause, i.e. when it is as long as the shortest
 // duration of the capture (never less than the shortest a remote sends): a
 // shorter loss in a long pause or in the quiet after the command hides
-// nothing. Before the first full block there is no measure yet; a change
-// that soon after the start of the watch comes amid a press anyway.
+// nothing; nor does one after the last change that the end of the press
+// bounds (Sendungsgrenze_us). Before the first full block there is no
+// measure yet; a change that soon after the start of the watch comes amid a
+// press anyway.
 class Verlustwaechter {
 public:
     explicit Verlustwaechter(bool hochaufloesend)
         : hochaufloesend_(hochaufloesend),
           grenzeTicks_(Verlust_Grenze_us * Zaehlerfrequenz() / 1000000),
-          stilleTicks_(Zu_kurz_Schwelle * Zaehlerfrequenz() / 1000000), blickZeit_(Zaehlerstand()),
-          blockZeit_(blickZeit_) {}
+          stilleTicks_(Zu_kurz_Schwelle * Zaehlerfrequenz() / 1000000),
+          sendungTicks_(Sendungsgrenze_us * Zaehlerfrequenz() / 1000000),
+          blickZeit_(Zaehlerstand()), blockZeit_(blickZeit_) {}
 
     // Before each read, so that the read that sees a change belongs to the
     // stretch its stamp ends. During the capture (after the first change)
@@ -82,6 +85,9 @@ public:
                 kuerzesteDauer_ = dauer;
         }
         letzterStempel_ = zeit;
+        // What was lost after the change before has a change after it.
+        stilleVerlust_ = std::max(stilleVerlust_, nachEnde_);
+        nachEnde_ = 0;
         blick(zeit, true, true);
     }
     // At the end of the capture, with the reads since the last look.
@@ -96,7 +102,12 @@ private:
             const std::int64_t verloren =
                 jetzt - blickZeit_ - ((seitBlick_ * kuerzester_) >> Lesungen_je_Blick_bits);
             if (wechsel && verloren > grenzeTicks_) unterbrochen_ = true;
-            if (!wechsel) stilleVerlust_ = std::max(stilleVerlust_, verloren);
+            // Lost after the end of the press, unless a change follows.
+            const bool nachEnde = letzterStempel_ >= 0 &&
+                                  blickZeit_ - letzterStempel_ >= sendungTicks_ &&
+                                  verloren < sendungTicks_;
+            std::int64_t& groesster = nachEnde ? nachEnde_ : stilleVerlust_;
+            if (!wechsel) groesster = std::max(groesster, verloren);
         }
         blickZeit_ = jetzt;
         seitBlick_ = 0;
@@ -105,6 +116,7 @@ private:
     bool hochaufloesend_;
     std::int64_t grenzeTicks_;
     std::int64_t stilleTicks_;
+    std::int64_t sendungTicks_;
     std::int64_t blickZeit_;
     std::int64_t blockZeit_;
     std::int64_t seitBlick_ = 0;
@@ -113,6 +125,7 @@ private:
     std::int64_t letzterStempel_ = -1;
     std::int64_t kuerzesteDauer_ = -1;
     std::int64_t stilleVerlust_ = 0; // the largest loss where nothing changed
+    std::int64_t nachEnde_ = 0;      // the same, after the end of the press so far
     bool unterbrochen_ = false;
 };
 

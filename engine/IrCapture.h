@@ -30,6 +30,12 @@ inline constexpr std::int64_t Traeger_Schwelle = 290;
 // now and then; a stricter bound fails those learns for nothing. Longer, and
 // the capture fails with Unterbrochen_Text.
 inline constexpr std::int64_t Verlust_Grenze_us = 100;
+// A remote pauses less than this inside one transmission and sends none
+// shorter (a repeat code of header, pause and stop pulse is longer). Time
+// lost after the last change, beginning at least this long after it and
+// lasting less, can have hidden neither the rest of the transmission nor a
+// whole further one: it does not fail the capture (µs).
+inline constexpr std::int64_t Sendungsgrenze_us = 10000;
 inline constexpr const char* Unterbrochen_Text = " *Messung unterbrochen* ";
 
 void IR_einlesen();

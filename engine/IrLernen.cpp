@@ -11,6 +11,7 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace Sio {
@@ -109,7 +110,9 @@ void methode2(TBefehl& Befehl, TBefehl& roh, std::string& Code, std::string& Kom
     }
 }
 
-void methode1(TBefehl& Befehl, TBefehl& roh, std::string& Code, std::string& Kommentar,
+// True when only the search for the frames failed: the capture was clean, but
+// the press is no frame sent again and again.
+bool methode1(TBefehl& Befehl, TBefehl& roh, std::string& Code, std::string& Kommentar,
               bool Optimieren) {
     Debug_WriteLn("IR_Methode 1");
     if (IR_Fehlertext.empty()) Korrigiere_Totzeiten();
@@ -118,7 +121,8 @@ void methode1(TBefehl& Befehl, TBefehl& roh, std::string& Code, std::string& Kom
     roh = Befehl;
     Anzahl_Wiederholungen = 0;
     Anzahl_Befehlspausen = 0;
-    if (IR_Fehlertext.empty() && Optimieren) Suche_Wiederholung_und_Korrigiere_Messwerte();
+    const bool sauber = IR_Fehlertext.empty();
+    if (sauber && Optimieren) Suche_Wiederholung_und_Korrigiere_Messwerte();
     if (Optimieren) Bestimme_Basisbefehle();
     if (IR_Fehlertext.empty() && Optimieren) {
         Debug_WriteLn("Ohne Errorcode durchgekommen");
@@ -132,6 +136,7 @@ void methode1(TBefehl& Befehl, TBefehl& roh, std::string& Code, std::string& Kom
     } else {
         nichtSauber(Code, Kommentar);
     }
+    return sauber && !IR_Fehlertext.empty();
 }
 
 // A pulse merged from carrier cycles ends with its last cycle's flash: it is
@@ -214,6 +219,44 @@ double streuungDerErfassung(const std::vector<std::int64_t>& rahmen, const Gleic
         freiheitsgrade += glieder.size() - 1;
     }
     return freiheitsgrade == 0 ? 0.0 : std::sqrt(quadrate / static_cast<double>(freiheitsgrade));
+}
+
+// The whole capture, each duration replaced by the mean of the captured
+// durations of its kind: the press as the remote sent it, every transmission
+// and pause, with the jitter of its edges evened out. Pulses and pauses apart,
+// sorted, the durations fall into kinds where one lies beyond the one before
+// by more than 100 µs and a tenth. Empty when a kind spreads wider than a
+// receiver takes for one duration either side of its mean: its durations then
+// cannot be told from another kind's, and their mean would stand for none.
+std::optional<TBefehl> geglaetteterBefehl(const std::vector<std::int64_t>& erfasst) {
+    std::size_t n = 0;
+    while (n + 1 < erfasst.size() && erfasst[n + 1] != 0)
+        ++n;
+    TBefehl b{};
+    b[0] = 1;
+    for (const std::size_t paritaet : {1, 0}) {
+        std::vector<std::size_t> art;
+        for (std::size_t i = 1; i <= n; ++i)
+            if (i % 2 == paritaet) art.push_back(i);
+        std::sort(art.begin(), art.end(),
+                  [&](std::size_t x, std::size_t y) { return erfasst[x] < erfasst[y]; });
+        for (std::size_t von = 0; von < art.size();) {
+            std::size_t bis = von + 1;
+            while (bis < art.size() && erfasst[art[bis]] - erfasst[art[bis - 1]] <=
+                                           std::max<std::int64_t>(erfasst[art[bis - 1]] / 10, 100))
+                ++bis;
+            const std::vector<std::size_t> glieder(art.begin() + static_cast<std::ptrdiff_t>(von),
+                                                   art.begin() + static_cast<std::ptrdiff_t>(bis));
+            const double mittel = mittelwert(erfasst, glieder);
+            const auto breite =
+                static_cast<double>(erfasst[glieder.back()] - erfasst[glieder.front()]);
+            if (breite > 2.0 * std::max(0.25 * mittel, 100.0)) return std::nullopt;
+            for (const std::size_t i : glieder)
+                if (i < 799) b[i] = Auf_int32_begrenzt(Runden(mittel));
+            von = bis;
+        }
+    }
+    return b;
 }
 
 // Checks that the learnt command sends what was captured, the whole command
@@ -342,24 +385,46 @@ bool IR_Befehl_Lernen(TBefehl& Befehl, std::string& Code, std::string& Fehler,
     const std::vector<std::int64_t> erfasst = erfassteZeiten();
 
     TBefehl roh{};
+    bool keineRahmen = false;
     if (IR_Methode == 2)
         methode2(Befehl, roh, Code, Kommentar, Optimieren, paare.anzahl);
     else if (IR_Methode == 1)
-        methode1(Befehl, roh, Code, Kommentar, Optimieren);
+        keineRahmen = methode1(Befehl, roh, Code, Kommentar, Optimieren);
     else
         return false;
 
     if (Befehl[0] < 1) Befehl[0] = 1;
-    // A command that would not send what the remote sent is no success: the
-    // raw capture stays, as after any other error.
-    if (IR_Fehlertext.empty()) {
-        const std::string pruefung = befehlPruefen(Befehl, erfasst, IR_Methode == 2);
-        if (!pruefung.empty()) {
-            IR_Fehlertext = pruefung;
-            Debug_WriteLn(IR_Fehlertext);
+    roh[0] = 1;
+    // A command that would not send what the remote sent is no success. Where
+    // one frame sent again cannot stand for the press (repeat codes or later
+    // frames unlike the first), the whole capture evened out sends it as it
+    // came, kept as a learn without Optimieren keeps the raw capture. What is
+    // kept is checked whole; what fails leaves the raw capture and the error,
+    // as any other error does.
+    if (IR_Fehlertext.empty() || keineRahmen) {
+        const bool einRahmen = Kommentar.empty();
+        std::string pruefung =
+            einRahmen ? befehlPruefen(Befehl, erfasst, IR_Methode == 2) : std::string();
+        if (!pruefung.empty() || !einRahmen) {
+            if (!pruefung.empty()) Debug_WriteLn(pruefung);
+            if (einRahmen) nichtSauber(Code, Kommentar);
+            // With Optimieren the capture evened out, where its durations
+            // fall into kinds clearly enough: raw, it may be off by its
+            // jitter.
             Befehl = roh;
-            Befehl[0] = 1;
-            nichtSauber(Code, Kommentar);
+            if (!Optimieren) {
+                pruefung = befehlPruefen(Befehl, erfasst, IR_Methode == 2);
+            } else if (const auto g = geglaetteterBefehl(erfasst)) {
+                const std::string ganz = befehlPruefen(*g, erfasst, false);
+                if (ganz.empty()) {
+                    Befehl = *g;
+                    pruefung.clear();
+                    IR_Fehlertext.clear();
+                } else {
+                    Debug_WriteLn(ganz);
+                }
+            }
+            IR_Fehlertext = pruefung + IR_Fehlertext;
         }
     }
 

@@ -4,6 +4,7 @@
 #include "LernenFixture.h"
 
 #include "platform/Errors.h"
+#include "platform/ScopeExit.h"
 
 #include <QScreen>
 #include <QScrollArea>
@@ -262,6 +263,12 @@ TEST_F(LernenDialog, LampResolutionCaptionsAndWavHint) {
 TEST_F(LernenDialog, LearnRunsAtRealtimePriorityAndGivesItBackOnEveryPath) {
     auto& l = *dialog;
     Aktiv a(l);
+    // What the priority does around a learn does not depend on how long the
+    // capture watches: at this rate a capture of nothing times out after
+    // 0.3 s of reads, not 15 s.
+    const auto anfragen = Sio::Anfragen_Sec;
+    Sio::Anfragen_Sec = 20000;
+    platform::ScopeExit zurueck([anfragen] { Sio::Anfragen_Sec = anfragen; });
     form->RealTimeModus1->setChecked(true);
     // Learning what the detector sees: nothing, so the capture times out
     // and says so; the readouts stay empty and the code field turns red.
