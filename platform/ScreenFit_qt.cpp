@@ -79,20 +79,30 @@ QMargins frameMargins(const QWidget& window) {
 
 namespace {
 
-// Calls back at each exposure of the window it watches.
-class ExposureWatch : public QObject {
+class FrameFilter : public QObject {
 public:
-    explicit ExposureWatch(std::function<void()> exposed) : exposed_(std::move(exposed)) {}
+    explicit FrameFilter(std::function<bool()> f) : f_(std::move(f)) {}
     bool eventFilter(QObject* o, QEvent* e) override {
-        if (e->type() == QEvent::Expose) exposed_();
+        const auto t = e->type();
+        if ((t == QEvent::Expose || t == QEvent::Move || t == QEvent::Resize) && f_())
+            o->removeEventFilter(this);
         return QObject::eventFilter(o, e);
     }
 
 private:
-    std::function<void()> exposed_;
+    std::function<bool()> f_;
 };
 
 } // namespace
+
+FrameWatch::FrameWatch(QWidget& window, std::function<bool()> f) {
+    if (QWindow* w = window.windowHandle()) {
+        filter_ = std::make_unique<FrameFilter>(std::move(f));
+        w->installEventFilter(filter_.get());
+    }
+}
+
+FrameWatch::~FrameWatch() = default;
 
 OuterFrame::OuterFrame(QWidget& window, Margins margins)
     : window_(window), margins_(std::move(margins)) {}
@@ -127,9 +137,11 @@ void OuterFrame::catchUp() {
     if (!wanted_ || !window_.isVisible()) return;
     if (!margins_(window_).isNull()) {
         set(*wanted_);
-    } else if (!exposure_ && window_.windowHandle() != nullptr) {
-        exposure_ = std::make_unique<ExposureWatch>([this] { catchUp(); });
-        window_.windowHandle()->installEventFilter(exposure_.get());
+    } else if (!watch_) {
+        watch_ = std::make_unique<FrameWatch>(window_, [this] {
+            catchUp();
+            return !wanted_;
+        });
     }
 }
 

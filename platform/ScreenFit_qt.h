@@ -40,12 +40,26 @@ QRect wholeOnWorkArea(const QRect& frame);
 // window is framed (and none without a window manager).
 QMargins frameMargins(const QWidget& window);
 
+// Calls `f` at each exposure, move and resize of a shown top-level window,
+// where a frame the window manager put round it becomes known (a window
+// framed where it already stood gets no move or resize event of its own),
+// until `f` returns true. Nothing while it is not shown.
+class FrameWatch {
+public:
+    FrameWatch(QWidget& window, std::function<bool()> f);
+    ~FrameWatch();
+    FrameWatch(const FrameWatch&) = delete;
+    FrameWatch& operator=(const FrameWatch&) = delete;
+
+private:
+    std::unique_ptr<QObject> filter_;
+};
+
 // A top-level window's outer rectangle, its frame included, as settings
 // store it. Before the window manager has framed the window the frame is not
 // known: the position is then given as the frame's, and the window is put
 // where it was asked for once the frame is known (the window calls catchUp()
-// from its show, move and resize events; a window the window manager framed
-// where it already stood has none, so its first exposure calls it too).
+// from its show, move and resize events, and a FrameWatch from then on).
 // Until then the outer rectangle is the one asked for (unless the window is
 // moved or resized otherwise), so a window stored before it was framed does
 // not move.
@@ -66,7 +80,7 @@ private:
     Margins margins_;
     std::optional<QRect> wanted_;
     QRect asked_; // the window's geometry as set for wanted_
-    std::unique_ptr<QObject> exposure_;
+    std::unique_ptr<FrameWatch> watch_;
 };
 
 } // namespace platform

@@ -5,7 +5,6 @@
 #include "sim/PortAccess.h"
 
 #include <QButtonGroup>
-#include <QEvent>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,7 +14,6 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QWindow>
 
 namespace sim {
 
@@ -145,12 +143,13 @@ void AdapterWindow::showBeside(QWidget& beside) {
     if (!shown_) adjustSize();
     placeBeside(beside);
     // Before the window manager has framed `beside` its frame is a guess:
-    // the window follows once the frame is known, which it is by the time
-    // the framed window is first exposed.
-    if (platform::frameMargins(beside).isNull() && beside.windowHandle() != nullptr) {
-        beside_ = &beside;
-        beside.windowHandle()->installEventFilter(this);
-    }
+    // the window follows once the frame is known.
+    if (platform::frameMargins(beside).isNull())
+        besideWatch_ = std::make_unique<platform::FrameWatch>(beside, [this, &beside] {
+            if (platform::frameMargins(beside).isNull()) return false;
+            platform::guarded([&] { placeBeside(beside); });
+            return true;
+        });
 }
 
 void AdapterWindow::placeBeside(const QWidget& beside) {
@@ -167,19 +166,6 @@ void AdapterWindow::placeBeside(const QWidget& beside) {
     const int roomRight = a.right() - f.right() - kGap, roomLeft = f.left() - a.left() - kGap;
     const bool right = s.width() <= roomRight || (s.width() > roomLeft && roomRight >= roomLeft);
     place(QRect(QPoint(right ? f.right() + 1 + kGap : f.left() - kGap - s.width(), f.top()), s));
-}
-
-bool AdapterWindow::eventFilter(QObject* o, QEvent* e) {
-    const auto t = e->type();
-    if (beside_ && o == beside_->windowHandle() &&
-        (t == QEvent::Expose || t == QEvent::Move || t == QEvent::Resize) &&
-        !platform::frameMargins(*beside_).isNull()) {
-        o->removeEventFilter(this);
-        QWidget& beside = *beside_;
-        beside_ = nullptr;
-        platform::guarded([&] { placeBeside(beside); });
-    }
-    return QWidget::eventFilter(o, e);
 }
 
 void AdapterWindow::showAt(const QRect& frame) {

@@ -8,9 +8,9 @@
 
 #include "platform/ScreenFit_qt.h"
 
-#include <QPointer>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -55,7 +55,6 @@ protected:
     void moveEvent(QMoveEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void showEvent(QShowEvent* e) override;
-    bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
     void placeBeside(const QWidget& beside);
@@ -65,7 +64,8 @@ private:
     QTimer* timer_ = nullptr;
     platform::OuterFrame frame_{*this};
     bool shown_ = false;
-    QPointer<QWidget> beside_; // not framed yet when the window was placed
+    // Follows the window it was placed beside until that is framed.
+    std::unique_ptr<platform::FrameWatch> besideWatch_;
     bool followMap_ = true;
 };
 
