@@ -114,13 +114,16 @@ AdapterWindow::AdapterWindow(PeoplesDevices& devices, const std::string& reason,
     recorderMap->setWidgetResizable(true);
     recorderLabel = fixedLabel(recorderMap);
     recorderMap->setWidget(recorderLabel);
+    // As wide as the widest line: each segment is read without scrolling
+    // sideways.
     RecordedSegment widest;
     widest.input = 1;
     widest.player = "camcorder";
-    const QFontMetrics fm(recorderLabel->font());
-    recorderMap->setMinimumSize(fm.horizontalAdvance(segmentLine(widest)) +
-                                    recorderMap->verticalScrollBar()->sizeHint().width(),
-                                fm.lineSpacing() * kSegmentsInView);
+    recorderLabel->setText(segmentLine(widest));
+    recorderMap->setMinimumSize(recorderLabel->sizeHint().width() +
+                                    recorderMap->verticalScrollBar()->sizeHint().width() +
+                                    2 * recorderMap->frameWidth(),
+                                recorderLabel->fontMetrics().lineSpacing() * kSegmentsInView);
     // The newest segments stay in view while the map is scrolled to its end.
     QScrollBar* bar = recorderMap->verticalScrollBar();
     connect(bar, &QScrollBar::valueChanged, this,
