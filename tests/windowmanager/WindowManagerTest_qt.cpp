@@ -334,9 +334,6 @@ protected:
             kWaitMs);
         return f;
     }
-    static std::optional<QRect> frameWhenFramed(QWidget& w) {
-        return frameWhen(w, [](const QRect&) { return true; });
-    }
 
     // The video window's frame as stored at an earlier start.
     void store(const QRect& left) const {
