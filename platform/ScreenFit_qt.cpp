@@ -1,8 +1,10 @@
 #include "platform/ScreenFit_qt.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -44,17 +46,72 @@ int fitHeightToScreens(std::int64_t height) {
     return fit(height, 1, availableScreenArea().height());
 }
 
+QRect workAreaAt(const QRect& frame) {
+    QRect a;
+    std::int64_t most = -1;
+    for (const QScreen* s : QGuiApplication::screens()) {
+        const QRect shown = s->availableGeometry() & frame;
+        const std::int64_t n = std::int64_t{shown.width()} * shown.height();
+        if (n > most) {
+            most = n;
+            a = s->availableGeometry();
+        }
+    }
+    return a.isEmpty() ? availableScreenArea() : a;
+}
+
+QRect wholeOnWorkArea(const QRect& frame) {
+    const QRect a = workAreaAt(frame);
+    QRect r = frame;
+    r.setSize(r.size().boundedTo(a.size()));
+    if (r.right() > a.right()) r.moveRight(a.right());
+    if (r.bottom() > a.bottom()) r.moveBottom(a.bottom());
+    if (r.left() < a.left()) r.moveLeft(a.left());
+    if (r.top() < a.top()) r.moveTop(a.top());
+    return r;
+}
+
 QMargins frameMargins(const QWidget& window) {
     const QRect f = window.frameGeometry(), g = window.geometry();
     return QMargins(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(),
                     f.bottom() - g.bottom());
 }
 
+namespace {
+
+class FrameFilter : public QObject {
+public:
+    explicit FrameFilter(std::function<bool()> f) : f_(std::move(f)) {}
+    bool eventFilter(QObject* o, QEvent* e) override {
+        const auto t = e->type();
+        if ((t == QEvent::Expose || t == QEvent::Move || t == QEvent::Resize) && f_())
+            o->removeEventFilter(this);
+        return QObject::eventFilter(o, e);
+    }
+
+private:
+    std::function<bool()> f_;
+};
+
+} // namespace
+
+FrameWatch::FrameWatch(QWidget& window, std::function<bool()> f) {
+    if (QWindow* w = window.windowHandle()) {
+        filter_ = std::make_unique<FrameFilter>(std::move(f));
+        w->installEventFilter(filter_.get());
+    }
+}
+
+FrameWatch::~FrameWatch() = default;
+
 OuterFrame::OuterFrame(QWidget& window, Margins margins)
     : window_(window), margins_(std::move(margins)) {}
 
+OuterFrame::~OuterFrame() = default;
+
 QRect OuterFrame::get() const {
-    if (wanted_) return *wanted_;
+    // Unless the window was moved or resized since without this class.
+    if (wanted_ && window_.geometry() == asked_) return *wanted_;
     return window_.geometry().marginsAdded(margins_(window_));
 }
 
@@ -69,6 +126,7 @@ void OuterFrame::set(const QRect& frame) {
         wanted_ = f;
         window_.move(f.topLeft());
         window_.resize(f.size());
+        asked_ = window_.geometry();
     } else {
         wanted_.reset();
         window_.setGeometry(f.marginsRemoved(m));
@@ -76,7 +134,15 @@ void OuterFrame::set(const QRect& frame) {
 }
 
 void OuterFrame::catchUp() {
-    if (wanted_ && window_.isVisible() && !margins_(window_).isNull()) set(*wanted_);
+    if (!wanted_ || !window_.isVisible()) return;
+    if (!margins_(window_).isNull()) {
+        set(*wanted_);
+    } else if (!watch_) {
+        watch_ = std::make_unique<FrameWatch>(window_, [this] {
+            catchUp();
+            return !wanted_;
+        });
+    }
 }
 
 } // namespace platform

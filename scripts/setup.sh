@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev
-  dbus dbus-x11 sox xvfb xauth openbox libxcb1-dev
+  dbus dbus-x11 sox xvfb xauth openbox icewm libxcb1-dev
   mpv mpv-mpris
   qt6-translations-l10n
   clang libclang-rt-14-dev

@@ -1,5 +1,6 @@
 #include "sim/AdapterWindow_qt.h"
 
+#include "platform/Guard_qt.h"
 #include "sim/PeoplesAdapter.h"
 #include "sim/PortAccess.h"
 
@@ -9,6 +10,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -17,8 +20,11 @@ namespace sim {
 namespace {
 
 constexpr std::size_t kShownSendings = 8;
-constexpr std::size_t kShownSegments = 12;
 constexpr int kKeysPerRow = 4;
+// Between the frames of the window and the one it stands beside.
+constexpr int kGap = 8;
+// Segments in view at the window's own size; more scroll.
+constexpr int kSegmentsInView = 6;
 
 QLabel* fixedLabel(QWidget* parent) {
     auto* l = new QLabel(parent);
@@ -28,16 +34,16 @@ QLabel* fixedLabel(QWidget* parent) {
     return l;
 }
 
-// Whole on the screens where it fits: beside a window near the edge it
-// covers part of that window rather than reaching past the edge.
-QRect keptOnScreen(QRect r) {
-    const QRect a = platform::availableScreenArea();
-    r.setSize(r.size().boundedTo(a.size()));
-    if (r.right() > a.right()) r.moveRight(a.right());
-    if (r.bottom() > a.bottom()) r.moveBottom(a.bottom());
-    if (r.left() < a.left()) r.moveLeft(a.left());
-    if (r.top() < a.top()) r.moveTop(a.top());
-    return r;
+// One line of the recorder's content map.
+QString segmentLine(const RecordedSegment& s) {
+    auto at = [](double p) {
+        return QString::fromStdString(counterText(static_cast<std::int32_t>(p)));
+    };
+    return QStringLiteral("%1 -%2  <- %3 %4 -%5%6")
+        .arg(at(s.recorderStart), at(s.recorderEnd))
+        .arg(s.input == 0 ? QStringLiteral("no picture") : QString::fromStdString(s.player), -10)
+        .arg(at(s.playerStart), at(s.playerEnd))
+        .arg(s.input != 0 && !s.playerPlaying ? QStringLiteral("  (not playing)") : QString());
 }
 
 } // namespace
@@ -99,10 +105,34 @@ AdapterWindow::AdapterWindow(PeoplesDevices& devices, const std::string& reason,
     auto* recorder =
         new QGroupBox(QStringLiteral("IR recorder (inputs: 1 camcorder, 2 VCR)"), this);
     auto* recorderColumn = new QVBoxLayout(recorder);
-    recorderLabel = fixedLabel(recorder);
-    recorderColumn->addWidget(recorderLabel);
-    column->addWidget(recorder);
-    column->addStretch(1);
+    recorderStateLabel = fixedLabel(recorder);
+    recorderColumn->addWidget(recorderStateLabel);
+    // Every segment of a long run, scrolling: the window keeps its size and
+    // an enlarged window shows more of them.
+    recorderMap = new QScrollArea(recorder);
+    recorderMap->setFrameShape(QFrame::NoFrame);
+    recorderMap->setWidgetResizable(true);
+    recorderLabel = fixedLabel(recorderMap);
+    recorderMap->setWidget(recorderLabel);
+    // As wide as the widest line: each segment is read without scrolling
+    // sideways.
+    RecordedSegment widest;
+    widest.input = 1;
+    widest.player = "camcorder";
+    recorderLabel->setText(segmentLine(widest));
+    recorderMap->setMinimumSize(recorderLabel->sizeHint().width() +
+                                    recorderMap->verticalScrollBar()->sizeHint().width() +
+                                    2 * recorderMap->frameWidth(),
+                                recorderLabel->fontMetrics().lineSpacing() * kSegmentsInView);
+    // The newest segments stay in view while the map is scrolled to its end.
+    QScrollBar* bar = recorderMap->verticalScrollBar();
+    connect(bar, &QScrollBar::valueChanged, this,
+            [this, bar](int v) { followMap_ = v == bar->maximum(); });
+    connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int max) {
+        if (followMap_) bar->setValue(max);
+    });
+    recorderColumn->addWidget(recorderMap, 1);
+    column->addWidget(recorder, 1);
 
     timer_ = new QTimer(this);
     timer_->setInterval(200);
@@ -111,23 +141,34 @@ AdapterWindow::AdapterWindow(PeoplesDevices& devices, const std::string& reason,
     refresh();
 }
 
-void AdapterWindow::showBeside(const QWidget& beside) {
+void AdapterWindow::showBeside(QWidget& beside) {
     // Its own size the first time.
     if (!shown_) adjustSize();
-    const QMargins m = platform::frameMargins(beside);
-    if (m.isNull()) {
-        // `beside` is not framed yet. One window manager frames both alike,
-        // so the frames line up when the windows themselves do.
-        const QRect b = beside.geometry();
-        setGeometry(keptOnScreen(QRect(QPoint(b.right() + 8, b.top()), size())));
-        shown_ = true;
-        show();
-        return;
-    }
-    // In a frame like that of `beside`, so that it fits the screen whole.
-    const QRect b = beside.frameGeometry();
-    const QSize least = minimumSize().grownBy(m);
-    place(QRect(QPoint(b.right() + 8, b.top()), frame_.get().size().expandedTo(least)));
+    placeBeside(beside);
+    // Before the window manager has framed `beside` its frame is a guess:
+    // the window follows once the frame is known.
+    if (platform::frameMargins(beside).isNull())
+        besideWatch_ = std::make_unique<platform::FrameWatch>(beside, [this, &beside] {
+            if (platform::frameMargins(beside).isNull()) return false;
+            platform::guarded([&] { placeBeside(beside); });
+            return true;
+        });
+}
+
+void AdapterWindow::placeBeside(const QWidget& beside) {
+    // The frames side by side. One window manager frames both windows alike,
+    // so this window's frame is taken as large as that of `beside` until it
+    // has its own.
+    const QMargins b = platform::frameMargins(beside);
+    const QMargins own = platform::frameMargins(*this);
+    const QRect f = beside.geometry().marginsAdded(b);
+    const QSize s = size().expandedTo(minimumSize()).grownBy(own.isNull() ? b : own);
+    // To the right, or to the left where only that side has room; where
+    // neither has, on the side with more, covering as little as it must.
+    const QRect a = platform::workAreaAt(f);
+    const int roomRight = a.right() - f.right() - kGap, roomLeft = f.left() - a.left() - kGap;
+    const bool right = s.width() <= roomRight || (s.width() > roomLeft && roomRight >= roomLeft);
+    place(QRect(QPoint(right ? f.right() + 1 + kGap : f.left() - kGap - s.width(), f.top()), s));
 }
 
 void AdapterWindow::showAt(const QRect& frame) {
@@ -135,7 +176,9 @@ void AdapterWindow::showAt(const QRect& frame) {
 }
 
 void AdapterWindow::place(const QRect& frame) {
-    frame_.set(keptOnScreen(frame));
+    // Whole on the work area: beside a window near the edge it covers part
+    // of that window rather than reaching past the edge.
+    frame_.set(platform::wholeOnWorkArea(frame));
     shown_ = true;
     show();
 }
@@ -187,30 +230,16 @@ void AdapterWindow::refresh() {
                         '\n' + deck(2, "Panasonic VCR", devices_.vcr->transport()));
 
     const IrRecorder& r = *devices_.recorder;
+    recorderStateLabel->setText(
+        QStringLiteral("%1  input %2  %3")
+            .arg(QString::fromLatin1(modeName(r.transport().mode())), -12)
+            .arg(r.input() == 0 ? QStringLiteral("switching") : QString::number(r.input()))
+            .arg(QString::fromStdString(counterText(r.transport().position()))));
     QStringList rec;
-    rec << QStringLiteral("%1  input %2  %3")
-               .arg(QString::fromLatin1(modeName(r.transport().mode())), -12)
-               .arg(r.input() == 0 ? QStringLiteral("switching") : QString::number(r.input()))
-               .arg(QString::fromStdString(counterText(r.transport().position())));
     const auto map = r.contentMap();
     if (map.empty()) rec << QStringLiteral("tape holds nothing recorded yet");
-    auto at = [](double p) {
-        return QString::fromStdString(counterText(static_cast<std::int32_t>(p)));
-    };
-    // The last segments: the window must not outgrow the screen.
-    const std::size_t from = map.size() > kShownSegments ? map.size() - kShownSegments : 0;
-    if (from > 0) rec << QStringLiteral("... %1 earlier segments").arg(from);
-    for (std::size_t i = from; i < map.size(); ++i) {
-        const RecordedSegment& s = map[i];
-        rec << QStringLiteral("%1 -%2  <- %3 %4 -%5%6")
-                   .arg(at(s.recorderStart), at(s.recorderEnd))
-                   .arg(s.input == 0 ? QStringLiteral("no picture")
-                                     : QString::fromStdString(s.player),
-                        -10)
-                   .arg(at(s.playerStart), at(s.playerEnd))
-                   .arg(s.input != 0 && !s.playerPlaying ? QStringLiteral("  (not playing)")
-                                                         : QString());
-    }
+    for (const RecordedSegment& s : map)
+        rec << segmentLine(s);
     recorderLabel->setText(rec.join('\n'));
 }
 

@@ -10,11 +10,13 @@
 
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 #include <string>
 
 class QButtonGroup;
 class QLabel;
+class QScrollArea;
 class QTimer;
 
 namespace sim {
@@ -28,10 +30,11 @@ public:
     // sim::kBecauseRefused).
     AdapterWindow(PeoplesDevices& devices, const std::string& reason, QWidget* parent = nullptr);
 
-    // Shows the window without activating it: to the right of `beside`, or
-    // where it was left at an earlier start (its outer frame); on the
-    // screens in either case.
-    void showBeside(const QWidget& beside);
+    // Shows the window without activating it: beside `beside` (to its
+    // right, or its left where only that side has room; their frames apart),
+    // or where it was left at an earlier start (its outer frame); whole on
+    // the work area in either case.
+    void showBeside(QWidget& beside);
     void showAt(const QRect& frame);
     // The outer frame where the window stands or stood when it was closed;
     // none when it was never shown.
@@ -44,7 +47,9 @@ public:
     QLabel* chosenLabel = nullptr;
     QLabel* sentLabel = nullptr;
     QLabel* decksLabel = nullptr;
-    QLabel* recorderLabel = nullptr; // state, input and content map
+    QLabel* recorderStateLabel = nullptr; // state, input and counter
+    QLabel* recorderLabel = nullptr;      // the content map, one segment a line
+    QScrollArea* recorderMap = nullptr;   // scrolls recorderLabel
 
 protected:
     void moveEvent(QMoveEvent* e) override;
@@ -52,12 +57,16 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
+    void placeBeside(const QWidget& beside);
     void place(const QRect& frame);
 
     PeoplesDevices& devices_;
     QTimer* timer_ = nullptr;
     platform::OuterFrame frame_{*this};
     bool shown_ = false;
+    // Follows the window it was placed beside until that is framed.
+    std::unique_ptr<platform::FrameWatch> besideWatch_;
+    bool followMap_ = true;
 };
 
 // The English text of why the simulated adapter is in use.

@@ -402,16 +402,19 @@ void TKameraDialog::FormCreate() {
         platform::guarded([this] { Lies_Schnitt_IRCodes(Box_Geraet[4].IRDatei); });
     // Only the IR keys that have a command are usable.
     En_Disable_IR_Knoepfe();
-    // Geometry.
+    // Geometry: the frame whole on the work area, also when it was stored on
+    // a larger screen or the design size does not fit this one, so that the
+    // device boxes at the bottom are in view.
     if (ini.readInteger("Videomaske", "top", -1) != -1) {
-        Rahmen_setzen(platform::fitToScreens(ini.readInteger("Videomaske", "left", 68),
-                                             ini.readInteger("Videomaske", "top", 33),
-                                             ini.readInteger("Videomaske", "width", 663),
-                                             ini.readInteger("Videomaske", "height", 533)));
+        Rahmen_setzen(platform::wholeOnWorkArea(platform::fitToScreens(
+            ini.readInteger("Videomaske", "left", 68), ini.readInteger("Videomaske", "top", 33),
+            ini.readInteger("Videomaske", "width", 663),
+            ini.readInteger("Videomaske", "height", 533))));
     } else {
-        resize(725, 562);
+        QRect mitte(0, 0, 725, 562); // the design size, frame included
         if (QScreen* s = QGuiApplication::primaryScreen())
-            move(s->availableGeometry().center() - QPoint(725 / 2, 562 / 2));
+            mitte.moveCenter(s->availableGeometry().center());
+        Rahmen_setzen(platform::wholeOnWorkArea(mitte));
     }
     // Control-L.
     Sony_justiert = ini.readInteger("Sony", "Sony1", -1) != -1;

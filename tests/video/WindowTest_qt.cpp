@@ -191,27 +191,28 @@ TEST_F(Window, DamagedRecorderFileAtStartIsShownAndCreationGoesOn) {
 }
 
 TEST_F(Window, StoresAndRestoresTheOuterFrame) {
-    // A window manager's frame: 4 pixels round, a title bar of 24.
+    // A window manager's frame: 4 pixels round, a title bar of 24; the
+    // frame fits the screen (800 x 600 offscreen) whole.
     const auto ohne = TKameraDialog::Rahmenraender;
     TKameraDialog::Rahmenraender = [](const QWidget&) { return QMargins(4, 24, 4, 4); };
     platform::ScopeExit zurueck([&] { TKameraDialog::Rahmenraender = ohne; });
     {
         platform::IniFile ini(iniPath());
         ini.writeInteger("Videomaske", "top", 100);
-        ini.writeInteger("Videomaske", "left", 200);
+        ini.writeInteger("Videomaske", "left", 60);
         ini.writeInteger("Videomaske", "width", 700);
         ini.writeInteger("Videomaske", "height", 500);
     }
     for (int start = 0; start < 2; ++start) {
         SCOPED_TRACE(start);
         TKameraDialog& k = makeKamera();
-        EXPECT_EQ(k.geometry(), QRect(204, 124, 692, 472));
-        EXPECT_EQ(k.Rahmen(), QRect(200, 100, 700, 500));
+        EXPECT_EQ(k.geometry(), QRect(64, 124, 692, 472));
+        EXPECT_EQ(k.Rahmen(), QRect(60, 100, 700, 500));
         activateBoth();
         activate(); // the video window goes inactive and stores its frame
         platform::IniFile ini(iniPath());
         EXPECT_EQ(ini.readInteger("Videomaske", "top", 0), 100) << "no creeping";
-        EXPECT_EQ(ini.readInteger("Videomaske", "left", 0), 200);
+        EXPECT_EQ(ini.readInteger("Videomaske", "left", 0), 60);
         EXPECT_EQ(ini.readInteger("Videomaske", "width", 0), 700);
         EXPECT_EQ(ini.readInteger("Videomaske", "height", 0), 500);
         platform::WindowTracker::instance().unregisterWindow(static_cast<QWidget*>(kamera.get()));
