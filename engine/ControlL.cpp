@@ -260,24 +260,30 @@ std::int32_t Sony_Dekodieren() {
 }
 
 void Sony_Warte_auf_Position(std::int32_t Ziel, std::int32_t Extra) {
+    // The frames of the measurement are decoded: a frame of frames just past
+    // a change of the second then has fresh frames before it, and does not
+    // join the seconds of the frame before it into a count a second low (the
+    // wait would end a second late).
     Bestimme_Sony_Schwelle();
-    // A frame carries either the seconds or the frames: only two frames of
-    // this wait tell where the tape stands.
-    std::int32_t zaehler = 0, rahmen = 0;
+    Sony_Dekodieren();
+    // A frame carries either the seconds or the frames, and the measurement
+    // may end between a frame and the pause that marks it: the count goes on
+    // from the field whose frame gave the frames, known only when that frame
+    // or one after it came in this wait's own reads (each of them ends at the
+    // pause after its frame, so each is one field).
+    std::int32_t zaehler = 0, rahmen = 0, seit = -1;
+    const auto gefunden = [] { return Kanal_Position(Sony_Kanal_Position, Sony_Position); };
     do {
         ++zaehler;
         Sony_Lesen();
         rahmen += Sony_Dekodieren();
-    } while ((rahmen < 2 ||
-              Position_nach_Zaehler(Kanal_Position(Sony_Kanal_Position, Sony_Position)) < Ziel) &&
+        seit = Sony_Letzter_Rahmen.Kanal == Leitungskanal ? Sony_Letzter_Rahmen.Seit_Bildern : -1;
+    } while ((seit < 0 || seit >= rahmen || Zaehler_mindestens(gefunden()) < Ziel) &&
              zaehler <= 500);
-    const Bandposition& gefunden = Kanal_Position(Sony_Kanal_Position, Sony_Position);
-    if (zaehler > 500) Debug_WriteLn("dbg_ SW_Timeout " + Position_nach_Text(gefunden));
-    // The count goes on from the field whose frame gave the frames: a frame
-    // of seconds after it found the tape a field further on. Frames from
-    // before this wait give no such field.
-    std::int32_t stand = Position_nach_Zaehler(gefunden);
-    const std::int32_t seit = Sony_Letzter_Rahmen.Seit_Bildern;
+    if (zaehler > 500) Debug_WriteLn("dbg_ SW_Timeout " + Position_nach_Text(gefunden()));
+    // A frame of seconds after the frame of frames found the tape that many
+    // fields further on.
+    std::int32_t stand = Zaehler_mindestens(gefunden());
     if (stand != Keine_Position && seit >= 0 && seit < rahmen) stand += seit;
     Extra = Rest_ab(stand, Ziel, Extra);
     // One frame per field: each further read counts off one unit.

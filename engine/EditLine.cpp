@@ -262,6 +262,11 @@ void Lies_Geraetestatus(std::int32_t Kanal, Bandposition& Position, Protokoll& T
     }
 }
 
+std::int32_t Zaehler_mindestens(const Bandposition& p) {
+    const std::int32_t n = Position_nach_Zaehler(p);
+    return p.Vorzeichen == '-' && n != Keine_Position && n > INT32_MIN ? n - 1 : n;
+}
+
 std::int32_t Rest_ab(std::int32_t Gefunden, std::int32_t Ganz, std::int32_t Extra) {
     if (Gefunden <= Ganz || Gefunden == Keine_Position) return Extra;
     return static_cast<std::int32_t>(
@@ -271,13 +276,17 @@ std::int32_t Rest_ab(std::int32_t Gefunden, std::int32_t Ganz, std::int32_t Extr
 void Warte_auf_Position(std::int32_t Kanal, std::int32_t Ziel) {
     const std::int32_t u = Halbbilder_pro_Sekunde;
     if (u <= 0) return; // no unit rate set: nothing to count in
-    // 64 bits: the cut to a whole second of a target near the int32 bound
-    // leaves that range.
+    // The whole second at or below the target, also below zero (-1 lies in
+    // the second from -50, not in the one from 0, or the wait would come a
+    // second late), and the units from it, one more as the count-off needs.
+    // 64 bits: the cut of a target near the int32 bound leaves that range.
     std::int64_t ganz = Ziel / u;
-    if (ganz < 0) ganz = ganz - 1;
-    ganz = std::max<std::int64_t>(ganz * u, INT32_MIN);
     std::int32_t rest = Ziel % u;
-    if (rest < 0) rest = u - (-rest);
+    if (rest < 0) {
+        rest += u;
+        --ganz;
+    }
+    ganz = std::max<std::int64_t>(ganz * u, INT32_MIN);
     rest = rest + 1;
     Waehle_Kanal(Kanal);
     Leitungskanal = Kanal;

@@ -86,6 +86,13 @@ inline Bandposition& Kanal_Position(std::array<Bandposition, 3>& je_Kanal,
                : gemeinsam;
 }
 
+// The count the tape stands at least at: a frame count holds two units, so
+// below zero, where the count's magnitude grows downwards, the tape may stand
+// one unit under the count read (-0:00:00.00 is -1). A wait that took the
+// count read for the tape would end a unit early there, and at -0 take the
+// tape for the second from 0.
+std::int32_t Zaehler_mindestens(const Bandposition& p);
+
 // The frames that a position wait still counts off after it found the tape
 // at `Gefunden` while looking for the whole second `Ganz`: a tape already past
 // that second counts off only what is left of `Extra` (-1: nothing more).

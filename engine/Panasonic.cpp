@@ -136,11 +136,10 @@ std::int32_t Pana_Dekodieren() {
             position.Minuten = BCD_nach_Zahl(b6);
             position.Sekunden = BCD_nach_Zahl(b7);
             const std::int32_t richtung = (b4 & 0x0F) == 3 ? 1 : (b4 & 0x0F) == 2 ? -1 : 0;
-            const auto beim_Spulen =
-                richtung != 0 && bilder_davor && position.Vorzeichen == ' '
-                    ? Bilder_beim_Spulen(vorher * u + position.Halbbilder,
-                                         Sekunden_von(position) * u, richtung)
-                    : std::nullopt;
+            const auto beim_Spulen = richtung != 0 && bilder_davor && position.Vorzeichen == ' '
+                                         ? Bilder_beim_Spulen(vorher * u + position.Halbbilder,
+                                                              Sekunden_von(position) * u, richtung)
+                                         : std::nullopt;
             if (!Pana_Bilder_gesehen)
                 position.Halbbilder = 0;
             else if (beim_Spulen)
@@ -169,9 +168,9 @@ void Pana_Warte_auf_Position(std::int32_t Ziel, std::int32_t Extra) {
         Pana_Lesen();
         rahmen += Pana_Dekodieren();
     } while ((rahmen < 2 ||
-              Position_nach_Zaehler(Kanal_Position(Pana_Kanal_Position, Pana_Position)) < Ziel) &&
+              Zaehler_mindestens(Kanal_Position(Pana_Kanal_Position, Pana_Position)) < Ziel) &&
              zaehler <= 500);
-    Extra = Rest_ab(Position_nach_Zaehler(Kanal_Position(Pana_Kanal_Position, Pana_Position)), Ziel,
+    Extra = Rest_ab(Zaehler_mindestens(Kanal_Position(Pana_Kanal_Position, Pana_Position)), Ziel,
                     Extra);
     for (std::int32_t k = 0; k < Extra + 1; ++k)
         Pana_Lesen();
