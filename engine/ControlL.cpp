@@ -312,32 +312,19 @@ void Sony_Warte_auf_Position(std::int32_t Ziel, std::int32_t Extra) {
     // The frames of the measurement are decoded: a frame of frames just past
     // a change of the second then has fresh frames before it, and does not
     // join the seconds of the frame before it into a count a second low (the
-    // wait would end a second late).
+    // wait would end a second late). They are not the wait's own: the
+    // measurement may end between a frame and the pause that marks it.
     Bestimme_Sony_Schwelle();
     Sony_Dekodieren();
-    // A frame carries either the seconds or the frames, and the measurement
-    // may end between a frame and the pause that marks it: the count goes on
-    // from the field whose frame gave the frames, known only when that frame
-    // or one after it came in this wait's own reads (each of them ends at the
-    // pause after its frame, so each is one field).
-    std::int32_t zaehler = 0, rahmen = 0, seit = -1;
-    const auto gefunden = [] { return Kanal_Position(Sony_Kanal_Position, Sony_Position); };
-    do {
-        ++zaehler;
-        Sony_Lesen();
-        rahmen += Sony_Dekodieren();
-        seit = Sony_Letzter_Rahmen.Kanal == Leitungskanal ? Sony_Letzter_Rahmen.Seit_Bildern : -1;
-    } while ((seit < 0 || seit >= rahmen || Zaehler_mindestens(gefunden()) < Ziel) &&
-             zaehler <= 500);
-    if (zaehler > 500) Debug_WriteLn("dbg_ SW_Timeout " + Position_nach_Text(gefunden()));
-    // A frame of seconds after the frame of frames found the tape that many
-    // fields further on.
-    std::int32_t stand = Zaehler_mindestens(gefunden());
-    if (stand != Keine_Position && seit >= 0 && seit < rahmen) stand += seit;
-    Extra = Rest_ab(stand, Ziel, Extra);
-    // One frame per field: each further read counts off one unit.
-    for (std::int32_t k = 0; k < Extra + 1; ++k)
-        Sony_Lesen();
+    const Wartelinie linie{
+        [] { Sony_Lesen(); }, Sony_Dekodieren,
+        []() -> const Bandposition& { return Kanal_Position(Sony_Kanal_Position, Sony_Position); },
+        [] {
+            return Sony_Letzter_Rahmen.Kanal == Leitungskanal ? Sony_Letzter_Rahmen.Seit_Bildern
+                                                              : -1;
+        }};
+    if (!Warte_mit(linie, Ziel, Extra))
+        Debug_WriteLn("dbg_ SW_Timeout " + Position_nach_Text(linie.position()));
 }
 
 Sony_Zeichen Sony_Sendebyte(std::uint8_t b) {

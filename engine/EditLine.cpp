@@ -273,6 +273,26 @@ std::int32_t Rest_ab(std::int32_t Gefunden, std::int32_t Ganz, std::int32_t Extr
         std::max<std::int64_t>(std::int64_t{Extra} - (std::int64_t{Gefunden} - Ganz), -1));
 }
 
+bool Warte_mit(const Wartelinie& Linie, std::int32_t Ganz, std::int32_t Extra) {
+    std::int32_t zaehler = 0, rahmen = 0, seit = -1;
+    do {
+        ++zaehler;
+        Linie.lesen();
+        rahmen += Linie.dekodieren();
+        seit = Linie.seit_Bildern();
+    } while ((seit < 0 || seit >= rahmen || Zaehler_mindestens(Linie.position()) < Ganz) &&
+             zaehler <= 500);
+    // A frame without frames after the one that gave them found the tape
+    // that many fields further on.
+    std::int32_t stand = Zaehler_mindestens(Linie.position());
+    if (stand != Keine_Position && seit >= 0 && seit < rahmen) stand += seit;
+    Extra = Rest_ab(stand, Ganz, Extra);
+    // One frame per field: each further read counts off one unit.
+    for (std::int32_t k = 0; k < Extra + 1; ++k)
+        Linie.lesen();
+    return zaehler <= 500;
+}
+
 void Warte_auf_Position(std::int32_t Kanal, std::int32_t Ziel) {
     const std::int32_t u = Halbbilder_pro_Sekunde;
     if (u <= 0) return; // no unit rate set: nothing to count in

@@ -98,4 +98,22 @@ std::int32_t Zaehler_mindestens(const Bandposition& p);
 // that second counts off only what is left of `Extra` (-1: nothing more).
 std::int32_t Rest_ab(std::int32_t Gefunden, std::int32_t Ganz, std::int32_t Extra);
 
+// What a position wait needs of a line: one read of a frame, its decoder
+// (returns the frames decoded), the decoded position of the channel, and the
+// frames decoded since the frames of that position were set (-1: not known).
+struct Wartelinie {
+    void (*lesen)();
+    std::int32_t (*dekodieren)();
+    const Bandposition& (*position)();
+    std::int32_t (*seit_Bildern)();
+};
+
+// Reads and decodes frames until the tape stands at the whole second Ganz or
+// past it (at most 501 reads), then counts off what is left of Extra, one
+// read per field. The count goes on from the field whose frame gave the
+// frames, known only when that frame or one after it came in this wait's own
+// reads (each ends at the pause after its frame, so each is one field). False
+// when the tape never got there.
+bool Warte_mit(const Wartelinie& Linie, std::int32_t Ganz, std::int32_t Extra);
+
 } // namespace Sio
