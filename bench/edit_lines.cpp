@@ -265,8 +265,15 @@ Zaehlung first_reads(int kanal, sim::PanasonicDeck& deck, const std::function<vo
     std::uniform_int_distribution<int> sprung(50 * 60 * 6, 50 * 60 * 50);
     std::uniform_int_distribution<int> pause(1000, 25000);
     Zaehlung z;
+    // A read that says it knows no position is not off.
     auto zaehle = [&] {
-        if (std::abs(lies_Zaehler(kanal) - deck.completePosition()) >= 50 * 300) ++z.off;
+        Sio::Bandposition p;
+        Sio::Protokoll proto{};
+        std::string text;
+        bool spielt = false;
+        if (Sio::Lies_Geraetestatus(kanal, p, proto, text, spielt) &&
+            std::abs(Sio::Position_nach_Zaehler(p) - deck.completePosition()) >= 50 * 300)
+            ++z.off;
         ++z.reads;
     };
     for (int k = 0; k < 300; ++k) {

@@ -232,7 +232,28 @@ std::int32_t Kamera_Befehl(std::int32_t Kanal, Transport Befehl) {
     return -1;
 }
 
-void Lies_Geraetestatus(std::int32_t Kanal, Bandposition& Position, Protokoll& Typ,
+namespace {
+
+// Frames a Panasonic status read reads on for a frame of hours: a moving
+// deck holds that back next to a change of the second, for a field or two.
+constexpr int kPana_Weiterlesen = 4;
+
+// A Panasonic frame of minutes, seconds and frames carries only the units of
+// the minutes: the tens and the hour come from the channel's last position,
+// which after a start or a jump of more than five minutes is far off. A read
+// that met no frame of hours reads on until one comes; without one its
+// position is not known.
+bool Pana_Stunden_gelesen() {
+    for (int k = 0; Pana_Stundenrahmen == 0 && k < kPana_Weiterlesen; ++k) {
+        Pana_Lesen();
+        Pana_Dekodieren();
+    }
+    return Pana_Stundenrahmen > 0;
+}
+
+} // namespace
+
+bool Lies_Geraetestatus(std::int32_t Kanal, Bandposition& Position, Protokoll& Typ,
                         std::string& Statustext, bool& spielt) {
     Statustext = "??";
     Typ = Protokoll::Keins;
@@ -251,15 +272,19 @@ void Lies_Geraetestatus(std::int32_t Kanal, Bandposition& Position, Protokoll& T
         Position = Sony_Position;
         Statustext = Sony_Statustext;
         spielt = Sony_Status == 6;
-    } else if (Typ == Protokoll::Panasonic) {
+        return true;
+    }
+    if (Typ == Protokoll::Panasonic) {
         Bestimme_Pana_Schwelle();
         Pana_Dekodieren();
-        Position = Pana_Position;
+        const bool bekannt = Pana_Stunden_gelesen();
+        if (bekannt) Position = Pana_Position;
         Statustext = Pana_Statustext;
         spielt = (Pana_Status & 0x0F) == 8;
-    } else {
-        spielt = false;
+        return bekannt;
     }
+    spielt = false;
+    return false;
 }
 
 std::int32_t Zaehler_mindestens(const Bandposition& p) {

@@ -51,7 +51,13 @@ Protokoll Erkenne_Protokoll();
 
 std::int32_t Kamera_Befehl(std::int32_t Kanal, Transport Befehl);
 
-void Lies_Geraetestatus(std::int32_t Kanal, Bandposition& Position, Protokoll& Typ,
+// True when the read gave a position to act on. False with Typ Keins:
+// nothing answered (status text "??", not playing, position untouched).
+// False with a protocol: the line answered but gave no position, and Position
+// keeps what the caller had (the last good one): Statustext and spielt come
+// from the read when only the position is unknown (a Panasonic read that met
+// no frame of hours after a start or a jump).
+bool Lies_Geraetestatus(std::int32_t Kanal, Bandposition& Position, Protokoll& Typ,
                         std::string& Statustext, bool& spielt);
 
 // Target in units of 1/50 s.

@@ -115,6 +115,7 @@ void Minuten_nachfuehren(Bandposition& p, std::int32_t einer, std::int32_t sekun
 
 std::int32_t Pana_Dekodieren() {
     std::int32_t rahmen = 0;
+    Pana_Stundenrahmen = 0;
     Pana_Bytes.fill(0);
     Bandposition& position = Kanal_Position(Pana_Kanal_Position, Pana_Position);
     // The frame before in this read (the field before) gave the frames.
@@ -142,6 +143,7 @@ std::int32_t Pana_Dekodieren() {
         Pana_Status = b4;
         Pana_Statustext = Pana_Symbol(b4 & 0x0F) + " " + Byte_nach_Hex(b4);
         if ((b5 & 0x60) == 0x20) {
+            ++Pana_Stundenrahmen;
             const std::int32_t vorher = Sekunden_von(position);
             const std::int32_t u = Halbbilder_pro_Sekunde > 0 ? Halbbilder_pro_Sekunde : 50;
             position.Stunden = BCD_nach_Zahl(b5 & 0x0F);

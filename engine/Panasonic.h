@@ -35,6 +35,8 @@ struct Pana_Rahmen {
     std::int32_t Seit_Bildern = -1;
 };
 inline Pana_Rahmen Pana_Letzter_Rahmen{};
+// Frames of hours, minutes and seconds that the last decode found.
+inline std::int32_t Pana_Stundenrahmen = 0;
 
 void Pana_Laufzeiten_lesen(std::int32_t Max_Laeufe, std::int32_t Grenze);
 void Bestimme_Pana_Schwelle();

@@ -430,6 +430,36 @@ TEST_F(EditDecks, ReadsAcrossSecondAndTenMinuteMarks) {
     EXPECT_EQ(aus, 0);
 }
 
+// A Panasonic frame of minutes, seconds and frames carries only the units of
+// the minutes: the first read after a start, or after the tape jumped more
+// than five minutes, knows the tens and the hour only from a frame of hours.
+// Moving, the deck holds those back next to a change of the second.
+TEST_F(EditDecks, FirstPanasonicReadsKnowTheHourAndTensOfMinutes) {
+    using M = sim::TapeTransport::Mode;
+    const M modi[] = {M::Play, M::CueForward, M::CueBack};
+    sim::TapeTransport& band = pana->transport();
+    auto pruefe = [&](const char* wann, int k) {
+        const Status s = lies(2);
+        EXPECT_LT(std::abs(s.zaehler() - pana->completePosition()), 50 * 60)
+            << wann << " " << k << ": read " << Sio::Position_nach_Text(s.position) << " deck "
+            << Sio::Zaehler_nach_Text(pana->completePosition());
+    };
+    for (int k = 0; k < 45; ++k) {
+        Sio::Pana_Kanal_Position = {};
+        Sio::Pana_Position = {};
+        Sio::Pana_Bilder_gesehen = false;
+        band.setMode(M::Stop);
+        band.setPosition(50 * 60 * 37 + 50 * 3600 * (k % 4) + 50 * k + k % 7);
+        band.setMode(modi[k % 3]);
+        advanceUs(1000 + 1300 * (k % 13));
+        pruefe("first", k);
+        band.setPosition(band.position() + 50 * 60 * 23);
+        advanceUs(1000 + 1700 * (k % 11));
+        pruefe("after a jump", k);
+    }
+    band.setMode(M::Stop);
+}
+
 TEST_F(EditDecks, OffDeckAnswersWithQuestionMarks) {
     sony->setOff(true);
     pana->setOff(true);
