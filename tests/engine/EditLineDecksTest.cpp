@@ -365,8 +365,9 @@ TEST_F(EditDecks, ReadsAcrossSecondAndTenMinuteMarks) {
     for (int kanal = 1; kanal <= 2; ++kanal) {
         sim::TapeTransport& band = kanal == 1 ? sony->transport() : pana->transport();
         for (const Lauf& l : laeufe) {
-            for (std::int32_t marke :
-                 {zehnMinuten, 2 * zehnMinuten, stunde, stunde + zehnMinuten}) {
+            // The tens of minutes wrap at every ten-minute mark alike; at the
+            // hour the hours change too.
+            for (std::int32_t marke : {zehnMinuten, stunde}) {
                 // Start a few fields before the mark, cross it, end after it.
                 const std::int32_t felder = 14;
                 band.setMode(M::Stop);
@@ -393,11 +394,12 @@ TEST_F(EditDecks, ReadsAcrossSecondAndTenMinuteMarks) {
             }
         }
         band.setMode(M::Stop);
-        // Winding from every place within a second: a frame of frames half a
+        // Winding from places within a second: a frame of frames half a
         // second from the frame of seconds before it may fall on either side
-        // of a change of the second.
+        // of a change of the second. Control-L misplaces it from any place,
+        // a Panasonic read only from few: that line takes every one.
         for (const M m : {M::FastForward, M::Rewind}) {
-            for (std::int32_t phase = 0; phase < 50; ++phase) {
+            for (std::int32_t phase = 0; phase < 50; phase += kanal == 1 ? 5 : 1) {
                 band.setMode(M::Stop);
                 band.setPosition(zehnMinuten + phase);
                 band.setMode(m);
@@ -419,7 +421,7 @@ TEST_F(EditDecks, ReadsAcrossSecondAndTenMinuteMarks) {
     sony->transport().setPosition(1000);
     sony->transport().setMode(M::Play);
     int aus = 0;
-    for (int k = 0; k < 160; ++k) {
+    for (int k = 0; k < 100; ++k) {
         advanceUs(1000 + 2300 * (k % 9));
         const Status s = lies(1);
         const std::int32_t p = sony->transport().position();
