@@ -184,10 +184,11 @@ Figures measure(int kanal, sim::TapeTransport& band, std::mt19937& rng,
             Sio::Protokoll proto{};
             std::string text;
             bool spielt = false;
-            Sio::Lies_Geraetestatus(kanal, p, proto, text, spielt);
+            // The first read after the jump is refused: no position to judge.
+            ++f.windReads;
+            if (!Sio::Lies_Geraetestatus(kanal, p, proto, text, spielt)) continue;
             const double e = std::abs(Sio::Position_nach_Zaehler(p) - gesendet()) / 2.0;
             if (e >= 20) ++f.windSlips;
-            ++f.windReads;
         }
     }
     band.setMode(Mode::Stop);

@@ -230,8 +230,11 @@ std::int32_t Sony_Empfang(std::int32_t Max_Bytes, std::int32_t Grenze) {
     do {
         ++j;
         i = 0;
-        while ((Port_Lesen(Port_LSR) & LSR_DR) == 0 && i <= Grenze)
+        while ((Port_Lesen(Port_LSR) & LSR_DR) == 0 && i <= Grenze) {
+            Lesewache_Abfrage();
             ++i;
+        }
+        Lesewache_Abfrage();
         const std::uint8_t b = Port_Lesen(Port_Daten);
         tabelle(Sony_Bytes, j, "Sony_Bytes") = static_cast<std::uint8_t>(~b);
         tabelle(Sony_Abfragen, j, "Sony_Abfragen") = i;
@@ -317,7 +320,7 @@ void Sony_Warte_auf_Position(std::int32_t Ziel, std::int32_t Extra) {
     Bestimme_Sony_Schwelle();
     Sony_Dekodieren();
     const Wartelinie linie{
-        [] { Sony_Lesen(); }, Sony_Dekodieren,
+        [] { Sony_Lesen(); }, Sony_Verlust_Grenze_us, Sony_Dekodieren,
         []() -> const Bandposition& { return Kanal_Position(Sony_Kanal_Position, Sony_Position); },
         [] {
             return Sony_Letzter_Rahmen.Kanal == Leitungskanal ? Sony_Letzter_Rahmen.Seit_Bildern

@@ -21,6 +21,7 @@ void Pana_Laufzeiten_lesen(std::int32_t Max_Laeufe, std::int32_t Grenze) {
     std::int32_t i = 0;
     std::int32_t j = 0;
     do {
+        Lesewache_Abfrage();
         const std::uint8_t msr = Port_Lesen(Port_MSR);
         if (msr & MSR_DDSR) {
             tabelle(Pana_Laufzeit, i, "Pana_Laufzeit") = j;
@@ -186,7 +187,7 @@ std::int32_t Pana_Dekodieren() {
 
 void Pana_Warte_auf_Position(std::int32_t Ziel, std::int32_t Extra) {
     const Wartelinie linie{
-        Pana_Lesen, Pana_Dekodieren,
+        Pana_Lesen, Pana_Verlust_Grenze_us, Pana_Dekodieren,
         []() -> const Bandposition& { return Kanal_Position(Pana_Kanal_Position, Pana_Position); },
         [] {
             return Pana_Letzter_Rahmen.Kanal == Leitungskanal ? Pana_Letzter_Rahmen.Seit_Bildern

@@ -25,6 +25,7 @@ struct Status {
     Sio::Protokoll protokoll = Sio::Protokoll::Keins;
     std::string text;
     bool spielt = false;
+    bool gut = false; // what the read returned
     std::int32_t zaehler() const { return Sio::Position_nach_Zaehler(position); }
 };
 
@@ -44,8 +45,15 @@ protected:
     Status lies(int kanal) {
         Status s;
         s.text = "x";
-        Sio::Lies_Geraetestatus(kanal, s.position, s.protokoll, s.text, s.spielt);
+        s.gut = Sio::Lies_Geraetestatus(kanal, s.position, s.protokoll, s.text, s.spielt);
         return s;
+    }
+    // A read after the tape was put somewhere no transport could have taken
+    // it: refused once, then taken.
+    Status lies_nach_Sprung(int kanal) {
+        const Status s = lies(kanal);
+        EXPECT_FALSE(s.gut) << "channel " << kanal;
+        return lies(kanal);
     }
 
     // What the video window has before its first command: the Control-L
@@ -307,12 +315,14 @@ TEST_F(EditDecks, StatusReadGivesTheDeckPositionToTheFrame) {
     for (std::int32_t start : {0, 12345, 186158, -777}) {
         sony->transport().setPosition(start);
         pana->transport().setPosition(start);
-        const Status s1 = lies(1);
+        const Status s1 = start == 0 ? lies(1) : lies_nach_Sprung(1);
+        EXPECT_TRUE(s1.gut);
         EXPECT_EQ(s1.protokoll, Sio::Protokoll::Sony);
         EXPECT_EQ(s1.zaehler(), start - (std::abs(start) % 2) * (start < 0 ? -1 : 1)) << start;
         EXPECT_EQ(s1.text, "    02");
         EXPECT_FALSE(s1.spielt);
-        const Status s2 = lies(2);
+        const Status s2 = start == 0 ? lies(2) : lies_nach_Sprung(2);
+        EXPECT_TRUE(s2.gut);
         EXPECT_EQ(s2.protokoll, Sio::Protokoll::Panasonic);
         EXPECT_EQ(s2.zaehler(), start - (std::abs(start) % 2) * (start < 0 ? -1 : 1)) << start;
         EXPECT_EQ(s2.text, "   00");
@@ -322,13 +332,15 @@ TEST_F(EditDecks, StatusReadGivesTheDeckPositionToTheFrame) {
     // A deck that counts seconds only (kinds 2 and 4).
     sony->options().secondsCounter = true;
     sony->transport().setPosition(17261); // 345 s and 11 units
-    EXPECT_EQ(lies(1).zaehler(), 17260);
+    EXPECT_EQ(lies_nach_Sprung(1).zaehler(), 17260);
     EXPECT_EQ(Sio::Sony_Position.Sekunden, 345);
     sony->options().secondsCounter = false;
 
     // While playing: the counter of the last frame, to the frame.
     sony->transport().setPosition(1000);
     pana->transport().setPosition(1000);
+    lies_nach_Sprung(1);
+    lies_nach_Sprung(2);
     sony->transport().setMode(sim::TapeTransport::Mode::Play);
     pana->transport().setMode(sim::TapeTransport::Mode::Play);
     for (int k = 0; k < 12; ++k) {
@@ -402,6 +414,7 @@ TEST_F(EditDecks, ReadsAcrossSecondAndTenMinuteMarks) {
             for (std::int32_t phase = 0; phase < 50; phase += kanal == 1 ? 5 : 1) {
                 band.setMode(M::Stop);
                 band.setPosition(zehnMinuten + phase);
+                lies(kanal); // refused, but the base for the next
                 band.setMode(m);
                 for (int k = 0; k < 2; ++k) {
                     advanceUs(30000 + 20000 * k + 97 * phase);
@@ -440,8 +453,12 @@ TEST_F(EditDecks, FirstPanasonicReadsKnowTheHourAndTensOfMinutes) {
     using M = sim::TapeTransport::Mode;
     const M modi[] = {M::Play, M::CueForward, M::CueBack};
     sim::TapeTransport& band = pana->transport();
+    // The channel's read before is forgotten, as after a start, so that
+    // only the frames of this read can tell.
     auto pruefe = [&](const char* wann, int k) {
+        Sio::Kanal_Lesestand = {};
         const Status s = lies(2);
+        EXPECT_TRUE(s.gut) << wann << " " << k;
         EXPECT_LT(std::abs(s.zaehler() - pana->completePosition()), 50 * 60)
             << wann << " " << k << ": read " << Sio::Position_nach_Text(s.position) << " deck "
             << Sio::Zaehler_nach_Text(pana->completePosition());
@@ -460,6 +477,57 @@ TEST_F(EditDecks, FirstPanasonicReadsKnowTheHourAndTensOfMinutes) {
         pruefe("after a jump", k);
     }
     band.setMode(M::Stop);
+}
+
+// A read during which the process lost the processor (another program, the
+// host) misses bits and fields: it is not decoded, the caller keeps its last
+// good position and learns that this read gave none. Waits go on from good
+// reads only and count off by the time a disturbed read took.
+TEST_F(EditDecks, ReadsThatLostTheProcessorAreNotActedOn) {
+    using M = sim::TapeTransport::Mode;
+    // A stall so many accesses into the next read (its protocol detection
+    // takes 35000): within the measurement of the line.
+    auto stall_in = [&](std::uint64_t nach, std::int64_t us) {
+        sim.bus.setStalls({nach, us * 1000000, sim.bus.accesses()});
+    };
+    for (int kanal = 1; kanal <= 2; ++kanal) {
+        sim::TapeTransport& band = kanal == 1 ? sony->transport() : pana->transport();
+        band.setPosition(20000);
+        band.setMode(M::Play);
+        lies(kanal);
+        ASSERT_TRUE(lies(kanal).gut);
+        for (const std::uint64_t nach : {40000u, 52000u}) {
+            Status s;
+            s.position.Stunden = 7; // what the caller showed before
+            s.spielt = false;
+            stall_in(nach, 3000);
+            s.gut = Sio::Lies_Geraetestatus(kanal, s.position, s.protokoll, s.text, s.spielt);
+            sim.bus.setStalls({});
+            EXPECT_FALSE(s.gut) << "channel " << kanal << " after " << nach;
+            EXPECT_EQ(s.protokoll, kanal == 1 ? Sio::Protokoll::Sony : Sio::Protokoll::Panasonic);
+            EXPECT_EQ(s.text, "??");
+            EXPECT_EQ(s.position.Stunden, 7) << "position untouched";
+            EXPECT_FALSE(s.spielt) << "playing flag untouched";
+            EXPECT_EQ(letzteZeile(), "Lies_Geraetestatus Kanal " + Sio::Zahl_Text(kanal) +
+                                         " *Messung unterbrochen* ");
+        }
+        // A loss the line forgives changes nothing.
+        stall_in(40000, kanal == 1 ? 500 : 60);
+        const Status s = lies(kanal);
+        sim.bus.setStalls({});
+        EXPECT_TRUE(s.gut) << "channel " << kanal;
+        EXPECT_LE(std::abs(s.zaehler() - band.position()), 4) << "channel " << kanal;
+
+        // A wait whose reads keep losing the processor for more than a field
+        // still ends within half a frame of its end.
+        const std::int32_t ziel = band.position() + 300;
+        sim.bus.setStalls({90000, 25 * sim::kPsPerMs, sim.bus.accesses()});
+        Sio::Warte_auf_Position(kanal, ziel);
+        sim.bus.setStalls({});
+        EXPECT_GE(band.position(), ziel + 2) << "channel " << kanal;
+        EXPECT_LE(band.position(), ziel + 3) << "channel " << kanal;
+        band.setMode(M::Stop);
+    }
 }
 
 TEST_F(EditDecks, OffDeckAnswersWithQuestionMarks) {
