@@ -258,15 +258,22 @@ struct Wache_beenden {
 
 namespace {
 
-// Units a field at most, by the mode a status shows: winding, cueing (a
-// Panasonic deck cues under the status of play), playing or standing (which
-// may just have started).
+// Units a field at most, by the mode a status shows: winding (300 times
+// play), cueing (a Panasonic deck cues under the status of play), playing or
+// standing (which may just have started).
 std::int32_t Tempo(Protokoll p, std::uint8_t status) {
+    constexpr std::int32_t spulen = 150, cue = 10;
     if (p == Protokoll::Sony)
-        return status == 3 || status == 131 ? 50 : status == 134 || status == 150 ? 10 : 1;
+        return status == 3 || status == 131 ? spulen : status == 134 || status == 150 ? cue : 1;
     const std::uint8_t n = status & 0x0F;
-    return n == 2 || n == 3 ? 50 : n == 8 ? 10 : 1;
+    return n == 2 || n == 3 ? spulen : n == 8 ? cue : 1;
 }
+
+// Beyond what the modes of two reads allow: a mode between them that neither
+// saw (a deck wound and stopped by hand within a tick), and a carry of the
+// second. Far less than what a read with dropped or shifted bits gives (a
+// wrong digit of minutes or hours).
+constexpr std::int64_t kUngesehen = 50 * 60;
 
 // The channel's position could have come from the read before in the time
 // between; either way this read is the base for the next.
@@ -278,8 +285,9 @@ bool erreichbar(std::int32_t Kanal, Protokoll typ, std::int32_t zaehler, std::in
     if (l.typ == typ) {
         const std::int64_t felder = std::max<std::int64_t>(0, jetzt - l.zeit) * 50 /
                                     std::max<std::int64_t>(1, Zaehlerfrequenz());
-        // Two fields for the frames a read is behind, a second for a carry.
-        const std::int64_t weit = std::int64_t{std::max(tempo, l.tempo)} * (felder + 2) + 50;
+        // Two fields for the frames a read is behind.
+        const std::int64_t weit =
+            std::int64_t{std::max(tempo, l.tempo)} * (felder + 2) + kUngesehen;
         ja = std::llabs(std::int64_t{zaehler} - l.zaehler) <= weit;
     }
     l = {typ, zaehler, jetzt, tempo};

@@ -340,7 +340,7 @@ TEST_F(EditDecks, StatusReadGivesTheDeckPositionToTheFrame) {
     sony->transport().setPosition(1000);
     pana->transport().setPosition(1000);
     lies_nach_Sprung(1);
-    lies_nach_Sprung(2);
+    lies(2); // within a minute of its last read: taken
     sony->transport().setMode(sim::TapeTransport::Mode::Play);
     pana->transport().setMode(sim::TapeTransport::Mode::Play);
     for (int k = 0; k < 12; ++k) {
