@@ -145,8 +145,9 @@ inline constexpr std::int64_t Pana_Verlust_Grenze_us = 100;
 inline constexpr std::int64_t Sony_Verlust_Grenze_us = 800;
 
 void Lesewache_Blick();
-// Once per poll of a read.
-inline void Lesewache_Abfrage() {
+// Once per poll of a read: inlined also where the build does not optimise,
+// so that a poll costs a read's pace no more there.
+[[gnu::always_inline]] inline void Lesewache_Abfrage() {
     if (++Lesewache.abfragen >= Lesewache_Block) Lesewache_Blick();
 }
 // A read starts: its judgement starts afresh, its first block goes on from

@@ -414,7 +414,11 @@ TEST_F(EditDecks, ReadsAcrossSecondAndTenMinuteMarks) {
             for (std::int32_t phase = 0; phase < 50; phase += kanal == 1 ? 5 : 1) {
                 band.setMode(M::Stop);
                 band.setPosition(zehnMinuten + phase);
-                lies(kanal); // refused, but the base for the next
+                // Standing there first: from the hour marks a jump, so that
+                // read is refused but is the base for the next. (From the run
+                // before the tape is back within reach, but the Panasonic
+                // places that misplace a winding frame need that start.)
+                if (phase == 0 || kanal == 2) lies(kanal);
                 band.setMode(m);
                 for (int k = 0; k < 2; ++k) {
                     advanceUs(30000 + 20000 * k + 97 * phase);
@@ -558,16 +562,16 @@ TEST_F(EditDecks, PositionWaitEndsTwoUnitsAfterTheTarget) {
     // frame of frames one field before the frame of seconds that ends the
     // search.
     const std::vector<std::pair<std::int32_t, std::int32_t>> faelle = {
-        {103, 180},
-        {240, 180},
-        {250, 180},
-        {1199, 180},
-        {1249, 180},
-        {3001, 180},
-        {4898, 180},
-        {5446, 180},
-        {5994, 180},
-        {12006, 180},
+        {103, 70},
+        {240, 70},
+        {250, 70},
+        {1199, 70},
+        {1249, 70},
+        {3001, 70},
+        {4898, 70},
+        {5446, 70},
+        {5994, 70},
+        {12006, 70},
         {1249, 30},
         {1246, 40},
         {2347, 20},
@@ -583,13 +587,13 @@ TEST_F(EditDecks, PositionWaitEndsTwoUnitsAfterTheTarget) {
         {30298, 12},
         // Around the counter's zero, where the whole second of a target
         // below zero lies a second further down.
-        {-52, 180},
-        {-50, 180},
-        {-49, 180},
-        {-2, 180},
-        {-1, 180},
-        {0, 180},
-        {1, 180},
+        {-52, 60},
+        {-50, 60},
+        {-49, 60},
+        {-2, 60},
+        {-1, 60},
+        {0, 60},
+        {1, 60},
         {-2, 30},
         {-1, 24},
         {0, 20}};
