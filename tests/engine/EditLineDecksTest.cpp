@@ -409,9 +409,9 @@ TEST_F(EditDecks, ReadsAcrossSecondAndTenMinuteMarks) {
         // Winding from places within a second: a frame of frames half a
         // second from the frame of seconds before it may fall on either side
         // of a change of the second. Control-L misplaces it from any place,
-        // a Panasonic read only from few: that line takes every one.
+        // a Panasonic read only from few: that line takes every other one.
         for (const M m : {M::FastForward, M::Rewind}) {
-            for (std::int32_t phase = 0; phase < 50; phase += kanal == 1 ? 5 : 1) {
+            for (std::int32_t phase = 0; phase < 50; phase += kanal == 1 ? 5 : 2) {
                 band.setMode(M::Stop);
                 band.setPosition(zehnMinuten + phase);
                 // Standing there first: from the hour marks a jump, so that
