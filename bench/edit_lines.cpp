@@ -4,7 +4,10 @@
 // (at random positions and across ten-minute marks and changes of the second,
 // against the counter of the deck's last frame a read can have seen) and of a
 // position wait's end, in frames; reads while winding; two decks of one
-// protocol polled in turn (reads, and waits right after a read of the other).
+// protocol polled in turn (reads, and waits right after a read of the other);
+// waits for every unit of a second from just before it; reads while winding
+// across hour marks and at negative counts; the first read after a start or
+// a jump.
 #include "engine/ControlL.h"
 #include "engine/Debug.h"
 #include "engine/EditLine.h"
@@ -25,6 +28,8 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -56,6 +61,15 @@ struct Figures {
     double waitErr = 0;
     double waitMax = 0;
 };
+
+std::int32_t lies_Zaehler(int kanal) {
+    Sio::Bandposition p;
+    Sio::Protokoll proto{};
+    std::string text;
+    bool spielt = false;
+    Sio::Lies_Geraetestatus(kanal, p, proto, text, spielt);
+    return Sio::Position_nach_Zaehler(p);
+}
 
 Figures measure(int kanal, sim::TapeTransport& band, std::mt19937& rng,
                 const std::function<std::uint8_t()>& status,
@@ -170,14 +184,119 @@ Figures measure(int kanal, sim::TapeTransport& band, std::mt19937& rng,
             Sio::Protokoll proto{};
             std::string text;
             bool spielt = false;
-            Sio::Lies_Geraetestatus(kanal, p, proto, text, spielt);
+            // The first read after the jump is refused: no position to judge.
+            ++f.windReads;
+            if (!Sio::Lies_Geraetestatus(kanal, p, proto, text, spielt)) continue;
             const double e = std::abs(Sio::Position_nach_Zaehler(p) - gesendet()) / 2.0;
             if (e >= 20) ++f.windSlips;
-            ++f.windReads;
         }
     }
     band.setMode(Mode::Stop);
     return f;
+}
+
+struct Sweep {
+    int late = 0; // a second or more late
+    int waits = 0;
+    double max = 0; // frames off the end two units after the target, from 10 units before
+};
+
+// Waits for every unit of a second, the tape 0 to 23 units before the target
+// at the call, playing: the end should be 2 units after the target.
+Sweep wait_sweep(int kanal, sim::TapeTransport& band) {
+    Sweep s;
+    for (int vor = 0; vor < 24; ++vor) {
+        for (int einheit = 0; einheit < 50; ++einheit) {
+            const std::int32_t ziel = 50 * (600 + 7 * vor) + einheit;
+            band.setMode(Mode::Stop);
+            band.setPosition(ziel - vor - 8);
+            band.setMode(Mode::Play);
+            lies_Zaehler(kanal); // the window's poll, a few fields before
+            band.setPosition(ziel - vor);
+            Sio::Warte_auf_Position(kanal, ziel);
+            const std::int32_t e = band.position() - (ziel + 2);
+            if (e >= 25) ++s.late;
+            // The Control-L wait first measures the bus for some six fields:
+            // a tape closer than that is past the target before it looks.
+            if (vor >= 10) s.max = std::max(s.max, std::abs(e) / 2.0);
+            ++s.waits;
+        }
+    }
+    band.setMode(Mode::Stop);
+    return s;
+}
+
+struct Zaehlung {
+    int off = 0;
+    int reads = 0;
+};
+
+// Reads while winding, each run from its place in its mode, read after read
+// and a tick apart: a read at least `grenze` units from the deck's last frame
+// counts.
+Zaehlung wind_reads(int kanal, sim::TapeTransport& band,
+                    const std::function<std::int32_t()>& gesendet,
+                    const std::function<void(int)>& warte,
+                    const std::vector<std::pair<Mode, std::int32_t>>& laeufe, int reads,
+                    std::int32_t grenze) {
+    Zaehlung z;
+    for (const auto& [m, start] : laeufe) {
+        band.setMode(Mode::Stop);
+        band.setPosition(start);
+        lies_Zaehler(kanal);
+        band.setMode(m);
+        for (int k = 0; k < reads; ++k) {
+            warte(k % 4 == 3 ? 600000 : k % 2 ? 0 : 3000 + 1700 * (k % 11));
+            if (std::abs(lies_Zaehler(kanal) - gesendet()) >= grenze) ++z.off;
+            ++z.reads;
+        }
+    }
+    band.setMode(Mode::Stop);
+    return z;
+}
+
+// The first Panasonic read after a start of the program, and the first after
+// the tape jumped more than five minutes, the deck moving in every mode:
+// reads five minutes or more off the deck's last frame.
+Zaehlung first_reads(int kanal, sim::PanasonicDeck& deck, const std::function<void(int)>& warte,
+                     std::mt19937& rng) {
+    const Mode modi[] = {Mode::Play, Mode::CueForward, Mode::CueBack, Mode::FastForward,
+                         Mode::Rewind};
+    std::uniform_int_distribution<int> pos(0, 50 * 3600 * 9);
+    std::uniform_int_distribution<int> sprung(50 * 60 * 6, 50 * 60 * 50);
+    std::uniform_int_distribution<int> pause(1000, 25000);
+    Zaehlung z;
+    // A read that says it knows no position is not off.
+    auto zaehle = [&] {
+        Sio::Bandposition p;
+        Sio::Protokoll proto{};
+        std::string text;
+        bool spielt = false;
+        if (Sio::Lies_Geraetestatus(kanal, p, proto, text, spielt) &&
+            std::abs(Sio::Position_nach_Zaehler(p) - deck.completePosition()) >= 50 * 300)
+            ++z.off;
+        ++z.reads;
+    };
+    for (int k = 0; k < 300; ++k) {
+        const std::int32_t sony1 = Sio::Sony1;
+        const std::int32_t sony2 = Sio::Sony2;
+        Sio::Modulzustand_zuruecksetzen();
+        Sio::SIO_Init();
+        Sio::Sony1 = sony1;
+        Sio::Sony2 = sony2;
+        Sio::UART_Init_9600();
+        deck.transport().setMode(Mode::Stop);
+        deck.transport().setPosition(pos(rng));
+        deck.transport().setMode(modi[k % 5]);
+        warte(pause(rng));
+        zaehle();
+        const std::int32_t p = deck.transport().position();
+        deck.transport().setPosition(k % 2 && p > 50 * 3600 ? p - sprung(rng) : p + sprung(rng));
+        warte(pause(rng));
+        zaehle();
+    }
+    deck.transport().setMode(Mode::Stop);
+    return z;
 }
 
 struct ZweiDecks {
@@ -209,14 +328,7 @@ ZweiDecks zwei_Decks(const std::function<std::int32_t(const Deck&)>& gesendet) {
         clock.advanceUs(us);
         sim.sync();
     };
-    auto lies = [](int kanal) {
-        Sio::Bandposition p;
-        Sio::Protokoll proto{};
-        std::string text;
-        bool spielt = false;
-        Sio::Lies_Geraetestatus(kanal, p, proto, text, spielt);
-        return Sio::Position_nach_Zaehler(p);
-    };
+    const auto lies = lies_Zaehler;
     const std::int32_t minute = 50 * 60;
     ZweiDecks z;
     d1->transport().setPosition(35 * minute + 13 * 50);
@@ -295,7 +407,55 @@ int main() {
         std::printf("%s_wind_reads_a_second_off: %d /%d\n", namen[kanal], f.windSlips, f.windReads);
         std::printf("%s_wait_error_mean: %.2f frames\n", namen[kanal], f.waitErr);
         std::printf("%s_wait_error_max: %.1f frames\n", namen[kanal], f.waitMax);
+        const Sweep w = wait_sweep(kanal, band);
+        std::printf("%s_wait_a_second_late: %d /%d\n", namen[kanal], w.late, w.waits);
+        std::printf("%s_wait_sweep_error_max: %.1f frames\n", namen[kanal], w.max);
     }
+    // Winding across hour marks, and at negative counts (rewinding past a
+    // counter reset): both protocols.
+    Zaehlung stunden, negativ;
+    for (int kanal = 1; kanal <= 2; ++kanal) {
+        sim::TapeTransport& band = kanal == 1 ? sony->transport() : pana->transport();
+        const std::function<std::int32_t()> gesendet = [&, kanal] {
+            return kanal == 1 ? sony->sentPosition() : pana->completePosition();
+        };
+        const auto warte = [&](int us) {
+            clock.advanceUs(us);
+            sim.sync();
+        };
+        std::vector<std::pair<Mode, std::int32_t>> marken, unter_null;
+        for (const std::int32_t stunde : {50 * 3600, 2 * 50 * 3600})
+            // A status read takes about 300 units of winding: the mark falls
+            // at every place of the first reads.
+            for (int k = 0; k < 41; ++k) {
+                marken.push_back({Mode::FastForward, stunde - 250 - 10 * k});
+                marken.push_back({Mode::Rewind, stunde + 250 + 10 * k});
+            }
+        std::uniform_int_distribution<int> weit(50 * 60, 50 * 1800);
+        for (int k = 0; k < 6; ++k) {
+            unter_null.push_back({Mode::FastForward, -weit(rng)});
+            unter_null.push_back({Mode::Rewind, -weit(rng)});
+        }
+        // Through zero both ways.
+        unter_null.push_back({Mode::FastForward, -1500});
+        unter_null.push_back({Mode::Rewind, 1500});
+        const Zaehlung h = wind_reads(kanal, band, gesendet, warte, marken, 3, 50 * 1800);
+        const Zaehlung n = wind_reads(kanal, band, gesendet, warte, unter_null, 40, 40);
+        stunden.off += h.off;
+        stunden.reads += h.reads;
+        negativ.off += n.off;
+        negativ.reads += n.reads;
+    }
+    std::printf("hour_marks_winding_reads_an_hour_off: %d /%d\n", stunden.off, stunden.reads);
+    std::printf("negative_counts_winding_reads_a_second_off: %d /%d\n", negativ.off, negativ.reads);
+    const Zaehlung erste = first_reads(
+        2, *pana,
+        [&](int us) {
+            clock.advanceUs(us);
+            sim.sync();
+        },
+        rng);
+    std::printf("panasonic_first_read_ten_minutes_off: %d /%d\n", erste.off, erste.reads);
     std::printf("virtual_time: %.1f s\n", clock.nowUs() / 1e6);
     const ZweiDecks zs =
         zwei_Decks<sim::ControlLDeck>([](const sim::ControlLDeck& d) { return d.sentPosition(); });

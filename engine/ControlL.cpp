@@ -54,11 +54,21 @@ std::int32_t Spulrichtung() {
     return Sony_Status == 3 ? 1 : Sony_Status == 131 ? -1 : 0;
 }
 
-// The deck winds a positive count, and the frame just before this one, on
-// this channel, was of the kind given: the two lie one field apart.
-bool Spult_nach(bool (*art)(std::int32_t), const Bandposition& p) {
-    return Spulrichtung() != 0 && p.Vorzeichen == ' ' && art(Sony_Letzter_Rahmen.Art) &&
-           Sony_Letzter_Rahmen.Kanal == Leitungskanal && frisch(Sony_Letzter_Rahmen.Zeit);
+// The frames carry the count's magnitude: below zero it runs against the
+// winding direction.
+std::int32_t Betragsrichtung(char vorzeichen) {
+    return vorzeichen == '-' ? -Spulrichtung() : Spulrichtung();
+}
+
+// The frame just before this one, on this channel, came a field ago.
+bool Rahmen_davor_frisch() {
+    return Sony_Letzter_Rahmen.Kanal == Leitungskanal && frisch(Sony_Letzter_Rahmen.Zeit);
+}
+
+// The deck winds, and the frame just before this one, on this channel, was
+// of the kind given: the two lie one field apart.
+bool Spult_nach(bool (*art)(std::int32_t)) {
+    return Spulrichtung() != 0 && art(Sony_Letzter_Rahmen.Art) && Rahmen_davor_frisch();
 }
 bool Sekundenrahmen(std::int32_t art) {
     return art == 2 || art == 3;
@@ -70,9 +80,10 @@ bool Bilderrahmen(std::int32_t art) {
 // While winding the tape moves about half a second a field, more than the
 // carry below can follow; the frames of seconds and of frames alternate, so a
 // frame of frames lies about half a second on from the seconds of the frame
-// just before it (on this channel, in this read). Positive counts only.
+// just before it (on this channel, in this read), in the direction the
+// magnitude runs; not across zero, where the sign changes.
 bool Spult_nach_Sekunden(const Bandposition& p, char vorzeichen) {
-    return vorzeichen == ' ' && Spult_nach(Sekundenrahmen, p);
+    return vorzeichen == p.Vorzeichen && Spult_nach(Sekundenrahmen);
 }
 
 // Frame count f (units) within second s + k, k from -1 to 1, nearest to where
@@ -83,10 +94,10 @@ struct Wickel {
     std::int32_t schritt;
     std::int32_t halbbilder;
 };
-Wickel Wickel_Schritt(std::int32_t halbbilder) {
+Wickel Wickel_Schritt(std::int32_t halbbilder, std::int32_t richtung) {
     const std::int32_t u = Einheiten();
     // In half units from the start of the seconds frame's second.
-    const std::int32_t ziel = (u - 1) + Spulrichtung() * 2 * (u / 2);
+    const std::int32_t ziel = (u - 1) + richtung * 2 * (u / 2);
     std::int32_t abstand[3];
     for (std::int32_t k = -1; k <= 1; ++k)
         abstand[k + 1] = std::abs(2 * (k * u + halbbilder) + 1 - ziel);
@@ -112,9 +123,28 @@ void Sekunde_weiter(Bandposition& p, std::int32_t schritt) {
     }
     const std::int32_t t = Sekunden_von(p) + schritt;
     if (t >= 0) {
+        p.Stunden = t / 3600;
         p.Minuten = t / 60 % 60;
         p.Sekunden = t % 60;
     }
+}
+
+// The hours of a frame of frames belong to the tape now. Next to an hour mark
+// they tell on which side of it the tape stands where the seconds before
+// left both open: the second moves across the mark to the hour the frame
+// gives, with the frame's own frames.
+bool Stunde_der_Bilder(Bandposition& p, std::int32_t stunden) {
+    if (Sony_Sekundenzaehler) return false;
+    const std::int32_t in_Stunde = p.Minuten * 60 + p.Sekunden;
+    if (stunden == p.Stunden + 1 && in_Stunde == 3599) {
+        p.Minuten = p.Sekunden = 0;
+        return true;
+    }
+    if (stunden == p.Stunden - 1 && in_Stunde == 0) {
+        p.Minuten = p.Sekunden = 59;
+        return true;
+    }
+    return false;
 }
 
 // A frame of frames (kind 4) carries no seconds, a frame of seconds (kind 3
@@ -127,10 +157,11 @@ void Sekunde_weiter(Bandposition& p, std::int32_t schritt) {
 void Bilder_setzen(Bandposition& p, std::int32_t stunden, char vorzeichen,
                    std::int32_t halbbilder) {
     const std::int32_t alt = p.Halbbilder;
+    const std::int32_t eigene = halbbilder;
     const std::int32_t grenze = Einheiten() / 2 - 2; // under half a second
     std::int32_t schritt = 0;
     if (Spult_nach_Sekunden(p, vorzeichen)) {
-        const Wickel w = Wickel_Schritt(halbbilder);
+        const Wickel w = Wickel_Schritt(halbbilder, Betragsrichtung(vorzeichen));
         schritt = w.schritt;
         halbbilder = w.halbbilder;
     } else if (Bilder_frisch() && Sekunden_von(p) == Sony_Sekunden_bei_Bildern &&
@@ -141,6 +172,7 @@ void Bilder_setzen(Bandposition& p, std::int32_t stunden, char vorzeichen,
             schritt = -1;
     }
     Sekunde_weiter(p, schritt);
+    if (Stunde_der_Bilder(p, stunden)) halbbilder = eigene;
     p.Stunden = stunden;
     p.Vorzeichen = vorzeichen;
     p.Halbbilder = halbbilder;
@@ -150,13 +182,27 @@ void Bilder_setzen(Bandposition& p, std::int32_t stunden, char vorzeichen,
     Sony_Zeit_bei_Bildern = Zaehlerstand();
 }
 
+// A frame of minutes and seconds carries no hours: where its minutes wrap
+// across an hour mark from the position a field before (59 -> 0 as the
+// magnitude grows, 0 -> 59 as it shrinks), the hour moves on with them. A
+// position from longer ago is no base: the next frame of hours sets it.
+void Stunde_nachfuehren(Bandposition& p, std::int32_t alt_in_Stunde) {
+    if (!Rahmen_davor_frisch()) return;
+    const std::int32_t d = p.Minuten * 60 + p.Sekunden - alt_in_Stunde;
+    if (d < -1800)
+        ++p.Stunden;
+    else if (d > 1800 && p.Stunden > 0)
+        --p.Stunden;
+}
+
 // vorher: the position in units before this frame of seconds. True when it
 // set the frames too.
 bool Sekunden_gesetzt(Bandposition& p, std::int32_t vorher) {
     Sony_Zeit_bei_Sekunden = Zaehlerstand();
     const std::int32_t u = Einheiten();
-    if (Spult_nach(Bilderrahmen, p)) {
-        if (const auto h = Bilder_beim_Spulen(vorher, Sekunden_von(p) * u, Spulrichtung())) {
+    if (Spult_nach(Bilderrahmen)) {
+        if (const auto h =
+                Bilder_beim_Spulen(vorher, Sekunden_von(p) * u, Betragsrichtung(p.Vorzeichen))) {
             p.Halbbilder = *h;
             Sony_Sekunden_bei_Bildern = Sekunden_von(p);
             return true;
@@ -184,8 +230,11 @@ std::int32_t Sony_Empfang(std::int32_t Max_Bytes, std::int32_t Grenze) {
     do {
         ++j;
         i = 0;
-        while ((Port_Lesen(Port_LSR) & LSR_DR) == 0 && i <= Grenze)
+        while ((Port_Lesen(Port_LSR) & LSR_DR) == 0 && i <= Grenze) {
+            Lesewache_Abfrage();
             ++i;
+        }
+        Lesewache_Abfrage();
         const std::uint8_t b = Port_Lesen(Port_Daten);
         tabelle(Sony_Bytes, j, "Sony_Bytes") = static_cast<std::uint8_t>(~b);
         tabelle(Sony_Abfragen, j, "Sony_Abfragen") = i;
@@ -233,12 +282,15 @@ std::int32_t Sony_Dekodieren() {
             Sony_Sekundenzaehler = true;
             bilder = Sekunden_gesetzt(p, vorher);
             break;
-        case 3:
+        case 3: {
             Sony_Sekundenzaehler = false;
+            const std::int32_t alt_in_Stunde = p.Minuten * 60 + p.Sekunden;
             p.Sekunden = BCD_nach_Zahl(b6);
             p.Minuten = BCD_nach_Zahl(b7);
+            Stunde_nachfuehren(p, alt_in_Stunde);
             bilder = Sekunden_gesetzt(p, vorher);
             break;
+        }
         case 4:
             Bilder_setzen(p, BCD_nach_Zahl(b6), (b7 & 0x80) ? '-' : ' ',
                           BCD_nach_Zahl(b7 & 0x3F) * 2);
@@ -260,29 +312,22 @@ std::int32_t Sony_Dekodieren() {
 }
 
 void Sony_Warte_auf_Position(std::int32_t Ziel, std::int32_t Extra) {
+    // The frames of the measurement are decoded: a frame of frames just past
+    // a change of the second then has fresh frames before it, and does not
+    // join the seconds of the frame before it into a count a second low (the
+    // wait would end a second late). They are not the wait's own: the
+    // measurement may end between a frame and the pause that marks it.
     Bestimme_Sony_Schwelle();
-    // A frame carries either the seconds or the frames: only two frames of
-    // this wait tell where the tape stands.
-    std::int32_t zaehler = 0, rahmen = 0;
-    do {
-        ++zaehler;
-        Sony_Lesen();
-        rahmen += Sony_Dekodieren();
-    } while ((rahmen < 2 ||
-              Position_nach_Zaehler(Kanal_Position(Sony_Kanal_Position, Sony_Position)) < Ziel) &&
-             zaehler <= 500);
-    const Bandposition& gefunden = Kanal_Position(Sony_Kanal_Position, Sony_Position);
-    if (zaehler > 500) Debug_WriteLn("dbg_ SW_Timeout " + Position_nach_Text(gefunden));
-    // The count goes on from the field whose frame gave the frames: a frame
-    // of seconds after it found the tape a field further on. Frames from
-    // before this wait give no such field.
-    std::int32_t stand = Position_nach_Zaehler(gefunden);
-    const std::int32_t seit = Sony_Letzter_Rahmen.Seit_Bildern;
-    if (stand != Keine_Position && seit >= 0 && seit < rahmen) stand += seit;
-    Extra = Rest_ab(stand, Ziel, Extra);
-    // One frame per field: each further read counts off one unit.
-    for (std::int32_t k = 0; k < Extra + 1; ++k)
-        Sony_Lesen();
+    Sony_Dekodieren();
+    const Wartelinie linie{
+        [] { Sony_Lesen(); }, Sony_Verlust_Grenze_us, Sony_Dekodieren,
+        []() -> const Bandposition& { return Kanal_Position(Sony_Kanal_Position, Sony_Position); },
+        [] {
+            return Sony_Letzter_Rahmen.Kanal == Leitungskanal ? Sony_Letzter_Rahmen.Seit_Bildern
+                                                              : -1;
+        }};
+    if (!Warte_mit(linie, Ziel, Extra))
+        Debug_WriteLn("dbg_ SW_Timeout " + Position_nach_Text(linie.position()));
 }
 
 Sony_Zeichen Sony_Sendebyte(std::uint8_t b) {

@@ -1,4 +1,5 @@
 #include "engine/EditLine.h"
+#include "engine/IrCapture.h"
 #include "engine/SioText.h"
 
 #include "engine/ControlL.h"
@@ -232,7 +233,70 @@ std::int32_t Kamera_Befehl(std::int32_t Kanal, Transport Befehl) {
     return -1;
 }
 
-void Lies_Geraetestatus(std::int32_t Kanal, Bandposition& Position, Protokoll& Typ,
+namespace {
+
+// Frames a Panasonic status read reads on for a frame of hours: a moving
+// deck holds that back next to a change of the second, for a field or two.
+constexpr int kPana_Weiterlesen = 4;
+
+// One read under the watch; true when it kept the processor.
+template <class F> bool unter_Wache(std::int64_t Grenze_us, F lesen) {
+    Lesewache_beginnen(Grenze_us);
+    lesen();
+    return !Lesewache_unterbrochen();
+}
+
+// The watch of a status read or a wait ends with it, on every path.
+struct Wache_beenden {
+    Wache_beenden() = default;
+    Wache_beenden(const Wache_beenden&) = delete;
+    Wache_beenden& operator=(const Wache_beenden&) = delete;
+    ~Wache_beenden() { Lesewache_beenden(); }
+};
+
+} // namespace
+
+namespace {
+
+// Units a field at most, by the mode a status shows: winding (300 times
+// play), cueing (a Panasonic deck cues under the status of play), playing or
+// standing (which may just have started).
+std::int32_t Tempo(Protokoll p, std::uint8_t status) {
+    constexpr std::int32_t spulen = 150, cue = 10;
+    if (p == Protokoll::Sony)
+        return status == 3 || status == 131 ? spulen : status == 134 || status == 150 ? cue : 1;
+    const std::uint8_t n = status & 0x0F;
+    return n == 2 || n == 3 ? spulen : n == 8 ? cue : 1;
+}
+
+// Beyond what the modes of two reads allow: a mode between them that neither
+// saw (a deck wound and stopped by hand within a tick), and a carry of the
+// second. Far less than what a read with dropped or shifted bits gives (a
+// wrong digit of minutes or hours).
+constexpr std::int64_t kUngesehen = 50 * 60;
+
+// The channel's position could have come from the read before in the time
+// between; either way this read is the base for the next.
+bool erreichbar(std::int32_t Kanal, Protokoll typ, std::int32_t zaehler, std::int32_t tempo) {
+    if (Kanal < 1 || Kanal > 3 || zaehler == Keine_Position) return true;
+    Lesestand& l = Kanal_Lesestand[static_cast<std::size_t>(Kanal - 1)];
+    const std::int64_t jetzt = Zaehlerstand();
+    bool ja = true;
+    if (l.typ == typ) {
+        const std::int64_t felder = std::max<std::int64_t>(0, jetzt - l.zeit) * 50 /
+                                    std::max<std::int64_t>(1, Zaehlerfrequenz());
+        // Two fields for the frames a read is behind.
+        const std::int64_t weit =
+            std::int64_t{std::max(tempo, l.tempo)} * (felder + 2) + kUngesehen;
+        ja = std::llabs(std::int64_t{zaehler} - l.zaehler) <= weit;
+    }
+    l = {typ, zaehler, jetzt, tempo};
+    return ja;
+}
+
+} // namespace
+
+bool Lies_Geraetestatus(std::int32_t Kanal, Bandposition& Position, Protokoll& Typ,
                         std::string& Statustext, bool& spielt) {
     Statustext = "??";
     Typ = Protokoll::Keins;
@@ -241,25 +305,63 @@ void Lies_Geraetestatus(std::int32_t Kanal, Bandposition& Position, Protokoll& T
         Leitungskanal = Kanal;
         Typ = Erkenne_Protokoll();
     }
-    if (Typ == Protokoll::Sony) {
-        Bestimme_Sony_Schwelle();
-        Sony_Dekodieren();
-        for (int k = 0; k < 4; ++k) {
-            Sony_Lesen();
-            Sony_Dekodieren();
-        }
-        Position = Sony_Position;
-        Statustext = Sony_Statustext;
-        spielt = Sony_Status == 6;
-    } else if (Typ == Protokoll::Panasonic) {
-        Bestimme_Pana_Schwelle();
-        Pana_Dekodieren();
-        Position = Pana_Position;
-        Statustext = Pana_Statustext;
-        spielt = (Pana_Status & 0x0F) == 8;
-    } else {
+    if (Typ == Protokoll::Keins) {
         spielt = false;
+        return false;
     }
+    Wache_beenden ende;
+    bool gut = true;
+    bool bekannt = true;
+    Bandposition gelesen;
+    std::uint8_t status = 0;
+    if (Typ == Protokoll::Sony) {
+        const auto lesen = [&](auto f) {
+            gut = gut && unter_Wache(Sony_Verlust_Grenze_us, f);
+            if (gut) Sony_Dekodieren();
+        };
+        lesen(Bestimme_Sony_Schwelle);
+        for (int k = 0; k < 4; ++k)
+            lesen(Sony_Lesen);
+        gelesen = Sony_Position;
+        Statustext = Sony_Statustext;
+        status = Sony_Status;
+    } else {
+        const auto lesen = [&](auto f) {
+            gut = gut && unter_Wache(Pana_Verlust_Grenze_us, f);
+            if (gut) Pana_Dekodieren();
+        };
+        lesen(Bestimme_Pana_Schwelle);
+        // A frame of minutes, seconds and frames carries only the units of
+        // the minutes: the tens and the hour come from the channel's last
+        // position, which after a start or a jump of more than five minutes
+        // is far off. A read that met no frame of hours reads on until one
+        // comes; without one its position is not known.
+        for (int k = 0; gut && Pana_Stundenrahmen == 0 && k < kPana_Weiterlesen; ++k)
+            lesen(Pana_Lesen);
+        bekannt = Pana_Stundenrahmen > 0;
+        gelesen = Pana_Position;
+        Statustext = Pana_Statustext;
+        status = Pana_Status;
+    }
+    if (!gut) {
+        Statustext = "??";
+        Debug_WriteLn("Lies_Geraetestatus Kanal " + Zahl_Text(Kanal) + Unterbrochen_Text);
+        return false;
+    }
+    spielt = Typ == Protokoll::Sony ? status == 6 : (status & 0x0F) == 8;
+    if (!bekannt) return false;
+    if (!erreichbar(Kanal, Typ, Position_nach_Zaehler(gelesen), Tempo(Typ, status))) {
+        Debug_WriteLn("Lies_Geraetestatus Kanal " + Zahl_Text(Kanal) +
+                      " unerreichbar : " + Position_nach_Text(gelesen));
+        return false;
+    }
+    Position = gelesen;
+    return true;
+}
+
+std::int32_t Zaehler_mindestens(const Bandposition& p) {
+    const std::int32_t n = Position_nach_Zaehler(p);
+    return p.Vorzeichen == '-' && n != Keine_Position && n > INT32_MIN ? n - 1 : n;
 }
 
 std::int32_t Rest_ab(std::int32_t Gefunden, std::int32_t Ganz, std::int32_t Extra) {
@@ -268,16 +370,92 @@ std::int32_t Rest_ab(std::int32_t Gefunden, std::int32_t Ganz, std::int32_t Extr
         std::max<std::int64_t>(std::int64_t{Extra} - (std::int64_t{Gefunden} - Ganz), -1));
 }
 
+void Lesewache_Blick() {
+    const std::int64_t jetzt = Zaehlerstand();
+    if (Lesewache.aktiv && Lesewache.abfragen >= Lesewache_Block) {
+        const std::int64_t block = jetzt - Lesewache.letzter;
+        if (Lesewache.kuerzester < 0 || block < Lesewache.kuerzester) {
+            // A quicker block: the earlier ones took longer than thought.
+            if (Lesewache.kuerzester >= 0) Lesewache.verlust += Lesewache.kuerzester - block;
+            Lesewache.kuerzester = block;
+        }
+        Lesewache.verlust = std::max(Lesewache.verlust, block - Lesewache.kuerzester);
+    }
+    Lesewache.letzter = jetzt;
+    Lesewache.abfragen = 0;
+}
+
+void Lesewache_beginnen(std::int64_t Grenze_us) {
+    if (!Lesewache.aktiv) {
+        Lesewache.letzter = Zaehlerstand();
+        Lesewache.abfragen = 0;
+    }
+    Lesewache.aktiv = true;
+    Lesewache.kuerzester = -1;
+    Lesewache.verlust = 0;
+    Lesewache.grenze = Grenze_us * Zaehlerfrequenz() / 1000000;
+}
+
+bool Lesewache_unterbrochen() {
+    std::int64_t verlust = Lesewache.verlust;
+    // The polls since the last look, against the quickest block's pace.
+    if (Lesewache.kuerzester >= 0)
+        verlust =
+            std::max(verlust, Zaehlerstand() - Lesewache.letzter -
+                                  Lesewache.kuerzester * Lesewache.abfragen / Lesewache_Block);
+    return verlust > Lesewache.grenze;
+}
+
+void Lesewache_beenden() {
+    Lesewache.aktiv = false;
+}
+
+bool Warte_mit(const Wartelinie& Linie, std::int32_t Ganz, std::int32_t Extra) {
+    Wache_beenden ende;
+    std::int32_t zaehler = 0, rahmen = 0, seit = -1;
+    do {
+        ++zaehler;
+        if (unter_Wache(Linie.Verlust_Grenze_us, Linie.lesen)) {
+            rahmen += Linie.dekodieren();
+            seit = Linie.seit_Bildern();
+        } else {
+            rahmen = 0;
+            seit = -1;
+        }
+    } while ((seit < 0 || seit >= rahmen || Zaehler_mindestens(Linie.position()) < Ganz) &&
+             zaehler <= 500);
+    // A frame without frames after the one that gave them found the tape
+    // that many fields further on.
+    std::int32_t stand = Zaehler_mindestens(Linie.position());
+    if (stand != Keine_Position && seit >= 0 && seit < rahmen) stand += seit;
+    Extra = Rest_ab(stand, Ganz, Extra);
+    // One frame per field: each further read counts off one unit; one that
+    // lost the processor counts the fields since the count-off began.
+    const std::int64_t beginn = Zaehlerstand();
+    const std::int64_t feld = Zaehlerfrequenz() / 50;
+    for (std::int64_t gezaehlt = 0; gezaehlt < Extra + 1;) {
+        if (unter_Wache(Linie.Verlust_Grenze_us, Linie.lesen))
+            ++gezaehlt;
+        else
+            gezaehlt = std::max(gezaehlt + 1, (Zaehlerstand() - beginn + feld / 2) / feld);
+    }
+    return zaehler <= 500;
+}
+
 void Warte_auf_Position(std::int32_t Kanal, std::int32_t Ziel) {
     const std::int32_t u = Halbbilder_pro_Sekunde;
     if (u <= 0) return; // no unit rate set: nothing to count in
-    // 64 bits: the cut to a whole second of a target near the int32 bound
-    // leaves that range.
+    // The whole second at or below the target, also below zero (-1 lies in
+    // the second from -50, not in the one from 0, or the wait would come a
+    // second late), and the units from it, one more as the count-off needs.
+    // 64 bits: the cut of a target near the int32 bound leaves that range.
     std::int64_t ganz = Ziel / u;
-    if (ganz < 0) ganz = ganz - 1;
-    ganz = std::max<std::int64_t>(ganz * u, INT32_MIN);
     std::int32_t rest = Ziel % u;
-    if (rest < 0) rest = u - (-rest);
+    if (rest < 0) {
+        rest += u;
+        --ganz;
+    }
+    ganz = std::max<std::int64_t>(ganz * u, INT32_MIN);
     rest = rest + 1;
     Waehle_Kanal(Kanal);
     Leitungskanal = Kanal;

@@ -51,8 +51,29 @@ Protokoll Erkenne_Protokoll();
 
 std::int32_t Kamera_Befehl(std::int32_t Kanal, Transport Befehl);
 
-void Lies_Geraetestatus(std::int32_t Kanal, Bandposition& Position, Protokoll& Typ,
+// True when the read gave a position to act on. False with Typ Keins:
+// nothing answered (status text "??", not playing, position untouched).
+// False with a protocol: the line answered but gave no position, and Position
+// keeps what the caller had (the last good one). A read that lost the
+// processor is not decoded: status text "??", spielt untouched. A position
+// that no transport could have reached since the channel's read before (in
+// the faster of their modes, in the time between), or a Panasonic read that
+// met no frame of hours: Statustext and spielt come from the read. A jump
+// that the next read confirms is taken.
+bool Lies_Geraetestatus(std::int32_t Kanal, Bandposition& Position, Protokoll& Typ,
                         std::string& Statustext, bool& spielt);
+
+// Per channel 1 to 3 the position of its last decoded status read, as
+// Lies_Geraetestatus judges the next one by it: the count, the performance
+// counter then and the units a field of the deck's mode (a deck of the other
+// protocol is no base).
+struct Lesestand {
+    Protokoll typ = Protokoll::Keins;
+    std::int32_t zaehler = 0;
+    std::int64_t zeit = 0;
+    std::int32_t tempo = 0;
+};
+inline std::array<Lesestand, 3> Kanal_Lesestand{};
 
 // Target in units of 1/50 s.
 void Warte_auf_Position(std::int32_t Kanal, std::int32_t Ziel);
@@ -86,9 +107,75 @@ inline Bandposition& Kanal_Position(std::array<Bandposition, 3>& je_Kanal,
                : gemeinsam;
 }
 
+// The count the tape stands at least at: a frame count holds two units, so
+// below zero, where the count's magnitude grows downwards, the tape may stand
+// one unit under the count read (-0:00:00.00 is -1). A wait that took the
+// count read for the tape would end a unit early there, and at -0 take the
+// tape for the second from 0.
+std::int32_t Zaehler_mindestens(const Bandposition& p);
+
 // The frames that a position wait still counts off after it found the tape
 // at `Gefunden` while looking for the whole second `Ganz`: a tape already past
 // that second counts off only what is left of `Extra` (-1: nothing more).
 std::int32_t Rest_ab(std::int32_t Gefunden, std::int32_t Ganz, std::int32_t Extra);
+
+// The reads of an edit line measure time in polls. Where the process lost the
+// processor during a read, polls are missing: a Panasonic read's runs merge
+// or lose their CTS samples (bits drop or shift), a Control-L read finds the
+// frame starts in the wrong places or loses a byte, and either can skip a
+// field. So the reads look at the counter every Lesewache_Block polls and
+// compare each block of polls with the quickest of the read: a block longer
+// by more than the line forgives means the read lost the processor. The
+// watch runs on over the reads of one status read or one wait, so that the
+// time between two reads is judged with the later one.
+struct Lesewache_Stand {
+    std::int32_t abfragen = 0;    // polls since the last look
+    std::int64_t letzter = 0;     // counter at the last look
+    std::int64_t kuerzester = -1; // the quickest block of this read
+    std::int64_t verlust = 0;     // the largest excess of a block over it
+    std::int64_t grenze = 0;      // the loss the line forgives, in ticks
+    bool aktiv = false;
+};
+inline Lesewache_Stand Lesewache{};
+inline constexpr std::int32_t Lesewache_Block = 64;
+// A Panasonic run lasts about 130 µs: a loss under 100 µs leaves every run
+// and its CTS samples. The Control-L receiver holds a byte for a byte's time
+// (about 1 ms at 9600 baud) and the pause before a frame is far longer.
+inline constexpr std::int64_t Pana_Verlust_Grenze_us = 100;
+inline constexpr std::int64_t Sony_Verlust_Grenze_us = 800;
+
+void Lesewache_Blick();
+// Once per poll of a read: inlined also where the build does not optimise,
+// so that a poll costs a read's pace no more there.
+[[gnu::always_inline]] inline void Lesewache_Abfrage() {
+    if (++Lesewache.abfragen >= Lesewache_Block) Lesewache_Blick();
+}
+// A read starts: its judgement starts afresh, its first block goes on from
+// the last look while a watch runs.
+void Lesewache_beginnen(std::int64_t Grenze_us);
+// The read since Lesewache_beginnen lost the processor.
+bool Lesewache_unterbrochen();
+void Lesewache_beenden();
+
+// What a position wait needs of a line: one read of a frame, its decoder
+// (returns the frames decoded), the decoded position of the channel, and the
+// frames decoded since the frames of that position were set (-1: not known).
+struct Wartelinie {
+    void (*lesen)();
+    std::int64_t Verlust_Grenze_us;
+    std::int32_t (*dekodieren)();
+    const Bandposition& (*position)();
+    std::int32_t (*seit_Bildern)();
+};
+
+// Reads and decodes frames until the tape stands at the whole second Ganz or
+// past it (at most 501 reads), then counts off what is left of Extra, one
+// read per field. The count goes on from the field whose frame gave the
+// frames, known only when that frame or one after it came in this wait's own
+// reads (each ends at the pause after its frame, so each is one field). A read
+// that lost the processor is not decoded, and the frames before it count no
+// more; a count-off read that lost it counts the fields its time took. False
+// when the tape never got there.
+bool Warte_mit(const Wartelinie& Linie, std::int32_t Ganz, std::int32_t Extra);
 
 } // namespace Sio

@@ -21,6 +21,7 @@ void Pana_Laufzeiten_lesen(std::int32_t Max_Laeufe, std::int32_t Grenze) {
     std::int32_t i = 0;
     std::int32_t j = 0;
     do {
+        Lesewache_Abfrage();
         const std::uint8_t msr = Port_Lesen(Port_MSR);
         if (msr & MSR_DDSR) {
             tabelle(Pana_Laufzeit, i, "Pana_Laufzeit") = j;
@@ -60,12 +61,24 @@ std::int32_t Sekunden_von(const Bandposition& p) {
 // A frame of hours, minutes and seconds carries no frames: when it moves the
 // second by one while the frames of the last frame still stand on the far
 // side of the old second, they start the new one (forward) or end it (back).
-void Bilder_anpassen(Bandposition& p, std::int32_t schritt) {
+// True when it set them.
+bool Bilder_anpassen(Bandposition& p, std::int32_t schritt) {
     const std::int32_t u = Halbbilder_pro_Sekunde > 0 ? Halbbilder_pro_Sekunde : 50;
     if (schritt == 1 && p.Halbbilder >= u / 2)
         p.Halbbilder = 0;
     else if (schritt == -1 && p.Halbbilder < u / 2)
         p.Halbbilder = u - 2;
+    else
+        return false;
+    return true;
+}
+
+// The frame decoded last was of this channel, at most a field and a half ago
+// (frames of one read are decoded together).
+bool Feld_davor() {
+    const std::int64_t seit = Zaehlerstand() - Pana_Letzter_Rahmen.Zeit;
+    return Pana_Letzter_Rahmen.Kanal == Leitungskanal && seit >= 0 &&
+           seit <= Zaehlerfrequenz() * 3 / (2 * 50);
 }
 
 // A frame of minutes, seconds and frames carries only the units digit of the
@@ -103,6 +116,7 @@ void Minuten_nachfuehren(Bandposition& p, std::int32_t einer, std::int32_t sekun
 
 std::int32_t Pana_Dekodieren() {
     std::int32_t rahmen = 0;
+    Pana_Stundenrahmen = 0;
     Pana_Bytes.fill(0);
     Bandposition& position = Kanal_Position(Pana_Kanal_Position, Pana_Position);
     // The frame before in this read (the field before) gave the frames.
@@ -130,51 +144,56 @@ std::int32_t Pana_Dekodieren() {
         Pana_Status = b4;
         Pana_Statustext = Pana_Symbol(b4 & 0x0F) + " " + Byte_nach_Hex(b4);
         if ((b5 & 0x60) == 0x20) {
+            ++Pana_Stundenrahmen;
             const std::int32_t vorher = Sekunden_von(position);
             const std::int32_t u = Halbbilder_pro_Sekunde > 0 ? Halbbilder_pro_Sekunde : 50;
             position.Stunden = BCD_nach_Zahl(b5 & 0x0F);
             position.Minuten = BCD_nach_Zahl(b6);
             position.Sekunden = BCD_nach_Zahl(b7);
             const std::int32_t richtung = (b4 & 0x0F) == 3 ? 1 : (b4 & 0x0F) == 2 ? -1 : 0;
-            const auto beim_Spulen =
-                richtung != 0 && bilder_davor && position.Vorzeichen == ' '
-                    ? Bilder_beim_Spulen(vorher * u + position.Halbbilder,
-                                         Sekunden_von(position) * u, richtung)
-                    : std::nullopt;
-            if (!Pana_Bilder_gesehen)
+            const auto beim_Spulen = richtung != 0 && bilder_davor && position.Vorzeichen == ' '
+                                         ? Bilder_beim_Spulen(vorher * u + position.Halbbilder,
+                                                              Sekunden_von(position) * u, richtung)
+                                         : std::nullopt;
+            // The frames go on from the frame before only when it came a
+            // field ago on this channel.
+            const std::int32_t davor = Feld_davor() ? Pana_Letzter_Rahmen.Seit_Bildern : -1;
+            std::int32_t seit = davor >= 0 ? davor + 1 : -1;
+            if (!Pana_Bilder_gesehen) {
                 position.Halbbilder = 0;
-            else if (beim_Spulen)
+                seit = -1;
+            } else if (beim_Spulen) {
                 position.Halbbilder = *beim_Spulen;
-            else
-                Bilder_anpassen(position, Sekunden_von(position) - vorher);
+                seit = 0;
+            } else if (Bilder_anpassen(position, Sekunden_von(position) - vorher) && davor == 0) {
+                seit = 0;
+            }
             bilder_davor = false;
+            Pana_Letzter_Rahmen.Seit_Bildern = seit;
         } else if ((b5 & 0x60) == 0x60) {
             Minuten_nachfuehren(position, BCD_nach_Zahl(b5 & 0x0F), BCD_nach_Zahl(b6));
             position.Sekunden = BCD_nach_Zahl(b6);
             position.Halbbilder = BCD_nach_Zahl(b7) * 2;
             Pana_Bilder_gesehen = true;
             bilder_davor = true;
+            Pana_Letzter_Rahmen.Seit_Bildern = 0;
         }
+        Pana_Letzter_Rahmen.Kanal = Leitungskanal;
+        Pana_Letzter_Rahmen.Zeit = Zaehlerstand();
         Pana_Position = position;
     }
     return rahmen;
 }
 
 void Pana_Warte_auf_Position(std::int32_t Ziel, std::int32_t Extra) {
-    // A frame of hours, minutes and seconds carries no frames: only two
-    // frames of this wait tell where the tape stands.
-    std::int32_t zaehler = 0, rahmen = 0;
-    do {
-        ++zaehler;
-        Pana_Lesen();
-        rahmen += Pana_Dekodieren();
-    } while ((rahmen < 2 ||
-              Position_nach_Zaehler(Kanal_Position(Pana_Kanal_Position, Pana_Position)) < Ziel) &&
-             zaehler <= 500);
-    Extra = Rest_ab(Position_nach_Zaehler(Kanal_Position(Pana_Kanal_Position, Pana_Position)), Ziel,
-                    Extra);
-    for (std::int32_t k = 0; k < Extra + 1; ++k)
-        Pana_Lesen();
+    const Wartelinie linie{
+        Pana_Lesen, Pana_Verlust_Grenze_us, Pana_Dekodieren,
+        []() -> const Bandposition& { return Kanal_Position(Pana_Kanal_Position, Pana_Position); },
+        [] {
+            return Pana_Letzter_Rahmen.Kanal == Leitungskanal ? Pana_Letzter_Rahmen.Seit_Bildern
+                                                              : -1;
+        }};
+    Warte_mit(linie, Ziel, Extra);
 }
 
 std::array<std::uint8_t, 8> Pana_Leitungswerte(std::uint8_t Code) {

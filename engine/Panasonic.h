@@ -25,6 +25,18 @@ inline Bandposition Pana_Position;
 // hour come from that channel's own last position, not from another deck's
 // read just before. Pana_Position is the last decoded one of any channel.
 inline std::array<Bandposition, 3> Pana_Kanal_Position{};
+// The channel of the frame decoded last, the performance counter then, and
+// the frames decoded on it since the frames of its position were last set (0
+// when this frame set them, -1 when not known): a frame of hours with frames
+// one field old stands for the tape one field back.
+struct Pana_Rahmen {
+    std::int32_t Kanal = 0;
+    std::int64_t Zeit = 0;
+    std::int32_t Seit_Bildern = -1;
+};
+inline Pana_Rahmen Pana_Letzter_Rahmen{};
+// Frames of hours, minutes and seconds that the last decode found.
+inline std::int32_t Pana_Stundenrahmen = 0;
 
 void Pana_Laufzeiten_lesen(std::int32_t Max_Laeufe, std::int32_t Grenze);
 void Bestimme_Pana_Schwelle();

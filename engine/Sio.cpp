@@ -1,6 +1,7 @@
 #include "engine/Sio.h"
 
 #include "engine/ControlL.h"
+#include "engine/EditLine.h"
 #include "engine/IrAnalyse.h"
 #include "engine/IrCapture.h"
 #include "engine/IrLernen.h"
@@ -46,7 +47,9 @@ void Modulzustand_zuruecksetzen() {
                 Sony_Zeit_bei_Sekunden, Sony_Letzter_Rahmen);
     // Panasonic.h
     alle_leeren(Pana_Mittel, Pana_Schwelle, Pana_Bytes, Pana_Status, Pana_Statustext, Pana_Position,
-                Pana_Kanal_Position);
+                Pana_Kanal_Position, Pana_Letzter_Rahmen, Pana_Stundenrahmen);
+    // EditLine.h
+    alle_leeren(Lesewache, Kanal_Lesestand);
     // IrAnalyse.h
     alle_leeren(kuerzester_Impuls, laengster_Impuls, kuerzeste_Pause, laengste_Pause,
                 Anzahl_Befehlspausen, Anzahl_Wiederholungen, Last_correct_Bit, AN_Bit_Zeit,

@@ -32,6 +32,26 @@ void lege_Frames(const std::vector<std::array<std::uint8_t, 8>>& frames, std::in
     Sio::Sony_Abfragen[j + 1] = -1;
 }
 
+std::uint8_t bcd(std::int32_t n) {
+    return static_cast<std::uint8_t>((n / 10 % 10) << 4 | (n % 10));
+}
+
+// The frame a deck sends at a count: kind 4 (hours, sign, frames) or kind 3
+// (seconds, minutes).
+std::array<std::uint8_t, 8> frame_bei(std::int32_t zaehler, bool art4, std::uint8_t status) {
+    const std::int32_t a = std::abs(zaehler);
+    if (art4)
+        return {0,
+                0,
+                0,
+                0,
+                status,
+                0x40,
+                bcd(a / (50 * 3600)),
+                static_cast<std::uint8_t>((zaehler < 0 ? 0x80 : 0) | bcd(a % 50 / 2))};
+    return {0, 0, 0, 0, status, 0x30, bcd(a / 50 % 60), bcd(a / (50 * 60) % 60)};
+}
+
 } // namespace
 
 class ControlL : public EngineFixture {
@@ -212,4 +232,46 @@ TEST_F(ControlL, MissedBusEdgesFailTheTriesInBoundedTime) {
     ports.setDefault(kMSR, 0x01);
     EXPECT_EQ(Sio::CTL_Probe(10), 0);
     EXPECT_EQ(ports.writes().back().second, 0x55);
+}
+
+// While a deck winds, a frame of seconds and minutes and one of hours and
+// frames alternate, half a second apart: across an hour mark the two come
+// from either side of it, and below zero the count's magnitude runs against
+// the winding direction. No frame may leave the position a second off, let
+// alone an hour.
+TEST_F(ControlL, WindingFramesAcrossHourMarksAndBelowZero) {
+    Sio::Sony_Schwelle = 1000;
+    struct Lauf {
+        std::int32_t von;
+        std::int32_t schritt; // units a field
+    };
+    std::vector<Lauf> laeufe;
+    for (const std::int32_t stunde : {50 * 3600, 2 * 50 * 3600}) {
+        laeufe.push_back({stunde, 25});
+        laeufe.push_back({stunde, -25});
+    }
+    laeufe.push_back({-50 * 600, 25});  // towards zero
+    laeufe.push_back({-50 * 600, -25}); // away from zero
+    for (const Lauf& l : laeufe) {
+        for (std::int32_t phase = 0; phase < 50; phase += 3) {
+            for (const bool art4_zuerst : {false, true}) {
+                // The sign as a read before left it.
+                Sio::Sony_Position = Sio::Bandposition{};
+                Sio::Sony_Position.Vorzeichen = l.von < 0 ? '-' : ' ';
+                Sio::Sony_Letzter_Rahmen = {};
+                const std::uint8_t status = l.schritt > 0 ? 3 : 131;
+                for (int k = 0; k < 16; ++k) {
+                    const std::int32_t zaehler = l.von + l.schritt * (k - 8) + phase;
+                    lege_Frames({frame_bei(zaehler, (k % 2 == 0) == art4_zuerst, status)}, 1000);
+                    Sio::Sony_Dekodieren();
+                    if (k < 2) continue; // a whole position takes both kinds
+                    EXPECT_LT(std::abs(Sio::Position_nach_Zaehler(Sio::Sony_Position) - zaehler),
+                              40)
+                        << "from " << l.von << " by " << l.schritt << " field " << k << ": read "
+                        << Sio::Position_nach_Text(Sio::Sony_Position) << " deck "
+                        << Sio::Zaehler_nach_Text(zaehler);
+                }
+            }
+        }
+    }
 }

@@ -25,6 +25,7 @@ struct Status {
     Sio::Protokoll protokoll = Sio::Protokoll::Keins;
     std::string text;
     bool spielt = false;
+    bool gut = false; // what the read returned
     std::int32_t zaehler() const { return Sio::Position_nach_Zaehler(position); }
 };
 
@@ -44,8 +45,15 @@ protected:
     Status lies(int kanal) {
         Status s;
         s.text = "x";
-        Sio::Lies_Geraetestatus(kanal, s.position, s.protokoll, s.text, s.spielt);
+        s.gut = Sio::Lies_Geraetestatus(kanal, s.position, s.protokoll, s.text, s.spielt);
         return s;
+    }
+    // A read after the tape was put somewhere no transport could have taken
+    // it: refused once, then taken.
+    Status lies_nach_Sprung(int kanal) {
+        const Status s = lies(kanal);
+        EXPECT_FALSE(s.gut) << "channel " << kanal;
+        return lies(kanal);
     }
 
     // What the video window has before its first command: the Control-L
@@ -307,12 +315,14 @@ TEST_F(EditDecks, StatusReadGivesTheDeckPositionToTheFrame) {
     for (std::int32_t start : {0, 12345, 186158, -777}) {
         sony->transport().setPosition(start);
         pana->transport().setPosition(start);
-        const Status s1 = lies(1);
+        const Status s1 = start == 0 ? lies(1) : lies_nach_Sprung(1);
+        EXPECT_TRUE(s1.gut);
         EXPECT_EQ(s1.protokoll, Sio::Protokoll::Sony);
         EXPECT_EQ(s1.zaehler(), start - (std::abs(start) % 2) * (start < 0 ? -1 : 1)) << start;
         EXPECT_EQ(s1.text, "    02");
         EXPECT_FALSE(s1.spielt);
-        const Status s2 = lies(2);
+        const Status s2 = start == 0 ? lies(2) : lies_nach_Sprung(2);
+        EXPECT_TRUE(s2.gut);
         EXPECT_EQ(s2.protokoll, Sio::Protokoll::Panasonic);
         EXPECT_EQ(s2.zaehler(), start - (std::abs(start) % 2) * (start < 0 ? -1 : 1)) << start;
         EXPECT_EQ(s2.text, "   00");
@@ -322,13 +332,15 @@ TEST_F(EditDecks, StatusReadGivesTheDeckPositionToTheFrame) {
     // A deck that counts seconds only (kinds 2 and 4).
     sony->options().secondsCounter = true;
     sony->transport().setPosition(17261); // 345 s and 11 units
-    EXPECT_EQ(lies(1).zaehler(), 17260);
+    EXPECT_EQ(lies_nach_Sprung(1).zaehler(), 17260);
     EXPECT_EQ(Sio::Sony_Position.Sekunden, 345);
     sony->options().secondsCounter = false;
 
     // While playing: the counter of the last frame, to the frame.
     sony->transport().setPosition(1000);
     pana->transport().setPosition(1000);
+    lies_nach_Sprung(1);
+    lies(2); // within a minute of its last read: taken
     sony->transport().setMode(sim::TapeTransport::Mode::Play);
     pana->transport().setMode(sim::TapeTransport::Mode::Play);
     for (int k = 0; k < 12; ++k) {
@@ -365,8 +377,9 @@ TEST_F(EditDecks, ReadsAcrossSecondAndTenMinuteMarks) {
     for (int kanal = 1; kanal <= 2; ++kanal) {
         sim::TapeTransport& band = kanal == 1 ? sony->transport() : pana->transport();
         for (const Lauf& l : laeufe) {
-            for (std::int32_t marke :
-                 {zehnMinuten, 2 * zehnMinuten, stunde, stunde + zehnMinuten}) {
+            // The tens of minutes wrap at every ten-minute mark alike; at the
+            // hour the hours change too.
+            for (std::int32_t marke : {zehnMinuten, stunde}) {
                 // Start a few fields before the mark, cross it, end after it.
                 const std::int32_t felder = 14;
                 band.setMode(M::Stop);
@@ -393,13 +406,19 @@ TEST_F(EditDecks, ReadsAcrossSecondAndTenMinuteMarks) {
             }
         }
         band.setMode(M::Stop);
-        // Winding from every place within a second: a frame of frames half a
+        // Winding from places within a second: a frame of frames half a
         // second from the frame of seconds before it may fall on either side
-        // of a change of the second.
+        // of a change of the second. Control-L misplaces it from any place,
+        // a Panasonic read only from few: that line takes every other one.
         for (const M m : {M::FastForward, M::Rewind}) {
-            for (std::int32_t phase = 0; phase < 50; ++phase) {
+            for (std::int32_t phase = 0; phase < 50; phase += kanal == 1 ? 5 : 2) {
                 band.setMode(M::Stop);
                 band.setPosition(zehnMinuten + phase);
+                // Standing there first: from the hour marks a jump, so that
+                // read is refused but is the base for the next. (From the run
+                // before the tape is back within reach, but the Panasonic
+                // places that misplace a winding frame need that start.)
+                if (phase == 0 || kanal == 2) lies(kanal);
                 band.setMode(m);
                 for (int k = 0; k < 2; ++k) {
                     advanceUs(30000 + 20000 * k + 97 * phase);
@@ -419,7 +438,7 @@ TEST_F(EditDecks, ReadsAcrossSecondAndTenMinuteMarks) {
     sony->transport().setPosition(1000);
     sony->transport().setMode(M::Play);
     int aus = 0;
-    for (int k = 0; k < 160; ++k) {
+    for (int k = 0; k < 100; ++k) {
         advanceUs(1000 + 2300 * (k % 9));
         const Status s = lies(1);
         const std::int32_t p = sony->transport().position();
@@ -428,6 +447,91 @@ TEST_F(EditDecks, ReadsAcrossSecondAndTenMinuteMarks) {
             << k << ": " << Sio::Position_nach_Text(s.position) << " deck " << p;
     }
     EXPECT_EQ(aus, 0);
+}
+
+// A Panasonic frame of minutes, seconds and frames carries only the units of
+// the minutes: the first read after a start, or after the tape jumped more
+// than five minutes, knows the tens and the hour only from a frame of hours.
+// Moving, the deck holds those back next to a change of the second.
+TEST_F(EditDecks, FirstPanasonicReadsKnowTheHourAndTensOfMinutes) {
+    using M = sim::TapeTransport::Mode;
+    const M modi[] = {M::Play, M::CueForward, M::CueBack};
+    sim::TapeTransport& band = pana->transport();
+    // The channel's read before is forgotten, as after a start, so that
+    // only the frames of this read can tell.
+    auto pruefe = [&](const char* wann, int k) {
+        Sio::Kanal_Lesestand = {};
+        const Status s = lies(2);
+        EXPECT_TRUE(s.gut) << wann << " " << k;
+        EXPECT_LT(std::abs(s.zaehler() - pana->completePosition()), 50 * 60)
+            << wann << " " << k << ": read " << Sio::Position_nach_Text(s.position) << " deck "
+            << Sio::Zaehler_nach_Text(pana->completePosition());
+    };
+    for (int k = 0; k < 45; ++k) {
+        Sio::Pana_Kanal_Position = {};
+        Sio::Pana_Position = {};
+        Sio::Pana_Bilder_gesehen = false;
+        band.setMode(M::Stop);
+        band.setPosition(50 * 60 * 37 + 50 * 3600 * (k % 4) + 50 * k + k % 7);
+        band.setMode(modi[k % 3]);
+        advanceUs(1000 + 1300 * (k % 13));
+        pruefe("first", k);
+        band.setPosition(band.position() + 50 * 60 * 23);
+        advanceUs(1000 + 1700 * (k % 11));
+        pruefe("after a jump", k);
+    }
+    band.setMode(M::Stop);
+}
+
+// A read during which the process lost the processor (another program, the
+// host) misses bits and fields: it is not decoded, the caller keeps its last
+// good position and learns that this read gave none. Waits go on from good
+// reads only and count off by the time a disturbed read took.
+TEST_F(EditDecks, ReadsThatLostTheProcessorAreNotActedOn) {
+    using M = sim::TapeTransport::Mode;
+    // A stall so many accesses into the next read (its protocol detection
+    // takes 35000): within the measurement of the line.
+    auto stall_in = [&](std::uint64_t nach, std::int64_t us) {
+        sim.bus.setStalls({nach, us * 1000000, sim.bus.accesses()});
+    };
+    for (int kanal = 1; kanal <= 2; ++kanal) {
+        sim::TapeTransport& band = kanal == 1 ? sony->transport() : pana->transport();
+        band.setPosition(20000);
+        band.setMode(M::Play);
+        lies(kanal);
+        ASSERT_TRUE(lies(kanal).gut);
+        for (const std::uint64_t nach : {40000u, 52000u}) {
+            Status s;
+            s.position.Stunden = 7; // what the caller showed before
+            s.spielt = false;
+            stall_in(nach, 3000);
+            s.gut = Sio::Lies_Geraetestatus(kanal, s.position, s.protokoll, s.text, s.spielt);
+            sim.bus.setStalls({});
+            EXPECT_FALSE(s.gut) << "channel " << kanal << " after " << nach;
+            EXPECT_EQ(s.protokoll, kanal == 1 ? Sio::Protokoll::Sony : Sio::Protokoll::Panasonic);
+            EXPECT_EQ(s.text, "??");
+            EXPECT_EQ(s.position.Stunden, 7) << "position untouched";
+            EXPECT_FALSE(s.spielt) << "playing flag untouched";
+            EXPECT_EQ(letzteZeile(), "Lies_Geraetestatus Kanal " + Sio::Zahl_Text(kanal) +
+                                         " *Messung unterbrochen* ");
+        }
+        // A loss the line forgives changes nothing.
+        stall_in(40000, kanal == 1 ? 500 : 60);
+        const Status s = lies(kanal);
+        sim.bus.setStalls({});
+        EXPECT_TRUE(s.gut) << "channel " << kanal;
+        EXPECT_LE(std::abs(s.zaehler() - band.position()), 4) << "channel " << kanal;
+
+        // A wait whose reads keep losing the processor for more than a field
+        // still ends within half a frame of its end.
+        const std::int32_t ziel = band.position() + 300;
+        sim.bus.setStalls({90000, 25 * sim::kPsPerMs, sim.bus.accesses()});
+        Sio::Warte_auf_Position(kanal, ziel);
+        sim.bus.setStalls({});
+        EXPECT_GE(band.position(), ziel + 2) << "channel " << kanal;
+        EXPECT_LE(band.position(), ziel + 3) << "channel " << kanal;
+        band.setMode(M::Stop);
+    }
 }
 
 TEST_F(EditDecks, OffDeckAnswersWithQuestionMarks) {
@@ -458,9 +562,41 @@ TEST_F(EditDecks, PositionWaitEndsTwoUnitsAfterTheTarget) {
     // frame of frames one field before the frame of seconds that ends the
     // search.
     const std::vector<std::pair<std::int32_t, std::int32_t>> faelle = {
-        {103, 180},  {240, 180},  {250, 180},  {1199, 180},  {1249, 180}, {3001, 180},
-        {4898, 180}, {5446, 180}, {5994, 180}, {12006, 180}, {1249, 30},  {1246, 40},
-        {2347, 20},  {2460, 14},  {2460, 23},  {2512, 25},   {2512, 26}};
+        {103, 70},
+        {240, 70},
+        {250, 70},
+        {1199, 70},
+        {1249, 70},
+        {3001, 70},
+        {4898, 70},
+        {5446, 70},
+        {5994, 70},
+        {12006, 70},
+        {1249, 30},
+        {1246, 40},
+        {2347, 20},
+        {2460, 14},
+        {2460, 23},
+        {2512, 25},
+        {2512, 26},
+        // The last unit of a second, the tape a few units before it when
+        // the wait starts.
+        {30299, 11},
+        {30299, 12},
+        {30299, 13},
+        {30298, 12},
+        // Around the counter's zero, where the whole second of a target
+        // below zero lies a second further down.
+        {-52, 60},
+        {-50, 60},
+        {-49, 60},
+        {-2, 60},
+        {-1, 60},
+        {0, 60},
+        {1, 60},
+        {-2, 30},
+        {-1, 24},
+        {0, 20}};
     for (int kanal = 1; kanal <= 2; ++kanal) {
         for (const auto& [ziel, vorher] : faelle) {
             sim::TapeTransport& band = kanal == 1 ? sony->transport() : pana->transport();
@@ -469,11 +605,12 @@ TEST_F(EditDecks, PositionWaitEndsTwoUnitsAfterTheTarget) {
             lies(kanal); // thresholds and position, as the window's polling leaves them
             Sio::Warte_auf_Position(kanal, ziel);
             const std::int32_t p = band.position();
-            // Control-L counts off from the field of the frame it decoded;
-            // a Panasonic frame of frames stands for two fields.
+            // Both count off from the field of the frame that gave the
+            // frames; a Panasonic frame of frames stands for two units, so
+            // its wait may end a unit later.
             EXPECT_GE(p, ziel + 2)
                 << "channel " << kanal << " target " << ziel << " from " << vorher;
-            EXPECT_LE(p, kanal == 1 ? ziel + 2 : ziel + 4)
+            EXPECT_LE(p, kanal == 1 ? ziel + 2 : ziel + 3)
                 << "channel " << kanal << " target " << ziel << " from " << vorher;
             // The window's next read, one tick later, the tape still
             // playing: what the wait decoded last must not put it a second
@@ -481,7 +618,8 @@ TEST_F(EditDecks, PositionWaitEndsTwoUnitsAfterTheTarget) {
             advanceUs(600000);
             const Status s = lies(kanal);
             const std::int32_t q = band.position();
-            EXPECT_LE(s.zaehler(), q) << "channel " << kanal << " target " << ziel;
+            EXPECT_LE(Sio::Zaehler_mindestens(s.position), q)
+                << "channel " << kanal << " target " << ziel;
             EXPECT_GE(s.zaehler(), q - 4) << "channel " << kanal << " target " << ziel << " read "
                                           << Sio::Position_nach_Text(s.position) << " deck " << q;
             band.setMode(sim::TapeTransport::Mode::Stop);
@@ -490,14 +628,6 @@ TEST_F(EditDecks, PositionWaitEndsTwoUnitsAfterTheTarget) {
 }
 
 TEST_F(EditDecks, PositionWaitEdgeCases) {
-    // Target -1: cut to second 0 with 50 units to go, one second late.
-    sony->transport().setPosition(-120);
-    lies(1);
-    sony->transport().setMode(sim::TapeTransport::Mode::Play);
-    Sio::Warte_auf_Position(1, -1);
-    EXPECT_GE(sony->transport().position(), 50); // -1 unit already shows as frame 0
-    EXPECT_LE(sony->transport().position(), 54);
-
     // A target the tape never reaches ends after 501 reads with a trace line.
     sony->transport().setMode(sim::TapeTransport::Mode::Stop);
     sony->transport().setPosition(500);
