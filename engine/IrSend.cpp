@@ -1,5 +1,7 @@
 #include "engine/IrSend.h"
 
+#include <optional>
+
 namespace Sio {
 
 namespace {
@@ -40,18 +42,24 @@ std::int64_t us_nach_Zaehler(std::int64_t us) {
     return us * Zaehlerfrequenz() / 1000000;
 }
 
-// One transmission of the frame in the send table from now. False when it
-// was damaged and stopped: a pulse broke off, took longer than its
-// characters, or a pause ended more than Sende_Verspaetung_us late.
-bool Rahmen_senden(std::span<const std::int64_t> table) {
+enum class Sendung { Sauber, Gestoert, Zu_spaet };
+
+// One transmission of the frame in the send table from now. Gestoert when a
+// pulse broke off or took longer than its characters, or a pause but the
+// closing one ended more than Sende_Verspaetung_us late: it is stopped there.
+// A closing pause that ends late makes only the next transmission late: one
+// that begins after `spaetestens` (counter) is not sent (Zu_spaet).
+Sendung Rahmen_senden(std::span<const std::int64_t> table,
+                      std::optional<std::int64_t> spaetestens) {
     const std::int64_t grenze = us_nach_Zaehler(Sende_Verspaetung_us);
     Sendestart = Zaehlerstand();
+    if (!Sende_Timeout && spaetestens && Sendestart > *spaetestens) return Sendung::Zu_spaet;
     std::int64_t beginn = Sendestart; // of the pulse being sent
     Impulslauf lauf;
     for (std::size_t k = 1; table[k] != 0; ++k) {
         if (k % 2 == 1) {
             lauf = impuls(static_cast<std::int32_t>(table[k]));
-            if (lauf.abgerissen) return false;
+            if (lauf.abgerissen) return Sendung::Gestoert;
             continue;
         }
         const std::int64_t ende = Sendestart + us_nach_Zaehler(table[k]);
@@ -60,22 +68,27 @@ bool Rahmen_senden(std::span<const std::int64_t> table) {
         // after the one before, the first at once on an idle line.
         const std::int64_t zeichen = std::max(lauf.zeichen - 1, 0) + (lauf.belegt ? 1 : 0);
         const std::int64_t puls = zeichen * kZeichen_ns * Zaehlerfrequenz() / 1000000000 + grenze;
-        if (!Sende_Timeout && jetzt - beginn > puls) return false;
+        if (!Sende_Timeout && jetzt - beginn > puls) return Sendung::Gestoert;
         while (jetzt <= ende)
             jetzt = Zaehlerstand();
-        if (!Sende_Timeout && jetzt - ende > grenze) return false;
+        if (!Sende_Timeout && table[k + 1] != 0 && jetzt - ende > grenze) return Sendung::Gestoert;
         beginn = jetzt;
     }
-    return true;
+    return Sendung::Sauber;
 }
 
-// The pause after the frame, before the next transmission; 0 for a frame
-// that ends with a pulse.
-std::int64_t Schlusspause(const TBefehl& cmd, std::span<const std::int64_t> table) {
+// The frame's length from its start to the end of its last pause (µs), and
+// that last pause (0 for a frame that ends with a pulse).
+struct Rahmenzeiten {
+    std::int64_t periode = 0;
+    std::int64_t schlusspause = 0;
+};
+Rahmenzeiten Rahmenzeiten_von(const TBefehl& cmd, std::span<const std::int64_t> table) {
     std::size_t k = 1;
     while (table[k] != 0)
         k += 2;
-    return k > 2 ? cmd[k - 1] : 0;
+    if (k < 3) return {};
+    return {table[k - 1], cmd[k - 1]};
 }
 
 } // namespace
@@ -149,18 +162,31 @@ std::int32_t IR_Senden(const TBefehl& cmd) {
     auto& table = IR_Messwerte;
     Sendetabelle_bauen(cmd, table);
 
-    const std::int64_t pause =
-        std::max<std::int64_t>(Schlusspause(cmd, table), Sende_Mindestpause_us);
+    // Before the first transmission is sent again, the command's own pause,
+    // as between two of its transmissions. Once one went out clean, a
+    // receiver may have acted on it: one sent again must follow it as
+    // closely as a repeat of the same press does, within one frame period
+    // from its end, or the command ends there, not clean.
+    const Rahmenzeiten zeiten = Rahmenzeiten_von(cmd, table);
+    const std::int64_t pause = std::max<std::int64_t>(zeiten.schlusspause, Sende_Mindestpause_us);
     std::int32_t nochmal = Sende_Wiederholungen;
+    std::optional<std::int64_t> sauberes_ende; // of the last clean transmission
     bool sauber = true;
     for (std::int32_t rep = 0; rep < cmd[0]; ++rep) {
-        if (Rahmen_senden(table)) continue;
-        if (nochmal-- == 0) {
+        std::optional<std::int64_t> spaetestens;
+        if (sauberes_ende && zeiten.periode > 0)
+            spaetestens = *sauberes_ende + us_nach_Zaehler(zeiten.periode);
+        const Sendung s = Rahmen_senden(table, spaetestens);
+        if (s == Sendung::Sauber) {
+            sauberes_ende = Sendestart + us_nach_Zaehler(zeiten.periode - zeiten.schlusspause);
+            continue;
+        }
+        if (s == Sendung::Zu_spaet || nochmal-- == 0) {
             sauber = false;
             break;
         }
         Sendestart = Zaehlerstand();
-        Warte_bis(pause);
+        Warte_bis(sauberes_ende ? Sende_Mindestpause_us : pause);
         --rep;
     }
 

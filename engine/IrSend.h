@@ -33,11 +33,13 @@ inline constexpr const char* Sende_Abbruch_Text = " *Senden unterbrochen* ";
 // Sends cmd[0] times the frame of cmd (durations in µs from entry 1, the first
 // 0 ends it). A transmission whose pulse or pause ended more than
 // Sende_Verspaetung_us late (the process lost the processor), or whose pulse
-// broke off between two carrier characters, is stopped there; after the
-// command's closing pause it is sent again, up to Sende_Wiederholungen times
-// for the whole command. Returns 1 when every transmission went out clean, 0
-// (with Sende_Abbruch_Text or "** send_timeout **" in the trace) when one
-// never did or the transmitter did not take the characters.
+// broke off between two carrier characters, is stopped there and sent again,
+// up to Sende_Wiederholungen times for the whole command: the first after the
+// command's closing pause; a later one after Sende_Mindestpause_us, and only
+// while it still starts within one frame period of the end of the last clean
+// one, so that a receiver takes it for a repeat of the same press. Returns 1 when every
+// transmission went out clean, 0 (with Sende_Abbruch_Text or "** send_timeout **" in the trace)
+// when one never did or the transmitter did not take the characters.
 std::int32_t IR_Senden(const TBefehl& cmd);
 // The send table of cmd's frame: odd entries the pulse in carrier periods,
 // even entries the end of the pause in µs from the frame start; the first 0
