@@ -9,11 +9,12 @@
 // sent again (decoded once after the sender repeated a damaged transmission),
 // reported (IR_Senden said it failed), damaged silently (said nothing, and the
 // recorder decoded no press, a wrong one or two).
-// Usage: ir_send_fidelity [loaded [normal|nice|fifo]]: only the loaded run,
-// the sender at normal priority (as without the privilege or with
-// "Real_Time_Modus" off), at nice -20, or as Tavix sends with
-// "Real_Time_Modus" (SCHED_FIFO where the process may). The whole benchmark
-// runs the loaded run at normal priority and as Tavix sends.
+// Usage: ir_send_fidelity [loaded [normal|nice|fifo [busy processes]]]: only
+// the loaded run, the sender at normal priority (as without the privilege or
+// with "Real_Time_Modus" off), at nice -20, or as Tavix sends with
+// "Real_Time_Modus" (SCHED_FIFO where the process may), with that many busy
+// processes. The whole benchmark runs the loaded run at normal priority and
+// as Tavix sends.
 
 #include "bench/BusyProcesses.h"
 #include "bench/LoopRate.h"
@@ -181,11 +182,15 @@ double maxOf(const std::vector<double>& v) {
     return v.empty() ? 0 : *std::max_element(v.begin(), v.end());
 }
 
+unsigned kerne() {
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
 // The loaded run; see the top.
-void belastet(const std::string& prioritaet) {
+void belastet(const std::string& prioritaet, unsigned busy) {
     constexpr int kSends = 100;
     constexpr double kBudgetSeconds = 100.0;
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned cores = busy;
     platform::RealClock host;
     sim::SimAdapter rt(host);
     auto recorder = std::make_shared<sim::IrRecorder>();
@@ -253,7 +258,8 @@ void belastet(const std::string& prioritaet) {
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == "loaded") {
-        belastet(argc > 2 ? argv[2] : "normal");
+        belastet(argc > 2 ? argv[2] : "normal",
+                 argc > 3 ? static_cast<unsigned>(std::atoi(argv[3])) : kerne());
         return 0;
     }
     const std::vector<Frame> frames = {nec(), rc5(), sony12(), raw200()};
@@ -323,7 +329,7 @@ int main(int argc, char** argv) {
     std::printf("realtime_send_worst_start_p99: %.2f us\n", percentile(sendMaxStart, 0.99));
     std::printf("realtime_elapsed: %.2f s\n", static_cast<double>(host.nowPs() - t0) / 1e12);
     std::fflush(stdout);
-    belastet("normal");
-    belastet("fifo");
+    belastet("normal", kerne());
+    belastet("fifo", kerne());
     return 0;
 }
