@@ -45,8 +45,9 @@ std::int64_t us_nach_Zaehler(std::int64_t us) {
 enum class Sendung { Sauber, Gestoert, Zu_spaet };
 
 // One transmission of the frame in the send table from now. Gestoert when a
-// pulse broke off or took longer than its characters, or a pause but the
-// closing one ended more than Sende_Verspaetung_us late: it is stopped there.
+// pulse broke off or took longer than its characters, or a pause other than
+// the closing one ended more than Sende_Verspaetung_us late: it is stopped
+// there.
 // A closing pause that ends late makes only the next transmission late: one
 // that begins after `spaetestens` (counter) is not sent (Zu_spaet).
 Sendung Rahmen_senden(std::span<const std::int64_t> table,
