@@ -21,6 +21,7 @@
 // learnt command is judged as above, sent again on a virtual-time adapter.
 // Usage: ir_learn [protocol,...] [-v] [part] to run only those protocols
 // ("idle" and "loaded" name the real-time runs).
+#include "bench/BusyProcesses.h"
 #include "bench/LoopRate.h"
 #include "engine/IrCapture.h"
 #include "engine/IrLernen.h"
@@ -32,8 +33,6 @@
 #include "sim/IrRemote.h"
 #include "sim/SimAdapter.h"
 
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -98,11 +97,7 @@ std::vector<Protokoll> protokolle() {
     };
 }
 
-double hostSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
+using bench::hostSeconds;
 
 bool within(double got, double want, double share, double floorUs) {
     return std::abs(got - want) <= std::max(share * want, floorUs);
@@ -178,39 +173,6 @@ struct Zaehlung {
     }
 };
 
-// Busy processes, one a core, each spinning until it is killed or its time
-// is up (so that none outlives a crashed benchmark by long).
-class Last {
-public:
-    Last(unsigned n, double seconds) {
-        const double ende = hostSeconds() + seconds;
-        for (unsigned i = 0; i < n; ++i) {
-            const pid_t pid = fork();
-            if (pid == 0) {
-                prctl(PR_SET_PDEATHSIG, SIGKILL);
-                volatile std::uint64_t x = 0;
-                while (hostSeconds() < ende)
-                    for (int k = 0; k < 1000000; ++k)
-                        x = x + 1;
-                _exit(0);
-            }
-            if (pid > 0) kinder_.push_back(pid);
-        }
-    }
-    ~Last() {
-        for (const pid_t pid : kinder_)
-            kill(pid, SIGKILL);
-        for (const pid_t pid : kinder_)
-            waitpid(pid, nullptr, 0);
-    }
-    Last(const Last&) = delete;
-    Last& operator=(const Last&) = delete;
-    std::size_t anzahl() const { return kinder_.size(); }
-
-private:
-    std::vector<pid_t> kinder_;
-};
-
 // 40 learns on the simulated adapter in real time, with as many busy
 // processes as the machine has cores or none; see the top.
 void echtzeit(const std::string& name, bool belastet, bool verbose) {
@@ -232,7 +194,7 @@ void echtzeit(const std::string& name, bool belastet, bool verbose) {
     int learns = 0;
     Zaehlung z;
     {
-        Last last(cores, kBudgetSeconds + 20.0);
+        bench::BusyProcesses last(cores, kBudgetSeconds + 20.0);
         for (; learns < kLearns && hostSeconds() - start < kBudgetSeconds; ++learns) {
             const int press = learns;
             const auto cmd = static_cast<std::uint8_t>(press * 37 + 11);

@@ -2,20 +2,38 @@
 // the simulated adapter; the IR sender's bursts are compared with the request.
 // First on the virtual clock (deterministic), then in real time on this
 // machine (20 sends, bounded in time).
+// Then a loaded run: 100 sends of the simulated IR recorder's keys in real time
+// on the simulated adapter, as the program sends them, while as many busy
+// processes as the machine has cores run at normal priority. Each send is
+// judged by the recorder's own decoder: sent right (decoded once, sent once),
+// sent again (decoded once after the sender repeated a damaged transmission),
+// reported (IR_Senden said it failed), damaged silently (said nothing, and the
+// recorder decoded no press, a wrong one or two).
+// Usage: ir_send_fidelity [loaded [normal|nice|fifo [busy processes]]]: only
+// the loaded run, the sender at normal priority (as without the privilege or
+// with "Real_Time_Modus" off), at nice -20, or as Tavix sends with
+// "Real_Time_Modus" (SCHED_FIFO where the process may), with that many busy
+// processes. The whole benchmark runs the loaded run at normal priority and
+// as Tavix sends.
 
+#include "bench/BusyProcesses.h"
 #include "bench/LoopRate.h"
 #include "engine/Debug.h"
 #include "engine/IrSend.h"
 #include "engine/Sio.h"
 #include "platform/Platform.h"
+#include "platform/System.h"
 #include "platform/VirtualClock.h"
+#include "sim/IrRecorder.h"
 #include "sim/SimAdapter.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -164,9 +182,87 @@ double maxOf(const std::vector<double>& v) {
     return v.empty() ? 0 : *std::max_element(v.begin(), v.end());
 }
 
+unsigned kerne() {
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// The loaded run; see the top.
+void belastet(const std::string& prioritaet, unsigned busy) {
+    constexpr int kSends = 100;
+    // A send that keeps failing takes about 1.5 s with its repeats.
+    constexpr double kBudgetSeconds = 180.0;
+    const unsigned cores = busy;
+    platform::RealClock host;
+    sim::SimAdapter rt(host);
+    auto recorder = std::make_shared<sim::IrRecorder>();
+    rt.attach(recorder, {0, 3});
+    Sio::SIO_Init();
+    Sio::Drehg_mSec = static_cast<std::int32_t>(bench::loopTurnsPerMs(rt.clock, 50000000, 1));
+    // The sender's priority around each send, through the program's own
+    // system backend (Tavix's "Real_Time_Modus" takes RealtimeShort).
+    platform::HostSystem system;
+    const bool erhoehen = prioritaet != "normal";
+    const platform::PriorityClass klasse = prioritaet == "nice"
+                                               ? platform::PriorityClass::Realtime
+                                               : platform::PriorityClass::RealtimeShort;
+    int right = 0, again = 0, reported = 0, silent = 0, sends = 0;
+    const double start = bench::hostSeconds();
+    {
+        bench::BusyProcesses last(cores, kBudgetSeconds + 20.0);
+        platform::ScopedBackends use(&rt.bus, &rt.clock);
+        for (; sends < kSends && bench::hostSeconds() - start < kBudgetSeconds; ++sends) {
+            const int code = sim::IrRecorder::kCodes[sends % 6];
+            const sim::IrEmission e = sim::IrRecorder::remoteKey(code, 2);
+            Sio::TBefehl cmd{};
+            std::copy(e.befehl.begin(), e.befehl.end(), cmd.begin());
+            const std::size_t log = recorder->log().size();
+            rt.irSender->clear();
+            if (erhoehen) system.setPriorityClass(klasse);
+            const std::int32_t r = Sio::IR_Senden(cmd);
+            if (erhoehen) system.setPriorityClass(platform::PriorityClass::Normal);
+            rt.sync();
+            const auto& l = recorder->log();
+            const bool decoded = l.size() == log + 1 && l.back().code == code;
+            const bool once = rt.irSender->bursts().size() ==
+                              static_cast<std::size_t>(e.frames()) * (e.frame().size() + 1) / 2;
+            if (r == 0)
+                ++reported;
+            else if (!decoded) {
+                ++silent;
+                if (std::getenv("IRSEND_V")) {
+                    std::printf("silent %d: presses %zu:", sends, l.size() - log);
+                    for (std::size_t i = log; i < l.size(); ++i)
+                        std::printf(" %d/%d", l[i].code, l[i].frames);
+                    std::printf(" bursts %zu %s\n", rt.irSender->bursts().size(),
+                                rt.irSender->text().c_str());
+                }
+            } else if (once)
+                ++right;
+            else
+                ++again;
+        }
+    }
+    // The sender at normal priority owns the plain names.
+    const std::string n = "ir_send.loaded_" + (erhoehen ? prioritaet + "_" : std::string());
+    if (system.priorityRefused()) std::printf("%spriority_refused: yes\n", n.c_str());
+    std::printf("%sbusy_processes: %u\n", n.c_str(), cores);
+    std::printf("%ssent_right: %d of %d\n", n.c_str(), right, sends);
+    std::printf("%ssent_again: %d of %d\n", n.c_str(), again, sends);
+    std::printf("%sreported: %d of %d\n", n.c_str(), reported, sends);
+    std::printf("%sdamaged_silently: %d of %d\n", n.c_str(), silent, sends);
+    std::printf("%sgarbled_frames: %d\n", n.c_str(), recorder->garbledFrames());
+    std::printf("%srun_time: %.1f s\n", n.c_str(), bench::hostSeconds() - start);
+    std::fflush(stdout);
+}
+
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "loaded") {
+        belastet(argc > 2 ? argv[2] : "normal",
+                 argc > 3 ? static_cast<unsigned>(std::atoi(argv[3])) : kerne());
+        return 0;
+    }
     const std::vector<Frame> frames = {nec(), rc5(), sony12(), raw200()};
     Sio::SIO_Init();
 
@@ -233,5 +329,8 @@ int main() {
     std::printf("realtime_send_worst_start_median: %.2f us\n", percentile(sendMaxStart, 0.5));
     std::printf("realtime_send_worst_start_p99: %.2f us\n", percentile(sendMaxStart, 0.99));
     std::printf("realtime_elapsed: %.2f s\n", static_cast<double>(host.nowPs() - t0) / 1e12);
+    std::fflush(stdout);
+    belastet("normal", kerne());
+    belastet("fifo", kerne());
     return 0;
 }

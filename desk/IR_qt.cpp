@@ -80,9 +80,9 @@ void colour(QWidget* w, bool on) {
 
 // ---------------------------------------------------------------- priority
 
-Echtzeit_Abschnitt::Echtzeit_Abschnitt(bool an) : an_(an) {
+Echtzeit_Abschnitt::Echtzeit_Abschnitt(bool an, platform::PriorityClass klasse) : an_(an) {
     if (!an_) return;
-    if (!platform::os().setPriorityClass(platform::PriorityClass::Realtime)) {
+    if (!platform::os().setPriorityClass(klasse)) {
         platform::prompts().message(QStringLiteral("Problem Set_priority"));
     } else if (platform::os().priorityRefused()) {
         // Said once where it can be read: with the debug output on.
@@ -1042,8 +1042,8 @@ void TIRForm::Default1Click() {
 
 // ---------------------------------------------------------------- key press
 
-void TIRForm::Befehl_aussenden(std::int32_t Befehlstyp, Sio::TBefehl Befehl,
-                               const std::string& code) {
+TIRForm::Sendeergebnis TIRForm::Befehl_aussenden(std::int32_t Befehlstyp, Sio::TBefehl Befehl,
+                                                 const std::string& code) {
     Sio::IR_Liste_Loeschen(Befehlspuffer);
     if (Befehlstyp == 0) {
         Befehlspuffer = Befehl;
@@ -1051,28 +1051,44 @@ void TIRForm::Befehl_aussenden(std::int32_t Befehlstyp, Sio::TBefehl Befehl,
         if (!analytischerPuffer(code, Befehl, Befehlspuffer))
             platform::prompts().message(QStringLiteral("Problem bei Analytisch"));
     }
-    const Echtzeit_Abschnitt echtzeit(RealTimeModus1->isChecked());
-    sendIr(Befehlspuffer);
+    std::int32_t r = 0;
+    {
+        // A send lasts well under a second.
+        const Echtzeit_Abschnitt echtzeit(RealTimeModus1->isChecked(),
+                                          platform::PriorityClass::RealtimeShort);
+        r = sendIr(Befehlspuffer);
+    }
+    if (r == 0) return Sendeergebnis::Gestoert;
+    const bool leer = Befehlspuffer[0] <= 0 || Sio::Gesendeter_Rahmen(Befehlspuffer).empty();
+    return leer ? Sendeergebnis::Leer : Sendeergebnis::Gesendet;
 }
 
-void TIRForm::TasteClick(TButtonx* sender) {
-    if (!sender) return;
+TIRForm::Sendeergebnis TIRForm::TasteClick(TButtonx* sender) {
+    if (!sender) return Sendeergebnis::Leer;
     TButtonx& key = *sender;
     if (Lernen1->isChecked()) {
         Debug_WriteLn("Lerne Knopf " + num(key.Knopfnummer) + " = " + key.Beschriftung);
         Datei_geaendert = true;
         if (LerneKnopf) LerneKnopf(key);
-        return;
+        return Sendeergebnis::Leer;
     }
     Debug_WriteLn("Sende Knopf " + num(key.Knopfnummer) + " = " + key.Beschriftung);
-    if (key.Tasten_typ == 1)
-        Makro(key);
-    else
-        Befehl_aussenden(key.Tasten_typ, key.Befehl, key.IR_Code);
+    const Sendeergebnis e = key.Tasten_typ == 1
+                                ? Makro(key)
+                                : Befehl_aussenden(key.Tasten_typ, key.Befehl, key.IR_Code);
     Debug_WriteLn("++");
+    if (e == Sendeergebnis::Gestoert)
+        platform::prompts().message(
+            Sio::Sende_Timeout
+                ? QStringLiteral("IR-Befehl nicht gesendet: der Sender nimmt keine Zeichen an\r"
+                                 "IR command not sent: the transmitter takes no characters")
+                : QStringLiteral("IR-Befehl nicht sauber gesendet: der Rechner war zu "
+                                 "beschäftigt\rIR command not sent cleanly: the computer was "
+                                 "too busy"));
+    return e;
 }
 
-void TIRForm::Makro(TButtonx& key) {
+TIRForm::Sendeergebnis TIRForm::Makro(TButtonx& key) {
     platform::WaitCursor cursor;
     Debug_WriteLn("Befehlsfolge :");
     Makrostop1->setVisible(true);
@@ -1086,6 +1102,7 @@ void TIRForm::Makro(TButtonx& key) {
         }
     });
     Sio::Waehle_Kanal(0);
+    bool gestoert = false, leer = false, gesendet = false;
     std::size_t i = 1;
     TButtonx* schritt = nullptr;
     do {
@@ -1101,9 +1118,15 @@ void TIRForm::Makro(TButtonx& key) {
         Sio::Warte_ms(200);
         if (schritt && !Makrostop1->isChecked()) {
             Debug_Write(" " + schritt->Beschriftung + " ");
-            Befehl_aussenden(schritt->Tasten_typ, schritt->Befehl, schritt->IR_Code);
+            const Sendeergebnis e =
+                Befehl_aussenden(schritt->Tasten_typ, schritt->Befehl, schritt->IR_Code);
+            gestoert = gestoert || e == Sendeergebnis::Gestoert;
+            leer = leer || e == Sendeergebnis::Leer;
+            gesendet = gesendet || e == Sendeergebnis::Gesendet;
         }
     } while (schritt && i <= 20 && !Makrostop1->isChecked());
+    if (gestoert) return Sendeergebnis::Gestoert;
+    return leer || !gesendet ? Sendeergebnis::Leer : Sendeergebnis::Gesendet;
 }
 
 void TIRForm::Makrostop1Click() {
@@ -1132,9 +1155,13 @@ void TIRForm::Timer3Timer() {
                 TButtonx* t = Taste(c * 100 + r);
                 if (t && t->Beschriftung == wanted) found = t;
             }
-        // The key's own handler, even for a key that is shown disabled.
+        // The key's own handler, even for a key that is shown disabled. A key
+        // that sent nothing, or not clean, fails the run; an error in it
+        // is shown and the run goes on with the next.
         if (found) {
-            TasteClick(found);
+            bool gesendet = false;
+            platform::guarded([&] { gesendet = TasteClick(found) == Sendeergebnis::Gesendet; });
+            if (!gesendet) Batchfehler = true;
         } else {
             Batchfehler = true;
             platform::prompts().message(QStringLiteral("In Fernsteuerdatei/in file \r") + datei +

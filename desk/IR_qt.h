@@ -6,6 +6,7 @@
 #include "desk/Settings.h"
 #include "desk/VideoWindow.h"
 #include "engine/Sio.h"
+#include "platform/System.h"
 
 #include <QMainWindow>
 #include <QPushButton>
@@ -69,10 +70,13 @@ struct TIRFormOptions {
 // Realtime priority for the lifetime of a timing-critical operation (when `an`),
 // normal priority again on every path. A refused change shows "Problem
 // Set_priority"; a raise refused for lack of privilege is said once a run in
-// the debug output.
+// the debug output. Around a section well under a second (a send, a read of
+// an edit line), PriorityClass::RealtimeShort keeps other processes off the
+// processor altogether where the process may.
 class Echtzeit_Abschnitt {
 public:
-    explicit Echtzeit_Abschnitt(bool an);
+    explicit Echtzeit_Abschnitt(bool an,
+                                platform::PriorityClass klasse = platform::PriorityClass::Realtime);
     ~Echtzeit_Abschnitt();
     Echtzeit_Abschnitt(const Echtzeit_Abschnitt&) = delete;
     Echtzeit_Abschnitt& operator=(const Echtzeit_Abschnitt&) = delete;
@@ -239,13 +243,19 @@ public:
     bool Aenderungen_sichern();
 
     // ---- key press ----
-    void Befehl_aussenden(std::int32_t Befehlstyp, Sio::TBefehl Befehl, const std::string& code);
-    void TasteClick(TButtonx* sender);
+    // What became of a key's command: sent clean, nothing to send (an empty
+    // list, a macro as a step, learn mode), or not sent clean (the engine
+    // reported it).
+    enum class Sendeergebnis { Gesendet, Leer, Gestoert };
+    Sendeergebnis Befehl_aussenden(std::int32_t Befehlstyp, Sio::TBefehl Befehl,
+                                   const std::string& code);
+    // A command that did not go out clean is shown, once for a macro.
+    Sendeergebnis TasteClick(TButtonx* sender);
     void Makrostop1Click();
     void Timer3Timer();
     int laufendeMakros() const { return makroTiefe_; }
-    // A batch run met a key file it could not use or a caption no key has:
-    // the program ends with a failure status.
+    // A batch run met a key file it could not use, a caption no key has, or a
+    // key it could not send: the program ends with a failure status.
     bool Batchfehler = false;
 
     // ---- menu ----
@@ -300,7 +310,8 @@ private:
     void applyBounds();
     void takeBoundsFromWindow();
     void warteBatch();
-    void Makro(TButtonx& key);
+    // The worst of its steps' results; Leer when no step was sent.
+    Sendeergebnis Makro(TButtonx& key);
     // The command line names a key file and keys to send from it.
     bool Batchlauf() const;
 

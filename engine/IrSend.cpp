@@ -1,11 +1,97 @@
 #include "engine/IrSend.h"
 
+#include <optional>
+
 namespace Sio {
 
 namespace {
 constexpr std::uint8_t kDrei = 0x5B; // 0 1 1 0 1 1 0 1 1: three carrier pulses
 constexpr std::uint8_t kEins = 0xFF; // 0 1 1 1 1 1 1 1 1: one
 constexpr std::uint8_t kZwei = 0xFB; // 0 1 1 0 1 1 1 1 1: two
+// A carrier character on the line: nine bits at 115200 baud.
+constexpr std::int64_t kZeichen_ns = 78125;
+
+struct Impulslauf {
+    std::int32_t zeichen = 0; // characters written
+    bool belegt = false;      // the pulse before was still on the line at the start
+    bool abgerissen = false;  // the line fell idle between two characters
+};
+
+// Each character is written only once the one before has entered the shift
+// register. Finding the shift register empty as well means the line went
+// idle inside the pulse: a receiver sees two pulses, so the pulse stops there.
+Impulslauf impuls(std::int32_t n) {
+    Impulslauf lauf;
+    if (Sende_Timeout) return lauf;
+    const std::int32_t zeichen = n / 3 + (n % 3 != 0 ? 1 : 0);
+    for (; lauf.zeichen < zeichen; ++lauf.zeichen) {
+        const bool leer = (Warte_Sender_leer() & LSR_TEMT) != 0;
+        if (lauf.zeichen == 0) {
+            lauf.belegt = !leer;
+        } else if (leer && !Sende_Timeout) {
+            lauf.abgerissen = true;
+            return lauf;
+        }
+        Port_Schreiben(Port_Daten, lauf.zeichen < n / 3 ? kDrei : n % 3 == 1 ? kEins : kZwei);
+    }
+    Warte_Sender_leer();
+    return lauf;
+}
+
+std::int64_t us_nach_Zaehler(std::int64_t us) {
+    return us * Zaehlerfrequenz() / 1000000;
+}
+
+enum class Sendung { Sauber, Gestoert, Zu_spaet };
+
+// One transmission of the frame in the send table from now. Gestoert when a
+// pulse broke off or took longer than its characters, or a pause other than
+// the closing one ended more than Sende_Verspaetung_us late: it is stopped
+// there.
+// A closing pause that ends late makes only the next transmission late: one
+// that begins after `spaetestens` (counter) is not sent (Zu_spaet).
+Sendung Rahmen_senden(std::span<const std::int64_t> table,
+                      std::optional<std::int64_t> spaetestens) {
+    const std::int64_t grenze = us_nach_Zaehler(Sende_Verspaetung_us);
+    Sendestart = Zaehlerstand();
+    if (!Sende_Timeout && spaetestens && Sendestart > *spaetestens) return Sendung::Zu_spaet;
+    std::int64_t beginn = Sendestart; // of the pulse being sent
+    Impulslauf lauf;
+    for (std::size_t k = 1; table[k] != 0; ++k) {
+        if (k % 2 == 1) {
+            lauf = impuls(static_cast<std::int32_t>(table[k]));
+            if (lauf.abgerissen) return Sendung::Gestoert;
+            continue;
+        }
+        const std::int64_t ende = Sendestart + us_nach_Zaehler(table[k]);
+        std::int64_t jetzt = Zaehlerstand();
+        // The last character entered the shift register one character time
+        // after the one before, the first at once on an idle line.
+        const std::int64_t zeichen = std::max(lauf.zeichen - 1, 0) + (lauf.belegt ? 1 : 0);
+        const std::int64_t puls = zeichen * kZeichen_ns * Zaehlerfrequenz() / 1000000000 + grenze;
+        if (!Sende_Timeout && jetzt - beginn > puls) return Sendung::Gestoert;
+        while (jetzt <= ende)
+            jetzt = Zaehlerstand();
+        if (!Sende_Timeout && table[k + 1] != 0 && jetzt - ende > grenze) return Sendung::Gestoert;
+        beginn = jetzt;
+    }
+    return Sendung::Sauber;
+}
+
+// The frame's length from its start to the end of its last pause (µs), and
+// that last pause (0 for a frame that ends with a pulse).
+struct Rahmenzeiten {
+    std::int64_t periode = 0;
+    std::int64_t schlusspause = 0;
+};
+Rahmenzeiten Rahmenzeiten_von(const TBefehl& cmd, std::span<const std::int64_t> table) {
+    std::size_t k = 1;
+    while (table[k] != 0)
+        k += 2;
+    if (k < 3) return {};
+    return {table[k - 1], cmd[k - 1]};
+}
+
 } // namespace
 
 void IR_Liste_Loeschen(TBefehl& cmd) {
@@ -13,24 +99,11 @@ void IR_Liste_Loeschen(TBefehl& cmd) {
 }
 
 void Sende_Impuls(std::int32_t n) {
-    if (Sende_Timeout) return;
-    for (std::int32_t i = 0; i < n / 3; ++i) {
-        Warte_Sender_leer();
-        Port_Schreiben(Port_Daten, kDrei);
-    }
-    if (n % 3 == 1) {
-        Warte_Sender_leer();
-        Port_Schreiben(Port_Daten, kEins);
-    } else if (n % 3 == 2) {
-        Warte_Sender_leer();
-        Port_Schreiben(Port_Daten, kZwei);
-    }
-    Warte_Sender_leer();
+    (void)impuls(n);
 }
 
 void Warte_bis(std::int64_t t) {
-    const std::int64_t f = Zaehlerfrequenz();
-    const std::int64_t deadline = Sendestart + t * f / 1000000;
+    const std::int64_t deadline = Sendestart + us_nach_Zaehler(t);
     while (Zaehlerstand() <= deadline) {
     }
 }
@@ -90,20 +163,39 @@ std::int32_t IR_Senden(const TBefehl& cmd) {
     auto& table = IR_Messwerte;
     Sendetabelle_bauen(cmd, table);
 
+    // Before the first transmission is sent again, the command's own pause,
+    // as between two of its transmissions. Once one went out clean, a
+    // receiver may have acted on it: one sent again must follow it as
+    // closely as a repeat of the same press does, within one frame period
+    // from its end, or the command ends there, not clean.
+    const Rahmenzeiten zeiten = Rahmenzeiten_von(cmd, table);
+    const std::int64_t pause = std::max<std::int64_t>(zeiten.schlusspause, Sende_Mindestpause_us);
+    std::int32_t nochmal = Sende_Wiederholungen;
+    std::optional<std::int64_t> sauberes_ende; // of the last clean transmission
+    bool sauber = true;
     for (std::int32_t rep = 0; rep < cmd[0]; ++rep) {
-        Sendestart = Zaehlerstand();
-        for (std::size_t k = 1; table[k] != 0; ++k) {
-            if (k % 2 == 1)
-                Sende_Impuls(static_cast<std::int32_t>(table[k]));
-            else
-                Warte_bis(table[k]);
+        std::optional<std::int64_t> spaetestens;
+        if (sauberes_ende && zeiten.periode > 0)
+            spaetestens = *sauberes_ende + us_nach_Zaehler(zeiten.periode);
+        const Sendung s = Rahmen_senden(table, spaetestens);
+        if (s == Sendung::Sauber) {
+            sauberes_ende = Sendestart + us_nach_Zaehler(zeiten.periode - zeiten.schlusspause);
+            continue;
         }
+        if (s == Sendung::Zu_spaet || nochmal-- == 0) {
+            sauber = false;
+            break;
+        }
+        Sendestart = Zaehlerstand();
+        Warte_bis(sauberes_ende ? Sende_Mindestpause_us : pause);
+        --rep;
     }
 
     Warte_ms(100);
     if (Sende_Timeout) Debug_WriteLn("** send_timeout **");
+    if (!sauber) Debug_WriteLn(Sende_Abbruch_Text);
     Debug_Write(" IRX ");
-    return 1;
+    return sauber && !Sende_Timeout ? 1 : 0;
 }
 
 } // namespace Sio

@@ -17,8 +17,29 @@ namespace Sio {
 // frame.
 inline std::int64_t Sendestart = 0;
 
+// How late a pulse or a pause may end before its frame counts as damaged
+// (µs): what a receiver forgives (its decoders take 25 % or 150 µs around
+// each duration, and a pause made longer this much makes the pause after it
+// as much shorter, since every pause waits for a deadline from the frame
+// start).
+inline constexpr std::int64_t Sende_Verspaetung_us = 100;
+// Transmissions of one command that are sent again, at most, after damage.
+inline constexpr std::int32_t Sende_Wiederholungen = 3;
+// Silence at least between a damaged transmission and its repetition, so that
+// a receiver takes them for two frames (µs).
+inline constexpr std::int32_t Sende_Mindestpause_us = 20000;
+inline constexpr const char* Sende_Abbruch_Text = " *Senden unterbrochen* ";
+
 // Sends cmd[0] times the frame of cmd (durations in µs from entry 1, the first
-// 0 ends it). Returns 1.
+// 0 ends it). A transmission whose pulse or pause ended more than
+// Sende_Verspaetung_us late (the process lost the processor), or whose pulse
+// broke off between two carrier characters, is stopped there and sent again,
+// up to Sende_Wiederholungen times for the whole command: the first after the
+// command's closing pause; a later one after Sende_Mindestpause_us, and only
+// while it still starts within one frame period of the end of the last clean
+// one, so that a receiver takes it for a repeat of the same press. Returns 1 when every
+// transmission went out clean, 0 (with Sende_Abbruch_Text or "** send_timeout **" in the trace)
+// when one never did or the transmitter did not take the characters.
 std::int32_t IR_Senden(const TBefehl& cmd);
 // The send table of cmd's frame: odd entries the pulse in carrier periods,
 // even entries the end of the pause in µs from the frame start; the first 0

@@ -182,12 +182,13 @@ std::int32_t Waehle_Kanal(std::int32_t n) {
     return 1;
 }
 
-void Warte_Sender_leer() {
-    if (!Register_gesetzt()) return; // no transmitter set up to wait for
+std::uint8_t Warte_Sender_leer() {
+    if (!Register_gesetzt()) return LSR_THRE | LSR_TEMT; // no transmitter set up to wait for
     std::int32_t count = 0;
     for (;;) {
-        if (Port_Lesen(Port_LSR) & LSR_THRE) return;
-        if (Sende_Timeout) return;
+        const std::uint8_t lsr = Port_Lesen(Port_LSR);
+        if (lsr & LSR_THRE) return lsr;
+        if (Sende_Timeout) return 0;
         if (++count > 20000) Sende_Timeout = true;
     }
 }

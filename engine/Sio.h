@@ -74,6 +74,7 @@ inline std::array<std::int64_t, 100001> IR_Messwerte{};
 // UART register bits.
 inline constexpr std::uint8_t LSR_DR = 0x01;
 inline constexpr std::uint8_t LSR_THRE = 0x20;
+inline constexpr std::uint8_t LSR_TEMT = 0x40;
 inline constexpr std::uint8_t MSR_DCTS = 0x01;
 inline constexpr std::uint8_t MSR_DDSR = 0x02;
 inline constexpr std::uint8_t MSR_CTS = 0x10;
@@ -111,7 +112,9 @@ void UART_Setup(std::uint16_t baud, std::uint16_t line);
 void UART_Init_9600();
 void Setze_DTR_RTS(bool rts, bool dtr);
 std::int32_t Waehle_Kanal(std::int32_t n);
-void Warte_Sender_leer();
+// Returns the last line status read (0 when it gave up; THRE and TEMT when no
+// transmitter is set up to wait for).
+std::uint8_t Warte_Sender_leer();
 void Lies_Leitungen(bool& cts, bool& dsr, bool& rx);
 bool Lies_DSR();
 // True once UART_Setup has given the register addresses; before that no

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/utsname.h>
 
@@ -26,12 +27,22 @@ bool HostSystem::setPriorityClass(PriorityClass c) {
         originalNice_ = errno == 0 ? n : 0;
         haveOriginal_ = true;
     }
-    const int target = c == PriorityClass::Realtime ? -20 : originalNice_;
-    if (c == PriorityClass::Realtime) refused_ = false;
-    if (setpriority(PRIO_PROCESS, 0, target) == 0) return true;
+    const bool raise = c != PriorityClass::Normal;
+    if (raise) refused_ = false;
+    if (c == PriorityClass::RealtimeShort && !fifo_) {
+        sched_param p{};
+        p.sched_priority = sched_get_priority_min(SCHED_FIFO);
+        fifo_ = sched_setscheduler(0, SCHED_FIFO | SCHED_RESET_ON_FORK, &p) == 0;
+    } else if (c != PriorityClass::RealtimeShort && fifo_) {
+        const sched_param p{};
+        fifo_ = sched_setscheduler(0, SCHED_OTHER, &p) != 0;
+        if (fifo_) return false;
+    }
+    if (fifo_) return true;
+    if (setpriority(PRIO_PROCESS, 0, raise ? -20 : originalNice_) == 0) return true;
     // No privilege to raise it: the process runs on as it was.
     const bool privilege = errno == EACCES || errno == EPERM;
-    if (c == PriorityClass::Realtime) refused_ = privilege;
+    if (raise) refused_ = privilege;
     return privilege;
 }
 

@@ -10,7 +10,13 @@
 
 namespace platform {
 
-enum class PriorityClass { Normal, Realtime };
+// Realtime: for operations of any length (a learn waits for a press).
+// RealtimeShort: for a section well under a second (an IR send): a
+// real-time scheduling policy where the process may have one, so that no
+// process at normal priority takes the processor away in the middle of a
+// pulse; the kernel throttles a real-time process that keeps a processor
+// 0.95 s of a second, so it is never held around a wait of unknown length.
+enum class PriorityClass { Normal, Realtime, RealtimeShort };
 
 struct OsVersion {
     std::int32_t major = 0;
@@ -70,9 +76,12 @@ public:
 class HostSystem : public System {
 public:
     // Realtime: nice -20, the strongest a normal scheduling class gives; a
-    // real-time class would be throttled in long busy loops. Without the
-    // privilege the process carries on at its priority and success is
-    // still reported; priorityRefused() tells of the refusal. Normal: the
+    // real-time class would be throttled in long busy loops. RealtimeShort:
+    // SCHED_FIFO at its lowest priority for the calling thread, not passed
+    // on to children, where the process may (root, or an RLIMIT_RTPRIO);
+    // otherwise as Realtime. Without the privilege the process carries on
+    // at its priority and success is still reported; priorityRefused()
+    // tells of the refusal. Normal: the normal scheduling policy and the
     // nice value the process had before the first raise.
     bool setPriorityClass(PriorityClass c) override;
     bool priorityRefused() const override { return refused_; }
@@ -84,6 +93,7 @@ public:
 private:
     bool haveOriginal_ = false;
     bool refused_ = false;
+    bool fifo_ = false;
     int originalNice_ = 0;
 };
 

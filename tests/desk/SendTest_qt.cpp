@@ -32,7 +32,7 @@ TEST_F(Send, RawAndAnalyticCommandsBecomeTheSendBuffer) {
     f.TasteClick(&raw);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(head(sent[0], 6), (std::vector<std::int32_t>{2, 9000, 4500, 560, 0, 0}));
-    EXPECT_EQ(os.priorityCalls, (Prio{PriorityClass::Realtime, PriorityClass::Normal}));
+    EXPECT_EQ(os.priorityCalls, (Prio{PriorityClass::RealtimeShort, PriorityClass::Normal}));
     EXPECT_EQ(raw.Befehl[1], 9000) << "the key's command is not changed";
     EXPECT_EQ(memo.lines.at(memo.lines.size() - 3), "Sende Knopf 101 = &Tuner");
     EXPECT_EQ(memo.lines.at(memo.lines.size() - 2), "++");
@@ -93,7 +93,7 @@ TEST_F(Send, ErrorsEndTheSendAndGiveBackThePriority) {
     desk::TButtonx& raw = key(101, 0, {1, 9000, 0});
     prompts.expectError("Bereichsfehler: IR_Messwerte[100001]");
     raw.click();
-    EXPECT_EQ(os.priorityCalls, (Prio{PriorityClass::Realtime, PriorityClass::Normal}));
+    EXPECT_EQ(os.priorityCalls, (Prio{PriorityClass::RealtimeShort, PriorityClass::Normal}));
     EXPECT_EQ(os.current, PriorityClass::Normal);
 
     // A refused priority change is reported and the send goes on.
@@ -254,4 +254,75 @@ TEST_F(Send, BatchSendsNamedKeysReportsUnknownOnesAndCloses) {
     EXPECT_FALSE(std::filesystem::exists(file("fehlt.cdx")));
     EXPECT_EQ(platform::IniFile(iniPath()).readString("Dateien", "Fernsteuerdatei", ""),
               gespeichert);
+}
+
+TEST_F(Send, CommandNotSentCleanIsShownOnceAndFailsTheBatch) {
+    auto& f = *form;
+    using E = desk::TIRForm::Sendeergebnis;
+    const QString busy = QStringLiteral(
+        "IR-Befehl nicht sauber gesendet: der Rechner war zu beschäftigt\rIR command not sent "
+        "cleanly: the computer was too busy");
+    std::int32_t result = 0;
+    desk::setIrSender([&](const Sio::TBefehl& b) {
+        sent.push_back(b);
+        return result;
+    });
+    desk::TButtonx& raw = key(101, 0, {1, 9000, 4500, 560, 40000});
+    desk::TButtonx& leer = key(102, 0, {1, 0});
+    // A key press shows it, after the priority is back; a transmitter that
+    // took no characters is named.
+    prompts.onShown = [&](const platform::ScriptedPrompts::Shown&) {
+        EXPECT_EQ(os.current, PriorityClass::Normal);
+    };
+    prompts.expectMessage(busy);
+    EXPECT_EQ(f.TasteClick(&raw), E::Gestoert);
+    Sio::Sende_Timeout = true;
+    prompts.expectMessage(QStringLiteral("IR-Befehl nicht gesendet: der Sender nimmt keine "
+                                         "Zeichen an\rIR command not sent: the transmitter takes "
+                                         "no characters"));
+    EXPECT_EQ(f.TasteClick(&raw), E::Gestoert);
+    Sio::Sende_Timeout = false;
+    prompts.onShown = {};
+    // A macro whose steps all failed says so once, at its end.
+    desk::TButtonx& m = key(305, 1, {0, 101, 102, 101});
+    prompts.expectMessage(busy);
+    EXPECT_EQ(f.TasteClick(&m), E::Gestoert);
+    EXPECT_EQ(sent.size(), 5u);
+    // Nothing to send is no failure of a key press; a macro that sent
+    // something and had nothing to send for a step is not clean either.
+    result = 1;
+    EXPECT_EQ(f.TasteClick(&leer), E::Leer);
+    EXPECT_EQ(f.TasteClick(&raw), E::Gesendet);
+    EXPECT_EQ(f.TasteClick(&m), E::Leer);
+    EXPECT_EQ(f.TasteClick(&key(306, 1, {0, 101, 101})), E::Gesendet);
+
+    // Batch mode: only keys that went out clean let it end well.
+    const Sio::TBefehl befehl = raw.Befehl;
+    form.reset();
+    const std::string keys = file("keys.cdx").string();
+    {
+        auto& g = makeForm();
+        g.Setze_Beschriftung(101, "TV +");
+        g.Setze_Beschriftung(102, "Mute");
+        g.Taste(101)->Befehl = befehl;
+        g.Taste(102)->Befehl = {};
+        g.Schreibe_Fernsteuerdatei(keys);
+        form.reset();
+    }
+    struct Fall {
+        QStringList keys;
+        std::int32_t result;
+        bool fehler;
+    };
+    for (const Fall& c : {Fall{{"TV +", "TV +"}, 1, false}, Fall{{"TV +", "Mute"}, 1, true},
+                          Fall{{"TV +"}, 0, true}}) {
+        SCOPED_TRACE(c.keys.join(",").toStdString() + " " + std::to_string(c.result));
+        form.reset();
+        result = c.result;
+        auto& g = makeForm(QStringList{QString::fromStdString(keys)} + c.keys);
+        activate();
+        if (c.result == 0) prompts.expectMessage(busy);
+        g.Timer3Timer();
+        EXPECT_EQ(g.Batchfehler, c.fehler);
+    }
 }

@@ -1,9 +1,12 @@
 // The engine's own UART routines against the simulated adapter.
 
 #include "engine/IrSend.h"
+#include "sim/IrRecorder.h"
 #include "support/SimFixture.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <vector>
 
 class EngineOnSim : public SimFixture {};
@@ -69,15 +72,51 @@ protected:
         return 2 * kTickPs + clock.costs().counterReadPs +
                2 * sim::kPsPerSecond / clock.costs().portAccessesPerSecond;
     }
-    void send(const Sio::TBefehl& cmd) {
+    std::int32_t send(const Sio::TBefehl& cmd) {
         sim.bus.setLogWrites(true);
-        Sio::IR_Senden(cmd);
+        const std::int32_t r = Sio::IR_Senden(cmd);
         sim.sync();
+        return r;
     }
 };
 
+namespace {
+
+// The virtual clock as the engine sees it, with the processor taken away from
+// the engine now and then: `stoerung` runs before each counter read and before
+// each line-status read, and may advance the clock.
+class Stoerung final : public platform::Clock, public platform::PortIo {
+public:
+    Stoerung(platform::VirtualClock& clock, platform::PortIo& ports)
+        : clock_(clock), ports_(ports) {}
+    std::function<void(bool zaehler)> stoerung;
+
+    std::int64_t performanceCounter() override {
+        if (stoerung) stoerung(true);
+        return clock_.performanceCounter();
+    }
+    std::uint32_t tickCount() override { return clock_.tickCount(); }
+    void sleepMs(std::uint32_t ms) override { clock_.sleepMs(ms); }
+    void spin(std::int32_t turns) override { clock_.spin(turns); }
+    std::int64_t nowPs() override { return clock_.nowPs(); }
+    void chargePortAccess() override { clock_.chargePortAccess(); }
+
+    std::uint8_t in(std::uint16_t port) override {
+        if (stoerung && port == 0x3FD) stoerung(false);
+        return ports_.in(port);
+    }
+    void out(std::uint16_t port, std::uint8_t value) override { ports_.out(port, value); }
+    std::string describe() const override { return ports_.describe(); }
+
+private:
+    platform::VirtualClock& clock_;
+    platform::PortIo& ports_;
+};
+
+} // namespace
+
 TEST_F(IrSend, TableAndCarrierCharacters) {
-    send(befehl({1, 560, 560, 0}));
+    EXPECT_EQ(send(befehl({1, 560, 560, 0})), 1);
     EXPECT_EQ(Sio::IR_Messwerte[1], 22);
     EXPECT_EQ(Sio::IR_Messwerte[2], 1120);
     EXPECT_EQ(Sio::IR_Messwerte[3], 0);
@@ -197,7 +236,7 @@ TEST_F(IrSend, StuckTransmitterTimesOutButRunsThePauses) {
     sim.setFault(sim::Fault::TransmitterStuckBusy);
     sim.irSender->clear();
     const auto t1 = clock.nowPs();
-    send(cmd);
+    EXPECT_EQ(send(cmd), 0) << "the caller learns that nothing went out";
     const auto stuck = clock.nowPs() - t1;
     EXPECT_TRUE(sim.irSender->bursts().empty());
     EXPECT_TRUE(Sio::Sende_Timeout);
@@ -209,4 +248,107 @@ TEST_F(IrSend, StuckTransmitterTimesOutButRunsThePauses) {
     // the 20002 reads of the one wait that timed out, or 11.12 ms, whichever ends later.
     EXPECT_GE(stuck, normal - 100 * sim::kPsPerUs);
     EXPECT_LE(stuck, normal + 30 * sim::kPsPerMs);
+}
+
+TEST_F(IrSend, TransmissionThatLostTheProcessorIsSentAgainOrReported) {
+    // The recorder's key in two frames, judged by the recorder's decoder.
+    auto recorder = std::make_shared<sim::IrRecorder>();
+    sim.attach(recorder, {0, 3});
+    const sim::IrEmission key = sim::IrRecorder::remoteKey(3, 2);
+    Sio::TBefehl cmd{};
+    std::copy(key.befehl.begin(), key.befehl.end(), cmd.begin());
+    constexpr std::size_t kBursts = 34; // a frame: header, 32 bits, stop pulse
+    Stoerung stoerung(clock, sim.bus);
+    const platform::ScopedBackends gestoert(&stoerung, &stoerung);
+    struct Fall {
+        const char* name;
+        // Before a counter read (true) or a line-status read: reads of that
+        // kind so far, the pulses begun (a status read after counter reads),
+        // and counter reads since the last pulse began.
+        std::function<void(bool, std::int64_t, std::int64_t, std::int64_t)> stoerung;
+        std::int32_t result;
+        std::size_t bursts;
+        std::size_t presses;
+    };
+    const std::vector<Fall> faelle = {
+        // Undisturbed: the waveform of every clean send.
+        {"clean", {}, 1, 2 * kBursts, 1},
+        // 3 ms lost early in the header's 4.5 ms pause: it ends 1.5 ms late.
+        // The frame stops after its header and goes out again.
+        {"pause stretched once",
+         [&](bool zaehler, std::int64_t n, std::int64_t, std::int64_t) {
+             if (zaehler && n == 50) clock.advanceUs(6000);
+         },
+         1, 1 + 2 * kBursts, 1},
+        // 300 µs lost between two characters of the header pulse: the line
+        // fell idle in the middle of it, and no further character follows.
+        {"pulse broken once",
+         [&](bool zaehler, std::int64_t n, std::int64_t, std::int64_t) {
+             if (!zaehler && n == 200) clock.advanceUs(300);
+         },
+         1, 1 + 2 * kBursts, 1},
+        // 300 µs lost between the end of the header's pause and the first
+        // character of the next pulse: the pause is 300 µs too long.
+        {"pulse begun late once",
+         [&](bool zaehler, std::int64_t, std::int64_t pulse, std::int64_t) {
+             if (!zaehler && pulse == 2) clock.advanceUs(300);
+         },
+         1, 2 + 2 * kBursts, 1},
+        // The same before the second frame's header: the first frame went
+        // out clean, so the second follows after 20 ms, not the frame's own
+        // pause, and the recorder takes it for a repeat of the same press.
+        {"second frame begun late once",
+         [&](bool zaehler, std::int64_t, std::int64_t pulse, std::int64_t) {
+             if (!zaehler && pulse == kBursts + 1) clock.advanceUs(300);
+         },
+         1, 1 + 2 * kBursts, 1},
+        // 120 ms lost in the first frame's closing pause: that frame is
+        // clean, but a second one now would come later than a repeat of the
+        // same press; the command ends not clean.
+        {"closing pause stretched beyond a frame period",
+         [&](bool zaehler, std::int64_t, std::int64_t pulse, std::int64_t danach) {
+             if (zaehler && pulse == kBursts && danach == 100) clock.advanceUs(120000);
+         },
+         0, kBursts, 1},
+        // 10 ms lost every 20000 counter reads: every header pause is
+        // stretched. The first transmission and three more are stopped after
+        // their header; the command is reported, nothing follows.
+        {"pause stretched every time",
+         [&](bool zaehler, std::int64_t n, std::int64_t, std::int64_t) {
+             if (zaehler && n % 20000 == 0) clock.advanceUs(10000);
+         },
+         0, 1 + Sio::Sende_Wiederholungen, 0},
+    };
+    for (const Fall& f : faelle) {
+        SCOPED_TRACE(f.name);
+        advanceUs(500000);
+        recorder->clearLog();
+        sim.irSender->clear();
+        memo.lines.clear();
+        std::int64_t zaehler = 0, lsr = 0, pulse = 0, danach = 0;
+        bool warten = false;
+        stoerung.stoerung = [&](bool z) {
+            if (!z && warten) {
+                ++pulse;
+                danach = 0;
+            }
+            warten = z;
+            const std::int64_t n = z ? ++zaehler : ++lsr;
+            if (z) ++danach;
+            if (f.stoerung) f.stoerung(z, n, pulse, danach);
+        };
+        EXPECT_EQ(send(cmd), f.result);
+        stoerung.stoerung = {};
+        advanceUs(500000);
+        EXPECT_EQ(sim.irSender->bursts().size(), f.bursts) << sim.irSender->text();
+        ASSERT_EQ(recorder->log().size(), f.presses);
+        if (f.presses == 1) {
+            EXPECT_EQ(recorder->log()[0].code, 3);
+            EXPECT_EQ(recorder->log()[0].frames, f.result == 1 ? 2 : 1)
+                << "the frames sent again belong to the press";
+        }
+        const bool gemeldet = std::find(memo.lines.begin(), memo.lines.end(),
+                                        Sio::Sende_Abbruch_Text) != memo.lines.end();
+        EXPECT_EQ(gemeldet, f.result == 0);
+    }
 }
