@@ -988,8 +988,8 @@ void TIRForm::Default1Click() {
 
 // ---------------------------------------------------------------- key press
 
-void TIRForm::Befehl_aussenden(std::int32_t Befehlstyp, Sio::TBefehl Befehl,
-                               const std::string& code) {
+std::int32_t TIRForm::Befehl_aussenden(std::int32_t Befehlstyp, Sio::TBefehl Befehl,
+                                       const std::string& code) {
     Sio::IR_Liste_Loeschen(Befehlspuffer);
     if (Befehlstyp == 0) {
         Befehlspuffer = Befehl;
@@ -998,7 +998,7 @@ void TIRForm::Befehl_aussenden(std::int32_t Befehlstyp, Sio::TBefehl Befehl,
             platform::prompts().message(QStringLiteral("Problem bei Analytisch"));
     }
     const Echtzeit_Abschnitt echtzeit(RealTimeModus1->isChecked());
-    sendIr(Befehlspuffer);
+    return sendIr(Befehlspuffer);
 }
 
 void TIRForm::TasteClick(TButtonx* sender) {

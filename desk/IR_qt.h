@@ -234,7 +234,9 @@ public:
     void Default1Click();
 
     // ---- key press ----
-    void Befehl_aussenden(std::int32_t Befehlstyp, Sio::TBefehl Befehl, const std::string& code);
+    // The send's result: 0 when the command did not go out.
+    std::int32_t Befehl_aussenden(std::int32_t Befehlstyp, Sio::TBefehl Befehl,
+                                  const std::string& code);
     void TasteClick(TButtonx* sender);
     void Makrostop1Click();
     void Timer3Timer();
