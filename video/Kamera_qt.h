@@ -426,6 +426,8 @@ private:
     // The units the recorder needs from its record command to recording:
     // the tape must play that much before a cut-in.
     std::int32_t Vorlauf() const;
+    // The last cut-out was sent and has not yet acted in the recorder.
+    bool Pause_aussteht() const;
     std::array<bool, 4> bewegt_{}; // per channel: the run set the deck moving
     int anlauf_zeile_ = -1;        // the row whose cut-in the approaches count
     int anlaeufe_ = 0;             // its wind-backs
@@ -435,6 +437,8 @@ private:
     std::uint32_t takt_ende_ms_ = 0; // tick count when the timer started or a tick ended
     std::int32_t takt_spaet_ms_ = 0;  // how late this tick came after the last one ended
     bool eingang_pruefen_ = false; // the run has not yet put the recorder on its player
+    bool pause_aussteht_ = false;  // the last cut-out was sent and acts at:
+    std::uint32_t pause_faellig_ms_ = 0;
     bool syncing_ = false;
     // Counts every start and stop of the run and every panic stop: a step
     // that let messages run sees whether the run it belongs to still goes on.

@@ -98,6 +98,7 @@ void TKameraDialog::SchneidenKnopfClick() {
         fehlschritte_ = 0;
         fehl_spaet_ms_ = 0;
         eingang_pruefen_ = true;
+        pause_aussteht_ = false;
         // Lengths typed or edited since the last computation are stale.
         Laengen_berechnen();
         StringGrid1->setFocus();
@@ -165,6 +166,10 @@ void TKameraDialog::Schnitt_Schritt() {
         Geloggter_Zustand = Aufnahme_laeuft;
     }
     if (row >= Raster.RowCount() - 1) {
+        // The last cut-out acts only after the recorder's pause delay: until
+        // then the player plays on, or the recorder pauses on a standing
+        // picture.
+        if (Pause_aussteht()) return;
         setSchneiden(false);
         Sio::Kamera_Befehl(Zuspieler_Nr(), Sio::Transport::Stop);
         Aufnahme_Befehl(Sio::Transport::Stop);
@@ -173,6 +178,8 @@ void TKameraDialog::Schnitt_Schritt() {
         Waehle_Zuspieler(Raster.zelle(0, row)[0] - '0');
     if (Zuspieler_Nr() != Letzter_Zuspieler &&
         Kanal_spielt[static_cast<std::size_t>(Letzter_Zuspieler)]) {
+        // The old player plays on until the recorder's pause has acted.
+        if (Pause_aussteht()) return;
         const std::int32_t alt = Letzter_Zuspieler, neu = Zuspieler_Nr();
         Sio::Debug_WriteLn("Umschalten von Player " + std::to_string(alt) + " nach " +
                            std::to_string(neu));
@@ -212,7 +219,9 @@ void TKameraDialog::Schnitt_Schritt() {
     const auto sp = static_cast<std::size_t>(spieler);
     const bool schnitt = Raster.Ist_Schnittzeile(Raster.Row);
     auto cd = [this] { return zaehler(platform::toCp1252(CountDown->text())); };
-    if (!Aufnahme_laeuft) {
+    // No tape moves while the recorder still records the last row: its pause
+    // acts only after its delay.
+    if (!Aufnahme_laeuft && !Pause_aussteht()) {
         const std::int32_t CD = cd();
         // The tape must play the recorder's own delay before the cut-in:
         // every approach aims that much earlier. A cut-in point surely passed
@@ -279,6 +288,10 @@ void TKameraDialog::Schnitt_Schritt() {
             Aufnahme_laeuft = false;
             Pausenbeginn = Jetzt();
             weiter = true;
+            pause_aussteht_ = true;
+            pause_faellig_ms_ = platform::clock().tickCount() +
+                                static_cast<std::uint32_t>(
+                                    std::max(0, zaehler(Aufnahme_dt_Pause())) * 20);
         };
         const std::int64_t stand = Sio::Position_nach_Zaehler(Kanal_Position[pp]);
         if (Aufnahme_laeuft && schnittzeile && stand != Sio::Keine_Position && stand >= aus) {
@@ -669,6 +682,11 @@ void TKameraDialog::Eingang_schalten(std::int32_t von, std::int32_t nach) {
         if (lauf_ != lauf) return;
     }
     Aufnahme_Eingang = nach;
+}
+
+bool TKameraDialog::Pause_aussteht() const {
+    return pause_aussteht_ &&
+           static_cast<std::int32_t>(platform::clock().tickCount() - pause_faellig_ms_) < 0;
 }
 
 std::int32_t TKameraDialog::Vorlauf() const {

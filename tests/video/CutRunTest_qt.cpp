@@ -424,8 +424,8 @@ TEST_F(CutRun, CutInLandsOnItsFrameWhereverTheTapeStands) {
     EXPECT_TRUE(k.Schnittmeldung->text().endsWith(QStringLiteral(" verpasst, neuer Anlauf")));
 }
 
-// The player stands past the row; the recorder needs 13 s from its record
-// command to recording.
+// The player stands past the row; the recorder needs 13 s from a command to
+// its change.
 class CutRunLongDelay : public CutRun {
 protected:
     TKameraDialog& laufen_lassen(std::optional<std::int32_t> bandanfang) {
@@ -433,7 +433,7 @@ protected:
         sony->transport().options().beginning = bandanfang;
         irMitPosition();
         irBefehle(k);
-        irKasten(k, "0:13.00", "0");
+        irKasten(k, "0:13.00", "0:13.00");
         zeile(1, {"1", "0:01:00.00", "0:01:15.00", "", ""});
         k.Laengen_berechnen();
         sent.clear();
@@ -451,6 +451,10 @@ TEST_F(CutRunLongDelay, WindsBackFarEnoughForTheDelay) {
     EXPECT_NEAR(irPosition[0], s(60 - 13), 2);
     for (const auto& v : k.Schnittvermerke)
         ADD_FAILURE() << v.Text;
+    // The run ends, and stops the player, only once the pause has acted.
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_NEAR(irPosition[1], s(75 - 13), 2);
+    EXPECT_GE(irPosition[2], s(75));
 }
 
 TEST_F(CutRunLongDelay, TapeWithoutThePrerollIsRecordedLateAndSaysSo) {
