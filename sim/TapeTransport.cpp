@@ -46,6 +46,13 @@ void TapeTransport::field() {
         apply(pendingCommand_);
     }
     position_ += speed();
+    if (opt_.beginning && position_ < *opt_.beginning) {
+        position_ = *opt_.beginning;
+        if (mode_ != Mode::Stop) {
+            mode_ = Mode::Stop;
+            if (onModeChanged) onModeChanged(mode_);
+        }
+    }
 }
 
 void TapeTransport::apply(Command c) {
@@ -102,6 +109,7 @@ void TapeTransport::applyMode(Command c) {
         position_ += 2;
         break;
     case Command::ResetCounter:
+        if (opt_.beginning) *opt_.beginning -= position_;
         position_ = 0;
         break;
     case Command::CueForward:

@@ -45,6 +45,9 @@ public:
         bool noTape = false;         // every command is refused
         std::int32_t windSpeed = 25; // units per field when winding
         std::int32_t cueSpeed = 5;   // units per field when cueing
+        // The counter at the tape's beginning: winding or cueing back stops
+        // there, and the transport with it. None by default.
+        std::optional<std::int32_t> beginning;
     };
 
     TapeTransport() : TapeTransport(Options{}) {}

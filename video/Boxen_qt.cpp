@@ -311,8 +311,12 @@ void TKameraDialog::Timer1Timer() {
     if (SchneidenKnopf->isChecked()) {
         const auto spaet = static_cast<std::int32_t>(vorher - takt_ms_) - Timer1->interval();
         spaet_ms_ = std::max(spaet_ms_, spaet);
+        // Counted from the end of the last tick: a tick that took long does
+        // not make the next one look late.
+        takt_spaet_ms_ = static_cast<std::int32_t>(vorher - takt_ende_ms_) - Timer1->interval();
     }
     takt_ms_ = vorher;
+    platform::ScopeExit ende([this] { takt_ende_ms_ = platform::clock().tickCount(); });
     Zaehler_abfragen();
     abfrage_ms_ = platform::clock().tickCount() - vorher;
     if (SchneidenKnopf->isChecked())
@@ -362,9 +366,12 @@ void TKameraDialog::Sony_justieren() {
     IniDatei().writeInteger("Sony", "Sony2", Sio::Sony2);
 }
 
-void TKameraDialog::Sende_IR(std::int32_t code) {
+std::int32_t TKameraDialog::Sende_IR(std::int32_t code) {
     const Sio::TIR_Knopf& k = tabelle(Schnitt_IRCodes, code, "Schnitt_IRCodes");
-    haupt_.Befehl_aussenden(k.Typ, k.Befehl, k.Name);
+    return haupt_.Befehl_aussenden(k.Typ, k.Befehl, k.Name) ==
+                   TIRForm::Sendeergebnis::Gestoert
+               ? 0
+               : 1;
 }
 
 void TKameraDialog::IRKnopfClick(QToolButton* button) {
@@ -373,7 +380,13 @@ void TKameraDialog::IRKnopfClick(QToolButton* button) {
         button->setChecked(false);
         Timer1_an();
     });
-    Sende_IR(button->property("Tag").toInt());
+    const std::int32_t code = button->property("Tag").toInt();
+    // The run switches the recorder's input from where it was left.
+    if (Sende_IR(code) != 0 && (code == static_cast<std::int32_t>(Sio::Transport::Up) ||
+                                code == static_cast<std::int32_t>(Sio::Transport::Down)))
+        Aufnahme_Eingang = code == static_cast<std::int32_t>(Sio::Transport::Up)
+                               ? Aufnahme_Eingang % 3 + 1
+                               : (Aufnahme_Eingang + 1) % 3 + 1;
 }
 
 void TKameraDialog::En_Disable_IR_Knoepfe() {
@@ -384,14 +397,12 @@ void TKameraDialog::En_Disable_IR_Knoepfe() {
     }
 }
 
-void TKameraDialog::Aufnahme_Befehl(Sio::Transport code) {
+bool TKameraDialog::Aufnahme_Befehl(Sio::Transport code) {
     const std::int32_t rec = Aufnahme_Nr();
     if (code == Sio::Transport::Record && Box_Geraet[static_cast<std::size_t>(rec)].PausePause)
         code = Sio::Transport::Pause;
-    if (rec <= 3)
-        Sio::Kamera_Befehl(rec, code);
-    else
-        Sende_IR(static_cast<std::int32_t>(code));
+    if (rec <= 3) return Sio::Kamera_Befehl(rec, code) >= 0;
+    return Sende_IR(static_cast<std::int32_t>(code)) != 0;
 }
 
 bool TKameraDialog::Zaehler_plausibel(std::string_view text) {
@@ -417,7 +428,7 @@ void TKameraDialog::setSchneiden(bool down) {
 void TKameraDialog::Timer1_an() {
     if (platform::WindowTracker::instance().active() == static_cast<const QWidget*>(this)) {
         Timer1->start();
-        takt_ms_ = platform::clock().tickCount();
+        takt_ms_ = takt_ende_ms_ = platform::clock().tickCount();
     }
 }
 

@@ -30,6 +30,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
@@ -234,6 +235,11 @@ void TKameraDialog::buildForm() {
     sp->addWidget(StringGrid1);
     mitteLayout->addWidget(Schnittpanel, 1);
     haupt->addWidget(mitte, 1);
+    Schnittmeldung = new QLabel(this);
+    Schnittmeldung->setObjectName(QStringLiteral("Schnittmeldung"));
+    Schnittmeldung->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    Schnittmeldung->setVisible(false);
+    haupt->addWidget(Schnittmeldung);
 
     ZaehlerPanel = new QWidget(this);
     ZaehlerPanel->setObjectName(QStringLiteral("ZaehlerPanel"));

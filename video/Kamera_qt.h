@@ -27,6 +27,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -211,6 +212,19 @@ public:
     bool Blinken = false;
     int Geloggte_Zeile = -1;
     int Geloggter_Zustand = -1;
+    // The recorder's input as far as the runs and box 4's up and down buttons
+    // switched it (1 to 3: the player box on that input); a recorder is
+    // taken to come up on its first.
+    std::int32_t Aufnahme_Eingang = 1;
+    // What the run told the user since its start: a cut-in or cut-out that
+    // came late, a missed approach, or why it stopped.
+    struct Schnittvermerk {
+        int Zeile = 0;
+        std::int32_t Verspaetung = 0; // units; late cut-ins and cut-outs only
+        bool Aufnahme_spaet = false;  // a cut-in recorded late
+        std::string Text;
+    };
+    std::vector<Schnittvermerk> Schnittvermerke;
 
     Schnittraster Raster;
     // The list text and its last stored state.
@@ -241,6 +255,8 @@ public:
     QToolButton* SchneidenKnopf = nullptr;
     QToolButton* ToolButton17 = nullptr;
     QToolButton* LiveButton = nullptr;
+    // The run's notices, under the grid; hidden while there are none.
+    QLabel* Schnittmeldung = nullptr;
     QWidget* ZaehlerPanel = nullptr;
     std::array<TCountBox*, 5> CountBox{}; // 1 to 4
     QWidget* UpDownPanel = nullptr;
@@ -304,7 +320,9 @@ public:
     void IRKnopfClick(QToolButton* button);
     void Sony_justieren();
     void En_Disable_IR_Knoepfe();
-    void Aufnahme_Befehl(Sio::Transport code);
+    // False when the command did not go out: an IR send that never went out
+    // clean, or an edit-line command that failed.
+    bool Aufnahme_Befehl(Sio::Transport code);
     static bool Zaehler_plausibel(std::string_view text);
     std::int32_t ZInt_Kameraoffset() const;
     void CountDown_loeschen();
@@ -377,7 +395,8 @@ private:
     // The stored frame; set again once the window manager's frame is known.
     platform::OuterFrame Rahmen_{*this, [](const QWidget& w) { return Rahmenraender(w); }};
     void buildForm();
-    void Sende_IR(std::int32_t code);
+    // The send's result: 0 when the command never went out clean.
+    std::int32_t Sende_IR(std::int32_t code);
     std::int32_t zaehler(std::string_view text) const {
         return Sio::Zeitwort_nach_Zaehler(text, 1);
     }
@@ -394,6 +413,32 @@ private:
     std::optional<std::uint32_t> Schnittpunkt(std::int32_t spieler, std::int32_t ziel,
                                               Sio::Transport code,
                                               std::optional<std::int64_t> stand);
+    // A transport command from the run to a player; remembers the decks it
+    // set moving, which the panic stop stops.
+    std::int32_t Spieler_Befehl(std::int32_t spieler, Sio::Transport code);
+    // Steps the recorder's input from one player's to another's.
+    void Eingang_schalten(std::int32_t von, std::int32_t nach);
+    // Shows a notice of the run and keeps it.
+    void Vermerken(Schnittvermerk v);
+    // Ends the run: every deck it set moving and the recorder stop, and the
+    // user is told why.
+    void Schnitt_abbrechen(const std::string& grund);
+    // The units the recorder needs from its record command to recording:
+    // the tape must play that much before a cut-in.
+    std::int32_t Vorlauf() const;
+    // The last cut-out was sent and has not yet acted in the recorder.
+    bool Pause_aussteht() const;
+    std::array<bool, 4> bewegt_{}; // per channel: the run set the deck moving
+    int anlauf_zeile_ = -1;        // the row whose cut-in the approaches count
+    int anlaeufe_ = 0;             // its wind-backs
+    bool verpasst_ = false;        // its cut-in was missed once
+    int fehlschritte_ = 0;         // ticks in a row whose reads or commands failed
+    std::int32_t fehl_spaet_ms_ = 0; // the latest of those ticks, beyond the interval
+    std::uint32_t takt_ende_ms_ = 0; // tick count when the timer started or a tick ended
+    std::int32_t takt_spaet_ms_ = 0;  // how late this tick came after the last one ended
+    bool eingang_pruefen_ = false; // the run has not yet put the recorder on its player
+    bool pause_aussteht_ = false;  // the last cut-out was sent and acts at:
+    std::uint32_t pause_faellig_ms_ = 0;
     bool syncing_ = false;
     // Counts every start and stop of the run and every panic stop: a step
     // that let messages run sees whether the run it belongs to still goes on.

@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTableWidget>
 #include <QTimer>
@@ -41,6 +42,18 @@ using platform::trimmed;
 // Differences of counts: clamped, so that far-off texts cannot overflow.
 std::int32_t differenz(std::int64_t v) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN + 1, INT32_MAX));
+}
+
+// Ticks in a row whose reads or commands failed before the run gives up:
+// about six seconds, long enough for a device that is slow to answer.
+constexpr int kFehlschritte = 10;
+// A tick this late (ms beyond the interval) says that other work keeps the
+// processor from the program.
+constexpr std::int32_t kBeschaeftigt_ms = 200;
+constexpr const char* kZu_beschaeftigt = " (der Rechner ist zu besch\xE4" "ftigt)";
+
+std::string zeit(std::int32_t einheiten) {
+    return trimmed(Sio::Zaehler_nach_Text(einheiten));
 }
 
 } // namespace
@@ -70,12 +83,22 @@ void TKameraDialog::SchneidenKnopfClick() {
     Aufnahme_laeuft = false;
     Pausenbeginn = Jetzt();
     spaet_ms_ = 0;
+    takt_spaet_ms_ = 0;
     if (IR_Warnung && Aufnahme_Nr() == 4 && Schnitt_IRCodes[3].Befehl[1] == 0)
         IR_Warnung = platform::prompts().okNo(
             QStringLiteral("Achtung : kein IR Code geladen !\rOK = Weiterwarnen, Nein = keine "
                            "weiteren Warnungen"));
     Letzter_Zuspieler = Zuspieler_Nr();
     if (SchneidenKnopf->isChecked()) {
+        Schnittvermerke.clear();
+        Schnittmeldung->clear();
+        Schnittmeldung->setVisible(false);
+        bewegt_ = {};
+        anlauf_zeile_ = -1;
+        fehlschritte_ = 0;
+        fehl_spaet_ms_ = 0;
+        eingang_pruefen_ = true;
+        pause_aussteht_ = false;
         // Lengths typed or edited since the last computation are stale.
         Laengen_berechnen();
         StringGrid1->setFocus();
@@ -88,8 +111,34 @@ void TKameraDialog::SchneidenKnopfClick() {
 
 void TKameraDialog::Schnitt_Schritt() {
     const std::int32_t spieler0 = Zuspieler_Nr();
-    if (!Zaehler_plausibel(Kanal_Anzeige[static_cast<std::size_t>(spieler0)])) return;
+    const auto sp0 = static_cast<std::size_t>(spieler0);
+    // Reads or commands that keep failing end the run after a bounded number
+    // of ticks, with the reason; a single failure waits for the next tick.
+    auto fehlschritt = [this](const std::string& grund) {
+        ++fehlschritte_;
+        fehl_spaet_ms_ = std::max(fehl_spaet_ms_, takt_spaet_ms_);
+        Sio::Debug_WriteLn("Schnitt Fehlschritt " + std::to_string(fehlschritte_) + " : " + grund);
+        if (fehlschritte_ < kFehlschritte) return;
+        Schnitt_abbrechen("Zeile " + std::to_string(Raster.Row) + " : " + grund +
+                          (fehl_spaet_ms_ >= kBeschaeftigt_ms ? kZu_beschaeftigt : ""));
+    };
+    if (!Zaehler_plausibel(Kanal_Anzeige[sp0])) {
+        fehlschritt("Z\xE4hlerstand von Zuspieler " + std::to_string(spieler0) + " nicht lesbar");
+        return;
+    }
+    // A cut row needs its player's position; without it the step would act
+    // on a stale one.
+    if (Raster.Ist_Schnittzeile(Raster.Row) &&
+        (Kanal_Typ[sp0] == Sio::Protokoll::Keins ||
+         Sio::Position_nach_Zaehler(Kanal_Position[sp0]) == Sio::Keine_Position)) {
+        fehlschritt(Kanal_Typ[sp0] == Sio::Protokoll::Keins
+                        ? "Zuspieler " + std::to_string(spieler0) + " antwortet nicht"
+                        : "Z\xE4hlerstand von Zuspieler " + std::to_string(spieler0) +
+                              " nicht lesbar");
+        return;
+    }
     const std::uint32_t beginn = platform::clock().tickCount();
+    const std::uint64_t lauf = lauf_;
     Timer1->stop();
     schritt_ = true;
     platform::ScopeExit an([this] {
@@ -97,7 +146,13 @@ void TKameraDialog::Schnitt_Schritt() {
         Timer1_an();
     });
     goto_abgebrochen_ = false;
+    bool fehlgeschlagen = false;
     const int row = Raster.Row;
+    if (row != anlauf_zeile_) {
+        anlauf_zeile_ = row;
+        anlaeufe_ = 0;
+        verpasst_ = false;
+    }
     if (row != Geloggte_Zeile) {
         std::string s = "Schnitt Zeile " + std::to_string(row) + " : ";
         for (int c = 0; c <= 4; ++c)
@@ -111,6 +166,10 @@ void TKameraDialog::Schnitt_Schritt() {
         Geloggter_Zustand = Aufnahme_laeuft;
     }
     if (row >= Raster.RowCount() - 1) {
+        // The last cut-out acts only after the recorder's pause delay: until
+        // then the player plays on, or the recorder pauses on a standing
+        // picture.
+        if (Pause_aussteht()) return;
         setSchneiden(false);
         Sio::Kamera_Befehl(Zuspieler_Nr(), Sio::Transport::Stop);
         Aufnahme_Befehl(Sio::Transport::Stop);
@@ -119,6 +178,8 @@ void TKameraDialog::Schnitt_Schritt() {
         Waehle_Zuspieler(Raster.zelle(0, row)[0] - '0');
     if (Zuspieler_Nr() != Letzter_Zuspieler &&
         Kanal_spielt[static_cast<std::size_t>(Letzter_Zuspieler)]) {
+        // The old player plays on until the recorder's pause has acted.
+        if (Pause_aussteht()) return;
         const std::int32_t alt = Letzter_Zuspieler, neu = Zuspieler_Nr();
         Sio::Debug_WriteLn("Umschalten von Player " + std::to_string(alt) + " nach " +
                            std::to_string(neu));
@@ -126,22 +187,23 @@ void TKameraDialog::Schnitt_Schritt() {
         Sio::Debug_WriteLn("Ausschalten des Zuspielers " +
                            std::to_string(Sio::Kamera_Befehl(alt, Sio::Transport::Stop)));
         Sio::Warte_ms(1000);
-        if (neu > alt)
-            for (std::int32_t i = alt; i < neu; ++i) {
-                Aufnahme_Befehl(Sio::Transport::Up);
-                Sio::Warte_ms(2500);
-                Sio::Debug_WriteLn("hochschalten  Index " + std::to_string(i));
-            }
-        else
-            for (std::int32_t i = alt; i > neu; --i) {
-                Aufnahme_Befehl(Sio::Transport::Down);
-                Sio::Warte_ms(2500);
-                Sio::Debug_WriteLn("runterschalten  Index " + std::to_string(i));
-            }
+        Eingang_schalten(Aufnahme_Eingang, neu);
+        if (lauf_ != lauf) return;
         Sio::Waehle_Kanal(neu);
         Sio::Debug_WriteLn("Waehle_Kanal (Zuspieler_Nr) " + std::to_string(neu));
         Sio::Debug_WriteLn("Einschalt Versuche (Play) " +
-                           std::to_string(Sio::Kamera_Befehl(neu, Sio::Transport::Play)));
+                           std::to_string(Spieler_Befehl(neu, Sio::Transport::Play)));
+    }
+    // The recorder's input may be another player's: the last run left it
+    // there, or the user switched it. The first cut row puts it right, as a
+    // change of player does.
+    if (eingang_pruefen_ && Raster.Ist_Schnittzeile(row)) {
+        eingang_pruefen_ = false;
+        if (Aufnahme_Nr() == 4 && Aufnahme_Eingang != Zuspieler_Nr()) {
+            const platform::WaitCursor cursor;
+            Eingang_schalten(Aufnahme_Eingang, Zuspieler_Nr());
+            if (lauf_ != lauf) return;
+        }
     }
     Letzter_Zuspieler = Zuspieler_Nr();
     const bool befehl = Befehlszeile_ausfuehren();
@@ -157,43 +219,63 @@ void TKameraDialog::Schnitt_Schritt() {
     const auto sp = static_cast<std::size_t>(spieler);
     const bool schnitt = Raster.Ist_Schnittzeile(Raster.Row);
     auto cd = [this] { return zaehler(platform::toCp1252(CountDown->text())); };
-    if (!Aufnahme_laeuft) {
+    // No tape moves while the recorder still records the last row: its pause
+    // acts only after its delay.
+    if (!Aufnahme_laeuft && !Pause_aussteht()) {
         const std::int32_t CD = cd();
-        if (CD < 0) {
-            Sio::Debug_WriteLn("Zurueckspulen, um Schnittpunkt zu erreichen");
-            if (!Goto_Befehl(differenz(std::int64_t{zaehler(Triggerzelle)} - zaehler("0:10.0"))))
+        // The tape must play the recorder's own delay before the cut-in:
+        // every approach aims that much earlier. A cut-in point surely passed
+        // (the countdown, in whole seconds, is shorter than the delay) or just
+        // missed is wound back to at once on the first approach; on the
+        // second the cut-in is made late.
+        const std::int32_t vorlauf = Vorlauf();
+        auto ziel_vor = [&](std::int32_t abstand) {
+            return differenz(std::int64_t{zaehler(Triggerzelle)} - abstand - vorlauf);
+        };
+        const std::int64_t bis_Einsatz = std::int64_t{CD} - vorlauf;
+        if (CD < 0 || (schnitt && anlaeufe_ == 0 &&
+                       (bis_Einsatz + zaehler("01.00") <= 0 || verpasst_))) {
+            // Never more than two approaches of one row.
+            if (anlaeufe_ >= 2) {
+                Schnitt_abbrechen("Zeile " + std::to_string(Raster.Row) +
+                                  " : Schnittpunkt nach zwei Anl\xE4ufen nicht erreicht");
                 return;
+            }
+            ++anlaeufe_;
+            verpasst_ = false;
+            Sio::Debug_WriteLn("Zurueckspulen, um Schnittpunkt zu erreichen");
+            if (!Goto_Befehl(ziel_vor(zaehler("0:10.0")))) return;
             CountDown_anzeigen();
         } else if (Parameter->Spul_vor->isChecked() && Kanal_spielt[sp] && schnitt &&
-                   zaehler(platform::toCp1252(Parameter->SpulWert->text())) < CD) {
+                   zaehler(platform::toCp1252(Parameter->SpulWert->text())) < bis_Einsatz) {
             Sio::Debug_WriteLn("Vorspulen, um Zeit zu verkuerzen");
-            if (!Goto_Befehl(
-                    differenz(std::int64_t{zaehler(Triggerzelle)} -
-                              zaehler(platform::toCp1252(Parameter->Vorspulsettle->text())))))
+            if (!Goto_Befehl(ziel_vor(zaehler(platform::toCp1252(Parameter->Vorspulsettle->text())))))
                 return;
             CountDown_anzeigen();
         } else if (Parameter->Cue_vor->isChecked() && Kanal_spielt[sp] && schnitt &&
-                   zaehler(platform::toCp1252(Parameter->CueWert->text())) < CD &&
+                   zaehler(platform::toCp1252(Parameter->CueWert->text())) < bis_Einsatz &&
                    Kanal_Typ[sp] != Sio::Protokoll::Panasonic) {
             Sio::Debug_WriteLn("Vorcuen, um Zeit zu verkuerzen");
-            if (!Goto_Befehl(
-                    differenz(std::int64_t{zaehler(Triggerzelle)} -
-                              zaehler(platform::toCp1252(Parameter->VorCueSettle->text())))))
+            if (!Goto_Befehl(ziel_vor(zaehler(platform::toCp1252(Parameter->VorCueSettle->text())))))
                 return;
             CountDown_anzeigen();
         }
     }
     if (!befehl && schnitt && !Kanal_spielt[static_cast<std::size_t>(Zuspieler_Nr())] && cd() > 0 &&
         Parameter->Automatik_Play_bei_Cut->isChecked()) {
-        const std::int32_t r = Sio::Kamera_Befehl(Zuspieler_Nr(), Sio::Transport::Play);
+        const std::int32_t r = Spieler_Befehl(Zuspieler_Nr(), Sio::Transport::Play);
         Sio::Debug_WriteLn("Starten des nicht aktiven Zuspielers Nr : " +
                            std::to_string(Zuspieler_Nr()) + " # Versuche : " + std::to_string(r));
+        if (r < 0) fehlgeschlagen = true;
     }
     if (befehl) {
         weiter = true;
     } else {
+        // Each point's wait starts 4 s before it is due: a lead sized by the
+        // other point's longer delay would start a wait longer than a wait
+        // can last, and its command would go out early.
         const std::int32_t lead =
-            std::max(std::abs(zaehler(Aufnahme_dt_rec())), std::abs(zaehler(Aufnahme_dt_Pause()))) +
+            std::abs(zaehler(Aufnahme_laeuft ? Aufnahme_dt_Pause() : Aufnahme_dt_rec())) +
             zaehler("04.00");
         CountDown_anzeigen();
         const std::int32_t CD = cd();
@@ -206,14 +288,17 @@ void TKameraDialog::Schnitt_Schritt() {
             Aufnahme_laeuft = false;
             Pausenbeginn = Jetzt();
             weiter = true;
+            pause_aussteht_ = true;
+            pause_faellig_ms_ = platform::clock().tickCount() +
+                                static_cast<std::uint32_t>(
+                                    std::max(0, zaehler(Aufnahme_dt_Pause())) * 20);
         };
-        if (Aufnahme_laeuft && schnittzeile &&
-            Sio::Position_nach_Zaehler(Kanal_Position[pp]) >= aus) {
+        const std::int64_t stand = Sio::Position_nach_Zaehler(Kanal_Position[pp]);
+        if (Aufnahme_laeuft && schnittzeile && stand != Sio::Keine_Position && stand >= aus) {
             // The cut-out point went by before this tick: pause now rather
             // than record on.
-            Sio::Debug_WriteLn("Schnittpunkt verpasst, Zeile " + std::to_string(Raster.Row) +
-                               " : Pause sofort");
-            Aufnahme_Befehl(Sio::Transport::Pause);
+            Schnittpunkt(p, aus, Sio::Transport::Pause, stand);
+            if (lauf_ != lauf) return;
             ausgestiegen();
         } else if (CD > 0 && CD < lead && Kanal_spielt[pp] && schnittzeile) {
             const platform::WaitCursor cursor;
@@ -221,6 +306,7 @@ void TKameraDialog::Schnitt_Schritt() {
             if (Aufnahme_laeuft) {
                 Sio::Debug_WriteLn("XStoppe  Schnittpunkt : " + Sio::Zaehler_nach_Text(aus));
                 Schnittpunkt(p, aus, Sio::Transport::Pause, std::nullopt);
+                if (lauf_ != lauf) return;
                 ausgestiegen();
             } else {
                 const std::int32_t ein = differenz(basis - zaehler(Aufnahme_dt_rec()));
@@ -250,6 +336,7 @@ void TKameraDialog::Schnitt_Schritt() {
                     Schnittpunkt(p, ende, Sio::Transport::Pause,
                                  std::int64_t{ein} +
                                      (std::int64_t{platform::clock().tickCount() - erreicht}) / 20);
+                    if (lauf_ != lauf) return;
                     ausgestiegen();
                 }
             }
@@ -257,6 +344,10 @@ void TKameraDialog::Schnitt_Schritt() {
     }
     if (!Raster.Ist_Schnittzeile(Raster.Row)) weiter = true;
     if (weiter && Raster.Row < Raster.RowCount() - 1) Zeile_anwaehlen(Raster.Row + 1);
+    if (fehlgeschlagen)
+        fehlschritt("Zuspieler " + std::to_string(Zuspieler_Nr()) + " startet nicht");
+    else
+        fehlschritte_ = 0;
 }
 
 bool TKameraDialog::Befehlszeile_ausfuehren() {
@@ -354,12 +445,12 @@ bool TKameraDialog::Goto_Befehl(std::int32_t ziel) {
             const std::int32_t r = Sio::Kamera_Befehl(spieler, Sio::Transport::Stop);
             Sio::Debug_WriteLn("Goto_Befehl, vorwaerts Spul : Stop, # Versuche : " +
                                std::to_string(r));
-            Sio::Kamera_Befehl(spieler, Sio::Transport::FastForward);
+            Spieler_Befehl(spieler, Sio::Transport::FastForward);
             spulen = bewegt = true;
         } else if (Parameter->Cue_vor->isChecked()) {
             if (Kanal_Typ[sp] != Sio::Protokoll::Panasonic) {
-                if (!Kanal_spielt[sp]) Sio::Kamera_Befehl(spieler, Sio::Transport::Play);
-                Sio::Kamera_Befehl(spieler, Sio::Transport::CueForward);
+                if (!Kanal_spielt[sp]) Spieler_Befehl(spieler, Sio::Transport::Play);
+                Spieler_Befehl(spieler, Sio::Transport::CueForward);
                 bewegt = true;
                 Sio::Debug_WriteLn("Goto : Cue vor");
             } else {
@@ -368,15 +459,19 @@ bool TKameraDialog::Goto_Befehl(std::int32_t ziel) {
             }
         }
     } else {
-        if (!Parameter->Cue_zurueck->isChecked() || weit) {
+        // A Panasonic player does not cue back: it plays on, and the tape
+        // would never come back to the target. It winds back as for a far
+        // target.
+        if (!Parameter->Cue_zurueck->isChecked() || weit ||
+            Kanal_Typ[sp] == Sio::Protokoll::Panasonic) {
             const std::int32_t r = Sio::Kamera_Befehl(spieler, Sio::Transport::Stop);
             Sio::Debug_WriteLn("Goto_Befehl, rueckwaerts Spul : Stop, # Versuche : " +
                                std::to_string(r));
-            Sio::Kamera_Befehl(spieler, Sio::Transport::Rewind);
+            Spieler_Befehl(spieler, Sio::Transport::Rewind);
             spulen = bewegt = true;
         } else {
-            if (!Kanal_spielt[sp]) Sio::Kamera_Befehl(spieler, Sio::Transport::Play);
-            Sio::Kamera_Befehl(spieler, Sio::Transport::CueBack);
+            if (!Kanal_spielt[sp]) Spieler_Befehl(spieler, Sio::Transport::Play);
+            Spieler_Befehl(spieler, Sio::Transport::CueBack);
             bewegt = true;
             Sio::Debug_WriteLn("Goto : Cue zurueck");
         }
@@ -425,7 +520,7 @@ bool TKameraDialog::Goto_Befehl(std::int32_t ziel) {
         } else {
             if (protokoll == Sio::Protokoll::Panasonic)
                 Sio::Kamera_Befehl(spieler, Sio::Transport::Pause);
-            Sio::Kamera_Befehl(spieler, Sio::Transport::Play);
+            Spieler_Befehl(spieler, Sio::Transport::Play);
         }
         Sio::Protokoll typ = Sio::Protokoll::Keins;
         std::string text;
@@ -456,6 +551,14 @@ void TKameraDialog::Panik_StopClick() {
     ++panik_;
     Timer1->stop();
     Sio::Kamera_Befehl(spieler, Sio::Transport::Stop);
+    // Every other deck the run set moving: a player it changed from that
+    // did not take its stop, or one the user unmarked meanwhile. A stop that
+    // fails is given again, a bounded number of times.
+    for (std::int32_t k = 1; k <= 3; ++k)
+        if (k != spieler && bewegt_[static_cast<std::size_t>(k)])
+            for (int versuch = 0; versuch < 3; ++versuch)
+                if (Sio::Kamera_Befehl(k, Sio::Transport::Stop) >= 0) break;
+    bewegt_ = {};
     Aufnahme_Befehl(Sio::Transport::Stop);
     ProcessMessages();
     Timer1->stop();
@@ -483,11 +586,28 @@ std::optional<std::uint32_t> TKameraDialog::Schnittpunkt(std::int32_t spieler, s
         if (ganz < 0) --ganz;
         return ganz * u;
     };
+    const int zeile = Raster.Row;
+    // A recorder command that did not go out leaves the recorder where it
+    // was: recording on, or a row missing. The run stops and says so.
+    auto senden = [&] {
+        if (Aufnahme_Befehl(code)) return true;
+        Schnitt_abbrechen("Zeile " + std::to_string(zeile) + " : " +
+                          (code == Sio::Transport::Record ? "Aufnahme" : "Pause") +
+                          "-Befehl nicht gesendet" +
+                          (Aufnahme_Nr() == 4 || takt_spaet_ms_ >= kBeschaeftigt_ms
+                               ? kZu_beschaeftigt
+                               : ""));
+        return false;
+    };
     if (stand && *stand >= ziel) {
-        Sio::Debug_WriteLn("Schnittpunkt verpasst, Zeile " + std::to_string(Raster.Row) +
+        Sio::Debug_WriteLn("Schnittpunkt verpasst, Zeile " + std::to_string(zeile) +
                            " : Pause sofort");
         const std::uint32_t jetzt = platform::clock().tickCount();
-        Aufnahme_Befehl(code);
+        if (!senden()) return std::nullopt;
+        const auto spaet = differenz(*stand - ziel);
+        if (spaet > 2)
+            Vermerken({zeile, spaet, false,
+                       "Zeile " + std::to_string(zeile) + " : Pause " + zeit(spaet) + " zu sp\xE4t"});
         return jetzt;
     }
     // The wait counts off two frames more than the units left after the whole
@@ -503,20 +623,93 @@ std::optional<std::uint32_t> TKameraDialog::Schnittpunkt(std::int32_t spieler, s
     const bool bekannt = Kanal_Typ[sp] != Sio::Protokoll::Keins;
     const std::int64_t gefunden = Sio::Position_nach_Zaehler(zuletzt);
     // A record command more than a frame late would cut in at the wrong
-    // place; left out, the countdown runs out and the tape is wound back.
+    // place. On the first approach it is left out, and the tape is wound
+    // back for a second one; on the second the row is recorded at once,
+    // late, and the user told how late.
     if (code == Sio::Transport::Record && bekannt && gefunden != Sio::Keine_Position &&
         gefunden > ziel + 2) {
-        Sio::Debug_WriteLn("Schnittpunkt verpasst, Zeile " + std::to_string(Raster.Row) + " : " +
+        Sio::Debug_WriteLn("Schnittpunkt verpasst, Zeile " + std::to_string(zeile) + " : " +
                            Sio::Position_nach_Text(zuletzt));
-        return std::nullopt;
+        const auto spaet = differenz(gefunden - ziel);
+        if (anlaeufe_ == 0) {
+            verpasst_ = true;
+            Vermerken({zeile, spaet, false,
+                       "Zeile " + std::to_string(zeile) + " : Schnittpunkt um " + zeit(spaet) +
+                           " verpasst, neuer Anlauf"});
+            return std::nullopt;
+        }
+        if (!senden()) return std::nullopt;
+        Vermerken({zeile, spaet, true,
+                   "Zeile " + std::to_string(zeile) + " : Aufnahme " + zeit(spaet) +
+                       " zu sp\xE4t (kein Vorlauf)"});
+        return erreicht;
     }
-    Aufnahme_Befehl(code);
+    if (!senden()) return std::nullopt;
     if (!bekannt) return erreicht;
-    if (gefunden < sekunde(warteziel))
-        Sio::Debug_WriteLn("Position nicht erreicht, Zeile " + std::to_string(Raster.Row) +
-                           " : Ziel " + Sio::Zaehler_nach_Text(ziel) + ", erreicht " +
-                           Sio::Position_nach_Text(zuletzt));
+    if (gefunden < sekunde(warteziel)) {
+        const std::string text = "Position nicht erreicht, Zeile " + std::to_string(zeile) +
+                                 " : Ziel " + Sio::Zaehler_nach_Text(ziel) + ", erreicht " +
+                                 Sio::Position_nach_Text(zuletzt);
+        Sio::Debug_WriteLn(text);
+        Vermerken({zeile, 0, false, text});
+    }
     return erreicht;
+}
+
+std::int32_t TKameraDialog::Spieler_Befehl(std::int32_t spieler, Sio::Transport code) {
+    const std::int32_t r = Sio::Kamera_Befehl(spieler, code);
+    if (spieler >= 1 && spieler <= 3 && code != Sio::Transport::Stop &&
+        code != Sio::Transport::Pause)
+        bewegt_[static_cast<std::size_t>(spieler)] = true;
+    return r;
+}
+
+void TKameraDialog::Eingang_schalten(std::int32_t von, std::int32_t nach) {
+    const std::uint64_t lauf = lauf_;
+    const bool hoch = nach > von;
+    for (std::int32_t i = von; i != nach; i += hoch ? 1 : -1) {
+        // An edit-line recorder has no input keys: its steps change nothing.
+        if (!Aufnahme_Befehl(hoch ? Sio::Transport::Up : Sio::Transport::Down) &&
+            Aufnahme_Nr() == 4) {
+            Schnitt_abbrechen(std::string("Eingang des Recorders nicht umgeschaltet") +
+                              kZu_beschaeftigt);
+            return;
+        }
+        Aufnahme_Eingang = hoch ? i + 1 : i - 1;
+        Sio::Warte_ms(2500);
+        Sio::Debug_WriteLn((hoch ? "hochschalten  Index " : "runterschalten  Index ") +
+                           std::to_string(i));
+        if (lauf_ != lauf) return;
+    }
+    Aufnahme_Eingang = nach;
+}
+
+bool TKameraDialog::Pause_aussteht() const {
+    return pause_aussteht_ &&
+           static_cast<std::int32_t>(platform::clock().tickCount() - pause_faellig_ms_) < 0;
+}
+
+std::int32_t TKameraDialog::Vorlauf() const {
+    return std::max(0, zaehler(Aufnahme_dt_rec()));
+}
+
+void TKameraDialog::Vermerken(Schnittvermerk v) {
+    Sio::Debug_WriteLn(v.Text);
+    Schnittvermerke.push_back(std::move(v));
+    QStringList texte;
+    for (const Schnittvermerk& w : Schnittvermerke)
+        texte << platform::fromCp1252(w.Text);
+    Schnittmeldung->setText(texte.join(QStringLiteral("   |   ")));
+    Schnittmeldung->setToolTip(texte.join(QLatin1Char('\n')));
+    Schnittmeldung->setVisible(true);
+}
+
+void TKameraDialog::Schnitt_abbrechen(const std::string& grund) {
+    const std::string text = "Schnitt abgebrochen, " + grund;
+    Vermerken({Raster.Row, 0, false, text});
+    // The decks stop before the message waits for the user.
+    Panik_StopClick();
+    platform::prompts().message(platform::fromCp1252(text));
 }
 
 } // namespace video

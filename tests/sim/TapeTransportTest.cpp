@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using sim::TapeTransport;
 using C = TapeTransport::Command;
 using M = TapeTransport::Mode;
@@ -83,6 +85,31 @@ TEST(TapeTransport, NoTapeRefusesEverything) {
     EXPECT_FALSE(t.request(C::ResetCounter));
     t.field();
     EXPECT_EQ(t.position(), 77);
+    EXPECT_EQ(t.mode(), M::Stop);
+}
+
+TEST(TapeTransport, WindingBackStopsAtTheBeginning) {
+    TapeTransport::Options o;
+    o.start = 60;
+    o.beginning = 10;
+    TapeTransport t(o);
+    std::vector<M> modi;
+    t.onModeChanged = [&](M m) { modi.push_back(m); };
+    t.request(C::Rewind);
+    t.field();
+    t.field();
+    t.field();
+    EXPECT_EQ(t.position(), 10);
+    EXPECT_EQ(t.mode(), M::Stop);
+    EXPECT_EQ(modi, (std::vector<M>{M::Rewind, M::Stop}));
+    // A counter reset keeps the beginning where it is on the tape.
+    t.request(C::Play);
+    t.field();
+    t.request(C::ResetCounter);
+    t.request(C::CueBack);
+    for (int i = 0; i < 3; ++i)
+        t.field();
+    EXPECT_EQ(t.position(), -1);
     EXPECT_EQ(t.mode(), M::Stop);
 }
 

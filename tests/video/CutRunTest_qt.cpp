@@ -414,6 +414,65 @@ TEST_F(CutRun, CutInLandsOnItsFrameWhereverTheTapeStands) {
     EXPECT_EQ(sent[vorher][1], 600);
     EXPECT_NEAR(irPosition[vorher], s(120 - 1.6), 2);
     EXPECT_TRUE(hatZeile("Zurueckspulen, um Schnittpunkt zu erreichen"));
+    // The user sees the miss, not only the trace.
+    ASSERT_EQ(k.Schnittvermerke.size(), 1u);
+    EXPECT_EQ(k.Schnittvermerke[0].Zeile, r);
+    EXPECT_FALSE(k.Schnittvermerke[0].Aufnahme_spaet);
+    EXPECT_TRUE(k.Schnittmeldung->isVisibleTo(&k));
+    EXPECT_TRUE(k.Schnittmeldung->text().startsWith(
+        QStringLiteral("Zeile %1 : Schnittpunkt um ").arg(r)));
+    EXPECT_TRUE(k.Schnittmeldung->text().endsWith(QStringLiteral(" verpasst, neuer Anlauf")));
+}
+
+// The player stands past the row; the recorder needs 13 s from a command to
+// its change.
+class CutRunLongDelay : public CutRun {
+protected:
+    TKameraDialog& laufen_lassen(std::optional<std::int32_t> bandanfang) {
+        TKameraDialog& k = bereit(s(66));
+        sony->transport().options().beginning = bandanfang;
+        irMitPosition();
+        irBefehle(k);
+        irKasten(k, "0:13.00", "0:13.00");
+        zeile(1, {"1", "0:01:00.00", "0:01:15.00", "", ""});
+        k.Laengen_berechnen();
+        sent.clear();
+        k.SchneidenKnopf->click();
+        EXPECT_LT(laufen(300), 300) << "the run ends";
+        EXPECT_EQ(sent.size(), 3u) << "record, pause, stop";
+        return k;
+    }
+};
+
+TEST_F(CutRunLongDelay, WindsBackFarEnoughForTheDelay) {
+    TKameraDialog& k = laufen_lassen(std::nullopt);
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent[0][1], 600);
+    EXPECT_NEAR(irPosition[0], s(60 - 13), 2);
+    for (const auto& v : k.Schnittvermerke)
+        ADD_FAILURE() << v.Text;
+    // The run ends, and stops the player, only once the pause has acted.
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_NEAR(irPosition[1], s(75 - 13), 2);
+    EXPECT_GE(irPosition[2], s(75));
+}
+
+TEST_F(CutRunLongDelay, TapeWithoutThePrerollIsRecordedLateAndSaysSo) {
+    TKameraDialog& k = laufen_lassen(s(55));
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent[0][1], 600);
+    ASSERT_EQ(k.Schnittvermerke.size(), 1u) << k.Schnittmeldung->text().toStdString();
+    const auto& v = k.Schnittvermerke[0];
+    EXPECT_TRUE(v.Aufnahme_spaet);
+    EXPECT_EQ(v.Zeile, 1);
+    EXPECT_NEAR(v.Verspaetung, irPosition[0] - s(60 - 13), 3);
+    EXPECT_GT(v.Verspaetung, s(7));
+    EXPECT_EQ(k.Schnittmeldung->text().toStdString(),
+              "Zeile 1 : Aufnahme " + Sio::Zaehler_nach_Text(v.Verspaetung).substr(1) +
+                  " zu sp\u00E4t (kein Vorlauf)");
+    EXPECT_LE(std::count(memo.lines.begin(), memo.lines.end(),
+                         std::string("Zurueckspulen, um Schnittpunkt zu erreichen")),
+              2);
 }
 
 TEST_F(CutRun, LateTicksStillCutOutOnTheFrame) {
@@ -708,4 +767,135 @@ TEST_F(CutRunIrRecorder, PanicDuringACueEndsTheRun) {
     EXPECT_EQ(recorder->log().size(), irNachher);
     EXPECT_TRUE(aufgenommen().empty());
     EXPECT_EQ(sony->transport().mode(), Mode::Stop);
+}
+
+TEST_F(CutRunIrRecorder, ListTakenAsUsersDoRunsWithEachPlayerPastItsRows) {
+    // As a user takes a list: rows from the playing camcorder, then box 2
+    // marked and rows from the playing VCR, one right after another; each
+    // player then stands past its rows. The recorder is on input 1.
+    TKameraDialog& k = bereitIr();
+    k.Zeile_anwaehlen(1);
+    auto warten = [this](double sekunden) {
+        for (int i = 0; i < static_cast<int>(sekunden / 0.6); ++i)
+            tick();
+    };
+    auto schnitt = [&](double laenge, double pause) {
+        k.CutInClick();
+        warten(laenge);
+        k.CutOutClick();
+        warten(pause);
+    };
+    k.vcrClick(k.CountBox[1]->SpeedButton[2]);
+    warten(1);
+    schnitt(3, 0);
+    schnitt(2, 1);
+    k.CountBox[2]->Zuspieler->click();
+    ASSERT_EQ(k.Zuspieler_Nr(), 2);
+    k.vcrClick(k.CountBox[2]->SpeedButton[2]);
+    warten(1);
+    schnitt(3, 2);
+    schnitt(2, 0);
+    schnitt(2, 1);
+    std::vector<int> spieler;
+    std::vector<std::int32_t> von, bis;
+    std::int32_t laengen = 0;
+    for (int r = 1; r <= 5; ++r) {
+        spieler.push_back(k.Raster.zelle(0, r)[0] - '0');
+        von.push_back(Sio::Zeitwort_nach_Zaehler(k.Raster.zelle(1, r), 1));
+        bis.push_back(Sio::Zeitwort_nach_Zaehler(k.Raster.zelle(2, r), 1));
+        laengen += bis.back() - von.back();
+    }
+    EXPECT_EQ(spieler, (std::vector<int>{1, 1, 2, 2, 2}));
+
+    k.Zeile_anwaehlen(1);
+    const double beginn = clock.nowUs() / 1e6;
+    k.SchneidenKnopf->click();
+    EXPECT_LT(laufen(1000), 1000) << "the run reaches the last row";
+    EXPECT_LE(clock.nowUs() / 1e6 - beginn, laengen / 50.0 + 30 * 5);
+    sim.sync();
+    const auto map = aufgenommen();
+    ASSERT_EQ(map.size(), 5u);
+    for (std::size_t i = 0; i < map.size(); ++i) {
+        EXPECT_EQ(map[i].player, spieler[i] == 1 ? "Kanal 1" : "Kanal 2") << i;
+        EXPECT_TRUE(map[i].playerPlaying) << i;
+        EXPECT_NEAR(map[i].playerStart, von[i], 3) << i;
+        EXPECT_NEAR(map[i].playerEnd, bis[i], 3) << i;
+    }
+    EXPECT_TRUE(k.Schnittvermerke.empty());
+
+    // The next run starts on the camcorder's rows again: the recorder goes
+    // back from the VCR's input the run left it on, though the VCR stands.
+    ASSERT_EQ(recorder->input(), 2);
+    k.Zeile_anwaehlen(1);
+    k.SchneidenKnopf->click();
+    laufen(4);
+    sim.sync();
+    EXPECT_EQ(recorder->input(), 1);
+    k.ToolButton17->click();
+}
+
+TEST_F(CutRun, StopStopsEveryDeckTheRunSetMoving) {
+    TKameraDialog& k = bereit(s(30));
+    irBefehle(k);
+    zeile(1, {"1", "0:10:00.00", "0:10:10.00", "", ""});
+    k.Laengen_berechnen();
+    k.SchneidenKnopf->click();
+    laufen(3);
+    sim.sync();
+    ASSERT_NE(sony->transport().mode(), Mode::Stop) << "the run set the camcorder moving";
+    // The user marks box 2 meanwhile, then presses "Stop".
+    k.CountBox[2]->Zuspieler->click();
+    k.ToolButton17->click();
+    clock.advanceMs(500);
+    sim.sync();
+    EXPECT_EQ(sony->transport().mode(), Mode::Stop);
+    EXPECT_FALSE(k.SchneidenKnopf->isChecked());
+}
+
+TEST_F(CutRun, FailingReadsOrSendsEndTheRunWithAMessage) {
+    TKameraDialog& k = bereit(s(12));
+    irMitPosition();
+    irBefehle(k);
+    irKasten(k, "0", "0");
+    zeile(1, {"1", "0:00:20.00", "0:00:26.00", "", ""});
+    k.Laengen_berechnen();
+    const QString zu = QStringLiteral(" (der Rechner ist zu besch\u00E4ftigt)");
+    // The player's reads fail from the third tick on: the run ends after a
+    // bounded number of ticks and says why; on a machine whose ticks come
+    // late it says that too.
+    for (const int spaet : {0, 300}) {
+        SCOPED_TRACE(spaet);
+        sony->setOff(false);
+        k.Zeile_anwaehlen(1);
+        k.SchneidenKnopf->click();
+        laufen(2);
+        sony->setOff(true);
+        prompts.expectMessage(QStringLiteral("Schnitt abgebrochen, Zeile 1 : Zuspieler 1 "
+                                             "antwortet nicht") +
+                              (spaet ? zu : QString()));
+        EXPECT_LE(laufen(30, spaet), 12);
+        EXPECT_FALSE(k.SchneidenKnopf->isChecked());
+        ASSERT_FALSE(sent.empty());
+        EXPECT_EQ(sent.back()[1], 200) << "the recorder stopped";
+    }
+    // The record command never goes out clean: the run stops the player and
+    // says so rather than leave the row out silently.
+    sony->setOff(false);
+    tick();
+    desk::setIrSender([this](const Sio::TBefehl& b) {
+        sent.push_back(b);
+        return b[1] == 600 ? 0 : 1;
+    });
+    sent.clear();
+    k.Zeile_anwaehlen(1);
+    sony->transport().setPosition(s(12));
+    prompts.expectMessage(QStringLiteral("Schnitt abgebrochen, Zeile 1 : Aufnahme-Befehl nicht "
+                                         "gesendet") +
+                          zu);
+    k.SchneidenKnopf->click();
+    EXPECT_LT(laufen(100), 100);
+    sim.sync();
+    EXPECT_EQ(sony->transport().mode(), Mode::Stop);
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.back()[1], 200);
 }
