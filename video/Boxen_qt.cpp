@@ -369,7 +369,7 @@ void TKameraDialog::Sony_justieren() {
 std::int32_t TKameraDialog::Sende_IR(std::int32_t code) {
     const Sio::TIR_Knopf& k = tabelle(Schnitt_IRCodes, code, "Schnitt_IRCodes");
     return haupt_.Befehl_aussenden(k.Typ, k.Befehl, k.Name) ==
-                   TIRForm::Sendeergebnis::Gestoert
+                   desk::TIRForm::Sendeergebnis::Gestoert
                ? 0
                : 1;
 }
