@@ -579,11 +579,12 @@ std::optional<std::uint32_t> TKameraDialog::Schnittpunkt(std::int32_t spieler, s
                                                          std::optional<std::int64_t> stand) {
     const auto sp = static_cast<std::size_t>(spieler);
     const std::int32_t u = Sio::Halbbilder_pro_Sekunde;
-    // The whole second that the wait first looks for.
+    // The whole second that the wait first looks for, at or below t also
+    // below zero (-1 lies in the second from -50), as the wait takes it.
     auto sekunde = [u](std::int64_t t) {
         if (u <= 0) return t;
         std::int64_t ganz = t / u;
-        if (ganz < 0) --ganz;
+        if (t % u < 0) --ganz;
         return ganz * u;
     };
     const int zeile = Raster.Row;
