@@ -125,7 +125,10 @@ mkdir -p "$home/.config/tavix" "$home/.local/share"
 mkdir -m 700 "$work/runtime"
 printf '[Einstellungen]\r\nSprache=1\r\nIR_Einheit=0\r\nBatchDelay_ms=100\r\n[Schnittstelle]\r\nCom_Nr=1\r\n[Timing]\r\nAnfragen_Sec=1000\r\n' \
   >"$home/.config/tavix/Tavix.ini"
-cp tests/data/desk/standard.cdx "$work/keys.cdx"
+# The key sent has a command (a header, one pulse, the closing pause): a key without
+# one counts as not sent.
+sed 's/^       0  103    0\r$/       1  103    0\r\n    9000  103    1\r\n    4500  103    2\r\n     560  103    3\r\n   40000  103    4\r\n       0  103    5\r/' \
+  tests/data/desk/standard.cdx >"$work/keys.cdx"
 chmod -R a-w "$prefix"
 # Root may write anywhere: the program then runs as nobody.
 as_user=()
