@@ -83,6 +83,16 @@ void lauf(int nr, Zaehlung& z) {
         std::fprintf(stderr, "%s\n", qPrintable(d));
         ++meldungen;
     };
+    // The timing is determined once per load, as a user does at the first
+    // start, and kept for the later runs as the settings file keeps it.
+    static std::int32_t anfragen = -1, drehg = -1, sony1 = -1, sony2 = -1;
+    if (nr == 0) anfragen = drehg = sony1 = sony2 = -1;
+    if (anfragen < 0)
+        prompts.expectYesNo(
+            QStringLiteral("Timing Werte jetzt bestimmen ? (dauert ca. 30 Sekunden, nur für "
+                           "Video wichtig)\rDetermine timing now ? (takes 30 sec., only "
+                           "relevant for video control)"),
+            true);
     platform::setPrompts(&prompts);
     platform::RecordingSystem os;
     platform::setOs(&os);
@@ -94,8 +104,14 @@ void lauf(int nr, Zaehlung& z) {
         ini.writeInteger("Einstellungen", "Sprache", 1);
         ini.writeInteger("Einstellungen", "IR_Einheit", 0);
         ini.writeInteger("Schnittstelle", "Com_Nr", 1);
-        ini.writeInteger("Sony", "Sony1", 9895 - 200);
-        ini.writeInteger("Sony", "Sony2", 2 * 9895 - 200);
+        if (anfragen >= 0) {
+            ini.writeInteger("Timing", "Anfragen_Sec", anfragen);
+            ini.writeInteger("Timing", "Drehg_mSec", drehg);
+        }
+        if (sony1 >= 0) {
+            ini.writeInteger("Sony", "Sony1", sony1);
+            ini.writeInteger("Sony", "Sony2", sony2);
+        }
     }
     std::mt19937 rng(static_cast<unsigned>(4711 + nr));
     auto sony = std::make_shared<sim::ControlLDeck>();
@@ -123,6 +139,8 @@ void lauf(int nr, Zaehlung& z) {
     {
         desk::TIRForm form(std::move(o));
         form.ProcessMessages = [] { QCoreApplication::processEvents(); };
+        anfragen = form.IniDatei->readInteger("Timing", "Anfragen_Sec", -1);
+        drehg = form.IniDatei->readInteger("Timing", "Drehg_mSec", -1);
         video::TKameraDialog k(form);
         form.KameraDialog = &k;
         k.ProcessMessages = [] { QCoreApplication::processEvents(); };
@@ -137,6 +155,16 @@ void lauf(int nr, Zaehlung& z) {
             k.Timer1Timer();
         };
         tick();
+        // The UART is adjusted to the camcorder once, as the window offers.
+        if (sony1 < 0) {
+            sim.sync();
+            Sio::Waehle_Kanal(1);
+            k.Sony_justiert = true;
+            k.Sony_justieren();
+            sony1 = Sio::Sony1;
+            sony2 = Sio::Sony2;
+            naechster = hostSeconds();
+        }
         const auto rec = static_cast<std::size_t>(k.Aufnahme_Nr());
         k.Box_Geraet[rec].PausePause = false;
         k.Box_Geraet[rec].MaxPausenZeit = "5:00";
@@ -197,6 +225,8 @@ void lauf(int nr, Zaehlung& z) {
 
         sim.sync();
         wechsel.clear();
+        // Only what the cut run says counts.
+        meldungen = 0;
         const sim::Ps beginnPs = sim.clock.nowPs();
         const double beginn = hostSeconds();
         k.SchneidenKnopf->click();
