@@ -286,6 +286,13 @@ void lauf(int nr, Zaehlung& z) {
         std::fprintf(stderr, "run %d: %.1f s%s, %d messages, %zu notices\n", nr,
                      hostSeconds() - beginn, haengt ? " (hung)" : "", meldungen,
                      k.Schnittvermerke.size());
+        for (const auto& v : k.Schnittvermerke)
+            std::fprintf(stderr, "  row %d: %s\n", v.Zeile, v.Text.c_str());
+        for (std::size_t i = 0; i < kZeilen; ++i)
+            std::fprintf(stderr, "  row %zu: player %d %d..%d\n", i + 1, wer[i], start[i], ende[i]);
+        for (const sim::RecordedSegment& s : ir->contentMap())
+            std::fprintf(stderr, "  recorded from input %d: %.1f..%.1f%s\n", s.input,
+                         s.playerStart, s.playerEnd, s.playerPlaying ? "" : " (not playing)");
         ir->transport().onModeChanged = nullptr;
         platform::WindowTracker::instance().unregisterWindow(static_cast<QWidget*>(&k));
     }
