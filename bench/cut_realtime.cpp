@@ -139,8 +139,6 @@ void lauf(int nr, Zaehlung& z) {
     {
         desk::TIRForm form(std::move(o));
         form.ProcessMessages = [] { QCoreApplication::processEvents(); };
-        anfragen = form.IniDatei->readInteger("Timing", "Anfragen_Sec", -1);
-        drehg = form.IniDatei->readInteger("Timing", "Drehg_mSec", -1);
         video::TKameraDialog k(form);
         form.KameraDialog = &k;
         k.ProcessMessages = [] { QCoreApplication::processEvents(); };
@@ -254,7 +252,8 @@ void lauf(int nr, Zaehlung& z) {
         std::vector<int> treffer(kZeilen, 0);
         std::vector<bool> richtig(kZeilen, false);
         for (const sim::RecordedSegment& s : ir->contentMap()) {
-            if (s.input < 1 || s.input > 2) continue;
+            // What the delays' measurement recorded is no part of the list.
+            if (s.startPs < beginnPs || s.input < 1 || s.input > 2) continue;
             if (s.endPs - s.startPs < 2 * sim::IrRecorder::kFieldPs) continue;
             int best = -1;
             double abst = 0;
@@ -293,6 +292,11 @@ void lauf(int nr, Zaehlung& z) {
         for (const sim::RecordedSegment& s : ir->contentMap())
             std::fprintf(stderr, "  recorded from input %d: %.1f..%.1f%s\n", s.input,
                          s.playerStart, s.playerEnd, s.playerPlaying ? "" : " (not playing)");
+        // The timing as the measurement at start left it, for the next run.
+        if (anfragen < 0) {
+            anfragen = Sio::Anfragen_Sec;
+            drehg = Sio::Drehg_mSec;
+        }
         ir->transport().onModeChanged = nullptr;
         platform::WindowTracker::instance().unregisterWindow(static_cast<QWidget*>(&k));
     }
