@@ -25,6 +25,7 @@
 // beginning, cannot give the pre-roll: those late cut-ins, which the run
 // reports, are counted on their own line and kept out of the errors.
 // Every scenario also tells how many runs ended and the longest run.
+#include "bench/CutList.h"
 #include "desk/IR_qt.h"
 #include "desk/IrSendLink.h"
 #include "engine/ControlL.h"
@@ -101,13 +102,7 @@ struct Wechsel {
     double stand;   // its position then, 1/50 s
 };
 
-// A delay of ms as a time text of whole frames.
-std::string verzoegerung(double ms) {
-    const long frames = std::lround(ms / 40.0);
-    char t[32];
-    std::snprintf(t, sizeof t, "0:%02ld.%02ld", frames / 25, frames % 25);
-    return t;
-}
+using bench::verzoegerung;
 
 void lauf(Szenario sz, int nr, Ergebnis& e) {
     QTemporaryDir dir;
@@ -215,13 +210,7 @@ void lauf(Szenario sz, int nr, Ergebnis& e) {
         const auto rec = static_cast<std::size_t>(k.Aufnahme_Nr());
         k.Box_Geraet[rec].PausePause = false;
         k.Box_Geraet[rec].MaxPausenZeit = "5:00";
-        // The recorder's own remote, as learning would give it.
-        for (int code : sim::IrRecorder::kCodes) {
-            const auto key = sim::IrRecorder::remoteKey(code);
-            Sio::TBefehl b{};
-            std::copy(key.befehl.begin(), key.befehl.end(), b.begin());
-            k.Schnitt_IRCodes[static_cast<std::size_t>(code)].Befehl = b;
-        }
+        bench::irCodesGelernt(k);
 
         // The recorder's latency from the command to its change of mode.
         auto latenz = [&](std::int32_t code) {
