@@ -96,14 +96,9 @@ void lauf(int nr, Zaehlung& z) {
     platform::setPrompts(&prompts);
     platform::RecordingSystem os;
     platform::setOs(&os);
-    Sio::Sony_Status = Sio::Pana_Status = 0;
-    Sio::Sony_Position = Sio::Pana_Position = Sio::Bandposition{};
-    Sio::Pana_Mittel = Sio::Pana_Schwelle = 0;
     {
         platform::IniFile ini(ordner / "Tavix.ini");
-        ini.writeInteger("Einstellungen", "Sprache", 1);
-        ini.writeInteger("Einstellungen", "IR_Einheit", 0);
-        ini.writeInteger("Schnittstelle", "Com_Nr", 1);
+        bench::frischeEinstellungen(ini);
         if (anfragen >= 0) {
             ini.writeInteger("Timing", "Anfragen_Sec", anfragen);
             ini.writeInteger("Timing", "Drehg_mSec", drehg);
