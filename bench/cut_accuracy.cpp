@@ -282,16 +282,20 @@ void lauf(Szenario sz, int nr, Ergebnis& e) {
                              : std::uniform_int_distribution<std::int32_t>(2 * kSekunde,
                                                                            40 * kSekunde)(rng);
                 const double l = laenge(sz == Szenario::ZaehlerNull ? 6 : 11);
-                wer.push_back(sonySpielt ? 1 : 2);
-                start.push_back(t);
-                ende.push_back(t + static_cast<std::int32_t>(std::lround(l * kSekunde)) +
-                               std::uniform_int_distribution<std::int32_t>(0, 9)(rng));
-                t = ende.back();
+                const std::int32_t ein = t;
+                t += static_cast<std::int32_t>(std::lround(l * kSekunde)) +
+                     std::uniform_int_distribution<std::int32_t>(0, 9)(rng);
                 for (int c = 0; c < 5; ++c)
                     k.Raster.setZelle(c, i + 1, "");
                 k.Raster.setZelle(0, i + 1, ziffer);
-                k.Raster.setZelle(1, i + 1, Sio::Zaehler_nach_Text(start.back()));
-                k.Raster.setZelle(2, i + 1, Sio::Zaehler_nach_Text(ende.back()));
+                k.Raster.setZelle(1, i + 1, Sio::Zaehler_nach_Text(ein));
+                k.Raster.setZelle(2, i + 1, Sio::Zaehler_nach_Text(t));
+                // The cells hold whole frames: a count between two of them
+                // goes to the frame nearer zero, which below zero is the
+                // later one. The cut points are what the list says.
+                wer.push_back(sonySpielt ? 1 : 2);
+                start.push_back(Sio::Zeitwort_nach_Zaehler(k.Raster.zelle(1, i + 1), 1));
+                ende.push_back(Sio::Zeitwort_nach_Zaehler(k.Raster.zelle(2, i + 1), 1));
             }
             // The player past the first start: the run winds back.
             if (sz == Szenario::LangeVerzoegerung)

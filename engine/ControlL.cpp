@@ -195,9 +195,12 @@ void Stunde_nachfuehren(Bandposition& p, std::int32_t alt_in_Stunde) {
         --p.Stunden;
 }
 
-// vorher: the position in units before this frame of seconds. True when it
-// set the frames too.
-bool Sekunden_gesetzt(Bandposition& p, std::int32_t vorher) {
+// What a frame did to the frames of the position: left them, set them to
+// the tape's field, or set them to the earliest field the tape can stand at.
+enum class Bilder { unveraendert, gesetzt, fruehestens };
+
+// vorher: the position in units before this frame of seconds.
+Bilder Sekunden_gesetzt(Bandposition& p, std::int32_t vorher) {
     Sony_Zeit_bei_Sekunden = Zaehlerstand();
     const std::int32_t u = Einheiten();
     if (Spult_nach(Bilderrahmen)) {
@@ -205,19 +208,24 @@ bool Sekunden_gesetzt(Bandposition& p, std::int32_t vorher) {
                 Bilder_beim_Spulen(vorher, Sekunden_von(p) * u, Betragsrichtung(p.Vorzeichen))) {
             p.Halbbilder = *h;
             Sony_Sekunden_bei_Bildern = Sekunden_von(p);
-            return true;
+            return Bilder::gesetzt;
         }
     }
-    if (!Bilder_frisch() || Sony_Sekunden_bei_Bildern < 0) return false;
+    if (!Bilder_frisch() || Sony_Sekunden_bei_Bildern < 0) return Bilder::unveraendert;
     const std::int32_t d = Sekunden_von(p) - Sony_Sekunden_bei_Bildern;
     if (d == 1 && p.Halbbilder >= u / 2)
         p.Halbbilder = 0;
     else if (d == -1 && p.Halbbilder < u / 2)
         p.Halbbilder = u - 2;
     else
-        return false;
+        return Bilder::unveraendert;
     Sony_Sekunden_bei_Bildern = Sekunden_von(p);
-    return true;
+    // The change of the second lies between the field of the last frames and
+    // this one. Only right after a frame that gave the frames is that this
+    // field; after a frame lost between two reads the tape may stand a field
+    // further on, and a wait counting from here would end a unit late.
+    return Rahmen_davor_frisch() && Sony_Letzter_Rahmen.Seit_Bildern == 0 ? Bilder::gesetzt
+                                                                          : Bilder::fruehestens;
 }
 
 } // namespace
@@ -275,7 +283,7 @@ std::int32_t Sony_Dekodieren() {
         Sony_Statustext = Sony_Symbol(status) + "  " + Byte_nach_Hex(status);
         Bandposition& p = Kanal_Position(Sony_Kanal_Position, Sony_Position);
         const std::int32_t vorher = Sekunden_von(p) * Einheiten() + p.Halbbilder;
-        bool bilder = false;
+        Bilder bilder = Bilder::unveraendert;
         switch (art) {
         case 2:
             p.Sekunden = BCD_nach_Zahl(b6) + b7 * 100;
@@ -294,15 +302,15 @@ std::int32_t Sony_Dekodieren() {
         case 4:
             Bilder_setzen(p, BCD_nach_Zahl(b6), (b7 & 0x80) ? '-' : ' ',
                           BCD_nach_Zahl(b7 & 0x3F) * 2);
-            bilder = true;
+            bilder = Bilder::gesetzt;
             break;
         default:
             break;
         }
         std::int32_t seit = -1;
-        if (bilder)
+        if (bilder == Bilder::gesetzt)
             seit = 0;
-        else if (Sony_Letzter_Rahmen.Seit_Bildern >= 0 &&
+        else if (bilder == Bilder::unveraendert && Sony_Letzter_Rahmen.Seit_Bildern >= 0 &&
                  Sony_Letzter_Rahmen.Kanal == Leitungskanal)
             seit = Sony_Letzter_Rahmen.Seit_Bildern + 1;
         Sony_Letzter_Rahmen = {art, Leitungskanal, Zaehlerstand(), seit};

@@ -35,8 +35,9 @@ inline std::int64_t Sony_Zeit_bei_Sekunden = 0;
 // the performance counter then: while the deck winds, a frame of frames is
 // paired only with the frame of seconds of the field just before.
 // Seit_Bildern: frames decoded on that channel since the frames of its
-// position were last set (by a frame of frames or a carry into a new
-// second); 0 when this frame set them, -1 when not known. A frame of seconds
+// position were last set (by a frame of frames, or a carry into a new
+// second right after one); 0 when this frame set them, -1 when not known
+// (a carry after a lost frame gives only the earliest field). A frame of seconds
 // with frames one field old stands for the tape one field back.
 struct Sony_Rahmen {
     std::int32_t Art = 0;

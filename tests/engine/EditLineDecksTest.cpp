@@ -585,6 +585,11 @@ TEST_F(EditDecks, PositionWaitEndsTwoUnitsAfterTheTarget) {
         {30299, 12},
         {30299, 13},
         {30298, 12},
+        // The frame that starts a second lost between the bus measurement
+        // and the wait's first read: the next frame of seconds alone does
+        // not tell whether the tape stands at the second's first unit.
+        {4144, 55},
+        {30020, 31},
         // Around the counter's zero, where the whole second of a target
         // below zero lies a second further down.
         {-52, 60},
