@@ -15,6 +15,7 @@ struct Impulslauf {
     std::int32_t zeichen = 0; // characters written
     bool belegt = false;      // the pulse before was still on the line at the start
     bool abgerissen = false;  // the line fell idle between two characters
+    std::int64_t beginn = 0;  // counter read just after the first character was written
 };
 
 // Each character is written only once the one before has entered the shift
@@ -33,6 +34,7 @@ Impulslauf impuls(std::int32_t n) {
             return lauf;
         }
         Port_Schreiben(Port_Daten, lauf.zeichen < n / 3 ? kDrei : n % 3 == 1 ? kEins : kZwei);
+        if (lauf.zeichen == 0) lauf.beginn = Zaehlerstand();
     }
     Warte_Sender_leer();
     return lauf;
@@ -44,36 +46,51 @@ std::int64_t us_nach_Zaehler(std::int64_t us) {
 
 enum class Sendung { Sauber, Gestoert, Zu_spaet };
 
+// How late the pulse at odd entry k of the table may begin (µs). Each pause
+// ends at a deadline from the frame start, so a pulse begun X late makes the
+// pause before it X longer and the pause after it X shorter; the bound is
+// the smaller share of the two (the silence before a frame and its closing
+// pause take no part).
+std::int64_t Verspaetung_erlaubt_us(const TBefehl& cmd, std::span<const std::int64_t> table,
+                                    std::size_t k) {
+    const auto anteil = [](std::int64_t pause) {
+        return std::max(Sende_Verspaetung_us, pause / Sende_Verspaetung_Anteil);
+    };
+    const bool davor = k >= 3, danach = table[k + 2] != 0;
+    if (davor && danach) return std::min(anteil(cmd[k - 1]), anteil(cmd[k + 1]));
+    if (davor) return anteil(cmd[k - 1]);
+    if (danach) return anteil(cmd[k + 1]);
+    return Sende_Verspaetung_us;
+}
+
 // One transmission of the frame in the send table from now. Gestoert when a
-// pulse broke off or took longer than its characters, or a pause other than
-// the closing one ended more than Sende_Verspaetung_us late: it is stopped
-// there.
+// pulse broke off between two characters or began later than
+// Verspaetung_erlaubt_us: it is stopped there. The start is read just after
+// its first character was written, so it is never earlier than on the line.
 // A closing pause that ends late makes only the next transmission late: one
 // that begins after `spaetestens` (counter) is not sent (Zu_spaet).
-Sendung Rahmen_senden(std::span<const std::int64_t> table,
+Sendung Rahmen_senden(const TBefehl& cmd, std::span<const std::int64_t> table,
                       std::optional<std::int64_t> spaetestens) {
-    const std::int64_t grenze = us_nach_Zaehler(Sende_Verspaetung_us);
     Sendestart = Zaehlerstand();
     if (!Sende_Timeout && spaetestens && Sendestart > *spaetestens) return Sendung::Zu_spaet;
-    std::int64_t beginn = Sendestart; // of the pulse being sent
-    Impulslauf lauf;
+    std::int64_t ende = Sendestart; // deadline of the pause before the pulse
     for (std::size_t k = 1; table[k] != 0; ++k) {
         if (k % 2 == 1) {
-            lauf = impuls(static_cast<std::int32_t>(table[k]));
-            if (lauf.abgerissen) return Sendung::Gestoert;
+            const std::int64_t grenze = us_nach_Zaehler(Verspaetung_erlaubt_us(cmd, table, k));
+            // Found late already: no character of this pulse goes out.
+            if (!Sende_Timeout && k > 1 && Zaehlerstand() - ende > grenze) return Sendung::Gestoert;
+            const Impulslauf lauf = impuls(static_cast<std::int32_t>(table[k]));
+            if (Sende_Timeout) continue;
+            // Behind a pause shorter than a character, the pulse begins on
+            // the line when the one before has left it.
+            const std::int64_t beginn =
+                lauf.beginn + (lauf.belegt ? kZeichen_ns * Zaehlerfrequenz() / 1000000000 : 0);
+            if (lauf.abgerissen || beginn - ende > grenze) return Sendung::Gestoert;
             continue;
         }
-        const std::int64_t ende = Sendestart + us_nach_Zaehler(table[k]);
-        std::int64_t jetzt = Zaehlerstand();
-        // The last character entered the shift register one character time
-        // after the one before, the first at once on an idle line.
-        const std::int64_t zeichen = std::max(lauf.zeichen - 1, 0) + (lauf.belegt ? 1 : 0);
-        const std::int64_t puls = zeichen * kZeichen_ns * Zaehlerfrequenz() / 1000000000 + grenze;
-        if (!Sende_Timeout && jetzt - beginn > puls) return Sendung::Gestoert;
-        while (jetzt <= ende)
-            jetzt = Zaehlerstand();
-        if (!Sende_Timeout && table[k + 1] != 0 && jetzt - ende > grenze) return Sendung::Gestoert;
-        beginn = jetzt;
+        ende = Sendestart + us_nach_Zaehler(table[k]);
+        while (Zaehlerstand() <= ende) {
+        }
     }
     return Sendung::Sauber;
 }
@@ -177,7 +194,7 @@ std::int32_t IR_Senden(const TBefehl& cmd) {
         std::optional<std::int64_t> spaetestens;
         if (sauberes_ende && zeiten.periode > 0)
             spaetestens = *sauberes_ende + us_nach_Zaehler(zeiten.periode);
-        const Sendung s = Rahmen_senden(table, spaetestens);
+        const Sendung s = Rahmen_senden(cmd, table, spaetestens);
         if (s == Sendung::Sauber) {
             sauberes_ende = Sendestart + us_nach_Zaehler(zeiten.periode - zeiten.schlusspause);
             continue;

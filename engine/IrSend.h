@@ -17,12 +17,14 @@ namespace Sio {
 // frame.
 inline std::int64_t Sendestart = 0;
 
-// How late a pulse or a pause may end before its frame counts as damaged
-// (µs): what a receiver forgives (its decoders take 25 % or 150 µs around
-// each duration, and a pause made longer this much makes the pause after it
-// as much shorter, since every pause waits for a deadline from the frame
-// start).
+// How late a pulse may begin before its frame counts as damaged: a fifth of
+// the shorter of the pauses before and after it (a pulse begun late makes the
+// one longer and the other as much shorter, since every pause waits for a
+// deadline from the frame start), at least Sende_Verspaetung_us (µs).
+// Receivers take a duration within a quarter of it or 150 µs (the simulated
+// ones within 35 %): a fifth keeps a margin under that.
 inline constexpr std::int64_t Sende_Verspaetung_us = 100;
+inline constexpr std::int64_t Sende_Verspaetung_Anteil = 5;
 // Transmissions of one command that are sent again, at most, after damage.
 inline constexpr std::int32_t Sende_Wiederholungen = 3;
 // Silence at least between a damaged transmission and its repetition, so that
@@ -31,9 +33,9 @@ inline constexpr std::int32_t Sende_Mindestpause_us = 20000;
 inline constexpr const char* Sende_Abbruch_Text = " *Senden unterbrochen* ";
 
 // Sends cmd[0] times the frame of cmd (durations in µs from entry 1, the first
-// 0 ends it). A transmission whose pulse or pause ended more than
-// Sende_Verspaetung_us late (the process lost the processor), or whose pulse
-// broke off between two carrier characters, is stopped there and sent again,
+// 0 ends it). A transmission whose pulse began later than the bound above
+// (the process lost the processor), or broke off between two carrier
+// characters, is stopped there and sent again,
 // up to Sende_Wiederholungen times for the whole command: the first after the
 // command's closing pause; a later one after Sende_Mindestpause_us, and only
 // while it still starts within one frame period of the end of the last clean
