@@ -56,6 +56,6 @@ function(tavix_add_test_exe exe labels srcs)
   # labels would spill into the next property: keep the most specific (last).
   list(REMOVE_ITEM labels "")
   list(GET labels -1 label)
-  gtest_discover_tests(${exe} DISCOVERY_TIMEOUT 120
+  tavix_discover_tests(${exe}
     PROPERTIES LABELS "${label}" ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()

@@ -1,0 +1,119 @@
+# Registers the GoogleTest tests of an executable with CTest. By default each
+# test is an entry of its own (gtest_discover_tests). With TAVIX_TESTS_PER_SUITE
+# the tests of a GoogleTest suite run a few at a time in one process, one
+# entry: under the sanitizers a process's start and its leak check at exit
+# cost more than most tests do. The suites named in TAVIX_SLOW_SUITES take
+# seconds per test: there each test stays an entry of its own, started first,
+# so that no entry holds up the run.
+#
+#   tavix_discover_tests(<target> [TEST_SUFFIX <suffix>] [PROPERTIES <name> <value> ...])
+#
+# The tests are listed after each build of the target, as gtest_discover_tests
+# does; an entry is named "<target>:<suite>.<first test>+<n>" (the first test
+# and how many follow it), as a suite's name may recur in another executable.
+set(TAVIX_TESTS_PER_ENTRY 4)
+set(_tavix_suites_script "${CMAKE_CURRENT_LIST_FILE}")
+
+function(tavix_discover_tests target)
+  cmake_parse_arguments(ARG "" "TEST_SUFFIX" "PROPERTIES" ${ARGN})
+  if(NOT TAVIX_TESTS_PER_SUITE)
+    gtest_discover_tests(${target} TEST_SUFFIX "${ARG_TEST_SUFFIX}" DISCOVERY_TIMEOUT 120
+      PROPERTIES ${ARG_PROPERTIES})
+    return()
+  endif()
+
+  # One list file per registration: the same executable may be registered
+  # again with another suffix and environment.
+  string(MAKE_C_IDENTIFIER "${target}${ARG_TEST_SUFFIX}" id)
+  set(base "${CMAKE_CURRENT_BINARY_DIR}/${id}_suites")
+  # The properties go through a file, each quoted: a list would not survive
+  # the command line.
+  set(properties "")
+  foreach(p IN LISTS ARG_PROPERTIES)
+    string(APPEND properties " [==[${p}]==]")
+  endforeach()
+  set(args
+    "set(suffix [==[${ARG_TEST_SUFFIX}]==])\nset(properties [===[${properties}]===])\n"
+    "set(per_entry ${TAVIX_TESTS_PER_ENTRY})\nset(slow_suites [==[${TAVIX_SLOW_SUITES}]==])\n")
+  file(WRITE "${base}_args.cmake" ${args})
+  # Its digest on the command line lists the tests anew when it changes.
+  string(MD5 digest "${args}")
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND "${CMAKE_COMMAND}" -D "tavix_list_suites=1" -D "target=${target}"
+      -D "exe=$<TARGET_FILE:${target}>" -D "args=${base}_args.cmake" -D "digest=${digest}"
+      -D "out=${base}.cmake" -P "${_tavix_suites_script}"
+    BYPRODUCTS "${base}.cmake"
+    VERBATIM)
+  file(WRITE "${base}_include.cmake"
+    "if(EXISTS [==[${base}.cmake]==])\n"
+    "  include([==[${base}.cmake]==])\n"
+    "else()\n"
+    "  add_test([==[${target}_NOT_BUILT${ARG_TEST_SUFFIX}]==] [==[${target}_NOT_BUILT]==])\n"
+    "endif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${base}_include.cmake")
+endfunction()
+
+# Run as a script after a build: lists the suites of ${exe} and writes the
+# CTest entries into ${out}.
+if(tavix_list_suites)
+  include("${args}")
+  execute_process(COMMAND "${exe}" --gtest_list_tests
+    OUTPUT_VARIABLE listing RESULT_VARIABLE status TIMEOUT 120)
+  if(NOT status EQUAL 0)
+    file(REMOVE "${out}")
+    message(FATAL_ERROR "${exe} --gtest_list_tests ended with ${status}:\n${listing}")
+  endif()
+  string(REPLACE ";" "\\;" listing "${listing}")
+  string(REPLACE "\n" ";" lines "${listing}")
+  set(text "")
+  set(suite "")
+  set(tests "")
+  # Writes the entry of the tests gathered so far.
+  macro(add_entry)
+    if(tests)
+      list(LENGTH tests n)
+      list(GET tests 0 first)
+      math(EXPR more "${n} - 1")
+      set(name "${target}:${suite}.${first}")
+      if(more GREATER 0)
+        string(APPEND name "+${more}")
+      endif()
+      string(APPEND name "${suffix}")
+      list(TRANSFORM tests PREPEND "${suite}.")
+      string(REPLACE ";" ":" filter "${tests}")
+      set(cost ${n})
+      if(suite_slow)
+        set(cost 100)
+      endif()
+      string(APPEND text
+        "add_test([==[${name}]==] [==[${exe}]==] [==[--gtest_filter=${filter}]==])\n"
+        "set_tests_properties([==[${name}]==] PROPERTIES${properties} COST ${cost})\n")
+      set(tests "")
+    endif()
+  endmacro()
+  foreach(line IN LISTS lines)
+    # A suite's line starts in the first column and ends in a dot (a typed
+    # suite's parameter follows as a comment); its tests' lines are indented
+    # (a parameter follows as a comment).
+    if(line MATCHES "^([^ #][^ ]*)\\.( .*)?$")
+      add_entry()
+      set(suite "${CMAKE_MATCH_1}")
+      string(REGEX REPLACE "/.*" "" base "${suite}")
+      list(FIND slow_suites "${base}" slow)
+      set(suite_slow 0)
+      set(limit ${per_entry})
+      if(slow GREATER -1)
+        set(suite_slow 1)
+        set(limit 1)
+      endif()
+    elseif(line MATCHES "^  ([^ ]+)" AND suite)
+      list(APPEND tests "${CMAKE_MATCH_1}")
+      list(LENGTH tests n)
+      if(n GREATER_EQUAL limit)
+        add_entry()
+      endif()
+    endif()
+  endforeach()
+  add_entry()
+  file(WRITE "${out}" "${text}")
+endif()
