@@ -398,10 +398,10 @@ bool IR_Befehl_Lernen(TBefehl& Befehl, std::string& Code, std::string& Fehler,
         roh[i] = Auf_int32_begrenzt(erfasst[i]);
     // A command that would not send what the remote sent is no success. Where
     // one frame sent again cannot stand for the press (repeat codes or later
-    // frames unlike the first), the whole capture evened out sends it as it
-    // came, kept as a learn without Optimieren keeps the raw capture. What is
-    // kept is checked whole; what fails leaves the raw capture and the error,
-    // as any other error does.
+    // frames unlike the first), the whole capture sends it as it came, kept
+    // as a learn without Optimieren keeps the raw capture. What is kept is
+    // checked whole; what fails leaves the raw capture and the error, as any
+    // other error does.
     if (IR_Fehlertext.empty() || keineRahmen) {
         const bool einRahmen = Kommentar.empty();
         std::string pruefung =
@@ -409,15 +409,15 @@ bool IR_Befehl_Lernen(TBefehl& Befehl, std::string& Code, std::string& Fehler,
         if (!pruefung.empty() || !einRahmen) {
             if (!pruefung.empty()) Debug_WriteLn(pruefung);
             if (einRahmen) nichtSauber(Code, Kommentar);
-            // With Optimieren the capture evened out, where its durations
-            // fall into kinds clearly enough: raw, it may be off by its
-            // jitter.
+            // The capture evened out, where its durations fall into kinds
+            // clearly enough: raw, each duration is off by the jitter of its
+            // edges and by the time the capture lost before them.
             Befehl = roh;
-            if (!Optimieren) {
-                pruefung = befehlPruefen(Befehl, erfasst, IR_Methode == 2);
-            } else if (const auto g = geglaetteterBefehl(erfasst)) {
+            bool geglaettet = false;
+            if (const auto g = geglaetteterBefehl(erfasst)) {
                 const std::string ganz = befehlPruefen(*g, erfasst, false);
-                if (ganz.empty()) {
+                geglaettet = ganz.empty();
+                if (geglaettet) {
                     Befehl = *g;
                     pruefung.clear();
                     IR_Fehlertext.clear();
@@ -425,6 +425,7 @@ bool IR_Befehl_Lernen(TBefehl& Befehl, std::string& Code, std::string& Fehler,
                     Debug_WriteLn(ganz);
                 }
             }
+            if (!geglaettet && !Optimieren) pruefung = befehlPruefen(roh, erfasst, IR_Methode == 2);
             IR_Fehlertext = pruefung + IR_Fehlertext;
         }
     }
