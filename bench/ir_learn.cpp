@@ -143,7 +143,8 @@ std::vector<double> wiederGesendet(sim::SimAdapter& adapter, platform::VirtualCl
 }
 
 // The presses of one figure: learnt right, flagged, silent failures (see the
-// top); with verbose, why a press was flagged or how it failed.
+// top); with verbose, why a press was flagged, which durations of a rough
+// one are off (and whether the learn kept the raw capture), or how it failed.
 struct Zaehlung {
     int right = 0, flagged = 0, silent = 0;
 
