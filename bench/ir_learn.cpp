@@ -143,7 +143,8 @@ std::vector<double> wiederGesendet(sim::SimAdapter& adapter, platform::VirtualCl
 }
 
 // The presses of one figure: learnt right, flagged, silent failures (see the
-// top); with verbose, why a press was flagged or how it failed.
+// top); with verbose, why a press was flagged, which durations of a rough
+// one are off (and whether the learn kept the raw capture), or how it failed.
 struct Zaehlung {
     int right = 0, flagged = 0, silent = 0;
 
@@ -162,6 +163,14 @@ struct Zaehlung {
             usable = within(sent[i], want[i], 0.25, 100.0);
         }
         if (fine) ++right;
+        if (usable && !fine && verbose) {
+            // Learnt roughly: which durations, how far off.
+            std::printf("%s press %d roughly (b0 %d):", name.c_str(), press, b[0]);
+            for (std::size_t i = 0; i < want.size(); ++i)
+                if (!within(sent[i], want[i], 0.05, 90.0))
+                    std::printf(" %zu: %.0f for %d;", i + 1, sent[i], want[i]);
+            std::printf("\n");
+        }
         if (usable) return;
         ++silent;
         if (!verbose) return;
@@ -232,7 +241,8 @@ void echtzeit(const std::string& name, bool belastet, bool verbose) {
                 sent = wiederGesendet(virt, vclock, b);
                 Sio::Drehg_mSec = d;
             }
-            z.zaehlen(name, press, ok, fehler, b, sent, ganzerDruck(e), verbose);
+            z.zaehlen(name + (optimieren ? " optimised" : " raw"), press, ok, fehler, b, sent,
+                      ganzerDruck(e), verbose);
         }
     }
     const char* n = name.c_str();

@@ -71,12 +71,11 @@ void nichtSauber(std::string& Code, std::string& Kommentar) {
     Kommentar = Kommentar_nicht_sauber;
 }
 
-void methode2(TBefehl& Befehl, TBefehl& roh, std::string& Code, std::string& Kommentar,
-              bool Optimieren, std::int64_t C) {
+void methode2(TBefehl& Befehl, std::string& Code, std::string& Kommentar, bool Optimieren,
+              std::int64_t C) {
     Debug_WriteLn("IR_Methode 2");
     if (C < 3) IR_Fehlertext += "unruhiger Verlauf";
     rohdatenKopieren(Befehl);
-    roh = Befehl;
     const double einheit = std::max(Bit_Einheit, 1);
     // A duration inside a frame is at least one unit: one that rounded to 0
     // would end the command there. Only durations of the capture are
@@ -112,13 +111,11 @@ void methode2(TBefehl& Befehl, TBefehl& roh, std::string& Code, std::string& Kom
 
 // True when only the search for the frames failed: the capture was clean, but
 // the press is no frame sent again and again.
-bool methode1(TBefehl& Befehl, TBefehl& roh, std::string& Code, std::string& Kommentar,
-              bool Optimieren) {
+bool methode1(TBefehl& Befehl, std::string& Code, std::string& Kommentar, bool Optimieren) {
     Debug_WriteLn("IR_Methode 1");
     if (IR_Fehlertext.empty()) Korrigiere_Totzeiten();
     Bestimme_Min_Max();
     rohdatenKopieren(Befehl);
-    roh = Befehl;
     Anzahl_Wiederholungen = 0;
     Anzahl_Befehlspausen = 0;
     const bool sauber = IR_Fehlertext.empty();
@@ -384,23 +381,27 @@ bool IR_Befehl_Lernen(TBefehl& Befehl, std::string& Code, std::string& Fehler,
     if (IR_Fehlertext.empty()) Debug_WriteLn("Ohne Errorcode durchgekommen");
     const std::vector<std::int64_t> erfasst = erfassteZeiten();
 
-    TBefehl roh{};
     bool keineRahmen = false;
     if (IR_Methode == 2)
-        methode2(Befehl, roh, Code, Kommentar, Optimieren, paare.anzahl);
+        methode2(Befehl, Code, Kommentar, Optimieren, paare.anzahl);
     else if (IR_Methode == 1)
-        keineRahmen = methode1(Befehl, roh, Code, Kommentar, Optimieren);
+        keineRahmen = methode1(Befehl, Code, Kommentar, Optimieren);
     else
         return false;
 
     if (Befehl[0] < 1) Befehl[0] = 1;
+    // The whole capture as the remote sent it: without the detector's decay,
+    // which lengthens every pulse by as much as a receiver forgives.
+    TBefehl roh{};
     roh[0] = 1;
+    for (std::size_t i = 1; i < erfasst.size() && i < 799; ++i)
+        roh[i] = Auf_int32_begrenzt(erfasst[i]);
     // A command that would not send what the remote sent is no success. Where
     // one frame sent again cannot stand for the press (repeat codes or later
-    // frames unlike the first), the whole capture evened out sends it as it
-    // came, kept as a learn without Optimieren keeps the raw capture. What is
-    // kept is checked whole; what fails leaves the raw capture and the error,
-    // as any other error does.
+    // frames unlike the first), the whole capture sends it as it came, kept
+    // as a learn without Optimieren keeps the raw capture. What is kept is
+    // checked whole; what fails leaves the raw capture and the error, as any
+    // other error does.
     if (IR_Fehlertext.empty() || keineRahmen) {
         const bool einRahmen = Kommentar.empty();
         std::string pruefung =
@@ -408,15 +409,15 @@ bool IR_Befehl_Lernen(TBefehl& Befehl, std::string& Code, std::string& Fehler,
         if (!pruefung.empty() || !einRahmen) {
             if (!pruefung.empty()) Debug_WriteLn(pruefung);
             if (einRahmen) nichtSauber(Code, Kommentar);
-            // With Optimieren the capture evened out, where its durations
-            // fall into kinds clearly enough: raw, it may be off by its
-            // jitter.
+            // The capture evened out, where its durations fall into kinds
+            // clearly enough: raw, each duration is off by the jitter of its
+            // edges and by the time the capture lost before them.
             Befehl = roh;
-            if (!Optimieren) {
-                pruefung = befehlPruefen(Befehl, erfasst, IR_Methode == 2);
-            } else if (const auto g = geglaetteterBefehl(erfasst)) {
+            bool geglaettet = false;
+            if (const auto g = geglaetteterBefehl(erfasst)) {
                 const std::string ganz = befehlPruefen(*g, erfasst, false);
-                if (ganz.empty()) {
+                geglaettet = ganz.empty();
+                if (geglaettet) {
                     Befehl = *g;
                     pruefung.clear();
                     IR_Fehlertext.clear();
@@ -424,6 +425,7 @@ bool IR_Befehl_Lernen(TBefehl& Befehl, std::string& Code, std::string& Fehler,
                     Debug_WriteLn(ganz);
                 }
             }
+            if (!geglaettet && !Optimieren) pruefung = befehlPruefen(roh, erfasst, IR_Methode == 2);
             IR_Fehlertext = pruefung + IR_Fehlertext;
         }
     }

@@ -271,11 +271,9 @@ TEST_F(IrLernen, UncleanOrUnknownMethod) {
         remote().press(nec, clock.nowPs() + 60 * kMs);
         const Ergebnis e = learn(false);
         advanceUs(300000);
-        // Without Optimieren the raw capture stays, with the bit puzzle's code.
-        EXPECT_TRUE(e.ok);
-        EXPECT_EQ(e.fehler, "");
-        EXPECT_EQ(e.kommentar, "Befehl nicht sauber");
-        EXPECT_EQ(e.befehl[0], 1);
+        // Without Optimieren the raw capture stays, with the bit puzzle's code:
+        // the whole press, its pulses without the detector's decay.
+        expectKeptWhole(e, nec);
         EXPECT_NE(e.befehl[203], 0);
         EXPECT_EQ(e.befehl[204], 0);
         EXPECT_EQ(e.code, codeOf(frameAndGap(nec), 560));
@@ -479,13 +477,23 @@ TEST_F(IrLernen, CaptureThatLostTheProcessorIsReported) {
             EXPECT_EQ(r.kommentar, "Befehl nicht sauber");
 
             // Losing it for a moment, every millisecond for 30 µs, moves an
-            // edge by less than a receiver forgives: learnt right.
-            r = pressAndLearn(700, 30, optimieren);
-            EXPECT_TRUE(r.ok) << r.fehler;
-            const auto sent = resend(r.befehl);
-            ASSERT_EQ(sent.size(), ganz.size());
-            for (std::size_t i = 0; i < ganz.size(); ++i)
-                EXPECT_NEAR(sent[i], ganz[i], std::max(0.25 * ganz[i], 100.0)) << "entry " << i + 1;
+            // edge by less than a receiver forgives: learnt right. For 90 µs
+            // single durations come out nearly that far off; the whole
+            // capture kept evens them out.
+            for (const std::int64_t stallUs : {30, 90}) {
+                SCOPED_TRACE(stallUs);
+                r = pressAndLearn(700, stallUs, optimieren);
+                EXPECT_TRUE(r.ok) << r.fehler;
+                const auto sent = resend(r.befehl);
+                ASSERT_EQ(sent.size(), ganz.size());
+                // Method 1 sends each duration's largest value over the frames.
+                const bool groesste = optimieren && methode == 1;
+                for (std::size_t i = 0; i < ganz.size(); ++i)
+                    EXPECT_NEAR(sent[i], ganz[i],
+                                groesste ? std::max(0.25 * ganz[i], 100.0)
+                                         : std::max(0.05 * ganz[i], 90.0))
+                        << "entry " << i + 1;
+            }
 
             // Once in the quiet after the command (about 450 ms after the
             // learn began, 100 ms after its last change): for 300 µs, shorter
