@@ -69,6 +69,18 @@ void warteBis(double bis) {
     }
 }
 
+struct StderrSink : Dbg_disp::DebugSink {
+    bool isShowing() const override { return true; }
+    int lineCount() const override { return 0; }
+    void deleteFirstLine() override {}
+    void appendToLastLine(std::string_view t) override { zeile.append(t); }
+    void addEmptyLine() override {
+        std::fprintf(stderr, "T %.3f %s\n", hostSeconds(), zeile.c_str());
+        zeile.clear();
+    }
+    std::string zeile;
+};
+
 void lauf(int nr, Zaehlung& z) {
     QTemporaryDir dir;
     const std::filesystem::path ordner(dir.path().toStdString());
@@ -77,6 +89,11 @@ void lauf(int nr, Zaehlung& z) {
     platform::ScopedBackends backends(&sim.bus, &sim.clock);
     EngineSession session;
     Dbg_disp::Debug_An = false;
+    StderrSink spur;
+    if (std::getenv("CUT_TRACE")) {
+        Dbg_disp::setDebugSink(&spur);
+        Dbg_disp::Debug_An = true;
+    }
     platform::ScriptedPrompts prompts;
     int meldungen = 0;
     prompts.onUnexpected = [&meldungen](const QString& d) {

@@ -645,7 +645,21 @@ std::optional<std::uint32_t> TKameraDialog::Schnittpunkt(std::int32_t spieler, s
                        " zu sp\xE4t (kein Vorlauf)"});
         return erreicht;
     }
+    // The command is due when the wait's count-off ends. A process that lost
+    // the processor in the wait's last read or since sends it that much
+    // later, and the cut lands as far past its point: the user is told.
+    const std::int64_t soll = Sio::Warte_Ende_soll;
+    const std::int64_t frequenz = Sio::Zaehlerfrequenz();
+    const std::int64_t jetzt = Sio::Zaehlerstand();
     if (!senden()) return std::nullopt;
+    if (soll != 0 && frequenz > 0) {
+        const auto spaet = differenz((jetzt - soll) * u / frequenz);
+        if (spaet > 2)
+            Vermerken({zeile, spaet, code == Sio::Transport::Record,
+                       "Zeile " + std::to_string(zeile) + " : " +
+                           (code == Sio::Transport::Record ? "Aufnahme " : "Pause ") +
+                           zeit(spaet) + " zu sp\xE4t"});
+    }
     if (!bekannt) return erreicht;
     if (gefunden < sekunde(warteziel)) {
         const std::string text = "Position nicht erreicht, Zeile " + std::to_string(zeile) +

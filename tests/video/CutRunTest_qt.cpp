@@ -501,6 +501,31 @@ TEST_F(CutRun, LateTicksStillCutOutOnTheFrame) {
     }
     for (const std::string& l : memo.lines)
         EXPECT_EQ(l.rfind("Schnittpunkt verpasst", 0), std::string::npos) << l;
+
+    // A machine that takes the processor away for longer than a frame, again
+    // and again: a cut that lands more than a frame off its point is named
+    // with its row in a notice, never left silently.
+    irPosition.clear();
+    sent.clear();
+    k.Schnittvermerke.clear();
+    sony->transport().setPosition(s(12));
+    tick();
+    k.Zeile_anwaehlen(1);
+    sim.bus.setStalls({600000, 150 * sim::kPsPerMs, sim.bus.accesses()});
+    k.SchneidenKnopf->click();
+    laufen(800, 300);
+    sim.bus.setStalls({});
+    int daneben = 0;
+    for (std::size_t i = 0; i < irPosition.size() && i / 2 < schnitte.size(); ++i) {
+        const auto& [a, e] = schnitte[i / 2];
+        if (std::abs(irPosition[i] - s(i % 2 ? e : a)) <= 2) continue;
+        ++daneben;
+        const int row = static_cast<int>(i / 2) + 1;
+        EXPECT_TRUE(std::any_of(k.Schnittvermerke.begin(), k.Schnittvermerke.end(),
+                                [row](const auto& v) { return v.Zeile == row; }))
+            << "row " << row << " cut at " << irPosition[i] << " silently";
+    }
+    EXPECT_GT(daneben, 0) << "the stalls disturb some cuts";
 }
 
 TEST_F(CutRun, ContinuationRowIsCutOutAtItsOwnEnd) {
