@@ -903,6 +903,47 @@ TEST_F(CutRun, FailingReadsOrSendsEndTheRunWithAMessage) {
         ASSERT_FALSE(sent.empty());
         EXPECT_EQ(sent.back()[1], 200) << "the recorder stopped";
     }
+    // Reads that keep losing the processor leave only the last good
+    // position, and a player stopped under a recording row never reaches its
+    // cut-out: neither is waited for without end.
+    const QString lesbar = QStringLiteral("Schnitt abgebrochen, Zeile 1 : Z\u00E4hlerstand von "
+                                          "Zuspieler 1 nicht lesbar");
+    for (const bool gestoert : {true, false}) {
+        SCOPED_TRACE(gestoert);
+        sony->setOff(false);
+        sony->transport().setPosition(s(12));
+        tick();
+        k.Zeile_anwaehlen(1);
+        k.SchneidenKnopf->click();
+        if (gestoert) {
+            laufen(2);
+            sim.bus.setStalls({3000, 5 * sim::kPsPerMs, sim.bus.accesses()});
+            prompts.expectMessage(lesbar + zu);
+        } else {
+            for (int i = 0; i < 60 && !k.Aufnahme_laeuft; ++i)
+                tick();
+            ASSERT_TRUE(k.Aufnahme_laeuft);
+            // Started again, the row says it holds a standing picture;
+            // without the automatic start the run ends.
+            sim.sync();
+            sony->transport().setMode(Mode::Stop);
+            laufen(2);
+            ASSERT_FALSE(k.Schnittvermerke.empty());
+            EXPECT_EQ(k.Schnittvermerke.back().Text,
+                      "Zeile 1 : Zuspieler 1 stand w\xE4hrend der Aufnahme");
+            k.Parameter->Automatik_Play_bei_Cut->setChecked(false);
+            sim.sync();
+            sony->transport().setMode(Mode::Stop);
+            prompts.expectMessage(
+                QStringLiteral("Schnitt abgebrochen, Zeile 1 : Zuspieler 1 spielt nicht"));
+        }
+        EXPECT_LE(laufen(30, gestoert ? 300 : 0), 12);
+        sim.bus.setStalls({});
+        k.Parameter->Automatik_Play_bei_Cut->setChecked(true);
+        EXPECT_FALSE(k.SchneidenKnopf->isChecked());
+        ASSERT_FALSE(sent.empty());
+        EXPECT_EQ(sent.back()[1], 200) << "the recorder stopped";
+    }
     // The record command never goes out clean: the run stops the player and
     // says so rather than leave the row out silently.
     sony->setOff(false);
