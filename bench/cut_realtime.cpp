@@ -13,6 +13,8 @@
 // A run is hung when it has not ended 2 minutes after its last row should
 // have been cut.
 // Usage: cut_realtime [loads, e.g. 0,2,4,8] [runs per load, at least 3]
+// With CUT_TRACE set in the environment, the engine's trace lines go to
+// stderr, each with the host's time.
 #include "bench/BusyProcesses.h"
 #include "bench/CutList.h"
 #include "desk/IR_qt.h"
@@ -69,6 +71,7 @@ void warteBis(double bis) {
     }
 }
 
+// The trace as lines on stderr, for finding where a run stood.
 struct StderrSink : Dbg_disp::DebugSink {
     bool isShowing() const override { return true; }
     int lineCount() const override { return 0; }
