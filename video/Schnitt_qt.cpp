@@ -47,6 +47,8 @@ std::int32_t differenz(std::int64_t v) {
 // Ticks in a row whose reads or commands failed before the run gives up:
 // about six seconds, long enough for a device that is slow to answer.
 constexpr int kFehlschritte = 10;
+// Reads of the player a tick makes again after one that failed.
+constexpr int kLesungen = 3;
 // A tick this late (ms beyond the interval) says that other work keeps the
 // processor from the program.
 constexpr std::int32_t kBeschaeftigt_ms = 200;
@@ -133,6 +135,15 @@ void TKameraDialog::Schnitt_Schritt() {
     // would never reach its point or record a standing picture (that one
     // is looked at after a passed cut-out had its chance).
     if (Raster.Ist_Schnittzeile(Raster.Row)) {
+        // A read that lost the processor is made again, a few times, before
+        // the tick counts as failed: on a busy machine one of them holds.
+        for (int nochmal = 0; nochmal < kLesungen && !Kanal_gut[sp0] &&
+                              Kanal_Typ[sp0] != Sio::Protokoll::Keins;
+             ++nochmal) {
+            std::string text;
+            Kanal_gut[sp0] = Sio::Lies_Geraetestatus(spieler0, Kanal_Position[sp0], Kanal_Typ[sp0],
+                                                     text, Kanal_spielt[sp0]);
+        }
         const std::string zuspieler = "Zuspieler " + std::to_string(spieler0);
         const std::int64_t stand = Sio::Position_nach_Zaehler(Kanal_Position[sp0]);
         const bool steht = Kanal_gut[sp0] && Kanal_spielt[sp0] && stand_spieler_ == spieler0 &&
