@@ -13,6 +13,8 @@
 // A run is hung when it has not ended 2 minutes after its last row should
 // have been cut.
 // Usage: cut_realtime [loads, e.g. 0,2,4,8] [runs per load, at least 3]
+// With CUT_TRACE set in the environment, the engine's trace lines go to
+// stderr, each with the host's time.
 #include "bench/BusyProcesses.h"
 #include "bench/CutList.h"
 #include "desk/IR_qt.h"
@@ -69,6 +71,19 @@ void warteBis(double bis) {
     }
 }
 
+// The trace as lines on stderr, for finding where a run stood.
+struct StderrSink : Dbg_disp::DebugSink {
+    bool isShowing() const override { return true; }
+    int lineCount() const override { return 0; }
+    void deleteFirstLine() override {}
+    void appendToLastLine(std::string_view t) override { zeile.append(t); }
+    void addEmptyLine() override {
+        std::fprintf(stderr, "T %.3f %s\n", hostSeconds(), zeile.c_str());
+        zeile.clear();
+    }
+    std::string zeile;
+};
+
 void lauf(int nr, Zaehlung& z) {
     QTemporaryDir dir;
     const std::filesystem::path ordner(dir.path().toStdString());
@@ -77,6 +92,11 @@ void lauf(int nr, Zaehlung& z) {
     platform::ScopedBackends backends(&sim.bus, &sim.clock);
     EngineSession session;
     Dbg_disp::Debug_An = false;
+    StderrSink spur;
+    if (std::getenv("CUT_TRACE")) {
+        Dbg_disp::setDebugSink(&spur);
+        Dbg_disp::Debug_An = true;
+    }
     platform::ScriptedPrompts prompts;
     int meldungen = 0;
     prompts.onUnexpected = [&meldungen](const QString& d) {

@@ -433,6 +433,7 @@ bool Warte_mit(const Wartelinie& Linie, std::int32_t Ganz, std::int32_t Extra) {
     // lost the processor counts the fields since the count-off began.
     const std::int64_t beginn = Zaehlerstand();
     const std::int64_t feld = Zaehlerfrequenz() / 50;
+    Warte_Ende_soll = beginn + (std::int64_t{Extra} + 1) * feld;
     for (std::int64_t gezaehlt = 0; gezaehlt < Extra + 1;) {
         if (unter_Wache(Linie.Verlust_Grenze_us, Linie.lesen))
             ++gezaehlt;
@@ -443,6 +444,7 @@ bool Warte_mit(const Wartelinie& Linie, std::int32_t Ganz, std::int32_t Extra) {
 }
 
 void Warte_auf_Position(std::int32_t Kanal, std::int32_t Ziel) {
+    Warte_Ende_soll = 0;
     const std::int32_t u = Halbbilder_pro_Sekunde;
     if (u <= 0) return; // no unit rate set: nothing to count in
     // The whole second at or below the target, also below zero (-1 lies in

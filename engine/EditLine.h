@@ -177,5 +177,9 @@ struct Wartelinie {
 // more; a count-off read that lost it counts the fields its time took. False
 // when the tape never got there.
 bool Warte_mit(const Wartelinie& Linie, std::int32_t Ganz, std::int32_t Extra);
+// Counter value at which the last position wait's count-off was due to end:
+// the tape then stood at its target. 0 when the last wait counted off nothing
+// (no device answered). A caller that acts later acts that much off the point.
+inline std::int64_t Warte_Ende_soll = 0;
 
 } // namespace Sio

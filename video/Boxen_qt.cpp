@@ -267,8 +267,8 @@ void TKameraDialog::Zaehler_abfragen() {
 
     for (std::size_t i = 1; i <= 3; ++i) {
         Kanal_Anzeige[i].clear();
-        Sio::Lies_Geraetestatus(static_cast<std::int32_t>(i), Kanal_Position[i], Kanal_Typ[i],
-                                Kanal_Status[i], Kanal_spielt[i]);
+        Kanal_gut[i] = Sio::Lies_Geraetestatus(static_cast<std::int32_t>(i), Kanal_Position[i],
+                                               Kanal_Typ[i], Kanal_Status[i], Kanal_spielt[i]);
         if (Kanal_Typ[i] != Sio::Protokoll::Keins) {
             Kanal_gelesen[i] = true;
             std::string text;

@@ -195,6 +195,9 @@ public:
     std::array<std::optional<Sio::Protokoll>, 4> Kanal_Typ_alt{
         Sio::Protokoll::Keins, Sio::Protokoll::Keins, Sio::Protokoll::Keins, Sio::Protokoll::Keins};
     std::array<bool, 4> Kanal_spielt{};
+    // The last poll gave a position: false when nothing answered, or the
+    // read lost the processor and the position is the one before.
+    std::array<bool, 4> Kanal_gut{};
     std::array<std::string, 4> Kanal_Status{};
     std::array<std::string, 4> Kanal_Anzeige{};
     // A position was read from the channel since the last activation.
@@ -433,6 +436,10 @@ private:
     int anlaeufe_ = 0;             // its wind-backs
     bool verpasst_ = false;        // its cut-in was missed once
     int fehlschritte_ = 0;         // ticks in a row whose reads or commands failed
+    // The player's position at the last tick that read it, to see a tape
+    // that does not move while its deck says it plays.
+    std::int32_t stand_spieler_ = 0;
+    std::int64_t stand_vorher_ = 0;
     std::int32_t fehl_spaet_ms_ = 0; // the latest of those ticks, beyond the interval
     std::uint32_t takt_ende_ms_ = 0; // tick count when the timer started or a tick ended
     std::int32_t takt_spaet_ms_ = 0;  // how late this tick came after the last one ended

@@ -47,6 +47,8 @@ std::int32_t differenz(std::int64_t v) {
 // Ticks in a row whose reads or commands failed before the run gives up:
 // about six seconds, long enough for a device that is slow to answer.
 constexpr int kFehlschritte = 10;
+// Reads of the player a tick makes again after one that failed.
+constexpr int kLesungen = 3;
 // A tick this late (ms beyond the interval) says that other work keeps the
 // processor from the program.
 constexpr std::int32_t kBeschaeftigt_ms = 200;
@@ -97,6 +99,7 @@ void TKameraDialog::SchneidenKnopfClick() {
         anlauf_zeile_ = -1;
         fehlschritte_ = 0;
         fehl_spaet_ms_ = 0;
+        stand_spieler_ = 0;
         eingang_pruefen_ = true;
         pause_aussteht_ = false;
         // Lengths typed or edited since the last computation are stale.
@@ -126,16 +129,38 @@ void TKameraDialog::Schnitt_Schritt() {
         fehlschritt("Z\xE4hlerstand von Zuspieler " + std::to_string(spieler0) + " nicht lesbar");
         return;
     }
-    // A cut row needs its player's position; without it the step would act
-    // on a stale one.
-    if (Raster.Ist_Schnittzeile(Raster.Row) &&
-        (Kanal_Typ[sp0] == Sio::Protokoll::Keins ||
-         Sio::Position_nach_Zaehler(Kanal_Position[sp0]) == Sio::Keine_Position)) {
-        fehlschritt(Kanal_Typ[sp0] == Sio::Protokoll::Keins
-                        ? "Zuspieler " + std::to_string(spieler0) + " antwortet nicht"
-                        : "Z\xE4hlerstand von Zuspieler " + std::to_string(spieler0) +
-                              " nicht lesbar");
-        return;
+    // A cut row needs its player's position of this tick; without it the
+    // step would act on a stale one. A tape that does not move while its
+    // deck plays, or a player that stopped while the recorder records it,
+    // would never reach its point or record a standing picture (that one
+    // is looked at after a passed cut-out had its chance).
+    if (Raster.Ist_Schnittzeile(Raster.Row)) {
+        // A read that lost the processor is made again, a few times, before
+        // the tick counts as failed: on a busy machine one of them holds.
+        for (int nochmal = 0; nochmal < kLesungen && !Kanal_gut[sp0] &&
+                              Kanal_Typ[sp0] != Sio::Protokoll::Keins;
+             ++nochmal) {
+            std::string text;
+            Kanal_gut[sp0] = Sio::Lies_Geraetestatus(spieler0, Kanal_Position[sp0], Kanal_Typ[sp0],
+                                                     text, Kanal_spielt[sp0]);
+        }
+        const std::string zuspieler = "Zuspieler " + std::to_string(spieler0);
+        const std::int64_t stand = Sio::Position_nach_Zaehler(Kanal_Position[sp0]);
+        const bool steht = Kanal_gut[sp0] && Kanal_spielt[sp0] && stand_spieler_ == spieler0 &&
+                           stand == stand_vorher_;
+        stand_spieler_ = Kanal_gut[sp0] ? spieler0 : 0;
+        stand_vorher_ = stand;
+        std::string grund;
+        if (Kanal_Typ[sp0] == Sio::Protokoll::Keins)
+            grund = zuspieler + " antwortet nicht";
+        else if (!Kanal_gut[sp0] || stand == Sio::Keine_Position)
+            grund = "Z\xE4hlerstand von " + zuspieler + " nicht lesbar";
+        else if (steht)
+            grund = "Band von " + zuspieler + " steht";
+        if (!grund.empty()) {
+            fehlschritt(grund);
+            return;
+        }
     }
     const std::uint32_t beginn = platform::clock().tickCount();
     const std::uint64_t lauf = lauf_;
@@ -146,7 +171,7 @@ void TKameraDialog::Schnitt_Schritt() {
         Timer1_an();
     });
     goto_abgebrochen_ = false;
-    bool fehlgeschlagen = false;
+    std::string fehlgrund;
     const int row = Raster.Row;
     if (row != anlauf_zeile_) {
         anlauf_zeile_ = row;
@@ -263,10 +288,16 @@ void TKameraDialog::Schnitt_Schritt() {
     }
     if (!befehl && schnitt && !Kanal_spielt[static_cast<std::size_t>(Zuspieler_Nr())] && cd() > 0 &&
         Parameter->Automatik_Play_bei_Cut->isChecked()) {
+        // A player that stopped under a recording row left a standing
+        // picture on the recorder: started again, the row is still wrong.
+        if (Aufnahme_laeuft)
+            Vermerken({Raster.Row, 0, false,
+                       "Zeile " + std::to_string(Raster.Row) + " : Zuspieler " +
+                           std::to_string(Zuspieler_Nr()) + " stand w\xE4hrend der Aufnahme"});
         const std::int32_t r = Spieler_Befehl(Zuspieler_Nr(), Sio::Transport::Play);
         Sio::Debug_WriteLn("Starten des nicht aktiven Zuspielers Nr : " +
                            std::to_string(Zuspieler_Nr()) + " # Versuche : " + std::to_string(r));
-        if (r < 0) fehlgeschlagen = true;
+        if (r < 0) fehlgrund = "Zuspieler " + std::to_string(Zuspieler_Nr()) + " startet nicht";
     }
     if (befehl) {
         weiter = true;
@@ -300,6 +331,8 @@ void TKameraDialog::Schnitt_Schritt() {
             Schnittpunkt(p, aus, Sio::Transport::Pause, stand);
             if (lauf_ != lauf) return;
             ausgestiegen();
+        } else if (Aufnahme_laeuft && schnittzeile && !Kanal_spielt[pp]) {
+            fehlgrund = "Zuspieler " + std::to_string(p) + " spielt nicht";
         } else if (CD > 0 && CD < lead && Kanal_spielt[pp] && schnittzeile) {
             const platform::WaitCursor cursor;
             Sio::Debug_WriteLn("Triggerzelle : " + Triggerzelle);
@@ -344,8 +377,8 @@ void TKameraDialog::Schnitt_Schritt() {
     }
     if (!Raster.Ist_Schnittzeile(Raster.Row)) weiter = true;
     if (weiter && Raster.Row < Raster.RowCount() - 1) Zeile_anwaehlen(Raster.Row + 1);
-    if (fehlgeschlagen)
-        fehlschritt("Zuspieler " + std::to_string(Zuspieler_Nr()) + " startet nicht");
+    if (!fehlgrund.empty())
+        fehlschritt(fehlgrund);
     else
         fehlschritte_ = 0;
 }
@@ -645,7 +678,21 @@ std::optional<std::uint32_t> TKameraDialog::Schnittpunkt(std::int32_t spieler, s
                        " zu sp\xE4t (kein Vorlauf)"});
         return erreicht;
     }
+    // The command is due when the wait's count-off ends. A process that lost
+    // the processor in the wait's last read or since sends it that much
+    // later, and the cut lands as far past its point: the user is told.
+    const std::int64_t soll = Sio::Warte_Ende_soll;
+    const std::int64_t frequenz = Sio::Zaehlerfrequenz();
+    const std::int64_t jetzt = Sio::Zaehlerstand();
     if (!senden()) return std::nullopt;
+    if (soll != 0 && frequenz > 0) {
+        const auto spaet = differenz((jetzt - soll) * u / frequenz);
+        if (spaet > 2)
+            Vermerken({zeile, spaet, code == Sio::Transport::Record,
+                       "Zeile " + std::to_string(zeile) + " : " +
+                           (code == Sio::Transport::Record ? "Aufnahme " : "Pause ") +
+                           zeit(spaet) + " zu sp\xE4t"});
+    }
     if (!bekannt) return erreicht;
     if (gefunden < sekunde(warteziel)) {
         const std::string text = "Position nicht erreicht, Zeile " + std::to_string(zeile) +
