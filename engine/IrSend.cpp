@@ -170,12 +170,14 @@ std::vector<std::int64_t> Gesendeter_Befehl(const std::vector<std::int64_t>& rah
 }
 
 std::int32_t IR_Senden(const TBefehl& cmd) {
+    Sendeverzug = 0;
     UART_Setup(115, 2);
     Port_Schreiben(static_cast<std::uint16_t>(Port_Basis() + 2), 1);
     Port_Schreiben(static_cast<std::uint16_t>(Port_Basis() + 2), 1);
     Waehle_Kanal(IR_Einheit);
     Sende_Timeout = false;
-    Warte_ms(100);
+    const std::int64_t aufruf = Zaehlerstand();
+    Warte_ms(Sende_Vorbereitung_ms);
 
     auto& table = IR_Messwerte;
     Sendetabelle_bauen(cmd, table);
@@ -196,6 +198,9 @@ std::int32_t IR_Senden(const TBefehl& cmd) {
             spaetestens = *sauberes_ende + us_nach_Zaehler(zeiten.periode);
         const Sendung s = Rahmen_senden(cmd, table, spaetestens);
         if (s == Sendung::Sauber) {
+            if (!sauberes_ende)
+                Sendeverzug = std::max<std::int64_t>(
+                    0, Sendestart - aufruf - us_nach_Zaehler(Sende_Vorbereitung_ms * 1000));
             sauberes_ende = Sendestart + us_nach_Zaehler(zeiten.periode - zeiten.schlusspause);
             continue;
         }

@@ -31,6 +31,12 @@ inline constexpr std::int32_t Sende_Wiederholungen = 3;
 // a receiver takes them for two frames (µs).
 inline constexpr std::int32_t Sende_Mindestpause_us = 20000;
 inline constexpr const char* Sende_Abbruch_Text = " *Senden unterbrochen* ";
+// The set-up before a command's first transmission (ms).
+inline constexpr std::int32_t Sende_Vorbereitung_ms = 100;
+// How much later than an undisturbed send the last command's first clean
+// transmission began (performance counter): time lost in the set-up, and
+// transmissions sent again. A receiver acts that much later.
+inline std::int64_t Sendeverzug = 0;
 
 // Sends cmd[0] times the frame of cmd (durations in µs from entry 1, the first
 // 0 ends it). A transmission whose pulse began later than the bound above

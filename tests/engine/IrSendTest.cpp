@@ -277,31 +277,34 @@ TEST_F(IrSend, TransmissionThatLostTheProcessorIsSentAgainOrReported) {
         std::int32_t result;
         std::size_t bursts;
         std::size_t presses;
+        // How much later than undisturbed the first clean transmission
+        // began (ms; -1: by more than a damaged header and a pause).
+        std::int64_t verzug_ms;
     };
     const std::vector<Fall> faelle = {
         // Undisturbed: the waveform of every clean send.
-        {"clean", {}, 1, 2 * kBursts, 1},
+        {"clean", {}, 1, 2 * kBursts, 1, 0},
         // 3 ms lost early in the header's 4.5 ms pause: it ends 1.5 ms late.
         // The frame stops after its header and goes out again.
         {"pause stretched once",
          [&](bool zaehler, std::int64_t n, std::int64_t, std::int64_t) {
              if (zaehler && n == 50) clock.advanceUs(6000);
          },
-         1, 1 + 2 * kBursts, 1},
+         1, 1 + 2 * kBursts, 1, -1},
         // 300 µs lost between two characters of the header pulse: the line
         // fell idle in the middle of it, and no further character follows.
         {"pulse broken once",
          [&](bool zaehler, std::int64_t n, std::int64_t, std::int64_t) {
              if (!zaehler && n == 200) clock.advanceUs(300);
          },
-         1, 1 + 2 * kBursts, 1},
+         1, 1 + 2 * kBursts, 1, -1},
         // 300 µs lost between the end of the header's pause and the first
         // character of the next pulse: the pause is 300 µs too long.
         {"pulse begun late once",
          [&](bool zaehler, std::int64_t, std::int64_t pulse, std::int64_t) {
              if (!zaehler && pulse == 2) clock.advanceUs(300);
          },
-         1, 2 + 2 * kBursts, 1},
+         1, 2 + 2 * kBursts, 1, -1},
         // 300 µs lost once the header pulse's last character is in the
         // shift register: the pulse on the line is whole and its pause still
         // ends in time, so nothing was damaged.
@@ -309,7 +312,7 @@ TEST_F(IrSend, TransmissionThatLostTheProcessorIsSentAgainOrReported) {
          [&](bool zaehler, std::int64_t, std::int64_t pulse, std::int64_t danach) {
              if (zaehler && pulse == 1 && danach == 1) clock.advanceUs(300);
          },
-         1, 2 * kBursts, 1},
+         1, 2 * kBursts, 1, 0},
         // 250 µs lost before the second bit's pulse: the 1690 µs pause
         // before it is that much longer, the 1690 µs one after it shorter,
         // both within a fifth; the recorder decodes it.
@@ -318,7 +321,7 @@ TEST_F(IrSend, TransmissionThatLostTheProcessorIsSentAgainOrReported) {
                             std::int64_t) mutable {
              if (!zaehler && pulse == 3 && einmal) clock.advanceUs(250), einmal = false;
          },
-         1, 2 * kBursts, 1},
+         1, 2 * kBursts, 1, 0},
         // The same before the second frame's header: the first frame went
         // out clean, so the second follows after 20 ms, not the frame's own
         // pause, and the recorder takes it for a repeat of the same press.
@@ -326,7 +329,14 @@ TEST_F(IrSend, TransmissionThatLostTheProcessorIsSentAgainOrReported) {
          [&](bool zaehler, std::int64_t, std::int64_t pulse, std::int64_t) {
              if (!zaehler && pulse == kBursts + 1) clock.advanceUs(300);
          },
-         1, 1 + 2 * kBursts, 1},
+         1, 1 + 2 * kBursts, 1, 0},
+        // 60 ms lost in the set-up before the first transmission: the
+        // command goes out clean, and says how much later it began.
+        {"set-up stretched",
+         [&](bool zaehler, std::int64_t n, std::int64_t, std::int64_t) {
+             if (zaehler && n == 2) clock.advanceUs(60000);
+         },
+         1, 2 * kBursts, 1, 60},
         // 120 ms lost in the first frame's closing pause: that frame is
         // clean, but a second one now would come later than a repeat of the
         // same press; the command ends not clean.
@@ -334,7 +344,7 @@ TEST_F(IrSend, TransmissionThatLostTheProcessorIsSentAgainOrReported) {
          [&](bool zaehler, std::int64_t, std::int64_t pulse, std::int64_t danach) {
              if (zaehler && pulse == kBursts && danach == 100) clock.advanceUs(120000);
          },
-         0, kBursts, 1},
+         0, kBursts, 1, 0},
         // 10 ms lost every 20000 counter reads: every header pause is
         // stretched. The first transmission and three more are stopped after
         // their header; the command is reported, nothing follows.
@@ -342,7 +352,7 @@ TEST_F(IrSend, TransmissionThatLostTheProcessorIsSentAgainOrReported) {
          [&](bool zaehler, std::int64_t n, std::int64_t, std::int64_t) {
              if (zaehler && n % 20000 == 0) clock.advanceUs(10000);
          },
-         0, 1 + Sio::Sende_Wiederholungen, 0},
+         0, 1 + Sio::Sende_Wiederholungen, 0, 0},
     };
     for (const Fall& f : faelle) {
         SCOPED_TRACE(f.name);
@@ -367,6 +377,12 @@ TEST_F(IrSend, TransmissionThatLostTheProcessorIsSentAgainOrReported) {
         };
         EXPECT_EQ(send(cmd), f.result);
         stoerung.stoerung = {};
+        const std::int64_t verzug_ms =
+            Sio::Sendeverzug * 1000 / platform::Clock::kCounterFrequency;
+        if (f.verzug_ms < 0)
+            EXPECT_GT(verzug_ms, 10);
+        else
+            EXPECT_NEAR(verzug_ms, f.verzug_ms, 1);
         advanceUs(500000);
         EXPECT_EQ(sim.irSender->bursts().size(), f.bursts) << sim.irSender->text();
         ASSERT_EQ(recorder->log().size(), f.presses);
