@@ -149,7 +149,7 @@ status=0
 env -u DISPLAY -u WAYLAND_DISPLAY HOME="$home" XDG_RUNTIME_DIR="$work/runtime" \
   XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
   QT_QPA_PLATFORM=offscreen TAVIX_PORTS=sim \
-  timeout -k 5 60 "${as_user[@]}" "$prefix/bin/Tavix" "$work/keys.cdx" "Tun -" || status=$?
+  timeout -k 5 300 "${as_user[@]}" "$prefix/bin/Tavix" "$work/keys.cdx" "Tun -" || status=$?
 if [ "$status" -ne 0 ]; then
   echo "the installed Tavix did not end cleanly in batch mode (exit status $status;" \
     "124 is the time limit)" >&2
