@@ -36,6 +36,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -1063,7 +1064,22 @@ TIRForm::Sendeergebnis TIRForm::Befehl_aussenden(std::int32_t Befehlstyp, Sio::T
     return leer ? Sendeergebnis::Leer : Sendeergebnis::Gesendet;
 }
 
+QString TIRForm::Sendefehler_Text() {
+    return Sio::Sende_Timeout
+               ? QStringLiteral("IR-Befehl nicht gesendet: der Sender nimmt keine Zeichen an\r"
+                                "IR command not sent: the transmitter takes no characters")
+               : QStringLiteral("IR-Befehl nicht sauber gesendet: der Rechner war zu "
+                                "beschäftigt\rIR command not sent cleanly: the computer was "
+                                "too busy");
+}
+
 TIRForm::Sendeergebnis TIRForm::TasteClick(TButtonx* sender) {
+    const Sendeergebnis e = Taste_ausfuehren(sender);
+    if (e == Sendeergebnis::Gestoert) platform::prompts().message(Sendefehler_Text());
+    return e;
+}
+
+TIRForm::Sendeergebnis TIRForm::Taste_ausfuehren(TButtonx* sender) {
     if (!sender) return Sendeergebnis::Leer;
     TButtonx& key = *sender;
     if (Lernen1->isChecked()) {
@@ -1077,14 +1093,6 @@ TIRForm::Sendeergebnis TIRForm::TasteClick(TButtonx* sender) {
                                 ? Makro(key)
                                 : Befehl_aussenden(key.Tasten_typ, key.Befehl, key.IR_Code);
     Debug_WriteLn("++");
-    if (e == Sendeergebnis::Gestoert)
-        platform::prompts().message(
-            Sio::Sende_Timeout
-                ? QStringLiteral("IR-Befehl nicht gesendet: der Sender nimmt keine Zeichen an\r"
-                                 "IR command not sent: the transmitter takes no characters")
-                : QStringLiteral("IR-Befehl nicht sauber gesendet: der Rechner war zu "
-                                 "beschäftigt\rIR command not sent cleanly: the computer was "
-                                 "too busy"));
     return e;
 }
 
@@ -1157,11 +1165,17 @@ void TIRForm::Timer3Timer() {
             }
         // The key's own handler, even for a key that is shown disabled. A key
         // that sent nothing, or not clean, fails the run; an error in it
-        // is shown and the run goes on with the next.
+        // is shown and the run goes on with the next. A send the machine
+        // disturbed is no error of the user's: it goes to the caller, on
+        // standard error and in the exit status, and no dialog stops a run
+        // that nobody may be watching.
         if (found) {
-            bool gesendet = false;
-            platform::guarded([&] { gesendet = TasteClick(found) == Sendeergebnis::Gesendet; });
-            if (!gesendet) Batchfehler = true;
+            Sendeergebnis e = Sendeergebnis::Leer;
+            platform::guarded([&] { e = Taste_ausfuehren(found); });
+            if (e == Sendeergebnis::Gestoert)
+                std::fprintf(stderr, "Tavix: %s: %s\n", qPrintable(arg),
+                             qPrintable(Sendefehler_Text().replace(u'\r', u'\n')));
+            if (e != Sendeergebnis::Gesendet) Batchfehler = true;
         } else {
             Batchfehler = true;
             platform::prompts().message(QStringLiteral("In Fernsteuerdatei/in file \r") + datei +

@@ -251,6 +251,10 @@ public:
                                    const std::string& code);
     // A command that did not go out clean is shown, once for a macro.
     Sendeergebnis TasteClick(TButtonx* sender);
+    // What a key does, without showing a failure.
+    Sendeergebnis Taste_ausfuehren(TButtonx* sender);
+    // Why the last command did not go out clean.
+    static QString Sendefehler_Text();
     void Makrostop1Click();
     void Timer3Timer();
     int laufendeMakros() const { return makroTiefe_; }
