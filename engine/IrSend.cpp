@@ -169,14 +169,19 @@ std::vector<std::int64_t> Gesendeter_Befehl(const std::vector<std::int64_t>& rah
     return d;
 }
 
+std::int64_t Sende_Vorlauf() {
+    // Unit 3 lets its channel settle first.
+    return us_nach_Zaehler(std::int64_t{Sende_Vorbereitung_ms + ((IR_Einheit & 3) == 3 ? 20 : 0)} *
+                           1000);
+}
+
 std::int32_t IR_Senden(const TBefehl& cmd) {
-    Sendeverzug = 0;
+    Sendebeginn = 0;
     UART_Setup(115, 2);
     Port_Schreiben(static_cast<std::uint16_t>(Port_Basis() + 2), 1);
     Port_Schreiben(static_cast<std::uint16_t>(Port_Basis() + 2), 1);
     Waehle_Kanal(IR_Einheit);
     Sende_Timeout = false;
-    const std::int64_t aufruf = Zaehlerstand();
     Warte_ms(Sende_Vorbereitung_ms);
 
     auto& table = IR_Messwerte;
@@ -198,9 +203,7 @@ std::int32_t IR_Senden(const TBefehl& cmd) {
             spaetestens = *sauberes_ende + us_nach_Zaehler(zeiten.periode);
         const Sendung s = Rahmen_senden(cmd, table, spaetestens);
         if (s == Sendung::Sauber) {
-            if (!sauberes_ende)
-                Sendeverzug = std::max<std::int64_t>(
-                    0, Sendestart - aufruf - us_nach_Zaehler(Sende_Vorbereitung_ms * 1000));
+            if (!sauberes_ende) Sendebeginn = Sendestart;
             sauberes_ende = Sendestart + us_nach_Zaehler(zeiten.periode - zeiten.schlusspause);
             continue;
         }

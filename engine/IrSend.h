@@ -33,10 +33,14 @@ inline constexpr std::int32_t Sende_Mindestpause_us = 20000;
 inline constexpr const char* Sende_Abbruch_Text = " *Senden unterbrochen* ";
 // The set-up before a command's first transmission (ms).
 inline constexpr std::int32_t Sende_Vorbereitung_ms = 100;
-// How much later than an undisturbed send the last command's first clean
-// transmission began (performance counter): time lost in the set-up, and
-// transmissions sent again. A receiver acts that much later.
-inline std::int64_t Sendeverzug = 0;
+// When the last command's first clean transmission began (performance
+// counter; 0: none did). Against its call and Sende_Vorlauf() it says how
+// much later a receiver acts than after an undisturbed send: time lost
+// before or in the set-up, and transmissions sent again.
+inline std::int64_t Sendebeginn = 0;
+// How long an undisturbed send takes from its call to its first
+// transmission (performance counter).
+std::int64_t Sende_Vorlauf();
 
 // Sends cmd[0] times the frame of cmd (durations in µs from entry 1, the first
 // 0 ends it). A transmission whose pulse began later than the bound above

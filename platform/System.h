@@ -5,6 +5,7 @@
 // shut the machine down.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,7 @@ public:
     bool setPriorityClass(PriorityClass c) override {
         priorityCalls.push_back(c);
         current = c;
+        if (onPriority) onPriority(c);
         return priorityResult;
     }
     bool priorityRefused() const override { return refused; }
@@ -60,6 +62,8 @@ public:
     }
     OsVersion osVersion() override { return version; }
 
+    // Runs at each change, e.g. to let time pass as a busy machine does.
+    std::function<void(PriorityClass)> onPriority;
     std::vector<PriorityClass> priorityCalls;
     PriorityClass current = PriorityClass::Normal;
     bool priorityResult = true;

@@ -682,13 +682,17 @@ std::optional<std::uint32_t> TKameraDialog::Schnittpunkt(std::int32_t spieler, s
     // The command is due when the wait's count-off ends. A process that lost
     // the processor in the wait's last read or since sends it that much
     // later, and the cut lands as far past its point: the user is told. An
-    // IR command also comes later by what its own send lost.
+    // IR command also comes later by what it lost from here to its first
+    // clean transmission, in its set-up or in transmissions sent again.
     const std::int64_t soll = Sio::Warte_Ende_soll;
     const std::int64_t frequenz = Sio::Zaehlerfrequenz();
     const std::int64_t jetzt = Sio::Zaehlerstand();
     if (!senden()) return std::nullopt;
     if (soll != 0 && frequenz > 0) {
-        const std::int64_t verzug = Aufnahme_Nr() == 4 ? Sio::Sendeverzug : 0;
+        const std::int64_t verzug =
+            Aufnahme_Nr() == 4 && Sio::Sendebeginn != 0
+                ? std::max<std::int64_t>(0, Sio::Sendebeginn - jetzt - Sio::Sende_Vorlauf())
+                : 0;
         const auto spaet = differenz((jetzt - soll + verzug) * u / frequenz);
         if (spaet > 2)
             Vermerken({zeile, spaet, code == Sio::Transport::Record,
