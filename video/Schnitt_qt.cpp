@@ -640,7 +640,7 @@ std::optional<std::uint32_t> TKameraDialog::Schnittpunkt(std::int32_t spieler, s
         const std::uint32_t jetzt = platform::clock().tickCount();
         if (!senden()) return std::nullopt;
         const auto spaet = differenz(*stand - ziel);
-        if (spaet > 2)
+        if (spaet > 1)
             Vermerken({zeile, spaet, false,
                        "Zeile " + std::to_string(zeile) + " : Pause " + zeit(spaet) + " zu sp\xE4t"});
         return jetzt;
@@ -693,8 +693,11 @@ std::optional<std::uint32_t> TKameraDialog::Schnittpunkt(std::int32_t spieler, s
             Aufnahme_Nr() == 4 && Sio::Sendebeginn != 0
                 ? std::max<std::int64_t>(0, Sio::Sendebeginn - jetzt - Sio::Sende_Vorlauf())
                 : 0;
-        const auto spaet = differenz((jetzt - soll + verzug) * u / frequenz);
-        if (spaet > 2)
+        // More than a field late is named: the recorder's delay is entered
+        // to a frame, so that much may already put the cut past its frame.
+        const std::int64_t verspaetung = (jetzt - soll + verzug) * u;
+        const auto spaet = differenz((verspaetung + frequenz - 1) / frequenz);
+        if (verspaetung > frequenz)
             Vermerken({zeile, spaet, code == Sio::Transport::Record,
                        "Zeile " + std::to_string(zeile) + " : " +
                            (code == Sio::Transport::Record ? "Aufnahme " : "Pause ") +

@@ -794,15 +794,16 @@ TEST_F(CutRunIrRecorder, PanicDuringACueEndsTheRun) {
     EXPECT_EQ(sony->transport().mode(), Mode::Stop);
 }
 
-// A machine that takes the processor away each time a recorder command is
-// about to go out, before the send has raised its priority: the cuts land
-// that much late, and the row is named for each.
+// A machine that takes the processor away for 50 ms each time a recorder
+// command is about to go out, before the send has raised its priority: the
+// cuts land two and a half fields late, past their frame where the delay
+// entered is already off by a field, and the row is named for each.
 TEST_F(CutRunIrRecorder, CommandsDelayedBeforeTheirSetUpNameTheirRow) {
     TKameraDialog& k = bereitIr();
     zeile(1, {"1", Sio::Zaehler_nach_Text(s(20)), Sio::Zaehler_nach_Text(s(24)), "", ""});
     k.Laengen_berechnen();
     os.onPriority = [this](platform::PriorityClass c) {
-        if (c == platform::PriorityClass::RealtimeShort) clock.advanceMs(80);
+        if (c == platform::PriorityClass::RealtimeShort) clock.advanceMs(50);
     };
     k.SchneidenKnopf->click();
     EXPECT_LT(laufen(200), 200);
@@ -811,13 +812,13 @@ TEST_F(CutRunIrRecorder, CommandsDelayedBeforeTheirSetUpNameTheirRow) {
     const auto map = aufgenommen();
     ASSERT_EQ(map.size(), 1u);
     // Undisturbed, the delays entered leave both cuts 1.75 fields early.
-    EXPECT_NEAR(map[0].playerStart, s(20) - 1.75 + 4, 0.5);
-    EXPECT_NEAR(map[0].playerEnd, s(24) - 1.75 + 4, 0.5);
+    EXPECT_NEAR(map[0].playerStart, s(20) - 1.75 + 2.5, 0.5);
+    EXPECT_NEAR(map[0].playerEnd, s(24) - 1.75 + 2.5, 0.5);
     std::vector<std::string> vermerke;
     for (const auto& v : k.Schnittvermerke)
         if (v.Zeile == 1) vermerke.push_back(v.Text);
-    EXPECT_EQ(vermerke, (std::vector<std::string>{"Zeile 1 : Aufnahme 0:00:00.02 zu sp\xE4t",
-                                                  "Zeile 1 : Pause 0:00:00.02 zu sp\xE4t"}));
+    EXPECT_EQ(vermerke, (std::vector<std::string>{"Zeile 1 : Aufnahme 0:00:00.01 zu sp\xE4t",
+                                                  "Zeile 1 : Pause 0:00:00.01 zu sp\xE4t"}));
 }
 
 TEST_F(CutRunIrRecorder, ListTakenAsUsersDoRunsWithEachPlayerPastItsRows) {
