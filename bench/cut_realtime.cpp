@@ -11,7 +11,8 @@
 //   reported: a notice of the run names it, or the run stopped with a message;
 //   wrong silently: not right and not reported.
 // A run is hung when it has not ended 2 minutes after its last row should
-// have been cut.
+// have been cut. The program's realtime priority option is on, as by
+// default: a send takes SCHED_FIFO where the process may.
 // Usage: cut_realtime [loads, e.g. 0,2,4,8] [runs per load, at least 3]
 // With CUT_TRACE set in the environment, the engine's trace lines go to
 // stderr, each with the host's time.
@@ -38,6 +39,7 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 
+#include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -114,7 +116,8 @@ void lauf(int nr, Zaehlung& z) {
                            "relevant for video control)"),
             true);
     platform::setPrompts(&prompts);
-    platform::RecordingSystem os;
+    // The program's own priority option around each send.
+    platform::HostSystem os;
     platform::setOs(&os);
     {
         platform::IniFile ini(ordner / "Tavix.ini");
@@ -361,6 +364,17 @@ int main(int argc, char** argv) {
             lasten.push_back(static_cast<unsigned>(std::atoi(n.c_str())));
     }
     const int laeufe = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    // What the realtime priority option takes for a send here (root or an
+    // RLIMIT_RTPRIO: SCHED_FIFO; otherwise nice -20 where allowed).
+    {
+        sched_param p{};
+        p.sched_priority = sched_get_priority_min(SCHED_FIFO);
+        const bool fifo = sched_setscheduler(0, SCHED_FIFO, &p) == 0;
+        const sched_param q{};
+        if (fifo) sched_setscheduler(0, SCHED_OTHER, &q);
+        std::printf("cut_realtime.send_priority: %s\n",
+                    fifo ? "SCHED_FIFO" : "nice -20 or normal (no privilege for SCHED_FIFO)");
+    }
     for (const unsigned n : lasten) {
         Zaehlung z;
         {
