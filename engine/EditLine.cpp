@@ -430,16 +430,30 @@ bool Warte_mit(const Wartelinie& Linie, std::int32_t Ganz, std::int32_t Extra) {
     if (stand != Keine_Position && seit >= 0 && seit < rahmen) stand += seit;
     Extra = Rest_ab(stand, Ganz, Extra);
     // One frame per field: each further read counts off one unit; one that
-    // lost the processor counts the fields since the count-off began.
+    // lost the processor counts the fields since the count-off began. After
+    // such a loss the receiver may still hold frames that came meanwhile,
+    // read at once: a read never counts further than the fields gone by.
     const std::int64_t beginn = Zaehlerstand();
     const std::int64_t feld = Zaehlerfrequenz() / 50;
     Warte_Ende_soll = beginn + (std::int64_t{Extra} + 1) * feld;
-    for (std::int64_t gezaehlt = 0; gezaehlt < Extra + 1;) {
-        if (unter_Wache(Linie.Verlust_Grenze_us, Linie.lesen))
-            ++gezaehlt;
-        else
-            gezaehlt = std::max(gezaehlt + 1, (Zaehlerstand() - beginn + feld / 2) / feld);
+    std::int32_t lesungen = 0, unterbrochen = 0;
+    for (std::int64_t gezaehlt = 0; gezaehlt < Extra + 1; ++lesungen) {
+        const bool gut = unter_Wache(Linie.Verlust_Grenze_us, Linie.lesen);
+        const std::int64_t vergangen = (Zaehlerstand() - beginn + feld / 2) / feld;
+        if (gut) {
+            gezaehlt = std::min(gezaehlt + 1, vergangen);
+        } else {
+            ++unterbrochen;
+            gezaehlt = std::max(gezaehlt + 1, vergangen);
+        }
     }
+    if (Dbg_disp::Debug_An)
+        Debug_WriteLn("Warte_Ende : " + Zahl_Text(Extra + 1) + " Einheiten, " +
+                      Zahl_Text(lesungen) + " Lesungen (" + Zahl_Text(unterbrochen) +
+                      " unterbrochen), " +
+                      Zahl_Text(static_cast<std::int32_t>((Zaehlerstand() - Warte_Ende_soll) *
+                                                          1000000 / Zaehlerfrequenz())) +
+                      " us nach Soll");
     return zaehler <= 500;
 }
 

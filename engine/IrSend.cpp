@@ -177,6 +177,7 @@ std::int64_t Sende_Vorlauf() {
 
 std::int32_t IR_Senden(const TBefehl& cmd) {
     Sendebeginn = 0;
+    const std::int64_t aufruf = Zaehlerstand();
     UART_Setup(115, 2);
     Port_Schreiben(static_cast<std::uint16_t>(Port_Basis() + 2), 1);
     Port_Schreiben(static_cast<std::uint16_t>(Port_Basis() + 2), 1);
@@ -217,6 +218,12 @@ std::int32_t IR_Senden(const TBefehl& cmd) {
     }
 
     Warte_ms(100);
+    if (Dbg_disp::Debug_An && Sendebeginn != 0)
+        Debug_WriteLn("IR_Senden : erste saubere Sendung " +
+                      std::to_string((Sendebeginn - aufruf - Sende_Vorlauf()) * 1000000 /
+                                     Zaehlerfrequenz()) +
+                      " us nach Plan, " + std::to_string(Sende_Wiederholungen - nochmal) +
+                      " wiederholt");
     if (Sende_Timeout) Debug_WriteLn("** send_timeout **");
     if (!sauber) Debug_WriteLn(Sende_Abbruch_Text);
     Debug_Write(" IRX ");
