@@ -38,8 +38,10 @@ function(tavix_discover_tests target)
     "set(suffix [==[${ARG_TEST_SUFFIX}]==])\nset(properties [===[${properties}]===])\n"
     "set(per_entry ${TAVIX_TESTS_PER_ENTRY})\nset(slow_suites [==[${TAVIX_SLOW_SUITES}]==])\n")
   file(WRITE "${base}_args.cmake" ${args})
-  # Its digest on the command line lists the tests anew when it changes.
-  string(MD5 digest "${args}")
+  # Its digest and this script's on the command line list the tests anew when
+  # either changes.
+  file(MD5 "${_tavix_suites_script}" script_digest)
+  string(MD5 digest "${args}${script_digest}")
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND "${CMAKE_COMMAND}" -D "tavix_list_suites=1" -D "target=${target}"
       -D "exe=$<TARGET_FILE:${target}>" -D "args=${base}_args.cmake" -D "digest=${digest}"
@@ -73,9 +75,12 @@ if(tavix_list_suites)
   # suite being listed.
   set(quick "")
   set(slow "")
+  set(slow_cost 1000)
   # Writes the entry of the tests gathered in the list named `var`. Its cost
-  # orders the entries: the slow ones first, the larger groups first.
-  macro(add_entry var cost_per_test)
+  # orders the entries: the slow ones first, those of the suites with the
+  # fewest tests to a process (the longest tests) foremost, then the larger
+  # groups of quick tests.
+  macro(add_entry var base_cost)
     if(${var})
       list(LENGTH ${var} n)
       list(GET ${var} 0 first)
@@ -86,7 +91,7 @@ if(tavix_list_suites)
       endif()
       string(APPEND name "${suffix}")
       string(REPLACE ";" ":" filter "${${var}}")
-      math(EXPR cost "${n} * ${cost_per_test}")
+      math(EXPR cost "${base_cost} + ${n}")
       string(APPEND text
         "add_test([==[${name}]==] [==[${exe}]==] [==[--gtest_filter=${filter}]==])\n"
         "set_tests_properties([==[${name}]==] PROPERTIES${properties} COST ${cost})\n")
@@ -98,7 +103,7 @@ if(tavix_list_suites)
     # suite's parameter follows as a comment); its tests' lines are indented
     # (a parameter follows as a comment).
     if(line MATCHES "^([^ #][^ ]*)\\.( .*)?$")
-      add_entry(slow 100)
+      add_entry(slow ${slow_cost})
       set(suite "${CMAKE_MATCH_1}")
       string(REGEX REPLACE "/.*" "" base "${suite}")
       set(limit 0)
@@ -109,6 +114,7 @@ if(tavix_list_suites)
           if(s MATCHES ":([0-9]+)$")
             set(limit ${CMAKE_MATCH_1})
           endif()
+          math(EXPR slow_cost "1000 + 100 / ${limit}")
         endif()
       endforeach()
     elseif(line MATCHES "^  ([^ ]+)" AND suite)
@@ -116,18 +122,18 @@ if(tavix_list_suites)
         list(APPEND slow "${suite}.${CMAKE_MATCH_1}")
         list(LENGTH slow n)
         if(n GREATER_EQUAL limit)
-          add_entry(slow 100)
+          add_entry(slow ${slow_cost})
         endif()
       else()
         list(APPEND quick "${suite}.${CMAKE_MATCH_1}")
         list(LENGTH quick n)
         if(n GREATER_EQUAL per_entry)
-          add_entry(quick 1)
+          add_entry(quick 0)
         endif()
       endif()
     endif()
   endforeach()
-  add_entry(slow 100)
-  add_entry(quick 1)
+  add_entry(slow ${slow_cost})
+  add_entry(quick 0)
   file(WRITE "${out}" "${text}")
 endif()
