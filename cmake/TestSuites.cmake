@@ -1,17 +1,19 @@
 # Registers the GoogleTest tests of an executable with CTest. By default each
 # test is an entry of its own (gtest_discover_tests). With TAVIX_TESTS_PER_SUITE
-# the tests of a GoogleTest suite run a few at a time in one process, one
-# entry: under the sanitizers a process's start and its leak check at exit
-# cost more than most tests do. The suites named in TAVIX_SLOW_SUITES take
-# seconds per test: there each test stays an entry of its own, started first,
-# so that no entry holds up the run.
+# the tests run several to a process, one entry: under the sanitizers a
+# process's start and its leak check at exit cost more than most tests do.
+# Quick tests go up to TAVIX_TESTS_PER_ENTRY to an entry, across their suites.
+# The suites named in TAVIX_SLOW_SUITES take seconds per test: their tests run
+# apart from the quick ones, one to an entry or as many as the name gives
+# ("WindowManager:4", where each process starts an X server), and their
+# entries start first, so that no entry holds up the end of the run.
 #
 #   tavix_discover_tests(<target> [TEST_SUFFIX <suffix>] [PROPERTIES <name> <value> ...])
 #
 # The tests are listed after each build of the target, as gtest_discover_tests
 # does; an entry is named "<target>:<suite>.<first test>+<n>" (the first test
 # and how many follow it), as a suite's name may recur in another executable.
-set(TAVIX_TESTS_PER_ENTRY 4)
+set(TAVIX_TESTS_PER_ENTRY 16)
 set(_tavix_suites_script "${CMAKE_CURRENT_LIST_FILE}")
 
 function(tavix_discover_tests target)
@@ -36,8 +38,10 @@ function(tavix_discover_tests target)
     "set(suffix [==[${ARG_TEST_SUFFIX}]==])\nset(properties [===[${properties}]===])\n"
     "set(per_entry ${TAVIX_TESTS_PER_ENTRY})\nset(slow_suites [==[${TAVIX_SLOW_SUITES}]==])\n")
   file(WRITE "${base}_args.cmake" ${args})
-  # Its digest on the command line lists the tests anew when it changes.
-  string(MD5 digest "${args}")
+  # Its digest and this script's on the command line list the tests anew when
+  # either changes.
+  file(MD5 "${_tavix_suites_script}" script_digest)
+  string(MD5 digest "${args}${script_digest}")
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND "${CMAKE_COMMAND}" -D "tavix_list_suites=1" -D "target=${target}"
       -D "exe=$<TARGET_FILE:${target}>" -D "args=${base}_args.cmake" -D "digest=${digest}"
@@ -67,28 +71,31 @@ if(tavix_list_suites)
   string(REPLACE "\n" ";" lines "${listing}")
   set(text "")
   set(suite "")
-  set(tests "")
-  # Writes the entry of the tests gathered so far.
-  macro(add_entry)
-    if(tests)
-      list(LENGTH tests n)
-      list(GET tests 0 first)
+  # The quick tests gathered so far (of any suite), and those of the slow
+  # suite being listed.
+  set(quick "")
+  set(slow "")
+  set(slow_cost 1000)
+  # Writes the entry of the tests gathered in the list named `var`. Its cost
+  # orders the entries: the slow ones first, those of the suites with the
+  # fewest tests to a process (the longest tests) foremost, then the larger
+  # groups of quick tests.
+  macro(add_entry var base_cost)
+    if(${var})
+      list(LENGTH ${var} n)
+      list(GET ${var} 0 first)
       math(EXPR more "${n} - 1")
-      set(name "${target}:${suite}.${first}")
+      set(name "${target}:${first}")
       if(more GREATER 0)
         string(APPEND name "+${more}")
       endif()
       string(APPEND name "${suffix}")
-      list(TRANSFORM tests PREPEND "${suite}.")
-      string(REPLACE ";" ":" filter "${tests}")
-      set(cost ${n})
-      if(suite_slow)
-        set(cost 100)
-      endif()
+      string(REPLACE ";" ":" filter "${${var}}")
+      math(EXPR cost "${base_cost} + ${n}")
       string(APPEND text
         "add_test([==[${name}]==] [==[${exe}]==] [==[--gtest_filter=${filter}]==])\n"
         "set_tests_properties([==[${name}]==] PROPERTIES${properties} COST ${cost})\n")
-      set(tests "")
+      set(${var} "")
     endif()
   endmacro()
   foreach(line IN LISTS lines)
@@ -96,24 +103,37 @@ if(tavix_list_suites)
     # suite's parameter follows as a comment); its tests' lines are indented
     # (a parameter follows as a comment).
     if(line MATCHES "^([^ #][^ ]*)\\.( .*)?$")
-      add_entry()
+      add_entry(slow ${slow_cost})
       set(suite "${CMAKE_MATCH_1}")
       string(REGEX REPLACE "/.*" "" base "${suite}")
-      list(FIND slow_suites "${base}" slow)
-      set(suite_slow 0)
-      set(limit ${per_entry})
-      if(slow GREATER -1)
-        set(suite_slow 1)
-        set(limit 1)
-      endif()
+      set(limit 0)
+      foreach(s IN LISTS slow_suites)
+        string(REGEX MATCH "^[^:]+" name "${s}")
+        if(name STREQUAL base)
+          set(limit 1)
+          if(s MATCHES ":([0-9]+)$")
+            set(limit ${CMAKE_MATCH_1})
+          endif()
+          math(EXPR slow_cost "1000 + 100 / ${limit}")
+        endif()
+      endforeach()
     elseif(line MATCHES "^  ([^ ]+)" AND suite)
-      list(APPEND tests "${CMAKE_MATCH_1}")
-      list(LENGTH tests n)
-      if(n GREATER_EQUAL limit)
-        add_entry()
+      if(limit GREATER 0)
+        list(APPEND slow "${suite}.${CMAKE_MATCH_1}")
+        list(LENGTH slow n)
+        if(n GREATER_EQUAL limit)
+          add_entry(slow ${slow_cost})
+        endif()
+      else()
+        list(APPEND quick "${suite}.${CMAKE_MATCH_1}")
+        list(LENGTH quick n)
+        if(n GREATER_EQUAL per_entry)
+          add_entry(quick 0)
+        endif()
       endif()
     endif()
   endforeach()
-  add_entry()
+  add_entry(slow ${slow_cost})
+  add_entry(quick 0)
   file(WRITE "${out}" "${text}")
 endif()

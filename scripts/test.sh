@@ -26,8 +26,8 @@ test_timeout=300
 # that warning.
 sanitizer_flags="-O1 -g -fno-omit-frame-pointer -Wno-maybe-uninitialized"
 # Under the sanitizers a process's start and its leak check at exit cost more
-# than most tests: there each GoogleTest suite runs in one process, one CTest
-# entry (the plain build keeps one entry per test).
+# than most tests: there several tests run in one process, one CTest entry
+# (cmake/TestSuites.cmake; the plain build keeps one entry per test).
 sanitizer_tests=(-DTAVIX_TESTS_PER_SUITE=ON)
 
 # Each stage's time is printed as it ends, and all of them at the end (or at

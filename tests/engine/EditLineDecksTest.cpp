@@ -687,10 +687,10 @@ TEST_F(EditDecks, TwoDecksOfOneProtocolPolledInTurn) {
                 << "channel 3 read " << Sio::Position_nach_Text(s3.position) << " deck " << p3;
         }
         // A wait right after a read of the other deck, which stands ten
-        // minutes further on.
+        // minutes further on; the tape two seconds before the target.
         for (int k = 0; k < 6; ++k) {
             const std::int32_t ziel = 35 * minute + (20 + 7 * k) * 50 + 11 * k;
-            b1.setPosition(ziel - 200);
+            b1.setPosition(ziel - 100);
             b3->setPosition(45 * minute + (20 + 7 * k) * 50);
             lies(k1);
             lies(3);

@@ -724,10 +724,12 @@ TEST_F(CutRunIrRecorder, TenRowsFromTwoPlayersRunToTheirEnd) {
         const char* spieler;
         double start, ende;
     };
+    // Row 2 goes on from row 1; row 8 has its player cue forward past where
+    // its last row left it, row 10 a few seconds after row 8.
     const std::vector<Schnitt> schnitte = {{1, "Kanal 1", 20, 30},   {2, "Kanal 1", 30, 31.5},
-                                           {3, "Kanal 1", 60, 120},  {5, "Kanal 2", 40, 45},
+                                           {3, "Kanal 1", 60, 70},   {5, "Kanal 2", 40, 45},
                                            {6, "Kanal 2", 50, 52},   {7, "Kanal 2", 90, 93},
-                                           {8, "Kanal 1", 150, 160}, {10, "Kanal 1", 165, 166.5}};
+                                           {8, "Kanal 1", 100, 110}, {10, "Kanal 1", 115, 116.5}};
     for (const auto& c : schnitte)
         zeile(c.zeile,
               {std::string(1, c.spieler[6]), c.zeile == 2 ? "" : Sio::Zaehler_nach_Text(s(c.start)),
