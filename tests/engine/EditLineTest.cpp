@@ -93,3 +93,26 @@ TEST_F(EditLine, NothingOnTheLine) {
     Sio::Halbbilder_pro_Sekunde = 0;
     EXPECT_NO_THROW(Sio::Warte_auf_Position(1, 103));
 }
+
+// A count-off counts one unit a read, as each read ends at the pause after
+// its frame. Reads that come quicker (frames the receiver held while the
+// process was away, read at once) count no further than the fields gone by:
+// the wait never ends before its time.
+TEST_F(EditLine, CountOffEndsNoSoonerThanItsFields) {
+    static platform::VirtualClock* uhr = nullptr;
+    static Sio::Bandposition stand;
+    static int lesungen = 0;
+    uhr = &clock;
+    lesungen = 0;
+    stand = {};
+    stand.Sekunden = 30;
+    // The first read finds the second, each later one comes 5 ms after it.
+    const Sio::Wartelinie linie{
+        [] { uhr->advanceUs(lesungen++ == 0 ? 20000 : 5000); }, 1000000, [] { return 1; },
+        []() -> const Sio::Bandposition& { return stand; }, [] { return 0; }};
+    const std::int64_t beginn = clock.performanceCounter();
+    EXPECT_TRUE(Sio::Warte_mit(linie, 30 * 50, 20));
+    const std::int64_t feld = platform::Clock::kCounterFrequency / 50;
+    EXPECT_GE(clock.performanceCounter() - beginn, 21 * feld - feld / 2);
+    EXPECT_LE(clock.performanceCounter() - beginn, 22 * feld);
+}
