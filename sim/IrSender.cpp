@@ -21,19 +21,6 @@ void IrSender::onTxd(Ps t, bool mark, bool) {
     addCarrierPulse(bursts_, pulseStart_, t, channel_, maxGapPs_);
 }
 
-bool addCarrierPulse(std::vector<IrBurst>& bursts, Ps start, Ps end, int channel, Ps maxGapPs) {
-    const Ps width = end - start;
-    if (bursts.empty() || start - bursts.back().end > maxGapPs) {
-        bursts.push_back(IrBurst{start, end, 1, width, channel});
-        return true;
-    }
-    IrBurst& b = bursts.back();
-    b.end = end;
-    ++b.pulses;
-    if (width > b.longestPulsePs) b.longestPulsePs = width;
-    return false;
-}
-
 void IrSender::clear() {
     bursts_.clear();
     pulseCount_ = 0;

@@ -14,6 +14,7 @@
 #include "sim/Adapter.h"
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,11 @@ struct IrBurst {
     Ps lengthPs() const { return static_cast<Ps>(pulses) * kPsPerSecond / 38400; }
 };
 
+// The sender's log. It grows by a burst a carrier pulse while the program
+// sends in real time: it never moves what it holds, as a vector's growth
+// would, copying megabytes in the middle of a pulse.
+using IrBursts = std::deque<IrBurst>;
+
 class IrSender final : public Device {
 public:
     // 2.5 bit times at 115200 baud.
@@ -41,7 +47,7 @@ public:
 
     void onTxd(Ps t, bool mark, bool breakOn) override;
 
-    const std::vector<IrBurst>& bursts() const { return bursts_; }
+    const IrBursts& bursts() const { return bursts_; }
     std::uint64_t pulses() const { return pulseCount_; }
     bool lit() const { return lit_; }
     void clear();
@@ -59,13 +65,25 @@ private:
     bool lit_ = false;
     Ps pulseStart_ = 0;
     std::uint64_t pulseCount_ = 0;
-    std::vector<IrBurst> bursts_;
+    IrBursts bursts_;
 };
 
 // Adds a carrier pulse from start to end to the bursts: it belongs to the last
 // burst when it starts no more than maxGapPs after that burst ended, else it
 // begins a new burst. True when it began a new one.
-bool addCarrierPulse(std::vector<IrBurst>& bursts, Ps start, Ps end, int channel, Ps maxGapPs);
+template <class Bursts>
+bool addCarrierPulse(Bursts& bursts, Ps start, Ps end, int channel, Ps maxGapPs) {
+    const Ps width = end - start;
+    if (bursts.empty() || start - bursts.back().end > maxGapPs) {
+        bursts.push_back(IrBurst{start, end, 1, width, channel});
+        return true;
+    }
+    IrBurst& b = bursts.back();
+    b.end = end;
+    ++b.pulses;
+    if (width > b.longestPulsePs) b.longestPulsePs = width;
+    return false;
+}
 
 // Rounds picoseconds to whole microseconds, halves away from zero.
 std::int64_t roundUs(Ps ps);

@@ -14,7 +14,7 @@ constexpr int kCamcorderReactionFields = 5;
 constexpr int kVcrReactionFields = 8;
 constexpr std::int64_t kCaptureMinimumUs = 100000;
 
-bool matches(const std::vector<IrBurst>& bursts, std::size_t first, std::size_t end,
+bool matches(const IrBursts& bursts, std::size_t first, std::size_t end,
              const IrEmission& key) {
     const std::vector<std::int32_t> frame = key.frame();
     if (frame.empty() || (end - first) * 2 - 1 < frame.size()) return false;
@@ -32,7 +32,7 @@ bool matches(const std::vector<IrBurst>& bursts, std::size_t first, std::size_t 
 
 } // namespace
 
-std::vector<Sending> groupSendings(const std::vector<IrBurst>& bursts,
+std::vector<Sending> groupSendings(const IrBursts& bursts,
                                    const std::vector<RemoteKey>& keys, std::size_t n) {
     // Walk back from the end to the starts of the last n commands.
     std::vector<std::size_t> starts;

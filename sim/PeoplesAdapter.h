@@ -48,7 +48,7 @@ struct Sending {
 // Groups bursts into commands and names the key each one matches: the pulses
 // and pauses of the key's first frame, each as a receiver takes it
 // (receiverAccepts). At most the last `n` commands, oldest first.
-std::vector<Sending> groupSendings(const std::vector<IrBurst>& bursts,
+std::vector<Sending> groupSendings(const IrBursts& bursts,
                                    const std::vector<RemoteKey>& keys, std::size_t n);
 
 // Counter text of a tape position in 1/50 s units: " 0:01:02.12" (frames).
