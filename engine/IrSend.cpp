@@ -170,9 +170,8 @@ std::vector<std::int64_t> Gesendeter_Befehl(const std::vector<std::int64_t>& rah
 }
 
 std::int64_t Sende_Vorlauf() {
-    // Unit 3 lets its channel settle first.
-    return us_nach_Zaehler(std::int64_t{Sende_Vorbereitung_ms + ((IR_Einheit & 3) == 3 ? 20 : 0)} *
-                           1000);
+    return us_nach_Zaehler(
+        std::int64_t{Sende_Vorbereitung_ms + Kanal_Einschwingzeit_ms(IR_Einheit)} * 1000);
 }
 
 std::int32_t IR_Senden(const TBefehl& cmd) {

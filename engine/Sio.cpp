@@ -175,10 +175,14 @@ void Setze_DTR_RTS(bool rts, bool dtr) {
     Port_Schreiben(Port_MCR, static_cast<std::uint8_t>((rts ? 2 : 0) + (dtr ? 1 : 0)));
 }
 
+std::int32_t Kanal_Einschwingzeit_ms(std::int32_t n) {
+    return (n & 3) == 3 ? 20 : 0;
+}
+
 std::int32_t Waehle_Kanal(std::int32_t n) {
     const auto c = static_cast<std::uint8_t>(n & 3);
     if (Register_gesetzt()) Port_Schreiben(Port_MCR, c);
-    if (c == 3) Warte_ms(20);
+    if (const std::int32_t ms = Kanal_Einschwingzeit_ms(n); ms > 0) Warte_ms(ms);
     return 1;
 }
 

@@ -112,6 +112,8 @@ void UART_Setup(std::uint16_t baud, std::uint16_t line);
 void UART_Init_9600();
 void Setze_DTR_RTS(bool rts, bool dtr);
 std::int32_t Waehle_Kanal(std::int32_t n);
+// How long Waehle_Kanal lets channel n settle after choosing it (ms).
+std::int32_t Kanal_Einschwingzeit_ms(std::int32_t n);
 // Returns the last line status read (0 when it gave up; THRE and TEMT when no
 // transmitter is set up to wait for).
 std::uint8_t Warte_Sender_leer();
