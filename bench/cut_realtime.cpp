@@ -249,14 +249,15 @@ void lauf(int nr, Zaehlung& z) {
             const std::int32_t e =
                 s + std::uniform_int_distribution<std::int32_t>(2 * kSekunde, 4 * kSekunde)(rng);
             t[p] = e;
-            wer.push_back(p + 1);
-            start.push_back(s);
-            ende.push_back(e);
             for (int c = 0; c < 5; ++c)
                 k.Raster.setZelle(c, i + 1, "");
             k.Raster.setZelle(0, i + 1, std::to_string(p + 1));
             k.Raster.setZelle(1, i + 1, Sio::Zaehler_nach_Text(s));
             k.Raster.setZelle(2, i + 1, Sio::Zaehler_nach_Text(e));
+            // The cells hold whole frames: the cut points are what they say.
+            wer.push_back(p + 1);
+            start.push_back(Sio::Zeitwort_nach_Zaehler(k.Raster.zelle(1, i + 1), 1));
+            ende.push_back(Sio::Zeitwort_nach_Zaehler(k.Raster.zelle(2, i + 1), 1));
         }
         k.Laengen_berechnen();
         k.Zeile_anwaehlen(1);
