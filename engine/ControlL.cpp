@@ -233,6 +233,7 @@ Bilder Sekunden_gesetzt(Bandposition& p, std::int32_t vorher) {
 std::int32_t Sony_Empfang(std::int32_t Max_Bytes, std::int32_t Grenze) {
     Sony_Bytes[0] = 0;
     Sony_Abfragen[0] = 0;
+    Lese_Rahmenbeginn = 0;
     std::int32_t j = 0;
     std::int32_t i = 0;
     do {
@@ -242,6 +243,10 @@ std::int32_t Sony_Empfang(std::int32_t Max_Bytes, std::int32_t Grenze) {
             Lesewache_Abfrage();
             ++i;
         }
+        // A first byte waited for in the pause starts the frame; the receiver
+        // holds it from its stop bit, a character (10 bits at 9600 baud) on.
+        if (j == 1 && i >= Grenze / 4 && i <= Grenze)
+            Lese_Rahmenbeginn = Zaehlerstand() - Zaehlerfrequenz() * 10 / 9600;
         Lesewache_Abfrage();
         const std::uint8_t b = Port_Lesen(Port_Daten);
         tabelle(Sony_Bytes, j, "Sony_Bytes") = static_cast<std::uint8_t>(~b);

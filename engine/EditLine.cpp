@@ -437,9 +437,16 @@ bool Warte_mit(const Wartelinie& Linie, std::int32_t Ganz, std::int32_t Extra) {
     const std::int64_t feld = Zaehlerfrequenz() / 50;
     Warte_Ende_soll = beginn + (std::int64_t{Extra} + 1) * feld;
     std::int32_t lesungen = 0, unterbrochen = 0;
+    Warte_Feldbeginn = 0;
     for (std::int64_t gezaehlt = 0; gezaehlt < Extra + 1; ++lesungen) {
         const bool gut = unter_Wache(Linie.Verlust_Grenze_us, Linie.lesen);
         const std::int64_t vergangen = (Zaehlerstand() - beginn + feld / 2) / feld;
+        // The field of the last read began with its frame: known where the
+        // read was clean, saw the frame begin, and lies in the field planned.
+        Warte_Feldbeginn = gut && Lese_Rahmenbeginn > Warte_Ende_soll - feld &&
+                                   Lese_Rahmenbeginn <= Warte_Ende_soll
+                               ? Lese_Rahmenbeginn
+                               : 0;
         if (gut) {
             gezaehlt = std::min(gezaehlt + 1, vergangen);
         } else {
@@ -453,12 +460,26 @@ bool Warte_mit(const Wartelinie& Linie, std::int32_t Ganz, std::int32_t Extra) {
                       " unterbrochen), " +
                       Zahl_Text(static_cast<std::int32_t>((Zaehlerstand() - Warte_Ende_soll) *
                                                           1000000 / Zaehlerfrequenz())) +
-                      " us nach Soll");
+                      " us nach Soll, Feld begann " +
+                      Zahl_Text(Warte_Feldbeginn == 0
+                                    ? -1
+                                    : static_cast<std::int32_t>((Zaehlerstand() - Warte_Feldbeginn) *
+                                                                1000000 / Zaehlerfrequenz())) +
+                      " us davor");
     return zaehler <= 500;
+}
+
+std::int64_t Warte_auf_naechstes_Feld() {
+    if (Warte_Feldbeginn == 0) return Warte_Ende_soll;
+    const std::int64_t faellig = Warte_Feldbeginn + Zaehlerfrequenz() / 50;
+    while (Zaehlerstand() < faellig) {
+    }
+    return faellig;
 }
 
 void Warte_auf_Position(std::int32_t Kanal, std::int32_t Ziel) {
     Warte_Ende_soll = 0;
+    Warte_Feldbeginn = 0;
     const std::int32_t u = Halbbilder_pro_Sekunde;
     if (u <= 0) return; // no unit rate set: nothing to count in
     // The whole second at or below the target, also below zero (-1 lies in

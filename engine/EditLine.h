@@ -181,5 +181,18 @@ bool Warte_mit(const Wartelinie& Linie, std::int32_t Ganz, std::int32_t Extra);
 // the tape then stood at its target. 0 when the last wait counted off nothing
 // (no device answered). A caller that acts later acts that much off the point.
 inline std::int64_t Warte_Ende_soll = 0;
+// Counter value at which the frame of the last read began: its first edge,
+// taken only where the read waited for it in the pause before the frame (a
+// read that came in within a frame cannot tell). 0 when not known.
+inline std::int64_t Lese_Rahmenbeginn = 0;
+// Counter value at which the field of the last position wait's last count-off
+// read began, the start of its frame: a frame is read whole only late in its
+// field. 0 when not known.
+inline std::int64_t Warte_Feldbeginn = 0;
+// Holds until the field after the last position wait's last one begins, for
+// a command due at a field's start. Returns the counter value it was due at:
+// that start, or where it is not known, the count-off's planned end (then
+// without holding).
+std::int64_t Warte_auf_naechstes_Feld();
 
 } // namespace Sio

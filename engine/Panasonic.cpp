@@ -15,6 +15,7 @@ void Pana_Laufzeiten_lesen(std::int32_t Max_Laeufe, std::int32_t Grenze) {
     Pana_Laufzeit[65] = -1;
     Pana_CTS[0] = 0;
     Pana_CTS[1] = 0;
+    Lese_Rahmenbeginn = 0;
     // The run and its end mark must fit in the tables.
     const std::int32_t m =
         std::min<std::int32_t>(Max_Laeufe, static_cast<std::int32_t>(Pana_Laufzeit.size()) - 2);
@@ -24,6 +25,8 @@ void Pana_Laufzeiten_lesen(std::int32_t Max_Laeufe, std::int32_t Grenze) {
         Lesewache_Abfrage();
         const std::uint8_t msr = Port_Lesen(Port_MSR);
         if (msr & MSR_DDSR) {
+            // The first edge, waited for in the pause, starts the frame.
+            if (i == 0 && j >= Grenze / 4) Lese_Rahmenbeginn = Zaehlerstand();
             tabelle(Pana_Laufzeit, i, "Pana_Laufzeit") = j;
             j = 0;
             ++i;

@@ -646,8 +646,13 @@ std::optional<std::uint32_t> TKameraDialog::Schnittpunkt(std::int32_t spieler, s
         return jetzt;
     }
     // The wait counts off two frames more than the units left after the whole
-    // second: aimed that much earlier, the command leaves at the point.
-    const std::int64_t vorlauf = 2;
+    // second: aimed that much earlier, the command leaves at the point. It
+    // ends when the frame of the point's field has been read, late in that
+    // field. An IR recorder acts on the command's time, not in a field of its
+    // own: its command is aimed a field earlier and held until the field at
+    // the point begins.
+    const bool ir = Aufnahme_Nr() == 4;
+    const std::int64_t vorlauf = ir ? 3 : 2;
     const std::int64_t warteziel = std::int64_t{ziel} - vorlauf;
     Sio::Warte_auf_Position(spieler, differenz(warteziel));
     const std::uint32_t erreicht = platform::clock().tickCount();
@@ -684,13 +689,13 @@ std::optional<std::uint32_t> TKameraDialog::Schnittpunkt(std::int32_t spieler, s
     // later, and the cut lands as far past its point: the user is told. An
     // IR command also comes later by what it lost from here to its first
     // clean transmission, in its set-up or in transmissions sent again.
-    const std::int64_t soll = Sio::Warte_Ende_soll;
+    const std::int64_t soll = ir ? Sio::Warte_auf_naechstes_Feld() : Sio::Warte_Ende_soll;
     const std::int64_t frequenz = Sio::Zaehlerfrequenz();
     const std::int64_t jetzt = Sio::Zaehlerstand();
     if (!senden()) return std::nullopt;
     if (soll != 0 && frequenz > 0) {
         const std::int64_t verzug =
-            Aufnahme_Nr() == 4 && Sio::Sendebeginn != 0
+            ir && Sio::Sendebeginn != 0
                 ? std::max<std::int64_t>(0, Sio::Sendebeginn - jetzt - Sio::Sende_Vorlauf())
                 : 0;
         // More than a field late is named: the recorder's delay is entered

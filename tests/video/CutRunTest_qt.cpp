@@ -743,11 +743,17 @@ TEST_F(CutRunIrRecorder, TenRowsFromTwoPlayersRunToTheirEnd) {
 
     const auto map = aufgenommen();
     ASSERT_EQ(map.size(), schnitte.size());
+    // Each cut where the delays entered put it, 2.6 fields before the point
+    // (they are that much longer than the recorder's own), at the start of
+    // the field; a cell holds whole frames, so 31.5 s is the unit before.
+    auto zelle = [](double t) {
+        return Sio::Zeitwort_nach_Zaehler(Sio::Zaehler_nach_Text(s(t)), 1) - 2.6;
+    };
     for (std::size_t i = 0; i < map.size(); ++i) {
         EXPECT_EQ(map[i].player, schnitte[i].spieler) << i;
         EXPECT_TRUE(map[i].playerPlaying) << i;
-        EXPECT_NEAR(map[i].playerStart, s(schnitte[i].start), 3) << i;
-        EXPECT_NEAR(map[i].playerEnd, s(schnitte[i].ende), 3) << i;
+        EXPECT_NEAR(map[i].playerStart, zelle(schnitte[i].start), 0.25) << i;
+        EXPECT_NEAR(map[i].playerEnd, zelle(schnitte[i].ende), 0.25) << i;
     }
     EXPECT_EQ(recorder->transport().mode(), Mode::Stop) << "the last row stops the recorder";
     // Before that the last cut-out paused it.
@@ -813,9 +819,9 @@ TEST_F(CutRunIrRecorder, CommandsDelayedBeforeTheirSetUpNameTheirRow) {
     sim.sync();
     const auto map = aufgenommen();
     ASSERT_EQ(map.size(), 1u);
-    // Undisturbed, the delays entered leave both cuts 1.75 fields early.
-    EXPECT_NEAR(map[0].playerStart, s(20) - 1.75 + 2.5, 0.5);
-    EXPECT_NEAR(map[0].playerEnd, s(24) - 1.75 + 2.5, 0.5);
+    // Undisturbed, the delays entered leave both cuts 2.6 fields early.
+    EXPECT_NEAR(map[0].playerStart, s(20) - 2.6 + 2.5, 0.5);
+    EXPECT_NEAR(map[0].playerEnd, s(24) - 2.6 + 2.5, 0.5);
     std::vector<std::string> vermerke;
     for (const auto& v : k.Schnittvermerke)
         if (v.Zeile == 1) vermerke.push_back(v.Text);
