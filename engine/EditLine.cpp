@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 
 namespace Sio {
 
@@ -437,16 +438,23 @@ bool Warte_mit(const Wartelinie& Linie, std::int32_t Ganz, std::int32_t Extra) {
     const std::int64_t feld = Zaehlerfrequenz() / 50;
     Warte_Ende_soll = beginn + (std::int64_t{Extra} + 1) * feld;
     std::int32_t lesungen = 0, unterbrochen = 0;
+    // The field of the last read began with its frame: known where that read
+    // and the one before were clean and saw their frames begin a field apart
+    // (a frame start seen late, within a frame, breaks the step), in the
+    // field planned. The search's last read was clean.
     Warte_Feldbeginn = 0;
+    std::int64_t davor = Lese_Rahmenbeginn;
     for (std::int64_t gezaehlt = 0; gezaehlt < Extra + 1; ++lesungen) {
         const bool gut = unter_Wache(Linie.Verlust_Grenze_us, Linie.lesen);
         const std::int64_t vergangen = (Zaehlerstand() - beginn + feld / 2) / feld;
-        // The field of the last read began with its frame: known where the
-        // read was clean, saw the frame begin, and lies in the field planned.
-        Warte_Feldbeginn = gut && Lese_Rahmenbeginn > Warte_Ende_soll - feld &&
-                                   Lese_Rahmenbeginn <= Warte_Ende_soll
-                               ? Lese_Rahmenbeginn
+        const std::int64_t rahmen_beginn = gut ? Lese_Rahmenbeginn : 0;
+        Warte_Feldbeginn = rahmen_beginn != 0 && davor != 0 &&
+                                   std::abs(rahmen_beginn - davor - feld) <= feld / 20 &&
+                                   rahmen_beginn > Warte_Ende_soll - feld &&
+                                   rahmen_beginn <= Warte_Ende_soll
+                               ? rahmen_beginn
                                : 0;
+        davor = rahmen_beginn;
         if (gut) {
             gezaehlt = std::min(gezaehlt + 1, vergangen);
         } else {
