@@ -267,8 +267,8 @@ void TKameraDialog::Zaehler_abfragen() {
 
     for (std::size_t i = 1; i <= 3; ++i) {
         Kanal_Anzeige[i].clear();
-        Kanal_gut[i] = Sio::Lies_Geraetestatus(static_cast<std::int32_t>(i), Kanal_Position[i],
-                                               Kanal_Typ[i], Kanal_Status[i], Kanal_spielt[i]);
+        Kanal_gut[i] = Kanal_lesen(static_cast<std::int32_t>(i), Kanal_Typ[i], Kanal_Status[i],
+                                   Kanal_spielt[i]);
         if (Kanal_Typ[i] != Sio::Protokoll::Keins) {
             Kanal_gelesen[i] = true;
             std::string text;
@@ -300,6 +300,14 @@ void TKameraDialog::Zaehler_abfragen() {
                 CountBox[b]->SpeedButton[n]->setEnabled(an);
         }
     }
+}
+
+bool TKameraDialog::Kanal_lesen(std::int32_t Kanal, Sio::Protokoll& Typ, std::string& Status,
+                               bool& Spielt) {
+    const auto k = static_cast<std::size_t>(Kanal);
+    const bool gut = Sio::Lies_Geraetestatus(Kanal, Kanal_Position[k], Typ, Status, Spielt);
+    Kanal_Lesezeit[k] = platform::clock().tickCount();
+    return gut;
 }
 
 void TKameraDialog::Timer1Timer() {

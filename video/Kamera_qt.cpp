@@ -722,8 +722,7 @@ bool TKameraDialog::Position_lesen(std::int32_t spieler) {
     const auto sp = static_cast<std::size_t>(spieler);
     if (Kanal_gelesen[sp]) return true;
     // The activation cleared the positions; the poll has not come yet.
-    Sio::Lies_Geraetestatus(spieler, Kanal_Position[sp], Kanal_Typ[sp], Kanal_Status[sp],
-                            Kanal_spielt[sp]);
+    Kanal_lesen(spieler, Kanal_Typ[sp], Kanal_Status[sp], Kanal_spielt[sp]);
     Sio::Waehle_Kanal(1);
     Kanal_gelesen[sp] = Kanal_Typ[sp] != Sio::Protokoll::Keins;
     return Kanal_gelesen[sp];

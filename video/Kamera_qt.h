@@ -202,6 +202,8 @@ public:
     std::array<std::string, 4> Kanal_Anzeige{};
     // A position was read from the channel since the last activation.
     std::array<bool, 4> Kanal_gelesen{};
+    // Tick count when each channel's status was last read.
+    std::array<std::uint32_t, 4> Kanal_Lesezeit{};
 
     TGeraeteliste Geraeteliste{};
     std::array<TVideoGeraet, 5> Box_Geraet{}; // 1 to 4
@@ -318,6 +320,8 @@ public:
     void ZuspielerClick(int box);
     void AufnahmeClick(int box);
     void Zaehler_abfragen();
+    // Reads a channel's status into its position, and notes when.
+    bool Kanal_lesen(std::int32_t Kanal, Sio::Protokoll& Typ, std::string& Status, bool& Spielt);
     void Timer1Timer();
     void vcrClick(QToolButton* button);
     void IRKnopfClick(QToolButton* button);

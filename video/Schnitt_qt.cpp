@@ -142,8 +142,7 @@ void TKameraDialog::Schnitt_Schritt() {
                               Kanal_Typ[sp0] != Sio::Protokoll::Keins;
              ++nochmal) {
             std::string text;
-            Kanal_gut[sp0] = Sio::Lies_Geraetestatus(spieler0, Kanal_Position[sp0], Kanal_Typ[sp0],
-                                                     text, Kanal_spielt[sp0]);
+            Kanal_gut[sp0] = Kanal_lesen(spieler0, Kanal_Typ[sp0], text, Kanal_spielt[sp0]);
         }
         const std::string zuspieler = "Zuspieler " + std::to_string(spieler0);
         const std::int64_t stand = Sio::Position_nach_Zaehler(Kanal_Position[sp0]);
@@ -328,8 +327,12 @@ void TKameraDialog::Schnitt_Schritt() {
         const std::int64_t stand = Sio::Position_nach_Zaehler(Kanal_Position[pp]);
         if (Aufnahme_laeuft && schnittzeile && stand != Sio::Keine_Position && stand >= aus) {
             // The cut-out point went by before this tick: pause now rather
-            // than record on.
-            Schnittpunkt(p, aus, Sio::Transport::Pause, stand);
+            // than record on. A playing tape went on since it was read.
+            const std::int64_t seither =
+                Kanal_spielt[pp]
+                    ? std::int64_t{platform::clock().tickCount() - Kanal_Lesezeit[pp]} / 20
+                    : 0;
+            Schnittpunkt(p, aus, Sio::Transport::Pause, stand + seither);
             if (lauf_ != lauf) return;
             ausgestiegen();
         } else if (Aufnahme_laeuft && schnittzeile && !Kanal_spielt[pp]) {
@@ -518,7 +521,7 @@ bool TKameraDialog::Goto_Befehl(std::int32_t ziel) {
         std::string status;
         bool spielt = false;
         for (;;) {
-            Sio::Lies_Geraetestatus(spieler, Kanal_Position[sp], protokoll, status, spielt);
+            Kanal_lesen(spieler, protokoll, status, spielt);
             ++n;
             const std::int64_t position = Sio::Position_nach_Zaehler(Kanal_Position[sp]);
             const std::int64_t neu = std::abs(position + offset - ziel);
@@ -558,7 +561,7 @@ bool TKameraDialog::Goto_Befehl(std::int32_t ziel) {
         }
         Sio::Protokoll typ = Sio::Protokoll::Keins;
         std::string text;
-        Sio::Lies_Geraetestatus(spieler, Kanal_Position[sp], typ, text, Kanal_spielt[sp]);
+        Kanal_lesen(spieler, typ, text, Kanal_spielt[sp]);
     }
     Sio::Debug_WriteLn("Goto_Befehl Ende, loopctr : " + std::to_string(n));
     return true;
@@ -634,15 +637,29 @@ std::optional<std::uint32_t> TKameraDialog::Schnittpunkt(std::int32_t spieler, s
                                : ""));
         return false;
     };
+    const bool ir = Aufnahme_Nr() == 4;
+    const std::int64_t frequenz = Sio::Zaehlerfrequenz();
+    // What an IR command lost from `vor` to its first clean transmission, in
+    // its set-up or in transmissions sent again, in counter ticks.
+    auto sendeverzug = [ir](std::int64_t vor) {
+        return ir && Sio::Sendebeginn != 0
+                   ? std::max<std::int64_t>(0, Sio::Sendebeginn - vor - Sio::Sende_Vorlauf())
+                   : std::int64_t{0};
+    };
     if (stand && *stand >= ziel) {
         Sio::Debug_WriteLn("Schnittpunkt verpasst, Zeile " + std::to_string(zeile) +
                            " : Pause sofort");
         const std::uint32_t jetzt = platform::clock().tickCount();
+        const std::int64_t vor = Sio::Zaehlerstand();
         if (!senden()) return std::nullopt;
-        const auto spaet = differenz(*stand - ziel);
+        // As late as the tape had gone past the point when it was last
+        // known to stand, and by what the command lost on its way.
+        std::int64_t spaet = *stand - ziel;
+        if (frequenz > 0) spaet += (sendeverzug(vor) * u + frequenz - 1) / frequenz;
         if (spaet > 1)
-            Vermerken({zeile, spaet, false,
-                       "Zeile " + std::to_string(zeile) + " : Pause " + zeit(spaet) + " zu sp\xE4t"});
+            Vermerken({zeile, differenz(spaet), false,
+                       "Zeile " + std::to_string(zeile) + " : Pause " + zeit(differenz(spaet)) +
+                           " zu sp\xE4t"});
         return jetzt;
     }
     // The wait counts off two frames more than the units left after the whole
@@ -651,7 +668,6 @@ std::optional<std::uint32_t> TKameraDialog::Schnittpunkt(std::int32_t spieler, s
     // field. An IR recorder acts on the command's time, not in a field of its
     // own: its command is aimed a field earlier and held until the field at
     // the point begins.
-    const bool ir = Aufnahme_Nr() == 4;
     const std::int64_t vorlauf = ir ? 3 : 2;
     const std::int64_t warteziel = std::int64_t{ziel} - vorlauf;
     Sio::Warte_auf_Position(spieler, differenz(warteziel));
@@ -690,17 +706,12 @@ std::optional<std::uint32_t> TKameraDialog::Schnittpunkt(std::int32_t spieler, s
     // IR command also comes later by what it lost from here to its first
     // clean transmission, in its set-up or in transmissions sent again.
     const std::int64_t soll = ir ? Sio::Warte_auf_naechstes_Feld() : Sio::Warte_Ende_soll;
-    const std::int64_t frequenz = Sio::Zaehlerfrequenz();
     const std::int64_t jetzt = Sio::Zaehlerstand();
     if (!senden()) return std::nullopt;
     if (soll != 0 && frequenz > 0) {
-        const std::int64_t verzug =
-            ir && Sio::Sendebeginn != 0
-                ? std::max<std::int64_t>(0, Sio::Sendebeginn - jetzt - Sio::Sende_Vorlauf())
-                : 0;
         // More than a field late is named: the recorder's delay is entered
         // to a frame, so that much may already put the cut past its frame.
-        const std::int64_t verspaetung = (jetzt - soll + verzug) * u;
+        const std::int64_t verspaetung = (jetzt - soll + sendeverzug(jetzt)) * u;
         const auto spaet = differenz((verspaetung + frequenz - 1) / frequenz);
         if (verspaetung > frequenz)
             Vermerken({zeile, spaet, code == Sio::Transport::Record,

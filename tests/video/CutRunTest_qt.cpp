@@ -355,6 +355,23 @@ TEST_F(CutRun, ShortStaleAndPassedRowsGetTheirCutOut) {
     EXPECT_FALSE(k.Aufnahme_laeuft);
     EXPECT_EQ(k.Raster.Row, 3);
     EXPECT_TRUE(hatZeile("Schnittpunkt verpasst, Zeile 2 : Pause sofort"));
+
+    // A step that finds the playing tape read a field past the cut-out a
+    // tenth of a second ago (the tick's other reads, a busy machine): the
+    // cut lands that much later, and is named.
+    sent.clear();
+    k.Schnittvermerke.clear();
+    k.Zeile_anwaehlen(2);
+    k.Aufnahme_laeuft = true;
+    sony->transport().setMode(Mode::Play);
+    Sio::Zaehler_nach_Position(Sio::Zeitwort_nach_Zaehler(k.Raster.zelle(2, 2), 1) + 1,
+                               k.Kanal_Position[1]);
+    k.Kanal_spielt[1] = true;
+    k.Kanal_Lesezeit[1] = platform::clock().tickCount() - 100;
+    k.Schnitt_Schritt();
+    ASSERT_EQ(sent.size(), 1u);
+    ASSERT_EQ(k.Schnittvermerke.size(), 1u);
+    EXPECT_EQ(k.Schnittvermerke[0].Text, "Zeile 2 : Pause 0:00:00.03 zu sp\xE4t");
 }
 
 TEST_F(CutRun, CutInLandsOnItsFrameWhereverTheTapeStands) {
