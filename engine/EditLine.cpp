@@ -429,6 +429,11 @@ bool Warte_mit(const Wartelinie& Linie, std::int32_t Ganz, std::int32_t Extra) {
     // that many fields further on.
     std::int32_t stand = Zaehler_mindestens(Linie.position());
     if (stand != Keine_Position && seit >= 0 && seit < rahmen) stand += seit;
+    // Found past the count-off's end, the wait was due that many fields ago.
+    const std::int64_t vorbei =
+        stand != Keine_Position && stand > Ganz
+            ? std::max<std::int64_t>(0, std::int64_t{stand} - Ganz - Extra - 1)
+            : 0;
     Extra = Rest_ab(stand, Ganz, Extra);
     // One frame per field: each further read counts off one unit; one that
     // lost the processor counts the fields since the count-off began. After
@@ -436,7 +441,7 @@ bool Warte_mit(const Wartelinie& Linie, std::int32_t Ganz, std::int32_t Extra) {
     // read at once: a read never counts further than the fields gone by.
     const std::int64_t beginn = Zaehlerstand();
     const std::int64_t feld = Zaehlerfrequenz() / 50;
-    Warte_Ende_soll = beginn + (std::int64_t{Extra} + 1) * feld;
+    Warte_Ende_soll = beginn + (std::int64_t{Extra} + 1 - vorbei) * feld;
     std::int32_t lesungen = 0, unterbrochen = 0;
     // The field of the last read began with its frame: known where that read
     // and the one before were clean and saw their frames begin a field apart

@@ -178,8 +178,9 @@ struct Wartelinie {
 // when the tape never got there.
 bool Warte_mit(const Wartelinie& Linie, std::int32_t Ganz, std::int32_t Extra);
 // Counter value at which the last position wait's count-off was due to end:
-// the tape then stood at its target. 0 when the last wait counted off nothing
-// (no device answered). A caller that acts later acts that much off the point.
+// the tape then stood at its target; before the wait's end by as much as the
+// wait found the tape past it. 0 when the last wait counted off nothing (no
+// device answered). A caller that acts later acts that much off the point.
 inline std::int64_t Warte_Ende_soll = 0;
 // Counter value at which the frame of the last read began: its first edge,
 // taken only where the read waited for it in the pause before the frame (a

@@ -648,6 +648,21 @@ TEST_F(EditDecks, PositionWaitEdgeCases) {
     memo.lines.clear();
     Sio::Warte_auf_Position(2, 5000);
     EXPECT_TRUE(memo.lines.empty() || letzteZeile().find("Timeout") == std::string::npos);
+
+    // A wait that finds the playing tape a second past its target ends at
+    // once, its count-off due when the tape stood where it should have ended.
+    for (int kanal = 1; kanal <= 2; ++kanal) {
+        sim::TapeTransport& band = kanal == 1 ? sony->transport() : pana->transport();
+        band.setPosition(3000);
+        band.setMode(sim::TapeTransport::Mode::Play);
+        lies(kanal);
+        const std::int32_t ziel = band.position() - 50;
+        Sio::Warte_auf_Position(kanal, ziel);
+        const double seit_soll = static_cast<double>(Sio::Zaehlerstand() - Sio::Warte_Ende_soll) /
+                                 static_cast<double>(Sio::Zaehlerfrequenz() / 50);
+        EXPECT_NEAR(band.position() - seit_soll, ziel + 2, 1.5) << "channel " << kanal;
+        band.setMode(sim::TapeTransport::Mode::Stop);
+    }
 }
 
 // Two decks of one protocol polled in turn, as the video window polls its
