@@ -429,12 +429,11 @@ bool Warte_mit(const Wartelinie& Linie, std::int32_t Ganz, std::int32_t Extra) {
     // that many fields further on.
     std::int32_t stand = Zaehler_mindestens(Linie.position());
     if (stand != Keine_Position && seit >= 0 && seit < rahmen) stand += seit;
+    const std::int32_t rest = Rest_ab(stand, Ganz, Extra);
     // Found past the count-off's end, the wait was due that many fields ago.
     const std::int64_t vorbei =
-        stand != Keine_Position && stand > Ganz
-            ? std::max<std::int64_t>(0, std::int64_t{stand} - Ganz - Extra - 1)
-            : 0;
-    Extra = Rest_ab(stand, Ganz, Extra);
+        rest < Extra ? std::max<std::int64_t>(0, std::int64_t{stand} - Ganz - Extra - 1) : 0;
+    Extra = rest;
     // One frame per field: each further read counts off one unit; one that
     // lost the processor counts the fields since the count-off began. After
     // such a loss the receiver may still hold frames that came meanwhile,
